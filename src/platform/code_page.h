@@ -1,0 +1,44 @@
+// The system code page: the 8-bit (or double-byte) character set every text of
+// the program is kept in. It is chosen once from the locale's language, and
+// conversions to Unicode happen only at the edges (window, ODBC).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vornetta::platform {
+
+// The languages whose code page or header charset differs from the Latin default.
+enum class Language { Other, ChineseSimplified, ChineseTraditional, Japanese, Korean };
+
+// The locale name in force: LC_ALL, else LC_CTYPE, else LANG; empty when none is set.
+std::string LocaleName();
+
+// Language of a locale name such as "de_DE.UTF-8" or "zh_CN"; "C", "POSIX" and "" are Other.
+Language LanguageOf(std::string_view localeName);
+
+// Language of this process: from LocaleName() unless a test chose one.
+Language SystemLanguage();
+
+// Makes the code page and the header charset follow the given language; for tests
+// and for tools that must not depend on the caller's environment.
+void UseSystemLanguage(Language language);
+
+// iconv name of the code page of a language ("ISO-8859-15", "CP932", ...).
+const char* CodePageOf(Language language);
+
+// iconv name of the system code page.
+const char* SystemCodePage();
+
+// True when b starts a two-byte character in the system code page (always
+// false for the single-byte Latin code page).
+bool IsDbcsLeadByte(unsigned char b);
+
+// Conversions between the system code page and Unicode. A character the target
+// cannot hold becomes "?"; an invalid byte sequence in the source becomes "?" too.
+std::u16string ToUtf16(std::string_view text);
+std::string FromUtf16(std::u16string_view text);
+std::string ToUtf8(std::string_view text);
+std::string FromUtf8(std::string_view utf8);
+
+}  // namespace vornetta::platform

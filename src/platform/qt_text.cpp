@@ -1,0 +1,17 @@
+#include "platform/qt_text.h"
+
+#include "platform/code_page.h"
+
+namespace vornetta::platform {
+
+QString ToQString(std::string_view text) {
+  std::u16string wide = ToUtf16(text);
+  return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size()));
+}
+
+std::string FromQString(const QString& text) {
+  return FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                       static_cast<size_t>(text.size())));
+}
+
+}  // namespace vornetta::platform

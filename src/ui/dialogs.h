@@ -1,0 +1,32 @@
+// The window's dialogs as commands see them: a message box, the warning with
+// Ja/Nein/Abbrechen and the one-line input. The window shows them with Qt; tests
+// answer them; an unattended run writes messages to stderr and never waits.
+// All texts are in the system code page.
+#pragma once
+
+#include <string>
+
+namespace vornetta::ui {
+
+class TDialogs {
+ public:
+  enum class Answer { Yes, No, Cancel };
+
+  virtual ~TDialogs() = default;
+
+  // A message box with the text and an OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+
+  // A warning with the buttons "&Ja", "&Nein", "Abbrechen"; closing it is Cancel.
+  virtual Answer AskWarning(const std::string& caption, const std::string& text) = 0;
+
+  // A one-line input with caption and prompt, starting from `value` and limited
+  // to `maxLength` characters. True and the new text in `value` on OK.
+  virtual bool InputQuery(const std::string& caption, const std::string& prompt,
+                          std::string& value, int maxLength) = 0;
+
+  // Lets the window handle pending events (long commands call it between steps).
+  virtual void ProcessPendingEvents() = 0;
+};
+
+}  // namespace vornetta::ui

@@ -1,0 +1,62 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+using namespace vornetta::platform;
+
+namespace {
+
+struct LanguageScope {
+  explicit LanguageScope(Language l) { UseSystemLanguage(l); }
+  ~LanguageScope() { UseSystemLanguage(Language::Other); }
+};
+
+}  // namespace
+
+TEST(LocaleLanguage, FollowsLanguageAndTerritory) {
+  EXPECT_EQ(LanguageOf("de_DE.UTF-8"), Language::Other);
+  EXPECT_EQ(LanguageOf("ja_JP.UTF-8"), Language::Japanese);
+  EXPECT_EQ(LanguageOf("ko_KR"), Language::Korean);
+  EXPECT_EQ(LanguageOf("zh_CN.GB18030"), Language::ChineseSimplified);
+  EXPECT_EQ(LanguageOf("zh_SG"), Language::ChineseSimplified);
+  EXPECT_EQ(LanguageOf("zh_TW.UTF-8"), Language::ChineseTraditional);
+  EXPECT_EQ(LanguageOf("zh"), Language::ChineseTraditional);
+  EXPECT_EQ(LanguageOf("C"), Language::Other);
+  EXPECT_EQ(LanguageOf(""), Language::Other);
+}
+
+TEST(LatinCodePage, KeepsUmlautsAndEuroAsSingleBytes) {
+  LanguageScope latin(Language::Other);
+  EXPECT_EQ(FromUtf8("Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC"), "Gr\xFC\xDF" "e \xA4");
+  EXPECT_EQ(ToUtf8("\xE4\xF6\xFC\xA4"), "\xC3\xA4\xC3\xB6\xC3\xBC\xE2\x82\xAC");
+  EXPECT_EQ(ToUtf16("\xC4"), u"\u00C4");
+  EXPECT_EQ(FromUtf16(u"\u20AC5"), "\xA4" "5");
+}
+
+TEST(LatinCodePage, ReplacesWhatItCannotHoldByOneQuestionMarkPerCharacter) {
+  LanguageScope latin(Language::Other);
+  EXPECT_EQ(FromUtf8("\xD0\x96 \xE4\xB8\xAD \xF0\x9F\x98\x80"), "? ? ?");  // Cyrillic, CJK, emoji
+  EXPECT_EQ(FromUtf16(u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(FromUtf16(u"\u00A4"), "?");  // the Latin-1 currency sign is not in Latin-9
+  EXPECT_EQ(FromUtf8("\xFF\xC3"), "??");  // broken UTF-8
+}
+
+TEST(DoubleByteCodePages, ConvertThroughIconv) {
+  LanguageScope japanese(Language::Japanese);
+  EXPECT_STREQ(SystemCodePage(), "CP932");
+  const std::string nihongo = "\x93\xFA\x96\x7B";  // 日本 in CP932
+  EXPECT_EQ(ToUtf8(nihongo), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(FromUtf8("\xE6\x97\xA5\xE6\x9C\xAC"), nihongo);
+  EXPECT_EQ(FromUtf16(u"\U0001F600x"), "?x");
+  EXPECT_TRUE(IsDbcsLeadByte(0x93));
+  EXPECT_FALSE(IsDbcsLeadByte('A'));
+  EXPECT_EQ(ToUtf8("\x81"), "?");  // a lead byte cut off at the end
+}
+
+TEST(DoubleByteCodePages, LeadBytesOnlyInDoubleByteCodePages) {
+  {
+    LanguageScope korean(Language::Korean);
+    EXPECT_TRUE(IsDbcsLeadByte(0xB0));
+  }
+  EXPECT_FALSE(IsDbcsLeadByte(0xB0));
+}
