@@ -1,0 +1,38 @@
+// The provider connection: one ODBC environment and connection handle, opened
+// from an ODBC connection string (already translated from the stored form).
+#pragma once
+
+#include <string>
+
+#include "db/odbc_handle.h"
+
+namespace vornetta::db {
+
+class TConnection {
+ public:
+  // Allocates the handles; nothing is connected yet. Throws EDatabaseError.
+  TConnection();
+  ~TConnection();
+  TConnection(const TConnection&) = delete;
+  TConnection& operator=(const TConnection&) = delete;
+
+  // Connects without any login prompt. Throws EDatabaseError with the driver's message.
+  void Open(const std::string& odbcConnectionString);
+  // Disconnects when connected; never throws.
+  void Close() noexcept;
+  bool Connected() const { return connected_; }
+
+  // Runs a statement that returns no records and gives the affected-record count
+  // the driver reports (0 when nothing matched, -1 when the driver does not know).
+  int Execute(const std::string& statement);
+
+  // A new statement handle on this connection. Throws when not connected.
+  TOdbcHandle NewStatement();
+
+ private:
+  TOdbcHandle env_;
+  TOdbcHandle dbc_;
+  bool connected_ = false;
+};
+
+}  // namespace vornetta::db

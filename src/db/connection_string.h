@@ -1,0 +1,15 @@
+// The stored connection string as the ODBC driver manager needs it: the ADO forms
+// the configuration keeps are translated; other strings go unchanged.
+#pragma once
+
+#include <string>
+
+namespace vornetta::db {
+
+// "Provider=MSDASQL...;Extended Properties=\"...\"": the ODBC string inside, with
+// UID and PWD from "User ID" and "Password" when it lacks them.
+// "Provider=SQLOLEDB...;Data Source=...;Initial Catalog=...": the FreeTDS driver.
+// For a SQLite string (the "sqlite" type) StepAPI=1 is added unless it is set.
+std::string OdbcConnectionString(const std::string& stored);
+
+}  // namespace vornetta::db

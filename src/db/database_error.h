@@ -1,0 +1,24 @@
+// The failure of a database operation. what() is the driver's message (first
+// diagnostic record, system code page) or one of the system's own texts.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace vornetta::db {
+
+class EDatabaseError : public std::runtime_error {
+ public:
+  explicit EDatabaseError(const std::string& message, std::string sqlState = {}, int nativeError = 0)
+      : std::runtime_error(message), sqlState_(std::move(sqlState)), nativeError_(nativeError) {}
+
+  // Five-character SQLSTATE of the diagnostic record; empty for the system's own failures.
+  const std::string& SqlState() const { return sqlState_; }
+  int NativeError() const { return nativeError_; }
+
+ private:
+  std::string sqlState_;
+  int nativeError_;
+};
+
+}  // namespace vornetta::db

@@ -1,0 +1,58 @@
+// The database connection object: opens the provider connection from the stored
+// connection string, runs changing statements, opens record sets, tells statement
+// kinds and column type names. Database types: "null", "mysql", "mssql", "sqlite".
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "db/connection.h"
+#include "db/field_type.h"
+#include "db/record_set.h"
+
+namespace vornetta::db {
+
+class TDatenbankAdo {
+ public:
+  // Stores the connection string and opens. Throws EDatabaseError with the driver's message.
+  explicit TDatenbankAdo(std::string connectionString);
+  ~TDatenbankAdo();
+  TDatenbankAdo(const TDatenbankAdo&) = delete;
+  TDatenbankAdo& operator=(const TDatenbankAdo&) = delete;
+
+  void Open();
+  void Close() noexcept;
+
+  const std::string& ConnectionString() const { return connectionString_; }
+  // "null", "mysql", "mssql" or "sqlite"; throws EDatabaseError "unknown Database Type".
+  std::string DatabaseType() const;
+
+  // The affected-record count. Throws "unknown Database Type" before anything is
+  // sent, or EDatabaseError with the driver's message.
+  int Execute(const std::string& statement);
+  int ExecuteUpdate(const std::string& statement);
+  int ExecuteDelete(const std::string& statement);
+  // An open record set on the first record; the caller owns it.
+  std::unique_ptr<TRecordSet> GetData(const std::string& statement);
+
+  // For "mssql": double quotes become single quotes, then backquotes double quotes.
+  std::string TranslateQuotes(const std::string& statement) const;
+  // "select", "update", "insert", "delete" or "" by the first letters.
+  static std::string StatementKind(std::string_view statement);
+  static bool ChangesData(std::string_view statement);
+  // "unknown", "string", "integer", "double", "date", "time" or "datetime";
+  // throws EDatabaseError "unknown Datatype" for a value beyond the 38 kinds.
+  static std::string FieldTypeName(TFieldType type);
+
+  // The open provider connection; throws EDatabaseError when closed.
+  TConnection& Connection();
+
+ private:
+  std::string Prepared(const std::string& statement) const;
+
+  std::string connectionString_;
+  std::unique_ptr<TConnection> connection_;
+};
+
+}  // namespace vornetta::db

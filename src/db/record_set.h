@@ -1,0 +1,72 @@
+// An open query result. Forward-only and streaming: only the current record is
+// held in memory, its values already converted to text in the system code page.
+#pragma once
+
+#include <sql.h>
+
+#include <string>
+#include <vector>
+
+#include "db/field_type.h"
+#include "db/odbc_handle.h"
+
+namespace vornetta::db {
+
+class TConnection;
+
+class TRecordSet {
+ public:
+  // Runs the statement on the connection and positions on the first record.
+  // Throws EDatabaseError with the driver's message.
+  TRecordSet(TConnection& connection, const std::string& statement);
+  ~TRecordSet();
+  TRecordSet(const TRecordSet&) = delete;
+  TRecordSet& operator=(const TRecordSet&) = delete;
+
+  // True after the last record (at once for an empty result or a statement
+  // without a result set) and after Close.
+  bool Eof() const { return eof_; }
+  // Moves to the next record. Throws EDatabaseError.
+  void Next();
+  // Releases the statement; the set is then at its end. Never throws.
+  void Close() noexcept;
+
+  // The number of records of the result. Counts by fetching the rest: afterwards
+  // the set is at its end.
+  int RecordCount();
+  // The number of records fetched so far: 1 on the first record.
+  int RecNo() const { return recNo_; }
+
+  int FieldCount() const { return static_cast<int>(columns_.size()); }
+  // Field i from 0; an index outside 0..FieldCount()-1 throws std::out_of_range.
+  const std::string& FieldName(int i) const { return Column(i).name; }
+  const std::string& DisplayName(int i) const { return Column(i).label; }
+  TFieldType DataType(int i) const { return Column(i).type; }
+  // The text of the current record's value: "" for NULL and at the end.
+  const std::string& Value(int i) const { return Column(i).value; }
+
+ private:
+  enum class Fetch { Text, Signed, Unsigned, Double, Real, Boolean, Decimal, Date, Time, Timestamp, Binary };
+  struct ColumnInfo {
+    std::string name;
+    std::string label;
+    TFieldType type = TFieldType::ftUnknown;
+    Fetch fetch = Fetch::Text;
+    std::string value;
+  };
+
+  const ColumnInfo& Column(int i) const;
+  void Describe();
+  void FetchRow();
+  void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
+  // Reads a character or binary value in pieces into buffer_ (bytes); false for NULL.
+  bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
+
+  TOdbcHandle stmt_;
+  std::vector<ColumnInfo> columns_;
+  std::string buffer_;
+  bool eof_ = true;
+  int recNo_ = 0;
+};
+
+}  // namespace vornetta::db
