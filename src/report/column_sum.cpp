@@ -1,0 +1,141 @@
+#include "report/column_sum.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace vornetta::report {
+
+double TextToNumber(std::string_view text) {
+  // Full stops are thousands separators when the text holds a comma, else the decimal separator.
+  const bool commaIsDecimal = text.find(',') != std::string_view::npos;
+
+  // The number text, kept with "." as separator for from_chars. It is at most
+  // one character longer than the value text (",5" becomes "0.5").
+  std::array<char, 128> stack;
+  std::string heap;
+  char* number = stack.data();
+  if (text.size() + 1 > stack.size()) {
+    heap.resize(text.size() + 1);
+    number = heap.data();
+  }
+  size_t n = 0;
+  bool hasSeparator = false;
+  for (char c : text) {
+    if (c == '.') {
+      if (commaIsDecimal) continue;
+      c = ',';
+    }
+    if (c >= '0' && c <= '9') {
+      number[n++] = c;
+    } else if (c == '-') {
+      if (n != 0) break;
+      number[n++] = '-';
+    } else if (c == ',') {
+      if (hasSeparator) break;
+      if (n == 0 || (n == 1 && number[0] == '-')) number[n++] = '0';
+      number[n++] = '.';
+      hasSeparator = true;
+    } else if (n != 0) {
+      break;
+    }
+  }
+  if (n > 0 && number[n - 1] == '.') --n;  // "5," means 5
+  if (n == 0 || (n == 1 && number[0] == '-')) return 0.0;
+
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number, number + n, value);
+  if (error == std::errc::result_out_of_range) {
+    // No exponent here, so too large means a non-zero integer part.
+    const bool negative = number[0] == '-';
+    bool overflow = false;
+    for (const char* p = number + (negative ? 1 : 0); p != number + n && *p != '.'; ++p) {
+      if (*p != '0') overflow = true;
+    }
+    const double magnitude = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+  }
+  return value;
+}
+
+std::string FormatSum(double value, char decimalSeparator) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0.0) return "0";
+
+  // Rounded to 15 significant digits first: "d.dddddddddddddde[+-]xx".
+  std::array<char, 40> buffer;
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::scientific, 14);
+  std::string_view scientific(buffer.data(), result.ptr - buffer.data());
+
+  const bool negative = scientific.front() == '-';
+  if (negative) scientific.remove_prefix(1);
+  const size_t e = scientific.find('e');
+  std::string digits;
+  digits.reserve(15);
+  for (char c : scientific.substr(0, e)) {
+    if (c != '.') digits += c;
+  }
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  int exponent = 0;
+  std::string_view exponentText = scientific.substr(e + 1);
+  if (exponentText.front() == '+') exponentText.remove_prefix(1);
+  std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
+
+  std::string out;
+  out.reserve(24);
+  if (negative) out += '-';
+  if (exponent >= 15 || exponent < -4) {
+    out += digits.front();
+    if (digits.size() > 1) {
+      out += decimalSeparator;
+      out.append(digits, 1);
+    }
+    out += 'E';
+    std::array<char, 8> exponentDigits;
+    const auto end = std::to_chars(exponentDigits.data(), exponentDigits.data() + exponentDigits.size(),
+                                   exponent);
+    out.append(exponentDigits.data(), end.ptr);
+  } else if (exponent >= 0) {
+    const size_t integerDigits = static_cast<size_t>(exponent) + 1;
+    if (digits.size() <= integerDigits) {
+      out += digits;
+      out.append(integerDigits - digits.size(), '0');
+    } else {
+      out.append(digits, 0, integerDigits);
+      out += decimalSeparator;
+      out.append(digits, integerDigits);
+    }
+  } else {
+    out += '0';
+    out += decimalSeparator;
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out += digits;
+  }
+  return out;
+}
+
+std::string FilterChars(std::string_view text, std::string_view allowed,
+                        std::string_view replacement) {
+  std::array<bool, 256> keep{};
+  for (char c : allowed) keep[static_cast<unsigned char>(c)] = true;
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (keep[static_cast<unsigned char>(c)]) {
+      out += c;
+    } else {
+      out += replacement;
+    }
+  }
+  return out;
+}
+
+std::string KeepChars(std::string_view text, std::string_view allowed) {
+  return FilterChars(text, allowed, {});
+}
+
+}  // namespace vornetta::report

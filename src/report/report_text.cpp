@@ -1,0 +1,67 @@
+#include "report/report_text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace vornetta::report {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Grows a realloc'd array to hold at least `needed` elements, doubling the capacity.
+template <typename T>
+void Reserve(T*& data, std::size_t& capacity, std::size_t needed) {
+  if (needed <= capacity) return;
+  std::size_t next = capacity < 256 ? 256 : capacity;
+  while (next < needed) next *= 2;
+  void* moved = std::realloc(data, next * sizeof(T));
+  if (!moved) throw std::bad_alloc();
+  data = static_cast<T*>(moved);
+  capacity = next;
+}
+
+}  // namespace
+
+TReportText::~TReportText() { Clear(); }
+
+void TReportText::Grow(std::size_t extraBytes) {
+  Reserve(text_, textCapacity_, textSize_ + extraBytes + kLineEnd.size());
+  Reserve(starts_, startsCapacity_, pieceCount_ + 1);
+}
+
+void TReportText::Append(std::string_view piece) { Append({piece}); }
+
+void TReportText::Append(std::initializer_list<std::string_view> parts) {
+  std::size_t length = 0;
+  for (std::string_view part : parts) length += part.size();
+  Grow(length);
+  starts_[pieceCount_++] = textSize_;
+  for (std::string_view part : parts) {
+    if (part.empty()) continue;
+    std::memcpy(text_ + textSize_, part.data(), part.size());
+    textSize_ += part.size();
+  }
+  std::memcpy(text_ + textSize_, kLineEnd.data(), kLineEnd.size());
+  textSize_ += kLineEnd.size();
+}
+
+std::string_view TReportText::Piece(std::size_t index) const {
+  const std::size_t end = index + 1 < pieceCount_ ? starts_[index + 1] : textSize_;
+  return {text_ + starts_[index], end - kLineEnd.size() - starts_[index]};
+}
+
+void TReportText::Clear() {
+  std::free(text_);
+  std::free(starts_);
+  text_ = nullptr;
+  starts_ = nullptr;
+  textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
+}
+
+void TReportText::AddRow() {
+  if (rowCount_ < std::numeric_limits<std::int32_t>::max()) ++rowCount_;
+}
+
+}  // namespace vornetta::report

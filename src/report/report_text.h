@@ -1,0 +1,56 @@
+// The report text: the HTML document as an append-only list of pieces, kept in
+// one buffer that holds the document text itself (every piece followed by
+// CR LF), plus the row counter the send command tests. Owned by the window.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+namespace vornetta::report {
+
+class TReportText {
+ public:
+  TReportText() = default;
+  TReportText(const TReportText&) = delete;
+  TReportText& operator=(const TReportText&) = delete;
+  ~TReportText();
+
+  // Appends one piece (which may itself hold line breaks) and its CR LF.
+  // Amortised O(1) per byte. Throws std::bad_alloc when memory runs out; the
+  // text is then unchanged.
+  void Append(std::string_view piece);
+  // Appends one piece made of the parts joined without separators.
+  void Append(std::initializer_list<std::string_view> parts);
+
+  std::size_t PieceCount() const { return pieceCount_; }
+  // Piece index (from 0) without its CR LF; index must be below PieceCount().
+  std::string_view Piece(std::size_t index) const;
+
+  // Every piece followed by CR LF; valid until the next Append or Clear.
+  std::string_view DocumentText() const { return {text_, textSize_}; }
+
+  // Drops every piece and gives the memory back. The row counter stays.
+  void Clear();
+
+  std::int32_t RowCount() const { return rowCount_; }
+  void SetRowCount(std::int32_t count) { rowCount_ = count; }
+  // Adds 1; stays at the largest value instead of overflowing.
+  void AddRow();
+
+ private:
+  void Grow(std::size_t extraBytes);
+
+  // Both arrays grow with realloc: large blocks are moved by remapping pages
+  // instead of copying, so growing never holds the document twice.
+  char* text_ = nullptr;
+  std::size_t textSize_ = 0;
+  std::size_t textCapacity_ = 0;
+  std::size_t* starts_ = nullptr;  // offset of each piece in text_
+  std::size_t pieceCount_ = 0;
+  std::size_t startsCapacity_ = 0;
+  std::int32_t rowCount_ = 0;
+};
+
+}  // namespace vornetta::report

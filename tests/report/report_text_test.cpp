@@ -1,0 +1,59 @@
+#include "report/report_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+using namespace vornetta::report;
+
+TEST(ReportText, DocumentIsEveryPieceFollowedByCrLf) {
+  TReportText text;
+  EXPECT_EQ(text.DocumentText(), "");
+  EXPECT_EQ(text.PieceCount(), 0u);
+  text.Append("<html>");
+  text.Append("");
+  text.Append({"<style>", "a\r\nb", "</style>"});
+  text.Append({});
+  EXPECT_EQ(text.DocumentText(), "<html>\r\n\r\n<style>a\r\nb</style>\r\n\r\n");
+  ASSERT_EQ(text.PieceCount(), 4u);
+  EXPECT_EQ(text.Piece(0), "<html>");
+  EXPECT_EQ(text.Piece(1), "");
+  EXPECT_EQ(text.Piece(2), "<style>a\r\nb</style>");  // a multi-line piece stays one piece
+  EXPECT_EQ(text.Piece(3), "");
+}
+
+TEST(ReportText, KeepsEveryPieceAcrossGrowth) {
+  TReportText text;
+  std::string expected;
+  for (int i = 0; i < 100000; ++i) {
+    std::string piece = "<td>" + std::to_string(i) + std::string(i % 7, 'x') + "</td>";
+    text.Append(piece);
+    expected += piece + "\r\n";
+  }
+  EXPECT_EQ(text.DocumentText(), expected);
+  EXPECT_EQ(text.Piece(0), "<td>0</td>");
+  EXPECT_EQ(text.Piece(99999), "<td>99999xxxx</td>");
+  EXPECT_EQ(text.Piece(50000), "<td>50000xxxxxx</td>");
+}
+
+TEST(ReportText, ClearDropsPiecesButKeepsTheRowCounter) {
+  TReportText text;
+  text.Append("a");
+  text.SetRowCount(5);
+  text.AddRow();
+  text.Clear();
+  EXPECT_EQ(text.PieceCount(), 0u);
+  EXPECT_EQ(text.DocumentText(), "");
+  EXPECT_EQ(text.RowCount(), 6);
+  text.Append("b");
+  EXPECT_EQ(text.DocumentText(), "b\r\n");
+}
+
+TEST(ReportText, RowCounterDoesNotOverflow) {
+  TReportText text;
+  text.SetRowCount(std::numeric_limits<std::int32_t>::max());
+  text.AddRow();
+  EXPECT_EQ(text.RowCount(), std::numeric_limits<std::int32_t>::max());
+}
