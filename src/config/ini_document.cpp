@@ -1,0 +1,238 @@
+#include "config/ini_document.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace vornetta::config::detail {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string FoldedKey(std::string_view name) {
+  std::string folded(name);
+  std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
+  return folded;
+}
+
+bool IsBlankLine(std::string_view text) { return TrimBlanks(text).empty(); }
+
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+IniDocument::IniDocument(std::string_view bytes) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines_.push_back(Classify(std::string(bytes.substr(start))));
+      break;
+    }
+    lines_.push_back(Classify(std::string(bytes.substr(start, end - start))));
+    start = end + 1;
+    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+  }
+}
+
+IniDocument::Line IniDocument::Classify(std::string text) {
+  Line line;
+  line.text = std::move(text);
+  std::string_view view(line.text);
+  std::string_view trimmed = TrimBlanks(view);
+  if (trimmed.empty() || trimmed.front() == ';') return line;
+
+  if (trimmed.front() == '[') {
+    std::size_t close = trimmed.find(']');
+    if (close != std::string_view::npos) {
+      std::string_view name = TrimBlanks(trimmed.substr(1, close - 1));
+      line.kind = Kind::Section;
+      line.nameBegin = static_cast<std::size_t>(name.data() - view.data());
+      line.nameLength = name.size();
+      return line;
+    }
+  }
+
+  std::size_t equals = trimmed.find('=');
+  if (equals == std::string_view::npos) return line;
+  std::string_view key = TrimBlanks(trimmed.substr(0, equals));
+  std::string_view value = TrimBlanks(trimmed.substr(equals + 1));
+  line.kind = Kind::Entry;
+  line.nameBegin = static_cast<std::size_t>(key.data() - view.data());
+  line.nameLength = key.size();
+  line.valueBegin = static_cast<std::size_t>(value.data() - view.data());
+  line.valueLength = value.size();
+  return line;
+}
+
+IniDocument::Line IniDocument::EntryLine(std::string_view key, std::string_view rawValue) {
+  std::string text;
+  text.reserve(key.size() + 1 + rawValue.size());
+  text.append(key).append(1, '=').append(rawValue);
+  return Classify(std::move(text));
+}
+
+std::string IniDocument::Serialize() const {
+  std::size_t size = 0;
+  for (const Line& line : lines_) size += line.text.size() + 2;
+  std::string bytes;
+  bytes.reserve(size);
+  for (const Line& line : lines_) bytes.append(line.text).append("\r\n");
+  return bytes;
+}
+
+template <typename Visit>
+void IniDocument::ForEachEntry(std::string_view section, Visit visit) const {
+  bool inside = false;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    if (line.kind == Kind::Section) {
+      inside = EqualNoCase(line.Name(), section);
+    } else if (inside && line.kind == Kind::Entry) {
+      if (!visit(i, line)) return;
+    }
+  }
+}
+
+std::optional<std::string_view> IniDocument::RawValue(std::string_view section,
+                                                      std::string_view key) const {
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  std::optional<std::string_view> found;
+  ForEachEntry(section, [&](std::size_t, const Line& line) {
+    if (!EqualNoCase(line.Name(), key)) return true;
+    found = line.Value();
+    return false;
+  });
+  return found;
+}
+
+std::vector<IniDocument::Entry> IniDocument::Entries(std::string_view section) const {
+  section = TrimBlanks(section);
+  std::vector<Entry> entries;
+  std::unordered_set<std::string> seen;
+  ForEachEntry(section, [&](std::size_t, const Line& line) {
+    if (seen.insert(FoldedKey(line.Name())).second) entries.emplace_back(line.Name(), line.Value());
+    return true;
+  });
+  return entries;
+}
+
+bool IniDocument::CanStore(std::string_view section, std::string_view key,
+                           std::string_view rawValue) {
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  // Anything else would read back as a different section, key or line.
+  if (section.empty() || section.find_first_of("\r\n]") != std::string_view::npos) return false;
+  if (key.empty() || key.find_first_of("\r\n=") != std::string_view::npos) return false;
+  if (key.front() == '[' || key.front() == ';') return false;
+  return rawValue.find_first_of("\r\n") == std::string_view::npos;
+}
+
+std::size_t IniDocument::InsertionPoint(std::string_view section) const {
+  std::size_t i = 0;
+  while (i < lines_.size() &&
+         !(lines_[i].kind == Kind::Section && EqualNoCase(lines_[i].Name(), section))) {
+    ++i;
+  }
+  if (i == lines_.size()) return std::string::npos;
+  std::size_t lastFilled = i;
+  for (++i; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
+    if (!IsBlankLine(lines_[i].text)) lastFilled = i;
+  }
+  return lastFilled + 1;
+}
+
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view rawValue) {
+  if (!CanStore(section, key, rawValue)) return false;
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  rawValue = TrimBlanks(rawValue);
+
+  std::size_t existing = std::string::npos;
+  ForEachEntry(section, [&](std::size_t index, const Line& line) {
+    if (!EqualNoCase(line.Name(), key)) return true;
+    existing = index;
+    return false;
+  });
+  if (existing != std::string::npos) {
+    // The file's own spelling of the key stays.
+    Line& line = lines_[existing];
+    line = EntryLine(std::string(line.Name()), rawValue);
+    return true;
+  }
+  return Append(section, {{std::string(key), std::string(rawValue)}});
+}
+
+bool IniDocument::Append(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& entries) {
+  for (const auto& [key, value] : entries) {
+    if (!CanStore(section, key, value)) return false;
+  }
+  if (entries.empty()) return true;
+  section = TrimBlanks(section);
+
+  std::vector<Line> added;
+  added.reserve(entries.size() + 2);
+  std::size_t at = InsertionPoint(section);
+  if (at == std::string::npos) {
+    if (!lines_.empty() && !IsBlankLine(lines_.back().text)) added.push_back(Classify(std::string()));
+    added.push_back(Classify("[" + std::string(section) + "]"));
+    at = lines_.size();
+  }
+  for (const auto& [key, value] : entries) added.push_back(EntryLine(TrimBlanks(key), TrimBlanks(value)));
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
+                std::make_move_iterator(added.end()));
+  return true;
+}
+
+bool IniDocument::Remove(std::string_view section, std::string_view key) {
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  std::vector<bool> drop(lines_.size(), false);
+  bool any = false;
+  ForEachEntry(section, [&](std::size_t index, const Line& line) {
+    if (EqualNoCase(line.Name(), key)) drop[index] = any = true;
+    return true;
+  });
+  if (any) DropLines(drop);
+  return any;
+}
+
+void IniDocument::Clear(std::string_view section) {
+  section = TrimBlanks(section);
+  std::vector<bool> drop(lines_.size(), false);
+  ForEachEntry(section, [&](std::size_t index, const Line&) {
+    drop[index] = true;
+    return true;
+  });
+  DropLines(drop);
+}
+
+void IniDocument::DropLines(const std::vector<bool>& drop) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (drop[i]) continue;
+    if (kept != i) lines_[kept] = std::move(lines_[i]);
+    ++kept;
+  }
+  lines_.resize(kept);
+}
+
+}  // namespace vornetta::config::detail
