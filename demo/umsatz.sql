@@ -1,0 +1,18 @@
+-- Demo database: sales of three branches (loaded with the sqlite3 shell).
+create table umsatz (
+  filiale varchar(30) not null,
+  kunde varchar(60) not null,
+  artikel varchar(40) not null,
+  menge integer not null,
+  betrag double not null,
+  geprueft integer not null default 0
+);
+insert into umsatz (filiale, kunde, artikel, menge, betrag) values
+  ('Köln', 'Bäckerei Schäfer', 'Rührschüssel', 12, 215.40),
+  ('Köln', 'Müller und Söhne GmbH', 'Küchenwaage', 30, 1198.50),
+  ('Köln', 'Café Krümel', 'Kaffeemühle', 4, 359.96),
+  ('München', 'Brauhaus Weißbräu', 'Präsentkorb', 25, 1872.25),
+  ('München', 'Feinkost Gößl', 'Gewürzregal', 8, 287.20),
+  ('Düsseldorf', 'Hotel Königsallee', 'Kaffeemühle', 15, 1349.85),
+  ('Düsseldorf', 'Konditorei Süß', 'Rührschüssel', 6, 107.70),
+  ('Düsseldorf', 'Jürgens Großhandel', 'Küchenwaage', 50, 1997.50);

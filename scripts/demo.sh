@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Demo of an unattended run on a fresh Debian 12 machine: installs what is
+# needed, builds the program, creates a small SQLite sales database and a
+# configuration in demo-run/, starts a local SMTP sink on a loopback port, runs
+# `build/vornetta demo-run/demo.ini -unattend` and shows where the mail landed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [ "$(id -u)" -eq 0 ]; then
+  scripts/install-deps.sh
+elif command -v sudo >/dev/null; then
+  sudo scripts/install-deps.sh
+else
+  echo "demo: run as root (or with sudo available) to install the packages" >&2
+  exit 1
+fi
+
+cmake -S . -B build -G Ninja
+cmake --build build
+
+run=$root/demo-run
+rm -rf "$run"
+mkdir -p "$run/mails"
+
+sqlite3 "$run/demo.db" < demo/umsatz.sql
+
+# The sink picks a free port and reports it on its first line.
+/usr/bin/python3 scripts/smtp-sink.py --dir "$run/mails" --port 0 >"$run/sink.out" 2>"$run/sink.log" &
+sink_pid=$!
+stop_sink() {
+  if kill -0 "$sink_pid" 2>/dev/null; then
+    kill "$sink_pid" 2>/dev/null || true
+    wait "$sink_pid" 2>/dev/null || true
+  fi
+}
+trap stop_sink EXIT
+port=
+for _ in $(seq 1 100); do
+  port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$run/sink.out")
+  [ -n "$port" ] && break
+  kill -0 "$sink_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$port" ]; then
+  echo "demo: the SMTP sink did not start:" >&2
+  cat "$run/sink.log" >&2
+  exit 1
+fi
+
+# One INI value from a file: CR LF, LF and TAB escaped as the program stores them.
+escaped() {
+  awk 'BEGIN { ORS = "" } { sub(/\r$/, ""); gsub(/\t/, "##09"); if (NR > 1) print "##13##10"; print }' "$1"
+}
+
+# The configuration is written in UTF-8 here and stored in the program's code
+# page (ISO-8859-15), with CR LF line ends like every file the program writes.
+{
+  echo "[datenbank]"
+  echo "connection=DRIVER=SQLite3;Database=$run/demo.db"
+  echo "ergebnisLeer=0"
+  echo "ergebnisUpdate=1"
+  echo "ergebnisDelete=0"
+  echo "ergebnisInsert=0"
+  echo "[sql]"
+  awk '{ sub(/\r$/, ""); gsub(/\t/, "##09"); print (NR - 1) "=" $0 }' demo/script.sql
+  echo "[email]"
+  echo "empfaenger=Geschäftsleitung <leitung@example.com>"
+  echo "cc=Buchhaltung <buchhaltung@example.com>"
+  echo "bcc="
+  echo "betreff=Umsätze der Filialen"
+  echo "smtpserver=127.0.0.1:$port"
+  echo "smtpuser="
+  echo "smtppass="
+  echo "absender=Vornetta Berichtsdienst <vornetta@example.com>"
+  echo "css=$(escaped demo/style.css)"
+  echo "kopfzeile=$(escaped demo/kopfzeile.html)"
+  echo "fusszeile=$(escaped demo/fusszeile.html)"
+} | iconv -f UTF-8 -t ISO-8859-15 | sed 's/$/\r/' >"$run/demo.ini"
+
+# German regional settings give the decimal comma; without that locale the
+# program uses the decimal point.
+if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  export LC_ALL=de_DE.UTF-8
+fi
+
+echo "demo: running build/vornetta demo-run/demo.ini -unattend (SMTP sink on 127.0.0.1:$port)"
+status=0
+build/vornetta demo-run/demo.ini -unattend || status=$?
+stop_sink
+trap - EXIT
+
+echo "demo: exit status $status"
+mails=("$run"/mails/*.eml)
+if [ ! -e "${mails[0]}" ]; then
+  echo "demo: no mail arrived; see the messages above" >&2
+  exit 1
+fi
+echo "demo: the sink received ${#mails[@]} mail(s) in $run/mails/:"
+for mail in "${mails[@]}"; do
+  subject=$(sed -n 's/^Subject: //p' "$mail" | head -1)
+  echo "  $(basename "$mail")  (Subject: $subject)"
+done
+html=$(ls "$run"/mails/*.html 2>/dev/null | head -1 || true)
+if [ -n "$html" ]; then
+  echo "demo: open the report in a browser:"
+  echo "  xdg-open $html"
+fi
+echo "demo: the raw mail as sent: less ${mails[0]}"
+exit "$status"

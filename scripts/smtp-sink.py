@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""A local SMTP server that keeps every mail it receives, for the demo and the
+end-to-end tests. Each mail is stored in the folder as mail-NNN.eml (the data
+exactly as received, dot-stuffing undone), mail-NNN.envelope (MAIL FROM and
+RCPT TO addresses, one per line) and, for an HTML body, mail-NNN.html (the body
+in UTF-8, for a browser). Listens on the loopback address; with port 0 the
+system picks a free port. Once listening it prints "port N" on stdout.
+
+Runs with Debian's Python, which has aiosmtpd:
+    /usr/bin/python3 scripts/smtp-sink.py --dir DIR [--port 0] [--auth USER:PASS]
+Ends on SIGTERM or SIGINT.
+"""
+
+import argparse
+import asyncio
+import email
+import email.policy
+import os
+import signal
+import socket
+import sys
+import warnings
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+# aiosmtpd warns about its own deprecated login attribute on every AUTH.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
+
+
+class Store:
+    def __init__(self, folder):
+        self.folder = folder
+        self.count = 0
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        base = os.path.join(self.folder, "mail-%03d" % self.count)
+        content = envelope.content
+        if isinstance(content, str):
+            content = content.encode("utf-8", "surrogateescape")
+        with open(base + ".envelope", "w", encoding="utf-8") as f:
+            f.write("MAIL FROM: %s\n" % envelope.mail_from)
+            for rcpt in envelope.rcpt_tos:
+                f.write("RCPT TO: %s\n" % rcpt)
+        html = html_of(content)
+        if html is not None:
+            with open(base + ".html", "w", encoding="utf-8") as f:
+                f.write(html)
+        # The .eml goes last: a reader that sees it finds the other files complete.
+        with open(base + ".eml.part", "wb") as f:
+            f.write(content)
+        os.replace(base + ".eml.part", base + ".eml")
+        return "250 OK"
+
+
+def html_of(content):
+    """The HTML body as text with a charset declaration, or None for other mails."""
+    try:
+        msg = email.message_from_bytes(content, policy=email.policy.compat32)
+    except Exception:
+        return None
+    if msg.get_content_type() != "text/html":
+        return None
+    charset = msg.get_content_charset() or "iso-8859-15"
+    body = msg.get_payload(decode=True) or b""
+    try:
+        text = body.decode(charset, "replace")
+    except LookupError:
+        text = body.decode("iso-8859-15", "replace")
+    return '<meta charset="utf-8">\n' + text
+
+
+def make_authenticator(user, password):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        login = getattr(auth_data, "login", b"") or b""
+        secret = getattr(auth_data, "password", b"") or b""
+        if isinstance(login, str):
+            login = login.encode()
+        if isinstance(secret, str):
+            secret = secret.encode()
+        return AuthResult(success=(login == user.encode() and secret == password.encode()))
+    return authenticate
+
+
+async def serve(args):
+    os.makedirs(args.dir, exist_ok=True)
+    store = Store(args.dir)
+    options = {"decode_data": False, "hostname": "sink.localhost"}
+    if args.auth:
+        user, _, password = args.auth.partition(":")
+        options.update(authenticator=make_authenticator(user, password),
+                       auth_require_tls=False, auth_required=False)
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind((args.host, args.port))
+    sock.listen(16)
+    loop = asyncio.get_running_loop()
+    server = await loop.create_server(lambda: SMTP(store, **options), sock=sock)
+    print("port %d" % sock.getsockname()[1], flush=True)
+
+    stop = asyncio.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        loop.add_signal_handler(sig, stop.set)
+    await stop.wait()
+    server.close()
+    await server.wait_closed()
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Local SMTP sink that stores received mails.")
+    parser.add_argument("--dir", required=True, help="folder for the received mails")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    parser.add_argument("--auth", help="USER:PASS accepted by AUTH LOGIN")
+    args = parser.parse_args()
+    asyncio.run(serve(args))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,269 @@
+// The unattended run of the built program, end to end: build/vornetta <ini>
+// -unattend against SQLite and MariaDB through ODBC, mailing through a real SMTP
+// server on a loopback port; the exit status, stderr, what arrived and the
+// configuration file afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "db/datenbank_ado.h"
+#include "report/report_text.h"
+#include "unattended_harness.h"
+
+namespace vornetta::e2e {
+namespace {
+
+const char* const kCss = "table { border-collapse: collapse; }\ntr.sum th { text-align: right; }";
+const char* const kHeader = "<h1>Umsätze</h1>";
+const char* const kFooter = "<p>Ende des Berichts</p>";
+const char* const kSender = "Vornetta Test <absender@example.com>";
+
+// Kunde/Betrag with two records, as in the report's worked example.
+const char* const kSalesTable =
+    "create table umsatz (kunde varchar(30), betrag double);"
+    "insert into umsatz values ('Müller', 12.5);"
+    "insert into umsatz values ('Huber', 7.5);";
+
+class UnattendedRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sink_ = std::make_unique<TSmtpSink>(dir_ / "smtp");
+    ini_.Set("datenbank", "connection", "DRIVER=SQLite3;Database=" + (dir_ / "sales.db"))
+        .Set("datenbank", "ergebnisUpdate", "1")
+        .Set("email", "empfaenger", "Geschäftsleitung <leitung@example.com>")
+        .Set("email", "bcc", "archiv@example.com")
+        .Set("email", "betreff", "Umsätze")
+        .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink_->Port()))
+        .Set("email", "absender", kSender)
+        .Set("email", "css", kCss)
+        .Set("email", "kopfzeile", kHeader)
+        .Set("email", "fusszeile", kFooter);
+  }
+
+  void CreateSqlite(const std::string& sql) {
+    const TProcessResult r = RunProcess({"/usr/bin/sqlite3", dir_ / "sales.db", sql});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+  }
+
+  // Saves the configuration and runs the program on it with German regional settings.
+  TProcessResult Run() {
+    ini_.Save(IniPath());
+    return RunProcess({ProgramPath(), IniPath(), "-unattend"},
+                      {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"},
+                      dir_.Path());
+  }
+
+  std::string IniPath() const { return dir_ / "report.ini"; }
+
+  // The document the builder writes around the tables.
+  static void AppendHead(report::TReportText& doc) {
+    doc.Append("<html>");
+    doc.Append({"<style>", Latin9(kCss), "</style>"});
+    doc.Append("<body>");
+    doc.Append("<div class=\"kopfzeile\">");
+    doc.Append(Latin9(kHeader));
+    doc.Append("</div>");
+  }
+  static void AppendFoot(report::TReportText& doc) {
+    doc.Append("<div class=\"fusszeile\">");
+    doc.Append(Latin9(kFooter));
+    doc.Append("</div>");
+    doc.Append("</body></html>");
+  }
+  static void AppendSalesTable(report::TReportText& doc, int n) {
+    for (const char* piece :
+         {"<tr class=\"head\">", "<th class=\"kunde string\">Kunde</th>",
+          "<th class=\"betrag double\">Betrag</th>", "</tr>", "<tr id=\"row1\" class=\"odd\">",
+          "<td class=\"kunde string\">Müller</td>", "<td class=\"betrag double\">12,5</td>", "</tr>",
+          "<tr id=\"row2\" class=\"even\">", "<td class=\"kunde string\">Huber</td>",
+          "<td class=\"betrag double\">7,5</td>", "</tr>", "<tr class=\"sum\">",
+          "<th class=\"kunde string\"><span>", "0", "</span></th>", "<th class=\"betrag double\"><span>",
+          "20", "</span></th>", "</tr>", "</table><br>"}) {
+      if (std::string(piece) == "<tr class=\"head\">") {
+        doc.Append("<table width=\"100%\" class=\"sql" + std::to_string(n) + "\">");
+      }
+      doc.Append(Latin9(piece));
+    }
+  }
+
+  TTempDir dir_;
+  std::unique_ptr<TSmtpSink> sink_;
+  TIniText ini_;
+};
+
+TEST_F(UnattendedRun, MailsTheBuiltDocumentExactlyAndStoresTheDefaults) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde as Kunde, betrag as Betrag\nfrom umsatz order by betrag desc;\n"
+                      "update umsatz set betrag = betrag where kunde = 'niemand';");
+  const TProcessResult r = Run();
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+
+  report::TReportText expected;
+  AppendHead(expected);
+  AppendSalesTable(expected, 0);
+  expected.Append("<table width=\"100%\" class=\"sql1\">");
+  expected.Append(Latin9("<tr class=\"update\"><td>0 Datensätze geändert.</td></tr>"));
+  expected.Append("</table><br>");
+  AppendFoot(expected);
+
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u) << sink_->Log();
+  const TReceivedMail& mail = mails[0];
+  EXPECT_EQ(mail.body, expected.DocumentText());
+  EXPECT_EQ(mail.mailFrom, "absender@example.com");
+  EXPECT_EQ(mail.rcptTo, (std::vector<std::string>{"leitung@example.com", "archiv@example.com"}));
+  EXPECT_EQ(mail.Header("Content-Type"), "text/html;\r\n\tcharset=\"ISO-8859-15\"");
+  EXPECT_NE(mail.Header("Subject").find("Ums=E4tze"), std::string::npos) << mail.header;
+  EXPECT_EQ(mail.Header("X-Priority"), "3");
+  EXPECT_EQ(mail.Header("Bcc"), "");
+
+  // Keys the run read with a default are now in the file, and so is the geometry.
+  const std::string stored = ReadFile(IniPath());
+  for (const char* key : {"cc", "smtpuser", "smtppass", "betreff", "absender"}) {
+    EXPECT_NE(std::ranges::count(IniKeys(stored, "email"), std::string(key)), 0) << key;
+  }
+  EXPECT_EQ(IniValue(stored, "email", "cc"), "");
+  EXPECT_EQ(IniValue(stored, "email", "betreff"), Latin9("Umsätze"));
+  for (const char* key : {"top", "left", "height", "width"}) {
+    EXPECT_NE(std::ranges::count(IniKeys(stored, "FormMain"), std::string(key)), 0) << key;
+  }
+}
+
+TEST_F(UnattendedRun, CountTableAloneIsMailedAndNothingAtAllSendsNothing) {
+  CreateSqlite(kSalesTable);
+  // Only an update with its flag on: one count table, so the report goes out.
+  ini_.SetText("sql", "update umsatz set betrag = 0 where kunde = 'niemand';");
+  TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  ASSERT_EQ(sink_->Mails().size(), 1u);
+  EXPECT_NE(sink_->Mails()[0].body.find(Latin9("0 Datensätze geändert.")), std::string::npos);
+
+  // A select without records and an update whose flag is off: no mail, status 0.
+  ini_.Set("datenbank", "ergebnisUpdate", "0");
+  ini_.SetText("sql", "select kunde from umsatz where 1 = 0;\nupdate umsatz set betrag = 1 where kunde = 'Huber';");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(sink_->Mails().size(), 1u);
+  // The update ran although nothing was reported.
+  const TProcessResult check = RunProcess({"/usr/bin/sqlite3", dir_ / "sales.db",
+                                           "select betrag from umsatz where kunde = 'Huber';"});
+  EXPECT_EQ(check.out, "1.0\n");
+}
+
+TEST_F(UnattendedRun, FailingSelectMailsOnePlainTextErrorToTheSender) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;\nselect nichtda from fehlt;");
+  const TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  const TReceivedMail& mail = mails[0];
+  EXPECT_EQ(mail.rcptTo, std::vector<std::string>{"absender@example.com"});
+  EXPECT_EQ(mail.mailFrom, "vornetta@localhost");
+  EXPECT_EQ(mail.Header("From"), "\"Vornetta\" <vornetta@localhost>");
+  EXPECT_EQ(mail.Header("To"), "\"Vornetta Test\" <absender@example.com>");
+  const std::string subject = mail.Header("Subject");
+  EXPECT_EQ(subject.rfind("Fehler:", 0), 0u) << subject;
+  EXPECT_NE(subject.find("Ums=E4tze"), std::string::npos) << subject;
+  EXPECT_EQ(mail.Header("Content-Type"), "text/plain;\r\n\tcharset=\"ISO-8859-15\"");
+  EXPECT_EQ(mail.Header("Cc"), "");
+  EXPECT_NE(mail.body.find("no such table: fehlt"), std::string::npos) << mail.body;
+
+  // The same message, on one line, on stderr.
+  ASSERT_EQ(r.err.rfind("vornetta: ", 0), 0u) << r.err;
+  ASSERT_EQ(std::ranges::count(r.err, '\n'), 1) << r.err;
+  std::string body = mail.body;
+  while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
+  EXPECT_EQ(r.err, "vornetta: " + body + "\n");
+}
+
+TEST_F(UnattendedRun, UnreachableServerEndsWithStatusTwoAndBothMessages) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;");
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(ClosedLoopbackPort()));
+  const TProcessResult r = Run();
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitStatus, 2) << r.err;
+  const std::string refused = "vornetta: Socket-Fehler # 10061 Verbindung abgelehnt.\n";
+  EXPECT_EQ(r.err, refused + refused);
+  EXPECT_TRUE(sink_->Mails().empty());
+}
+
+TEST_F(UnattendedRun, LogsInWhenAUserIsSetAndReportsARefusedLogin) {
+  TSmtpSink guarded(dir_ / "smtp-auth", "bericht:geheim");
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;");
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(guarded.Port()))
+      .Set("email", "smtpuser", "bericht")
+      .Set("email", "smtppass", "geheim");
+  TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(guarded.Mails().size(), 1u) << guarded.Log();
+
+  // A wrong password refuses the report and the error mail alike.
+  ini_.Set("email", "smtppass", "falsch");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 2) << r.err;
+  EXPECT_EQ(std::ranges::count(r.err, '\n'), 2) << r.err;
+  EXPECT_NE(r.err.find("vornetta: 5"), std::string::npos) << r.err;
+  EXPECT_EQ(guarded.Mails().size(), 1u);
+}
+
+TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
+  const char* connection = std::getenv("VORNETTA_MARIADB_CONNECTION");
+  if (!connection || !*connection) {
+    const char* ci = std::getenv("CI");
+    if (ci && std::string(ci) == "true") FAIL() << "VORNETTA_MARIADB_CONNECTION is not set";
+    GTEST_SKIP() << "VORNETTA_MARIADB_CONNECTION is not set";
+  }
+  {
+    db::TDatenbankAdo setup(connection);
+    setup.Connection().Execute("drop table if exists e2e_umsatz");
+    setup.Connection().Execute("create table e2e_umsatz (kunde varchar(30), betrag double) default charset utf8mb4");
+    setup.Connection().Execute("insert into e2e_umsatz values ('Müller', 12.5), ('Huber', 7.5)");
+  }
+  TTempDir dir;
+  TSmtpSink sink(dir / "smtp");
+  TIniText ini;
+  ini.Set("datenbank", "connection", connection)
+      .Set("email", "empfaenger", "leitung@example.com")
+      .Set("email", "betreff", "MariaDB")
+      .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink.Port()))
+      .Set("email", "absender", kSender)
+      .SetText("sql", "select kunde as Kunde, betrag as Betrag from e2e_umsatz order by betrag desc;");
+  ini.Save(dir / "report.ini");
+  const TProcessResult r = RunProcess({ProgramPath(), dir / "report.ini", "-unattend"},
+                                      {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen"}, dir.Path());
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+
+  report::TReportText expected;
+  for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
+    expected.Append(piece);
+  }
+  for (const char* piece :
+       {"<table width=\"100%\" class=\"sql0\">", "<tr class=\"head\">", "<th class=\"kunde string\">Kunde</th>",
+        "<th class=\"betrag double\">Betrag</th>", "</tr>", "<tr id=\"row1\" class=\"odd\">",
+        "<td class=\"kunde string\">Müller</td>", "<td class=\"betrag double\">12,5</td>", "</tr>",
+        "<tr id=\"row2\" class=\"even\">", "<td class=\"kunde string\">Huber</td>",
+        "<td class=\"betrag double\">7,5</td>", "</tr>", "<tr class=\"sum\">", "<th class=\"kunde string\"><span>",
+        "0", "</span></th>", "<th class=\"betrag double\"><span>", "20", "</span></th>", "</tr>",
+        "</table><br>", "<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) {
+    expected.Append(Latin9(piece));
+  }
+  const std::vector<TReceivedMail> mails = sink.Mails();
+  ASSERT_EQ(mails.size(), 1u) << r.err;
+  EXPECT_EQ(mails[0].body, expected.DocumentText());
+
+  db::TDatenbankAdo cleanup(connection);
+  cleanup.Connection().Execute("drop table e2e_umsatz");
+}
+
+}  // namespace
+}  // namespace vornetta::e2e
