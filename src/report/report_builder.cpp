@@ -1,0 +1,239 @@
+#include "report/report_builder.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstddef>
+#include <unordered_set>
+#include <vector>
+
+#include "config/my_ini_file.h"
+#include "db/datenbank_ado.h"
+#include "db/record_set.h"
+#include "db/statement_script.h"
+#include "platform/regional.h"
+#include "report/column_sum.h"
+
+namespace vornetta::report {
+namespace {
+
+constexpr std::string_view kClassChars = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+// Decimal text of an integer without the locale.
+class TDecimal {
+ public:
+  explicit TDecimal(long long value) {
+    size_ = static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
+  }
+  std::string_view View() const { return {digits_, size_}; }
+
+ private:
+  char digits_[24];
+  std::size_t size_;
+};
+
+// Lets the window through after a record only when 15 ms have passed: a pass
+// through the event loop costs more than writing a row.
+class TEventThrottle {
+ public:
+  TEventThrottle(const TReportText& text, TReportView& view)
+      : text_(text), view_(view), last_(Clock::now()) {}
+
+  void Tick() {
+    const Clock::time_point now = Clock::now();
+    if (now - last_ < kInterval) return;
+    view_.PiecesAppended(text_);
+    view_.ProcessPendingEvents();
+    last_ = Clock::now();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kInterval{15};
+
+  const TReportText& text_;
+  TReportView& view_;
+  Clock::time_point last_;
+};
+
+// Checks a column class name as a component name of the result: not beginning
+// with a digit, and unique among the non-empty names of the same result.
+class TColumnNames {
+ public:
+  void Register(const std::string& name) {
+    if (name.empty()) return;
+    if (name.front() >= '0' && name.front() <= '9') {
+      throw EReportError("''" + name + "'' ist kein g\xFC" "ltiger Komponentenname");
+    }
+    if (!names_.insert(name).second) {
+      throw EReportError("Komponente mit der Bezeichnung " + name + " existiert bereits");
+    }
+  }
+
+ private:
+  std::unordered_set<std::string> names_;
+};
+
+struct TColumn {
+  std::string cellClass;  // class name, blank, type name
+  TDouble sum{0.0};
+};
+
+void AppendTableStart(TReportText& text, std::size_t number) {
+  text.Append({"<table width=\"100%\" class=\"sql", TDecimal(static_cast<long long>(number)).View(), "\">"});
+}
+
+void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statement, std::size_t number,
+                      TReportText& text, TEventThrottle& throttle) {
+  // The record set closes itself when it goes, also on failure.
+  const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement);
+  const int fieldCount = records->FieldCount();
+  std::vector<TColumn> columns(static_cast<std::size_t>(fieldCount));
+
+  AppendTableStart(text, number);
+  text.Append("<tr class=\"head\">");
+  TColumnNames names;
+  for (int i = 0; i < fieldCount; ++i) {
+    const std::string& displayName = records->DisplayName(i);
+    const std::string className = ColumnClassName(displayName);
+    names.Register(className);
+    TColumn& column = columns[static_cast<std::size_t>(i)];
+    column.cellClass = className + ' ' + db::TDatenbankAdo::FieldTypeName(records->DataType(i));
+    text.Append({"<th class=\"", column.cellClass, "\">", displayName, "</th>"});
+  }
+  text.Append("</tr>");
+
+  if (records->Eof()) {
+    text.Append({"<tr class=\"empty\"><td colspan=\"", TDecimal(fieldCount).View(),
+                 "\">kein Ergebnis</td></tr>"});
+  }
+  while (!records->Eof()) {
+    const int recNo = records->RecNo();
+    text.Append({"<tr id=\"row", TDecimal(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
+                 "\">"});
+    for (int i = 0; i < fieldCount; ++i) {
+      text.Append({"<td class=\"", columns[static_cast<std::size_t>(i)].cellClass, "\">", records->Value(i),
+                   "</td>"});
+    }
+    text.Append("</tr>");
+    for (int i = 0; i < fieldCount; ++i) {
+      columns[static_cast<std::size_t>(i)].sum.Add(TextToNumber(records->Value(i)));
+    }
+    text.AddRow();
+    throttle.Tick();
+    records->Next();
+  }
+
+  const char separator = platform::DecimalSeparator();
+  text.Append("<tr class=\"sum\">");
+  for (const TColumn& column : columns) {
+    text.Append({"<th class=\"", column.cellClass, "\"><span>"});
+    text.Append(FormatSum(column.sum.Value(), separator));
+    text.Append("</span></th>");
+  }
+  text.Append("</tr>");
+  text.Append("</table><br>");
+  records->Close();
+}
+
+// The count table of a changing statement, written only when the kind's flag is set.
+struct TChangeKind {
+  std::string_view kind;
+  const char* flag;
+  std::string_view rowStart;
+  std::string_view rowEnd;
+};
+
+constexpr TChangeKind kChangeKinds[] = {
+    {"update", "ergebnisUpdate", "<tr class=\"update\"><td>", " Datens\xE4tze ge\xE4ndert.</td></tr>"},
+    {"delete", "ergebnisDelete", "<tr class=\"delete\"><td>", " Datens\xE4tze gel\xF6scht.</td></tr>"},
+    {"insert", "ergebnisInsert", "<tr class=\"insert\"><td>", " Datens\xE4tze eingef\xFCgt.</td></tr>"},
+};
+
+void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection, const std::string& statement,
+                          std::size_t number, config::TMyIniFile& ini, TReportText& text) {
+  int changed = 0;
+  if (kind.kind == "update") {
+    changed = connection.ExecuteUpdate(statement);
+  } else if (kind.kind == "delete") {
+    changed = connection.ExecuteDelete(statement);
+  } else {
+    changed = connection.Execute(statement);
+  }
+  if (!ini.ReadFlag("datenbank", kind.flag, false)) return;
+  AppendTableStart(text, number);
+  text.Append({kind.rowStart, TDecimal(changed).View(), kind.rowEnd});
+  text.Append("</table><br>");
+  text.AddRow();
+}
+
+void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
+                   TReportView& view) {
+  text.Append("<html>");
+  text.Append({"<style>", ini.ReadValueDefault("email", "css", ""), "</style>"});
+  text.Append("<body>");
+  text.Append("<div class=\"kopfzeile\">");
+  text.Append(ini.ReadValueDefault("email", "kopfzeile", ""));
+  text.Append("</div>");
+  text.SetRowCount(0);
+
+  if (!connection) {
+    connection = std::make_unique<db::TDatenbankAdo>(ini.ReadValueDefault("datenbank", "connection", ""));
+  }
+  const std::vector<std::string> statements = db::SplitStatements(ini.ReadText("sql"));
+
+  TEventThrottle throttle(text, view);
+  for (std::size_t number = 0; number < statements.size(); ++number) {
+    const std::string& statement = statements[number];
+    const std::string kind = db::TDatenbankAdo::StatementKind(statement);
+    if (kind == "select") {
+      WriteSelectTable(*connection, statement, number, text, throttle);
+      continue;
+    }
+    const TChangeKind* change = nullptr;
+    for (const TChangeKind& candidate : kChangeKinds) {
+      if (kind == candidate.kind) change = &candidate;
+    }
+    if (!change) throw EReportError("unbekannte Anweisung");
+    RunChangingStatement(*change, *connection, statement, number, ini, text);
+    throttle.Tick();
+  }
+
+  text.Append("<div class=\"fusszeile\">");
+  text.Append(ini.ReadValueDefault("email", "fusszeile", ""));
+  text.Append("</div>");
+  text.Append("</body></html>");
+}
+
+void LoadPreview(const TReportText& text, TReportView& view) {
+  view.PiecesAppended(text);
+  view.LoadPreview(text.DocumentText());
+}
+
+}  // namespace
+
+std::string ColumnClassName(std::string_view displayName) {
+  std::string lower(displayName);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return KeepChars(lower, kClassChars);
+}
+
+void BuildReport(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
+                 TReportView& view) {
+  text.Clear();
+  view.ShowSourcePage();
+  try {
+    WriteDocument(ini, connection, text, view);
+  } catch (...) {
+    // The partial document is shown; the build's own failure is the one reported.
+    try {
+      LoadPreview(text, view);
+    } catch (...) {
+    }
+    throw;
+  }
+  LoadPreview(text, view);
+}
+
+}  // namespace vornetta::report

@@ -1,0 +1,254 @@
+// The report build against real SQLite databases through ODBC, with a view
+// that records what the window would be asked to do.
+#include "report/report_builder.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <clocale>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/my_ini_file.h"
+#include "db/datenbank_ado.h"
+
+using namespace vornetta;
+using report::TReportText;
+
+namespace {
+
+class TRecordingView : public report::TReportView {
+ public:
+  void ShowSourcePage() override { calls.push_back("source"); }
+  void PiecesAppended(const TReportText& text) override { shownPieces = text.PieceCount(); }
+  void ProcessPendingEvents() override {}
+  void LoadPreview(std::string_view documentText) override {
+    calls.push_back("preview");
+    preview = documentText;
+  }
+
+  std::vector<std::string> calls;
+  std::string preview;
+  std::size_t shownPieces = 0;
+};
+
+const std::string kHeader =
+    "<html>\r\n<style></style>\r\n<body>\r\n<div class=\"kopfzeile\">\r\n\r\n</div>\r\n";
+const std::string kFooter = "<div class=\"fusszeile\">\r\n\r\n</div>\r\n</body></html>\r\n";
+
+class ReportBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vornetta-report-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    database_ = (dir_ / "test.db").string();
+    ini_ = std::make_unique<config::TMyIniFile>((dir_ / "test.ini").string());
+    ini_->WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + database_ + ";");
+    Sql("create table t (Kunde text, Betrag real);"
+        "insert into t values ('Meier', 12.5);"
+        "insert into t values ('Huber', 7.5);"
+        "create table leer (a integer);");
+  }
+  void TearDown() override {
+    connection_.reset();
+    std::setlocale(LC_ALL, "C");
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Runs SQL on the test database with the sqlite3 shell.
+  void Sql(const std::string& sql) {
+    const auto file = dir_ / "setup.sql";
+    std::ofstream(file, std::ios::binary) << sql << "\n";
+    const std::string command = "sqlite3 '" + database_ + "' < '" + file.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << sql;
+  }
+
+  // Builds the report for the script; the failure's message, or "" on success.
+  std::string Build(const std::string& script) {
+    ini_->WriteText("sql", script);
+    try {
+      report::BuildReport(*ini_, connection_, text_, view_);
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  std::string Document() const { return std::string(text_.DocumentText()); }
+
+  std::filesystem::path dir_;
+  std::string database_;
+  std::unique_ptr<config::TMyIniFile> ini_;
+  std::unique_ptr<db::TDatenbankAdo> connection_;
+  TReportText text_;
+  TRecordingView view_;
+};
+
+TEST_F(ReportBuild, WritesTheCustomerExampleByteForByte) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  text_.Append("an earlier report");
+  text_.SetRowCount(7);
+  ASSERT_EQ(Build("select Kunde, Betrag from t order by rowid"), "");
+  const std::string table =
+      "<table width=\"100%\" class=\"sql0\">\r\n"
+      "<tr class=\"head\">\r\n"
+      "<th class=\"kunde string\">Kunde</th>\r\n"
+      "<th class=\"betrag double\">Betrag</th>\r\n"
+      "</tr>\r\n"
+      "<tr id=\"row1\" class=\"odd\">\r\n"
+      "<td class=\"kunde string\">Meier</td>\r\n"
+      "<td class=\"betrag double\">12,5</td>\r\n"
+      "</tr>\r\n"
+      "<tr id=\"row2\" class=\"even\">\r\n"
+      "<td class=\"kunde string\">Huber</td>\r\n"
+      "<td class=\"betrag double\">7,5</td>\r\n"
+      "</tr>\r\n"
+      "<tr class=\"sum\">\r\n"
+      "<th class=\"kunde string\"><span>\r\n"
+      "0\r\n"
+      "</span></th>\r\n"
+      "<th class=\"betrag double\"><span>\r\n"
+      "20\r\n"
+      "</span></th>\r\n"
+      "</tr>\r\n"
+      "</table><br>\r\n";
+  EXPECT_EQ(Document(), kHeader + table + kFooter);
+  EXPECT_EQ(text_.RowCount(), 2);
+  EXPECT_EQ(text_.PieceCount(), 6u + 22u + 4u);
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{"source", "preview"}));
+  EXPECT_EQ(view_.preview, Document());
+  EXPECT_EQ(view_.shownPieces, text_.PieceCount());
+  ASSERT_NE(connection_, nullptr);  // kept for the next build
+  // The decoration keys are written into the file by their reads.
+  EXPECT_TRUE(ini_->HasKey("email", "css"));
+  EXPECT_TRUE(ini_->HasKey("email", "kopfzeile"));
+  EXPECT_TRUE(ini_->HasKey("email", "fusszeile"));
+}
+
+TEST_F(ReportBuild, EmptyScriptGivesHeaderAndFooterButStillConnects) {
+  ini_->WriteValue("email", "css", "td { color: red }\r\nth { color: blue }");
+  ini_->WriteValue("email", "kopfzeile", "<h1>Bericht</h1>");
+  ini_->WriteValue("email", "fusszeile", "Gru\xDF");
+  ASSERT_EQ(Build(""), "");
+  EXPECT_EQ(Document(),
+            "<html>\r\n<style>td { color: red }\r\nth { color: blue }</style>\r\n<body>\r\n"
+            "<div class=\"kopfzeile\">\r\n<h1>Bericht</h1>\r\n</div>\r\n"
+            "<div class=\"fusszeile\">\r\nGru\xDF\r\n</div>\r\n</body></html>\r\n");
+  EXPECT_EQ(text_.Piece(1), "<style>td { color: red }\r\nth { color: blue }</style>");
+  EXPECT_EQ(text_.RowCount(), 0);
+  EXPECT_NE(connection_, nullptr);
+
+  connection_.reset();
+  ini_->WriteValue("datenbank", "connection", "Driver={No Such Driver};Database=x;");
+  text_.SetRowCount(3);
+  EXPECT_NE(Build(""), "");
+  EXPECT_EQ(connection_, nullptr);
+  EXPECT_EQ(Document(), kHeader);
+  EXPECT_EQ(text_.RowCount(), 0);
+  EXPECT_EQ(view_.preview, kHeader);
+}
+
+TEST_F(ReportBuild, SelectWithoutRecordsGetsEmptyRowAndZeroSums) {
+  ASSERT_EQ(Build("select Kunde, Betrag, 1 as eins from t where 0"), "");
+  const std::string document = Document();
+  EXPECT_NE(document.find("</tr>\r\n<tr class=\"empty\"><td colspan=\"3\">kein Ergebnis</td></tr>\r\n"
+                          "<tr class=\"sum\">\r\n"),
+            std::string::npos);
+  EXPECT_EQ(document.find("<tr id="), std::string::npos);
+  EXPECT_NE(document.find("<th class=\"betrag double\"><span>\r\n0\r\n</span></th>"), std::string::npos);
+  EXPECT_EQ(text_.RowCount(), 0);
+}
+
+TEST_F(ReportBuild, NumbersTablesByStatementAndCountsFlaggedChanges) {
+  ini_->WriteFlag("datenbank", "ergebnisUpdate", false);
+  ini_->WriteFlag("datenbank", "ergebnisDelete", true);
+  ini_->WriteFlag("datenbank", "ergebnisInsert", true);
+  ASSERT_EQ(Build("update t set Betrag = 1 where Kunde = 'Meier';\r\n"
+                  "select Betrag from t order by rowid;\r\n"
+                  "delete from t where Kunde = 'niemand';\r\n"
+                  "insert into t values ('Schulz', 3)"),
+            "");
+  const std::string document = Document();
+  EXPECT_EQ(document.find("class=\"sql0\""), std::string::npos);  // the update is not shown
+  EXPECT_NE(document.find("<table width=\"100%\" class=\"sql1\">"), std::string::npos);
+  EXPECT_NE(document.find("<td class=\"betrag double\">1</td>"), std::string::npos);  // the update ran
+  EXPECT_NE(document.find("<table width=\"100%\" class=\"sql2\">\r\n"
+                          "<tr class=\"delete\"><td>0 Datens\xE4tze gel\xF6scht.</td></tr>\r\n"
+                          "</table><br>\r\n"
+                          "<table width=\"100%\" class=\"sql3\">\r\n"
+                          "<tr class=\"insert\"><td>1 Datens\xE4tze eingef\xFCgt.</td></tr>\r\n"
+                          "</table><br>\r\n<div class=\"fusszeile\">"),
+            std::string::npos);
+  EXPECT_EQ(text_.RowCount(), 2 + 1 + 1);  // two data rows, two count tables
+
+  ini_->WriteFlag("datenbank", "ergebnisUpdate", true);
+  ini_->WriteFlag("datenbank", "ergebnisDelete", false);
+  ini_->WriteFlag("datenbank", "ergebnisInsert", false);
+  ASSERT_EQ(Build("update t set Betrag = 2 where Kunde = 'niemand'; delete from t; insert into t values ('A', 1)"), "");
+  EXPECT_EQ(Document(), kHeader +
+                            "<table width=\"100%\" class=\"sql0\">\r\n"
+                            "<tr class=\"update\"><td>0 Datens\xE4tze ge\xE4ndert.</td></tr>\r\n"
+                            "</table><br>\r\n" +
+                            kFooter);
+  EXPECT_EQ(text_.RowCount(), 1);
+}
+
+TEST_F(ReportBuild, DerivesClassNamesAndRejectsBadOnes) {
+  ASSERT_EQ(Build("select 1 as \"Umsatz 2024 (\xE2\x82\xAC)\", 2 as \"(\", 3 as \")\", 'x' as Kunde_Nr"), "");
+  const std::string document = Document();
+  EXPECT_NE(document.find("<th class=\"umsatz2024 integer\">Umsatz 2024 (\xA4)</th>"), std::string::npos);
+  EXPECT_NE(document.find("<td class=\" integer\">2</td>"), std::string::npos);  // empty names never clash
+  EXPECT_NE(document.find("<td class=\" integer\">3</td>"), std::string::npos);
+  EXPECT_NE(document.find("<th class=\"kundenr string\">"), std::string::npos);
+
+  EXPECT_EQ(Build("select 1 as a, 2 as \"2024\""), "''2024'' ist kein g\xFCltiger Komponentenname");
+  EXPECT_EQ(Document(), kHeader +
+                            "<table width=\"100%\" class=\"sql0\">\r\n<tr class=\"head\">\r\n"
+                            "<th class=\"a integer\">a</th>\r\n");
+  EXPECT_EQ(view_.preview, Document());
+
+  EXPECT_EQ(Build("select 1 as Brutto, 2 as brutto"), "Komponente mit der Bezeichnung brutto existiert bereits");
+}
+
+TEST_F(ReportBuild, FailureInThirdStatementKeepsTheFirstTwoAndShowsThem) {
+  view_.calls.clear();
+  const std::string message = Build("select Kunde from t; update t set Betrag = 0; select * from fehlt");
+  EXPECT_NE(message.find("fehlt"), std::string::npos) << message;
+  const std::string document = Document();
+  EXPECT_NE(document.find("class=\"sql0\""), std::string::npos);
+  EXPECT_EQ(document.find("class=\"sql2\""), std::string::npos);
+  EXPECT_EQ(document.find("fusszeile"), std::string::npos);
+  EXPECT_EQ(view_.preview, document);
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{"source", "preview"}));
+  EXPECT_EQ(text_.RowCount(), 2);
+
+  // The update stays executed.
+  ASSERT_EQ(Build("select sum(Betrag) as s from t"), "");
+  EXPECT_NE(Document().find("<td class=\"s double\">0</td>"), std::string::npos);
+}
+
+TEST_F(ReportBuild, UnknownOrEmptyStatementStopsTheBuild) {
+  EXPECT_EQ(Build("select 1 as x;;select 2 as y"), "unbekannte Anweisung");
+  EXPECT_NE(Document().find("class=\"sql0\""), std::string::npos);
+  EXPECT_EQ(Document().find("class=\"sql2\""), std::string::npos);
+  EXPECT_EQ(Build("with x as (select 1) select * from x"), "unbekannte Anweisung");
+  EXPECT_EQ(Document(), kHeader);
+}
+
+TEST_F(ReportBuild, CopiesValuesAndNamesWithoutEscaping) {
+  Sql("create table m (\"<i>Name</i>\" text); insert into m values ('<b>fett</b> & mehr');"
+      "insert into m values (NULL); insert into m values ('3');");
+  ASSERT_EQ(Build("select * from m order by rowid"), "");
+  const std::string document = Document();
+  EXPECT_NE(document.find("<th class=\"iname string\"><i>Name</i></th>"), std::string::npos);
+  EXPECT_NE(document.find("<td class=\"iname string\"><b>fett</b> & mehr</td>"), std::string::npos);
+  EXPECT_NE(document.find("<tr id=\"row2\" class=\"even\">\r\n<td class=\"iname string\"></td>"),
+            std::string::npos);
+  EXPECT_NE(document.find("<tr id=\"row3\" class=\"odd\">"), std::string::npos);
+  EXPECT_NE(document.find("<span>\r\n3\r\n</span>"), std::string::npos);  // text columns are summed too
+}
+
+}  // namespace
