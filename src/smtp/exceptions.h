@@ -1,0 +1,123 @@
+// The failures of the SMTP transport. Each carries its German message in the
+// system code page; the mail job and the window show what() unchanged.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace vornetta::smtp {
+
+class EIdException : public std::runtime_error {
+ public:
+  explicit EIdException(const std::string& message) : std::runtime_error(message) {}
+};
+
+class EIdSilentException : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
+// "Die Verbindung wurde erfolgreich geschlossen."
+class EIdConnClosedGracefully : public EIdSilentException {
+ public:
+  EIdConnClosedGracefully();
+};
+
+// "Socket-Fehler # <code>" CR LF and the code's text.
+class EIdSocketError : public EIdException {
+ public:
+  EIdSocketError(int code, const std::string& message) : EIdException(message), code_(code) {}
+  int SocketErrorCode() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// "Socket kann nicht zugewiesen werden."
+class EIdInvalidSocket : public EIdException {
+ public:
+  EIdInvalidSocket();
+};
+
+// "Verbindung aufgehoben."
+class EIdClosedSocket : public EIdException {
+ public:
+  EIdClosedSocket();
+};
+
+class EIdSocketHandleError : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
+// "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt."
+class EIdCouldNotBindSocket : public EIdSocketHandleError {
+ public:
+  EIdCouldNotBindSocket();
+};
+
+class EIdStackError : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
+// "Fehler bei der Winsock-Initialisierung." Kept for completeness: POSIX sockets need no start.
+class EIdStackInitializationFailed : public EIdStackError {
+ public:
+  EIdStackInitializationFailed();
+};
+
+// "Mengengröße überschritten."
+class EIdStackSetSizeExceeded : public EIdStackError {
+ public:
+  EIdStackSetSizeExceeded();
+};
+
+class EIdTCPConnectionError : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
+// "Nicht verbunden"
+class EIdNotConnected : public EIdTCPConnectionError {
+ public:
+  EIdNotConnected();
+};
+
+// "Nicht genügend Daten im Puffer."
+class EIdNotEnoughDataInBuffer : public EIdTCPConnectionError {
+ public:
+  EIdNotEnoughDataInBuffer();
+};
+
+// "Zeitüberschreitung beim Lesen"
+class EIdReadTimeout : public EIdException {
+ public:
+  EIdReadTimeout();
+};
+
+// "Max. Zeilenlänge überschritten."
+class EIdReadLnMaxLineLengthExceeded : public EIdException {
+ public:
+  EIdReadLnMaxLineLengthExceeded();
+};
+
+// "Verbindung besteht bereits."
+class EIdAlreadyConnected : public EIdException {
+ public:
+  EIdAlreadyConnected();
+};
+
+// A reply code the command does not accept; the message is the server's reply
+// text, every line followed by CR LF.
+class EIdProtocolReplyError : public EIdException {
+ public:
+  EIdProtocolReplyError(int replyCode, const std::string& message)
+      : EIdException(message), replyCode_(replyCode) {}
+  int ReplyCode() const { return replyCode_; }
+
+ private:
+  int replyCode_;
+};
+
+}  // namespace vornetta::smtp

@@ -1,0 +1,108 @@
+// The socket under a connection: one IPv4 stream socket (TIdSocketHandle) held
+// by the I/O handler through which the line connection connects, waits, reads
+// and writes. POSIX sockets; sends never raise SIGPIPE.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "smtp/socket_stack.h"
+
+namespace vornetta::smtp {
+
+// States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
+// -> connected (ConnectPeer) -> not allocated (ReleaseSocket). The destructor
+// releases a socket still open.
+class TIdSocketHandle {
+ public:
+  TIdSocketHandle() = default;
+  ~TIdSocketHandle();
+  TIdSocketHandle(const TIdSocketHandle&) = delete;
+  TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
+
+  int SocketId() const { return socketId_; }
+  bool IsAllocated() const { return allocated_; }
+  const std::string& IP() const { return ip_; }
+  int Port() const { return port_; }
+  const std::string& RemoteIP() const { return remoteIp_; }
+  int RemotePort() const { return remotePort_; }
+  void SetIP(std::string ip) { ip_ = std::move(ip); }
+  void SetPort(int port) { port_ = port; }
+  void SetRemoteIP(std::string ip) { remoteIp_ = std::move(ip); }
+  void SetRemotePort(int port) { remotePort_ = port; }
+
+  // Forgets the socket and the addresses without closing anything.
+  void Reset();
+
+  // Throws EIdInvalidSocket when the platform gives no socket.
+  void CreateSocket();
+
+  // Binds to IP (any when empty) and Port (platform's choice when 0), then reads
+  // both back. Throws EIdCouldNotBindSocket when they are in use.
+  void BindLocal();
+
+  // Connects to RemoteIP:RemotePort; a timeout above 0 bounds the attempt in
+  // milliseconds (failing with 10060). Returns the platform result, -1 on failure.
+  int ConnectPeer(int timeoutMs);
+
+  // Shuts down and closes the socket; a second call does nothing.
+  void ReleaseSocket();
+
+  // True when data (or the peer's close) can be read within the limit; a limit
+  // below 0 waits without end. Throws EIdConnClosedGracefully without a socket.
+  bool WaitReadable(int limitMs);
+
+ private:
+  void ReadAddresses(bool withRemote);
+
+  int socketId_ = -1;
+  bool allocated_ = false;
+  std::string ip_;
+  int port_ = 0;
+  std::string remoteIp_;
+  int remotePort_ = 0;
+};
+
+class TIdIOHandler : public TIdComponent {
+ public:
+  virtual void PrepareBinding() = 0;
+  virtual void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
+                         int timeout) = 0;
+  virtual bool IsConnected() const = 0;
+  virtual bool WaitReadable(int limitMs) = 0;
+  virtual long ReceiveInto(char* buffer, std::size_t size) = 0;
+  virtual long SendFrom(const char* buffer, std::size_t size) = 0;
+  virtual void CloseBinding() = 0;
+};
+
+class TIdIOHandlerSocket : public TIdIOHandler {
+ public:
+  void PrepareBinding() override;
+  void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
+                 int timeout) override;
+  bool IsConnected() const override;
+  bool WaitReadable(int limitMs) override;
+  // Bytes received, 0 when the peer closed, -1 on failure. Throws EIdClosedSocket without a socket.
+  long ReceiveInto(char* buffer, std::size_t size) override;
+  // Bytes sent, -1 on failure. Throws EIdClosedSocket without a socket.
+  long SendFrom(const char* buffer, std::size_t size) override;
+  void CloseBinding() override;
+
+  TIdSocketHandle* Binding() const { return binding_.get(); }
+
+  bool UseNagle() const { return useNagle_; }
+  void SetUseNagle(bool useNagle) { useNagle_ = useNagle; }
+
+  // Longest wait in milliseconds for the peer to take more bytes; 0 waits
+  // without end. A send that cannot proceed fails with 10060.
+  int SendTimeout() const { return sendTimeout_; }
+  void SetSendTimeout(int ms) { sendTimeout_ = ms; }
+
+ private:
+  std::unique_ptr<TIdSocketHandle> binding_;
+  bool useNagle_ = true;
+  int sendTimeout_ = 0;
+};
+
+}  // namespace vornetta::smtp

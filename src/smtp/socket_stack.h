@@ -1,0 +1,80 @@
+// The process-wide socket stack: name resolution, the local host name and the
+// mapping of platform errors onto the numbered German socket messages. Every
+// TIdComponent keeps the one stack alive; it goes when the last one goes.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vornetta::smtp {
+
+class TIdStack;
+
+// Base of every socket-using object (connections, I/O handlers). Construction
+// and destruction count the users of the stack under one process-wide lock.
+class TIdComponent {
+ public:
+  TIdComponent();
+  virtual ~TIdComponent();
+  TIdComponent(const TIdComponent&) = delete;
+  TIdComponent& operator=(const TIdComponent&) = delete;
+};
+
+// The stack while at least one TIdComponent lives, else nullptr.
+TIdStack* SocketStack();
+
+// Number of live TIdComponent objects.
+int StackUsers();
+
+// The socket error numbers of the message table (Windows Sockets numbering).
+inline constexpr int kErrInterrupted = 10004;
+inline constexpr int kErrWouldBlock = 10035;
+inline constexpr int kErrConnAborted = 10053;
+inline constexpr int kErrConnReset = 10054;
+inline constexpr int kErrShutdown = 10058;
+inline constexpr int kErrTimedOut = 10060;
+inline constexpr int kErrConnRefused = 10061;
+inline constexpr int kErrAddrInUse = 10048;
+inline constexpr int kErrHostNotFound = 11001;
+
+// errno onto the table's numbers; an errno without a counterpart keeps its own value.
+int SocketErrorCodeOfErrno(int errnoValue);
+
+// A getaddrinfo result onto the table's numbers: a name that does not resolve, for
+// whatever reason the resolver gives, is 11001.
+int SocketErrorCodeOfResolver(int eaiValue, int errnoValue);
+
+// The platform's last socket error, as set by the socket calls of this thread.
+int LastPlatformSocketError();
+void SetLastPlatformSocketError(int code);
+
+class TIdStack {
+ public:
+  // Dotted IPv4 address of a host: "localhost" (any case) and dotted quads
+  // without a lookup, else the resolver's first IPv4 address.
+  // Throws EIdSocketError (11001 when the host is not found).
+  std::string LookupHost(const std::string& host);
+
+  // Four parts of 0..255 separated by dots.
+  static bool IsDottedQuad(std::string_view text);
+
+  std::string LocalHostName();
+
+  // False when result is not -1. Otherwise records LastSocketError and returns
+  // true when it is tolerated; any other code throws EIdSocketError.
+  bool CheckSocketResult(int result, std::initializer_list<int> tolerated);
+
+  [[noreturn]] void RaiseSocketFailure(int code);
+
+  // "Socket-Fehler # <code>" CR LF and the table text (empty for an unknown code).
+  // The one place where error numbers become messages.
+  static std::string SocketErrorText(int code);
+
+  int LastSocketError() const { return lastSocketError_; }
+
+ private:
+  int lastSocketError_ = 0;
+};
+
+}  // namespace vornetta::smtp

@@ -1,0 +1,301 @@
+#include "smtp/tcp_connection.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+#include "smtp/exceptions.h"
+
+namespace vornetta::smtp {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (Upper(text[i]) != Upper(prefix[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+void TIdManagedBuffer::Clear() {
+  bytes_.clear();
+  readOffset_ = 0;
+}
+
+void TIdManagedBuffer::Remove(std::size_t count) {
+  if (count > Size()) throw EIdNotEnoughDataInBuffer();
+  if (count == Size()) {
+    Clear();
+    return;
+  }
+  readOffset_ += count;
+  if (readOffset_ >= kCompactAt) {
+    RemoveFront(readOffset_);
+    readOffset_ = 0;
+  }
+}
+
+std::string TIdManagedBuffer::Extract(std::size_t count) {
+  if (count > Size()) throw EIdNotEnoughDataInBuffer();
+  std::string text(Memory(), count);
+  Remove(count);
+  return text;
+}
+
+void TIdRFCReply::Clear() {
+  numericCode_ = 0;
+  textCode_.clear();
+  text_.clear();
+}
+
+void TIdRFCReply::ParseLines(const std::vector<std::string>& lines) {
+  Clear();
+  if (lines.empty()) return;
+  std::string_view code = Trim(std::string_view(lines.front()).substr(0, 4));
+  if (code.size() == 4 && code[3] == '-') code.remove_suffix(1);
+  textCode_ = code;
+  if (!code.empty()) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), value);
+    if (ec == std::errc() && end == code.data() + code.size() &&
+        value >= std::numeric_limits<int16_t>::min() && value <= std::numeric_limits<int16_t>::max())
+      numericCode_ = static_cast<int16_t>(value);
+  }
+  text_.reserve(lines.size());
+  for (const std::string& line : lines) text_.push_back(line.size() > 4 ? line.substr(4) : std::string());
+}
+
+TIdTCPConnection::TIdTCPConnection() = default;
+
+TIdTCPConnection::~TIdTCPConnection() { DropSocket(); }
+
+void TIdTCPConnection::AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler) {
+  ownedHandler_ = std::move(handler);
+  ioHandler_ = ownedHandler_.get();
+}
+
+void TIdTCPConnection::SetReplyTimeout(int ms) {
+  replyTimeout_ = ms;
+  ApplySendTimeout();
+}
+
+void TIdTCPConnection::ApplySendTimeout() {
+  if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(ioHandler_))
+    socketHandler->SetSendTimeout(replyTimeout_);
+}
+
+void TIdTCPConnection::SendBytes(const char* data, std::ptrdiff_t count) {
+  if (count <= 0 || data == nullptr) return;
+  CheckPeerClosed(true, true);
+  if (!IsConnected()) throw EIdNotConnected();
+  std::ptrdiff_t sent = 0;
+  while (sent < count) {
+    long n = ioHandler_->SendFrom(data + sent, static_cast<std::size_t>(count - sent));
+    peerClosed_ = n == 0;
+    CheckPeerClosed(true, false);
+    // A stalled peer (10060) is dropped like a broken one, so closing does not wait again.
+    if (Stack().CheckSocketResult(static_cast<int>(n),
+                                  {kErrShutdown, kErrConnAborted, kErrConnReset, kErrTimedOut})) {
+      int code = Stack().LastSocketError();
+      DropSocket();
+      Stack().RaiseSocketFailure(code);
+    }
+    sent += n;
+  }
+}
+
+void TIdTCPConnection::SendText(std::string_view text) {
+  SendBytes(text.data(), static_cast<std::ptrdiff_t>(text.size()));
+}
+
+void TIdTCPConnection::SendLine(std::string_view line) {
+  std::string wire;
+  wire.reserve(line.size() + 2);
+  wire.append(line);
+  wire.append("\r\n");
+  SendText(wire);
+}
+
+void TIdTCPConnection::SendLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) SendLine(line);
+}
+
+int TIdTCPConnection::WaitLimit() const {
+  int limit = readTimeout_ != 0 ? readTimeout_ : -1;
+  if (replyDeadline_) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*replyDeadline_ - Clock::now()).count();
+    if (left <= 0) throw EIdReadTimeout();
+    if (limit < 0 || left < limit) limit = static_cast<int>(left);
+  }
+  return limit;
+}
+
+int TIdTCPConnection::FillInputQueue(bool raiseIfClosed) {
+  CheckPeerClosed(raiseIfClosed, false);
+  if (!IsConnected()) {
+    if (raiseIfClosed) throw EIdNotConnected();
+    return 0;
+  }
+  for (;;) {
+    if (!ioHandler_->WaitReadable(WaitLimit())) throw EIdReadTimeout();
+    receiveChunk_.SetSize(static_cast<std::size_t>(std::max(recvBufferSize_, 1)));
+    long n = ioHandler_->ReceiveInto(receiveChunk_.Memory(), receiveChunk_.Size());
+    peerClosed_ = n == 0;
+    if (Stack().CheckSocketResult(static_cast<int>(n), {kErrShutdown, kErrConnAborted})) {
+      int code = Stack().LastSocketError();
+      DropSocket();
+      if (inputQueue_.Size() == 0) Stack().RaiseSocketFailure(code);
+      n = 0;
+    }
+    if (n > 0) inputQueue_.Append(receiveChunk_.Memory(), static_cast<std::size_t>(n));
+    CheckPeerClosed(raiseIfClosed, false);
+    if (n != 0 || !ioHandler_ || !ioHandler_->IsConnected()) return static_cast<int>(n);
+  }
+}
+
+std::string TIdTCPConnection::ReceiveLine() {
+  constexpr auto npos = std::string_view::npos;
+  std::size_t found = npos;  // offset of the LF in the queue
+  std::size_t scanned = 0;
+  const auto limit = static_cast<std::size_t>(maxLineLength_);
+  for (;;) {
+    if (inputQueue_.Size() > 0) {
+      std::string_view queued = inputQueue_.View();
+      found = queued.find('\n', scanned);
+      scanned = queued.size();
+    }
+    if (maxLineLength_ > 0 && (found != npos ? found > limit : inputQueue_.Size() > limit)) {
+      if (maxLineAction_ == TIdMaxLineAction::maException) throw EIdReadLnMaxLineLengthExceeded();
+      return inputQueue_.Extract(limit);
+    }
+    if (found != npos) break;
+    CheckPeerClosed(true, true);
+    if (FillInputQueue(true) == 0) return {};
+  }
+  std::string line = inputQueue_.Extract(found + 1);
+  line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string TIdTCPConnection::ReceiveReplyLine() {
+  for (;;) {
+    std::string line = ReceiveLine();
+    std::string_view trimmed = Trim(line);
+    if (!trimmed.empty()) return std::string(trimmed);
+  }
+}
+
+int TIdTCPConnection::ReadReply(TIdReplyCodes accepted) {
+  struct DeadlineScope {
+    std::optional<Clock::time_point>& deadline;
+    ~DeadlineScope() { deadline.reset(); }
+  } scope{replyDeadline_};
+  if (replyTimeout_ > 0) replyDeadline_ = Clock::now() + std::chrono::milliseconds(replyTimeout_);
+
+  std::vector<std::string> lines;
+  std::size_t total = 0;
+  auto add = [&](std::string line) {
+    total += line.size();
+    if (maxReplyLength_ != 0 && total > maxReplyLength_) throw EIdReadLnMaxLineLengthExceeded();
+    lines.push_back(std::move(line));
+  };
+  add(ReceiveReplyLine());
+  const std::string& first = lines.front();
+  if (first.size() > 3 && first[3] == '-') {
+    const std::string endMarker = first.substr(0, 3) + ' ';
+    for (;;) {
+      std::string line = ReceiveReplyLine();
+      bool last = line.size() < 4 || StartsWithNoCase(line, endMarker);
+      add(std::move(line));
+      if (last) break;
+    }
+  }
+  lastReply_.ParseLines(lines);
+  return CheckReplyCode(lastReply_.NumericCode(), accepted);
+}
+
+int TIdTCPConnection::CheckReplyCode(int code, TIdReplyCodes accepted) {
+  if (accepted.size() == 0 || std::find(accepted.begin(), accepted.end(), code) != accepted.end())
+    return code;
+  std::string message;
+  for (const std::string& line : lastReply_.Text()) {
+    message += line;
+    message += "\r\n";
+  }
+  throw EIdProtocolReplyError(lastReply_.NumericCode(), message);
+}
+
+int TIdTCPConnection::ExecuteCommand(std::string_view line, TIdReplyCodes accepted) {
+  SendLine(line);
+  return ReadReply(accepted);
+}
+
+bool TIdTCPConnection::IsConnected() {
+  CheckPeerClosed(false, false);
+  return ioHandler_ != nullptr && ioHandler_->IsConnected();
+}
+
+void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreQueuedBytes) {
+  const bool raise = raiseIfClosed && (inputQueue_.Size() == 0 || ignoreQueuedBytes);
+  if (ioHandler_ == nullptr) {
+    if (raise) throw EIdNotConnected();
+    return;
+  }
+  bool closed;
+  if (peerClosed_) {
+    if (ioHandler_->IsConnected()) DropSocket();
+    closed = true;
+  } else {
+    closed = !ioHandler_->IsConnected();
+  }
+  if (closed && raise) throw EIdConnClosedGracefully();
+}
+
+void TIdTCPConnection::DropSocket() {
+  if (ioHandler_ == nullptr) return;
+  peerClosed_ = true;
+  ioHandler_->CloseBinding();
+}
+
+void TIdTCPConnection::CloseConnection() {
+  DropSocket();
+  if (ownedHandler_) {
+    ioHandler_ = nullptr;
+    ownedHandler_.reset();
+  }
+}
+
+void TIdTCPConnection::ClearReceiveState() {
+  inputQueue_.Clear();
+  peerClosed_ = false;
+}
+
+void TIdTCPClient::OpenConnection(int timeout) {
+  if (IOHandler() != nullptr && IOHandler()->IsConnected()) throw EIdAlreadyConnected();
+  if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
+  try {
+    IOHandler()->PrepareBinding();
+    ClearReceiveState();
+    IOHandler()->ConnectTo(host_, port_, boundIp_, boundPort_, timeout);
+    ApplySendTimeout();
+  } catch (...) {
+    DropSocket();
+    throw;
+  }
+}
+
+}  // namespace vornetta::smtp
