@@ -18,12 +18,12 @@ class TOdbcHandle {
   TOdbcHandle(SQLSMALLINT type, SQLHANDLE parent);
   ~TOdbcHandle() { Reset(); }
   TOdbcHandle(TOdbcHandle&& other) noexcept
-      : type_(other.type_), handle_(std::exchange(other.handle_, SQL_NULL_HANDLE)) {}
+      : type_(other.type_), handle_(std::exchange(other.handle_, nullptr)) {}
   TOdbcHandle& operator=(TOdbcHandle&& other) noexcept {
     if (this != &other) {
       Reset();
       type_ = other.type_;
-      handle_ = std::exchange(other.handle_, SQL_NULL_HANDLE);
+      handle_ = std::exchange(other.handle_, nullptr);
     }
     return *this;
   }

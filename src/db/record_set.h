@@ -5,6 +5,7 @@
 #include <sql.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/field_type.h"
@@ -57,14 +58,17 @@ class TRecordSet {
 
   const ColumnInfo& Column(int i) const;
   void Describe();
-  void FetchRow();
+  void FetchRow(bool readValues);
   void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
-  // Reads a character or binary value in pieces into buffer_ (bytes); false for NULL.
+  // Reads a character or binary value in pieces into buffer_, its byte count into
+  // bufferLength_; false for NULL. The buffer only grows, so values reuse it.
   bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
+  std::string_view Buffered() const { return {buffer_.data(), bufferLength_}; }
 
   TOdbcHandle stmt_;
   std::vector<ColumnInfo> columns_;
-  std::string buffer_;
+  std::vector<char> buffer_;
+  size_t bufferLength_ = 0;
   bool eof_ = true;
   int recNo_ = 0;
 };

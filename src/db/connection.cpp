@@ -1,0 +1,62 @@
+#include "db/connection.h"
+
+#include "db/database_error.h"
+#include "platform/code_page.h"
+
+namespace vornetta::db {
+namespace {
+
+// A server that does not answer must not hold the window for ever.
+constexpr SQLUINTEGER kLoginTimeoutSeconds = 30;
+
+SQLWCHAR* WidePtr(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
+
+}  // namespace
+
+TConnection::TConnection() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
+  Check(SQLSetEnvAttr(env_.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+        env_, "SQLSetEnvAttr");
+  dbc_ = TOdbcHandle(SQL_HANDLE_DBC, env_.Get());
+}
+
+TConnection::~TConnection() { Close(); }
+
+void TConnection::Open(const std::string& odbcConnectionString) {
+  Close();
+  Check(SQLSetConnectAttr(dbc_.Get(), SQL_ATTR_LOGIN_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
+        dbc_, "SQLSetConnectAttr");
+  std::u16string wide = platform::ToUtf16(odbcConnectionString);
+  // NOTE: unixODBC rejects a length above SQLSMALLINT's range; such a string cannot be right anyway.
+  if (wide.size() > 32767) throw EDatabaseError("Verbindungszeichenfolge zu lang");
+  SQLSMALLINT outLength = 0;
+  Check(SQLDriverConnectW(dbc_.Get(), nullptr, WidePtr(wide), static_cast<SQLSMALLINT>(wide.size()),
+                          nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT),
+        dbc_, "SQLDriverConnect");
+  connected_ = true;
+}
+
+void TConnection::Close() noexcept {
+  if (connected_) {
+    SQLDisconnect(dbc_.Get());
+    connected_ = false;
+  }
+}
+
+TOdbcHandle TConnection::NewStatement() {
+  if (!connected_) throw EDatabaseError("Keine Verbindung zur Datenbank");
+  return TOdbcHandle(SQL_HANDLE_STMT, dbc_.Get());
+}
+
+int TConnection::Execute(const std::string& statement) {
+  TOdbcHandle stmt = NewStatement();
+  std::u16string wide = platform::ToUtf16(statement);
+  SQLRETURN rc = Check(SQLExecDirectW(stmt.Get(), WidePtr(wide), static_cast<SQLINTEGER>(wide.size())),
+                       stmt, "SQLExecDirect");
+  if (rc == SQL_NO_DATA) return 0;  // a searched update or delete that matched nothing
+  SQLLEN count = -1;
+  Check(SQLRowCount(stmt.Get(), &count), stmt, "SQLRowCount");
+  return static_cast<int>(count);
+}
+
+}  // namespace vornetta::db

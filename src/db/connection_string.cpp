@@ -1,0 +1,175 @@
+#include "db/connection_string.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vornetta::db {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+// Pairs of an OLE DB connection string: "key=value" separated by ";", a value may
+// stand in double or single quotes, a quote doubled inside stands for itself.
+Pairs ParseOleDb(std::string_view text) {
+  Pairs pairs;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eq = text.find_first_of("=;", i);
+    if (eq == std::string_view::npos || text[eq] == ';') {  // a piece without "=" carries nothing
+      i = eq == std::string_view::npos ? text.size() : eq + 1;
+      continue;
+    }
+    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    size_t v = eq + 1;
+    while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
+    std::string value;
+    if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
+      char quote = text[v++];
+      while (v < text.size()) {
+        if (text[v] == quote) {
+          if (v + 1 < text.size() && text[v + 1] == quote) {
+            value += quote;
+            v += 2;
+            continue;
+          }
+          ++v;
+          break;
+        }
+        value += text[v++];
+      }
+      size_t end = text.find(';', v);
+      i = end == std::string_view::npos ? text.size() : end + 1;
+    } else {
+      size_t end = text.find(';', v);
+      if (end == std::string_view::npos) end = text.size();
+      value = std::string(Trim(text.substr(v, end - v)));
+      i = end + 1;
+    }
+    pairs.emplace_back(std::move(key), std::move(value));
+  }
+  return pairs;
+}
+
+std::optional<std::string> Find(const Pairs& pairs, std::string_view key) {
+  for (const auto& [k, v] : pairs)
+    if (k == key) return v;
+  return std::nullopt;
+}
+
+// Keys of an ODBC connection string (values may stand in braces with "}}" inside).
+std::vector<std::string> OdbcKeys(std::string_view text) {
+  std::vector<std::string> keys;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eq = text.find_first_of("=;", i);
+    if (eq == std::string_view::npos) break;
+    if (text[eq] == ';') {
+      i = eq + 1;
+      continue;
+    }
+    keys.push_back(Lower(Trim(text.substr(i, eq - i))));
+    size_t v = eq + 1;
+    while (v < text.size() && text[v] == ' ') ++v;
+    if (v < text.size() && text[v] == '{') {
+      for (++v; v < text.size(); ++v) {
+        if (text[v] == '}') {
+          if (v + 1 < text.size() && text[v + 1] == '}') {
+            ++v;
+            continue;
+          }
+          break;
+        }
+      }
+    }
+    size_t end = text.find(';', v);
+    i = end == std::string_view::npos ? text.size() : end + 1;
+  }
+  return keys;
+}
+
+std::string OdbcValue(std::string_view value) {
+  bool plain = value.find_first_of(";{}") == std::string_view::npos && Trim(value).size() == value.size();
+  if (plain) return std::string(value);
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
+void AppendPair(std::string& odbc, std::string_view key, std::string_view value) {
+  if (!odbc.empty() && odbc.back() != ';') odbc += ';';
+  odbc += key;
+  odbc += '=';
+  odbc += OdbcValue(value);
+  odbc += ';';
+}
+
+std::string FromMsdasql(const Pairs& pairs) {
+  std::string odbc = Find(pairs, "extended properties").value_or("");
+  if (Trim(odbc).empty()) {
+    odbc.clear();
+    if (auto dsn = Find(pairs, "data source")) AppendPair(odbc, "DSN", *dsn);
+  }
+  std::vector<std::string> keys = OdbcKeys(odbc);
+  auto has = [&](std::string_view key) {
+    for (const std::string& k : keys)
+      if (k == key) return true;
+    return false;
+  };
+  if (auto user = Find(pairs, "user id"); user && !has("uid")) AppendPair(odbc, "UID", *user);
+  if (auto password = Find(pairs, "password"); password && !has("pwd")) AppendPair(odbc, "PWD", *password);
+  return odbc;
+}
+
+std::string FromSqlOleDb(const Pairs& pairs) {
+  std::string odbc = "DRIVER={FreeTDS};";
+  if (auto source = Find(pairs, "data source")) {
+    std::string_view server = *source;
+    size_t comma = server.find(',');
+    AppendPair(odbc, "SERVER", Trim(server.substr(0, comma)));
+    if (comma != std::string_view::npos) AppendPair(odbc, "PORT", Trim(server.substr(comma + 1)));
+  }
+  if (auto catalog = Find(pairs, "initial catalog")) AppendPair(odbc, "DATABASE", *catalog);
+  if (auto user = Find(pairs, "user id")) AppendPair(odbc, "UID", *user);
+  if (auto password = Find(pairs, "password")) AppendPair(odbc, "PWD", *password);
+  return odbc;
+}
+
+}  // namespace
+
+std::string OdbcConnectionString(const std::string& stored) {
+  const std::string lower = Lower(stored);
+  std::string odbc = stored;
+  if (lower.find("provider") != std::string::npos) {
+    Pairs pairs = ParseOleDb(stored);
+    std::string provider = Lower(Trim(Find(pairs, "provider").value_or("")));
+    if (provider.starts_with("msdasql"))
+      odbc = FromMsdasql(pairs);
+    else if (provider.starts_with("sqloledb"))
+      odbc = FromSqlOleDb(pairs);
+  }
+  // NOTE: the SQLite ODBC driver reads a whole result into memory unless StepAPI=1.
+  bool sqliteType = lower.find("mysql") == std::string::npos && lower.find("sqloledb") == std::string::npos &&
+                    lower.find("sqlite") != std::string::npos;
+  if (sqliteType && Lower(odbc).find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
+  return odbc;
+}
+
+}  // namespace vornetta::db

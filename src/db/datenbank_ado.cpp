@@ -1,0 +1,114 @@
+#include "db/datenbank_ado.h"
+
+#include "db/connection_string.h"
+#include "db/database_error.h"
+
+namespace vornetta::db {
+namespace {
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
+}
+
+}  // namespace
+
+TDatenbankAdo::TDatenbankAdo(std::string connectionString) : connectionString_(std::move(connectionString)) {
+  Open();
+}
+
+TDatenbankAdo::~TDatenbankAdo() { Close(); }
+
+void TDatenbankAdo::Open() {
+  auto connection = std::make_unique<TConnection>();
+  connection->Open(OdbcConnectionString(connectionString_));
+  Close();
+  connection_ = std::move(connection);
+}
+
+void TDatenbankAdo::Close() noexcept {
+  if (connection_) {
+    connection_->Close();
+    connection_.reset();
+  }
+}
+
+std::string TDatenbankAdo::DatabaseType() const {
+  if (connectionString_.empty()) return "null";
+  std::string lower = Lower(connectionString_);
+  if (lower.find("mysql") != std::string::npos) return "mysql";
+  if (lower.find("sqloledb") != std::string::npos) return "mssql";
+  if (lower.find("sqlite") != std::string::npos) return "sqlite";
+  throw EDatabaseError("unknown Database Type");
+}
+
+std::string TDatenbankAdo::TranslateQuotes(const std::string& statement) const {
+  if (DatabaseType() != "mssql") return statement;
+  std::string out = statement;
+  for (char& c : out) {
+    if (c == '"')
+      c = '\'';
+    else if (c == '`')
+      c = '"';
+  }
+  return out;
+}
+
+std::string TDatenbankAdo::Prepared(const std::string& statement) const {
+  return DatabaseType() == "mssql" ? TranslateQuotes(statement) : statement;
+}
+
+int TDatenbankAdo::Execute(const std::string& statement) {
+  std::string sql = Prepared(statement);
+  return Connection().Execute(sql);
+}
+
+int TDatenbankAdo::ExecuteUpdate(const std::string& statement) { return Execute(statement); }
+
+int TDatenbankAdo::ExecuteDelete(const std::string& statement) { return Execute(statement); }
+
+std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement) {
+  std::string sql = Prepared(statement);
+  return std::make_unique<TRecordSet>(Connection(), sql);
+}
+
+std::string TDatenbankAdo::StatementKind(std::string_view statement) {
+  while (!statement.empty() && static_cast<unsigned char>(statement.front()) <= ' ') statement.remove_prefix(1);
+  for (std::string_view kind : {"select", "update", "insert", "delete"})
+    if (StartsWithNoCase(statement, kind)) return std::string(kind);
+  return {};
+}
+
+bool TDatenbankAdo::ChangesData(std::string_view statement) { return StatementKind(statement) != "select"; }
+
+std::string TDatenbankAdo::FieldTypeName(TFieldType type) {
+  using enum TFieldType;
+  switch (type) {
+    case ftUnknown: return "unknown";
+    case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftAutoInc: case ftLargeint:
+      return "integer";
+    case ftFloat: case ftCurrency: case ftBCD: return "double";
+    case ftDate: return "date";
+    case ftTime: return "time";
+    case ftDateTime: case ftTimeStamp: return "datetime";
+    case ftString: case ftBytes: case ftVarBytes: case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo:
+    case ftParadoxOle: case ftDBaseOle: case ftTypedBinary: case ftCursor: case ftFixedChar:
+    case ftWideString: case ftADT: case ftArray: case ftReference: case ftDataSet: case ftOraBlob:
+    case ftOraClob: case ftVariant: case ftInterface: case ftIDispatch: case ftGuid: case ftFMTBcd:
+      return "string";
+  }
+  throw EDatabaseError("unknown Datatype");
+}
+
+TConnection& TDatenbankAdo::Connection() {
+  if (!connection_) throw EDatabaseError("Keine Verbindung zur Datenbank");
+  return *connection_;
+}
+
+}  // namespace vornetta::db

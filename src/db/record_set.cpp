@@ -1,0 +1,251 @@
+#include "db/record_set.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "db/connection.h"
+#include "db/database_error.h"
+#include "db/value_text.h"
+#include "platform/code_page.h"
+
+namespace vornetta::db {
+namespace {
+
+constexpr size_t kFirstBufferBytes = 4096;
+
+std::string Narrow(const char16_t* text, size_t length) {
+  return platform::FromUtf16(std::u16string_view(text, length));
+}
+
+// Text of a UTF-16 value; ASCII, the common case, is copied without a conversion buffer.
+void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
+  const char16_t* text = reinterpret_cast<const char16_t*>(bytes);
+  size_t length = byteCount / 2;
+  out.resize(length);
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] >= 0x80) {
+      out = Narrow(text, length);
+      return;
+    }
+    out[i] = static_cast<char>(text[i]);
+  }
+}
+
+// Length of a value the driver wrote without reporting it: up to its terminator.
+size_t TerminatedLength(const char* data, size_t room, SQLSMALLINT cType) {
+  if (cType == SQL_C_BINARY) return room;
+  if (cType == SQL_C_WCHAR) {
+    std::u16string_view text(reinterpret_cast<const char16_t*>(data), room / 2);
+    return std::min(text.find(u'\0'), text.size()) * 2;
+  }
+  std::string_view text(data, room);
+  return std::min(text.find('\0'), text.size());
+}
+
+}  // namespace
+
+TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
+    : stmt_(connection.NewStatement()) {
+  std::u16string wide = platform::ToUtf16(statement);
+  SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
+                                      static_cast<SQLINTEGER>(wide.size())),
+                       stmt_, "SQLExecDirect");
+  if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
+  Describe();
+  if (!columns_.empty()) {
+    eof_ = false;
+    Next();
+  }
+}
+
+TRecordSet::~TRecordSet() { Close(); }
+
+void TRecordSet::Close() noexcept {
+  stmt_.Reset();
+  eof_ = true;
+  for (ColumnInfo& column : columns_) column.value.clear();
+}
+
+const TRecordSet::ColumnInfo& TRecordSet::Column(int i) const {
+  if (i < 0 || i >= FieldCount())
+    throw std::out_of_range("Feld " + std::to_string(i) + " nicht vorhanden");
+  return columns_[static_cast<size_t>(i)];
+}
+
+void TRecordSet::Describe() {
+  SQLSMALLINT count = 0;
+  Check(SQLNumResultCols(stmt_.Get(), &count), stmt_, "SQLNumResultCols");
+  columns_.resize(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
+  std::u16string name(256, u'\0');
+  for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
+    ColumnInfo& column = columns_[n - 1];
+    SQLSMALLINT nameLength = 0, sqlType = 0, scale = 0, nullable = 0;
+    SQLULEN precision = 0;
+    for (;;) {
+      Check(SQLDescribeColW(stmt_.Get(), n, reinterpret_cast<SQLWCHAR*>(name.data()),
+                            static_cast<SQLSMALLINT>(name.size()), &nameLength, &sqlType, &precision,
+                            &scale, &nullable),
+            stmt_, "SQLDescribeCol");
+      if (nameLength < static_cast<SQLSMALLINT>(name.size()) || name.size() >= 16384) break;
+      name.resize(static_cast<size_t>(nameLength) + 1);
+    }
+    column.name = Narrow(name.data(), std::min<size_t>(nameLength, name.size() - 1));
+
+    SQLSMALLINT labelBytes = 0;
+    SQLRETURN rc = SQLColAttributeW(stmt_.Get(), n, SQL_DESC_LABEL, name.data(),
+                                    static_cast<SQLSMALLINT>(name.size() * 2), &labelBytes, nullptr);
+    if (SQL_SUCCEEDED(rc) && labelBytes > 0)
+      column.label = Narrow(name.data(), std::min<size_t>(labelBytes / 2, name.size() - 1));
+    else
+      column.label = column.name;
+
+    column.type = FieldTypeOf(sqlType, precision, scale);
+    SQLLEN isUnsigned = SQL_FALSE;
+    switch (column.type) {
+      case TFieldType::ftSmallint:
+      case TFieldType::ftInteger:
+      case TFieldType::ftLargeint:
+        SQLColAttributeW(stmt_.Get(), n, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+        column.fetch = isUnsigned == SQL_TRUE ? Fetch::Unsigned : Fetch::Signed;
+        break;
+      case TFieldType::ftBoolean: column.fetch = Fetch::Boolean; break;
+      case TFieldType::ftFloat: column.fetch = sqlType == SQL_REAL ? Fetch::Real : Fetch::Double; break;
+      case TFieldType::ftBCD:
+      case TFieldType::ftFMTBcd: column.fetch = Fetch::Decimal; break;
+      case TFieldType::ftDate: column.fetch = Fetch::Date; break;
+      case TFieldType::ftTime: column.fetch = Fetch::Time; break;
+      case TFieldType::ftDateTime: column.fetch = Fetch::Timestamp; break;
+      case TFieldType::ftBytes:
+      case TFieldType::ftVarBytes:
+      case TFieldType::ftBlob: column.fetch = Fetch::Binary; break;
+      default: column.fetch = Fetch::Text; break;
+    }
+  }
+}
+
+void TRecordSet::Next() {
+  if (eof_) return;
+  FetchRow(true);
+}
+
+int TRecordSet::RecordCount() {
+  while (!eof_) FetchRow(false);
+  return recNo_;
+}
+
+void TRecordSet::FetchRow(bool readValues) {
+  if (Check(SQLFetch(stmt_.Get()), stmt_, "SQLFetch") == SQL_NO_DATA) {
+    eof_ = true;
+    for (ColumnInfo& column : columns_) column.value.clear();
+    return;
+  }
+  ++recNo_;
+  if (!readValues) return;
+  for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ReadValue(n, columns_[n - 1]);
+}
+
+void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
+  std::string& out = column.value;
+  SQLLEN indicator = 0;
+  auto get = [&](SQLSMALLINT cType, void* target, SQLLEN size) {
+    Check(SQLGetData(stmt_.Get(), n, cType, target, size, &indicator), stmt_, "SQLGetData");
+    return indicator != SQL_NULL_DATA;
+  };
+  char digits[32];
+  switch (column.fetch) {
+    case Fetch::Signed: {
+      SQLBIGINT v = 0;
+      if (!get(SQL_C_SBIGINT, &v, sizeof v)) break;
+      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<long long>(v)).ptr);
+      return;
+    }
+    case Fetch::Unsigned: {
+      SQLUBIGINT v = 0;
+      if (!get(SQL_C_UBIGINT, &v, sizeof v)) break;
+      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(v)).ptr);
+      return;
+    }
+    case Fetch::Double: {
+      SQLDOUBLE v = 0;
+      if (!get(SQL_C_DOUBLE, &v, sizeof v)) break;
+      FormatFloat(v, 15, out);
+      return;
+    }
+    case Fetch::Real: {
+      // A single-precision value shown with its own precision, not with the
+      // noise digits of its double widening (0.1 and not 0.100000001490116).
+      SQLREAL v = 0;
+      if (!get(SQL_C_FLOAT, &v, sizeof v)) break;
+      FormatFloat(v, 7, out);
+      return;
+    }
+    case Fetch::Boolean: {
+      unsigned char v = 0;
+      if (!get(SQL_C_BIT, &v, sizeof v)) break;
+      out = v ? "True" : "False";
+      return;
+    }
+    case Fetch::Date: {
+      SQL_DATE_STRUCT v{};
+      if (!get(SQL_C_TYPE_DATE, &v, sizeof v)) break;
+      FormatDate(v, out);
+      return;
+    }
+    case Fetch::Time: {
+      SQL_TIME_STRUCT v{};
+      if (!get(SQL_C_TYPE_TIME, &v, sizeof v)) break;
+      FormatTime(v, out);
+      return;
+    }
+    case Fetch::Timestamp: {
+      SQL_TIMESTAMP_STRUCT v{};
+      if (!get(SQL_C_TYPE_TIMESTAMP, &v, sizeof v)) break;
+      FormatTimestamp(v, out);
+      return;
+    }
+    case Fetch::Decimal:
+      if (!ReadLong(n, SQL_C_CHAR)) break;
+      FormatDecimal(Buffered(), out);
+      return;
+    case Fetch::Binary:
+      if (!ReadLong(n, SQL_C_BINARY)) break;
+      FormatBinary(Buffered(), out);
+      return;
+    case Fetch::Text:
+      if (!ReadLong(n, SQL_C_WCHAR)) break;
+      AssignWide(buffer_.data(), bufferLength_, out);
+      return;
+  }
+  out.clear();
+}
+
+bool TRecordSet::ReadLong(SQLUSMALLINT n, SQLSMALLINT cType) {
+  const size_t terminator = cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0;
+  if (buffer_.size() < kFirstBufferBytes) buffer_.resize(kFirstBufferBytes);
+  size_t used = 0;
+  bufferLength_ = 0;
+  for (;;) {
+    SQLLEN room = static_cast<SQLLEN>(buffer_.size() - used);
+    SQLLEN indicator = 0;
+    SQLRETURN rc = Check(SQLGetData(stmt_.Get(), n, cType, buffer_.data() + used, room, &indicator),
+                         stmt_, "SQLGetData");
+    if (rc == SQL_NO_DATA) break;  // the previous piece was the last
+    if (indicator == SQL_NULL_DATA) return false;
+    const size_t piece = static_cast<size_t>(room) - terminator;
+    if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= piece) {
+      used += static_cast<size_t>(indicator);
+      break;
+    }
+    if (rc == SQL_SUCCESS) {  // no length reported, but everything fitted
+      used += TerminatedLength(buffer_.data() + used, piece, cType);
+      break;
+    }
+    used += piece;
+    size_t wanted = indicator == SQL_NO_TOTAL ? 0 : used + static_cast<size_t>(indicator) - piece + terminator;
+    buffer_.resize(std::max(wanted, buffer_.size() * 2) & ~size_t{1});
+  }
+  bufferLength_ = used;
+  return true;
+}
+
+}  // namespace vornetta::db

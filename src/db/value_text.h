@@ -1,0 +1,29 @@
+// Value texts of record-set fields: numbers with the regional decimal separator,
+// dates and times in the locale's short formats, binary values in hexadecimal.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <string_view>
+
+#include "db/field_type.h"
+
+namespace vornetta::db {
+
+// General format with at most `digits` significant digits: "12,5", "1E20", "1,5E-7".
+void FormatFloat(double value, int digits, std::string& out);
+// The driver's decimal digits with the regional separator in place of ".".
+void FormatDecimal(std::string_view digits, std::string& out);
+void FormatDate(const SQL_DATE_STRUCT& date, std::string& out);
+void FormatTime(const SQL_TIME_STRUCT& time, std::string& out);
+// Short date, a blank, short time.
+void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out);
+// Upper-case hexadecimal, two digits per byte.
+void FormatBinary(std::string_view bytes, std::string& out);
+
+// The field kind of an ODBC SQL type; precision and scale matter for DECIMAL and NUMERIC.
+TFieldType FieldTypeOf(SQLSMALLINT sqlType, SQLULEN precision, SQLSMALLINT scale);
+
+}  // namespace vornetta::db
