@@ -1,0 +1,110 @@
+#include "dispatch/email.h"
+
+#include <charconv>
+
+#include "smtp/smtp.h"
+
+namespace vornetta::dispatch {
+
+namespace {
+
+// Every occurrence of `from` replaced by `to`, scanning left to right without
+// looking at replaced text again.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string result;
+  result.reserve(text.size());
+  std::size_t pos = 0;
+  for (std::size_t hit; (hit = text.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+    result.append(text, pos, hit - pos);
+    result.append(to);
+  }
+  result.append(text, pos);
+  return result;
+}
+
+}  // namespace
+
+std::string CleanSubject(std::string subject) {
+  subject = ReplaceAll(subject, "\r", " ");
+  subject = ReplaceAll(subject, "\n", " ");
+  subject = ReplaceAll(subject, "\t", " ");
+  return ReplaceAll(subject, "  ", " ");
+}
+
+message::TIdMessagePriority MessagePriority(std::int32_t priority) {
+  switch (priority) {
+    case 1: return message::mpHighest;
+    case 2: return message::mpHigh;
+    case 4: return message::mpLow;
+    case 5: return message::mpLowest;
+    default: return message::mpNormal;
+  }
+}
+
+std::vector<std::string> BodyLines(std::string_view body) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < body.size()) {
+    const std::size_t end = body.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(body.substr(start));
+      break;
+    }
+    lines.emplace_back(body.substr(start, end - start));
+    start = end + (body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+TServerAddress ParseServerAddress(std::string_view setting, int defaultPort) {
+  const std::size_t colon = setting.rfind(':');
+  if (colon != std::string_view::npos && colon > 0 && colon + 1 < setting.size()) {
+    const std::string_view digits = setting.substr(colon + 1);
+    int port = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (ec == std::errc() && end == digits.data() + digits.size() && port >= 1 && port <= 65535) {
+      return {std::string(setting.substr(0, colon)), port};
+    }
+  }
+  return {std::string(setting), defaultPort};
+}
+
+void EMail::Send() {
+  smtp::TIdSMTP client;
+  const TServerAddress server = ParseServerAddress(Host, Port);
+  client.SetHost(server.host);
+  client.SetPort(server.port);
+  if (!Username.empty()) {
+    client.SetAuthenticationType(smtp::atLogin);
+    client.SetUsername(Username);
+    client.SetPassword(Password);
+  } else {
+    client.SetAuthenticationType(smtp::atNone);
+  }
+  client.SetReplyTimeout(static_cast<int>(std::chrono::milliseconds(kReplyWaitLimit).count()));
+
+  Subject = CleanSubject(std::move(Subject));
+
+  message::TIdMessage mail;
+  mail.From.SetText(From);
+  mail.Subject = Subject;
+  mail.Recipients.SetListText(To);
+  mail.CCList.SetListText(Cc);
+  mail.BccList.SetListText(Bcc);
+  mail.CharSet = CharSet;
+  mail.ContentType = IsHtml ? "text/html" : "text/plain";
+  mail.Body = BodyLines(Body);
+  mail.Priority = MessagePriority(Priority);
+
+  client.OpenSession(-1);
+  try {
+    client.SubmitMessage(mail);
+  } catch (...) {
+    // A failure of the close replaces the one being handled.
+    client.CloseSession();
+    throw;
+  }
+  client.CloseSession();
+}
+
+}  // namespace vornetta::dispatch

@@ -1,0 +1,64 @@
+// The mail job: turns setting texts into one mail sent over SMTP. A caller
+// fills the fields, calls Send once and drops the job; Send creates its own SMTP
+// client and message for that one mail and releases both, also on failure.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "message/message.h"
+
+namespace vornetta::dispatch {
+
+// How long the mail job's client waits for one reply before it gives up with
+// the read-timeout error: RFC 5321's longest client timeout, so that an
+// unattended run always ends.
+inline constexpr std::chrono::minutes kReplyWaitLimit{10};
+
+class EMail {
+ public:
+  std::string From;     // one address: "Name <addr>" or a bare address
+  std::string To;       // address lists
+  std::string Cc;
+  std::string Bcc;
+  std::string Subject;  // cleaned in place by Send
+  std::string Body;     // line breaks CR, LF or CR LF
+  bool IsHtml = false;
+  std::int32_t Priority = 3;  // 1 highest .. 5 lowest; anything else is 3
+  std::string CharSet = "ISO-8859-15";
+  std::string Host;  // SMTP server; "host:port" replaces Port
+  std::int32_t Port = 25;
+  std::string Username;  // empty: no authentication
+  std::string Password;
+
+  // Sends the mail described by the fields. Changes Subject (CleanSubject) and
+  // nothing else. Throws whatever the address parser or the SMTP conversation
+  // raises (message::EIdEmailParseError before connecting, smtp::EIdException
+  // and its descendants), with their messages unchanged.
+  void Send();
+};
+
+// The subject as sent: CR, LF and TAB each become one blank, then every pair of
+// blanks becomes one blank (left to right, pairs do not overlap).
+std::string CleanSubject(std::string subject);
+
+// 1..5 onto mpHighest..mpLowest; any other value gives mpNormal.
+message::TIdMessagePriority MessagePriority(std::int32_t priority);
+
+// The lines of a body split at CR LF, CR or LF. An empty text gives no line and
+// a break at the very end adds no empty line.
+std::vector<std::string> BodyLines(std::string_view body);
+
+// Host and port of the SMTP server setting: a text ending in ":" and a port
+// number (1..65535) names that port; any other text is a host name for
+// defaultPort.
+struct TServerAddress {
+  std::string host;
+  int port;
+};
+TServerAddress ParseServerAddress(std::string_view setting, int defaultPort);
+
+}  // namespace vornetta::dispatch

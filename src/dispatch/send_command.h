@@ -1,0 +1,74 @@
+// The send command ("versenden") and the unattended run: mail the last report
+// to the configured recipients when it has any row, and in an unattended run
+// build, send and mail any failure to the configured sender. The window is
+// reached only through the small view interfaces below.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace vornetta::config {
+class TMyIniFile;
+}
+namespace vornetta::report {
+class TReportText;
+}
+
+namespace vornetta::dispatch {
+
+// Sender of the error mails of unattended runs.
+inline constexpr char kErrorMailSender[] = "Vornetta <vornetta@localhost>";
+// Subject of an error mail: this, followed by the setting "betreff".
+inline constexpr char kErrorSubjectPrefix[] = "Fehler: ";
+
+// What the send command needs of the window.
+class TSendView {
+ public:
+  virtual ~TSendView() = default;
+  // After a send: the source page (TabSheet7) is the visible one, the source
+  // view shows the now empty report and the HTML view the empty page.
+  virtual void ResetReportViews() = 0;
+};
+
+// What the unattended run needs of the window besides that.
+class TUnattendedView : public TSendView {
+ public:
+  // Makes the page "Versand" (TabSheet2) the visible one.
+  virtual void ShowSendPage() = 0;
+  // The window's report build into the report text handed to RunUnattended;
+  // throws its failure.
+  virtual void BuildReport() = 0;
+};
+
+// The send command. With a row counter above zero: one HTML mail from section
+// "email" (smtpserver, smtpuser, smtppass, absender, empfaenger, cc, bcc,
+// betreff, each read with an empty default that is stored when missing) whose
+// body is the document text. Then the report text is cleared (the row counter
+// stays) and the views are reset. A failure of the send leaves report and views
+// as they were and is thrown.
+void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
+
+// The plain-text error mail of an unattended run: from kErrorMailSender to the
+// setting "absender", subject kErrorSubjectPrefix and "betreff", through the
+// configured server. Throws the failure of the send.
+void SendErrorMail(config::TMyIniFile& ini, const std::string& message);
+
+// Exit statuses of the unattended run.
+inline constexpr int kExitSent = 0;            // sent, or nothing to send
+inline constexpr int kExitErrorMailed = 1;     // build or send failed, error mail sent
+inline constexpr int kExitErrorMailFailed = 2; // the error mail failed too
+
+// The unattended run: shows the page "Versand", builds, sends; on any failure
+// writes "vornetta: <message>" to err and mails the message to the sender;
+// when that fails too, writes its message the same way. Never throws and never
+// waits for a person; returns the exit status. The caller ends the program.
+int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
+                  std::ostream& err);
+
+// A failure message as one line for stderr: every line break (CR LF, CR or LF)
+// becomes one blank, trailing blanks go, and the text is converted from the
+// system code page to UTF-8.
+std::string StderrLine(std::string_view message);
+
+}  // namespace vornetta::dispatch
