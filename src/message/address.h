@@ -60,7 +60,8 @@ class TIdEMailAddressList {
 
   // Clears the list and parses a list text: entries separated by commas or
   // semicolons, groups ("name: ...;") flattened. Throws EIdEmailParseError from
-  // the item parser; the entries before the faulty one stay in the list.
+  // the item parser; the list then holds the entries before the faulty one and
+  // the faulty one as far as it was parsed.
   void SetListText(std::string_view text);
 
  private:

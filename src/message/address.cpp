@@ -1,0 +1,325 @@
+// The address parsers are walks over the remaining text: each step finds the
+// first character of the delimiter set that the current state allows, handles
+// it and cuts the handled part off the front. Every step cuts at least one
+// character, so a walk ends after at most as many steps as the text is long.
+#include "message/address.h"
+
+#include <array>
+
+namespace vornetta::message {
+namespace {
+
+constexpr std::string_view kOutsideAddress = "@ Outside-Adresse";
+
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsStripped(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsTrimmed(s[i])) ++i;
+  return s.substr(i);
+}
+
+std::string_view Trim(std::string_view s) {
+  s = TrimLeft(s);
+  while (!s.empty() && IsTrimmed(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string_view Strip(std::string_view s) {
+  while (!s.empty() && IsStripped(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsStripped(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool IsBlank(std::string_view s) { return Trim(s).empty(); }
+
+// Trims and strips in place; the common case (nothing to remove at the front)
+// costs nothing, so repeated calls on a growing name stay linear.
+void TrimAndStripInPlace(std::string& s) {
+  std::size_t front = 0;  // spaces and TABs are trimmed characters too
+  while (front < s.size() && IsTrimmed(s[front])) ++front;
+  if (front > 0) s.erase(0, front);
+  while (!s.empty() && IsTrimmed(s.back())) s.pop_back();
+}
+
+constexpr std::array<bool, 256> MakeAtext() {
+  std::array<bool, 256> set{};
+  for (int c = 'a'; c <= 'z'; ++c) set[c] = true;
+  for (int c = 'A'; c <= 'Z'; ++c) set[c] = true;
+  for (int c = '0'; c <= '9'; ++c) set[c] = true;
+  for (char c : std::string_view("!#$%&'*+-/=?_{}|~`")) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+constexpr std::array<bool, 256> kAtext = MakeAtext();
+
+bool IsAtext(char c) { return kAtext[static_cast<unsigned char>(c)]; }
+
+// Double quote, backslash escapes and closing quote.
+std::string Quoted(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  for (char c : s) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+// Text form of an item reduced to what the empty-entry test of the list parser needs.
+bool IsEmptyEntry(const TIdEMailAddressItem& item) {
+  const std::string text = item.Text();
+  const std::string_view trimmed = Trim(text);
+  return trimmed.empty() || trimmed == "<>";
+}
+
+}  // namespace
+
+std::string TIdEMailAddressItem::Text() const {
+  std::string addressPart;
+  if (Address.empty()) {
+    if (!Name.empty()) addressPart = "<>";
+  } else {
+    const std::size_t at = Address.rfind('@');
+    const std::string_view whole = Address;
+    const std::string_view local = at == std::string::npos ? std::string_view() : whole.substr(0, at);
+    const std::string_view domain = at == std::string::npos ? std::string_view() : whole.substr(at);
+    std::size_t bad = 0;
+    while (bad < local.size() && IsAtext(local[bad])) ++bad;
+    if (bad < local.size() && local[bad] != '.') {
+      addressPart = "<" + Quoted(local);
+      addressPart.append(domain);
+      addressPart += '>';
+    } else {
+      if (!Name.empty()) addressPart += '<';
+      addressPart.append(local);
+      addressPart.append(domain);
+      if (!Name.empty()) addressPart += '>';
+    }
+  }
+
+  if (Name.empty() || Name == UpperAscii(Address)) return addressPart;
+  bool plainName = true;
+  for (char c : Name) plainName = plainName && (IsAtext(c) || c == ' ');
+  std::string text = plainName ? Name : Quoted(Name);
+  text += ' ';
+  text += addressPart;
+  return text;
+}
+
+void TIdEMailAddressItem::SetText(std::string_view input) {
+  Name.clear();
+  Address.clear();
+  std::string_view rest = Trim(input);
+  if (rest.empty()) return;
+  if (rest.find_first_of("(\"< @\t") == std::string_view::npos) {
+    Address = rest;
+    return;
+  }
+
+  int depth = 0;
+  bool inQuote = false, inAddress = false, angle = false, afterAt = false;
+  auto delimiters = [&]() -> std::string_view {
+    if (depth > 0) return "()\\";
+    if (inQuote) return "\"\\";
+    if (afterAt) return angle ? std::string_view(".>(") : std::string_view(".( ");
+    if (inAddress) return "\"(@>";
+    return "(\"< @\t";
+  };
+
+  for (std::size_t p; (p = rest.find_first_of(delimiters())) != std::string_view::npos;) {
+    const char d = rest[p];
+    const std::string_view before = rest.substr(0, p);
+    std::size_t cut = p + 1;
+    switch (d) {
+      case ' ':
+      case '\t':
+        if (p == 0) break;
+        if (afterAt) {
+          Address.append(Trim(before));
+        } else {
+          Name.append(before);
+          Name += d;
+        }
+        break;
+      case '(':
+        ++depth;
+        if (p == 0) break;
+        if (inAddress)
+          Address.append(Trim(before));
+        else if (depth == 1)
+          Name.append(before);
+        break;
+      case ')':
+        if (depth > 0) --depth;
+        break;
+      case '"':
+        if (!inQuote) {
+          // A quote inside a word: the text before it goes where the walk stands.
+          (inAddress ? Address : Name).append(before);
+          inQuote = true;
+        } else {
+          (angle ? Address : Name).append(Trim(before));
+          inQuote = false;
+        }
+        break;
+      case '<':
+        Name.append(before);
+        TrimAndStripInPlace(Name);
+        angle = inAddress = true;
+        break;
+      case '>':
+        inAddress = afterAt = false;
+        Address.append(Strip(Trim(before)));
+        break;
+      case '@':
+        afterAt = true;
+        if (!inAddress && angle) throw EIdEmailParseError(std::string(kOutsideAddress));
+        inAddress = true;
+        Address.append(before);
+        Address += '@';
+        break;
+      case '.':
+        if (angle) {
+          Address.append(Strip(Trim(before)));
+          Address += '.';
+          rest = TrimLeft(rest.substr(cut));
+          cut = 0;
+        } else {
+          Address.append(before);
+          Address += '.';
+        }
+        break;
+      case '\\':
+        if (inQuote) {
+          std::string& target = inAddress ? Address : Name;
+          target.append(before);
+          if (p + 1 < rest.size()) target += rest[p + 1];
+        }
+        cut = std::min(p + 2, rest.size());
+        break;
+    }
+    rest = rest.substr(cut);
+  }
+  if (inAddress && !angle) Address.append(Strip(Trim(rest)));
+}
+
+TIdEMailAddressItem& TIdEMailAddressList::Add() { return items_.emplace_back(); }
+
+std::string TIdEMailAddressList::ListText() const {
+  std::string out;
+  for (const TIdEMailAddressItem& item : items_) {
+    if (!out.empty()) out += ", ";
+    out += item.Text();
+  }
+  return out;
+}
+
+void TIdEMailAddressList::SetListText(std::string_view text) {
+  items_.clear();
+  if (IsBlank(text)) return;
+  if (text.find_first_of(":;(\", \t") == std::string_view::npos) {
+    Add().SetText(TrimLeft(text));
+    return;
+  }
+
+  // The entry is parsed where it is stored, so a parse failure leaves the
+  // faulty entry in the list as far as it was parsed.
+  auto addEntry = [this](std::string_view entry, bool dropEmpty) {
+    Add().SetText(entry);
+    if (dropEmpty && IsEmptyEntry(items_.back())) items_.pop_back();
+  };
+
+  std::string buffer;
+  int depth = 0;
+  bool inQuote = false;
+  std::string_view rest = text;
+  auto delimiters = [&]() -> std::string_view {
+    if (depth > 0) return "(\\)";
+    if (inQuote) return "\"\\";
+    return ":;(\", \t";
+  };
+  for (std::size_t p; (p = rest.find_first_of(delimiters())) != std::string_view::npos;) {
+    const char d = rest[p];
+    const std::string_view before = rest.substr(0, p);
+    std::size_t cut = p + 1;
+    switch (d) {
+      case ':':
+        buffer.clear();
+        break;
+      case ';':
+        buffer.append(before);
+        // A blank buffer is cleared too: the entry parser trims it away anyway,
+        // and keeping it would make runs of " ;" quadratic.
+        if (!IsBlank(buffer)) addEntry(TrimLeft(buffer), false);
+        buffer.clear();
+        break;
+      case ',':
+        buffer.append(before);
+        addEntry(buffer, true);
+        buffer.clear();
+        break;
+      case '\\':
+        buffer.append(before);
+        buffer += '\\';
+        if (p + 1 < rest.size()) buffer += rest[p + 1];
+        cut = std::min(p + 2, rest.size());
+        break;
+      default:  // space, TAB, parentheses and double quote stay in the entry
+        buffer.append(before);
+        buffer += d;
+        if (d == '(') ++depth;
+        if (d == ')' && depth > 0) --depth;
+        if (d == '"') inQuote = !inQuote;
+        break;
+    }
+    rest = rest.substr(cut);
+  }
+  if (!IsBlank(buffer) || !IsBlank(rest)) {
+    buffer.append(rest);
+    addEntry(TrimLeft(buffer), true);
+  }
+}
+
+std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, const THeaderEncoding& how) {
+  return EncodeAddressForHeader(item, how.Encoding, how.Transfer, how.CharSet);
+}
+
+std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, char encoding, TTransfer transfer,
+                                   std::string_view charset) {
+  if (item.Name.empty()) return item.Address;
+  bool needsWords = false;
+  for (unsigned char c : item.Name) needsWords = needsWords || c < 32 || c >= 127;
+  std::string out = needsWords
+                        ? EncodeHeaderWords(item.Name, kAddressSpecials, encoding, transfer, charset)
+                        : Quoted(item.Name);
+  out += " <";
+  out += item.Address;
+  out += '>';
+  return out;
+}
+
+std::string EncodeAddressListForHeader(const TIdEMailAddressList& list, const THeaderEncoding& how) {
+  return EncodeAddressListForHeader(list, how.Encoding, how.Transfer, how.CharSet);
+}
+
+std::string EncodeAddressListForHeader(const TIdEMailAddressList& list, char encoding, TTransfer transfer,
+                                       std::string_view charset) {
+  std::string out;
+  for (const TIdEMailAddressItem& item : list) {
+    if (!out.empty()) out += ", ";
+    out += EncodeAddressForHeader(item, encoding, transfer, charset);
+  }
+  return out;
+}
+
+}  // namespace vornetta::message

@@ -1,0 +1,356 @@
+// Header encodings. Everything here walks its input once; nothing is quadratic
+// in the length of a value.
+#include "message/header_encoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "platform/code_page.h"
+
+namespace vornetta::message {
+namespace {
+
+constexpr std::string_view kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kHex = "0123456789ABCDEF";
+constexpr std::size_t kEncodedWordBudget = 75;
+
+bool IsWordSeparator(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+bool IsControlOr8Bit(unsigned char c) { return c < 32 || c >= 127; }
+
+class SpecialSet {
+ public:
+  explicit SpecialSet(std::string_view specials) {
+    for (unsigned char c : specials) set_[c] = true;
+  }
+  bool NeedsEncoding(unsigned char c) const { return IsControlOr8Bit(c) || set_[c]; }
+  bool IsEscaped(unsigned char c) const {
+    return NeedsEncoding(c) || c == '=' || c == '?' || c == '_' || c == ' ';
+  }
+
+ private:
+  std::array<bool, 256> set_{};
+};
+
+// Writes one encoded run as encoded words of at most 75 characters.
+class EncodedWordWriter {
+ public:
+  EncodedWordWriter(std::string& out, char letter, std::string_view charset) : out_(out) {
+    opening_ = "=?";
+    opening_.append(charset);
+    opening_ += '?';
+    opening_ += letter;
+    opening_ += '?';
+  }
+
+  void Open() {
+    out_ += opening_;
+    count_ = opening_.size() + 2;
+    empty_ = true;
+  }
+
+  // Adds one indivisible piece of encoded text, starting a new word when it
+  // would not fit (an empty word always takes it, so a long charset cannot loop).
+  void Add(std::string_view piece) {
+    if (!empty_ && count_ + piece.size() > kEncodedWordBudget) {
+      out_ += "?=\r\n\t";
+      Open();
+    }
+    out_ += piece;
+    count_ += piece.size();
+    empty_ = false;
+  }
+
+  void Close() { out_ += "?="; }
+
+ private:
+  std::string& out_;
+  std::string opening_;
+  std::size_t count_ = 0;
+  bool empty_ = true;
+};
+
+void EncodeRunQ(std::string_view run, const SpecialSet& specials, EncodedWordWriter& words) {
+  for (unsigned char c : run) {
+    if (c == ' ') {
+      words.Add("_");
+    } else if (specials.IsEscaped(c)) {
+      const char escaped[3] = {'=', kHex[c >> 4], kHex[c & 15]};
+      words.Add(std::string_view(escaped, 3));
+    } else {
+      const char plain = static_cast<char>(c);
+      words.Add(std::string_view(&plain, 1));
+    }
+  }
+}
+
+void AppendBase64Group(std::string& out, const unsigned char* p, std::size_t n) {
+  const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (n > 1 ? std::uint32_t{p[1]} << 8 : 0) |
+                          (n > 2 ? std::uint32_t{p[2]} : 0);
+  out += kBase64Alphabet[(v >> 18) & 63];
+  out += kBase64Alphabet[(v >> 12) & 63];
+  out += n > 1 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+  out += n > 2 ? kBase64Alphabet[v & 63] : '=';
+}
+
+void EncodeRunB(std::string_view run, EncodedWordWriter& words) {
+  const auto* p = reinterpret_cast<const unsigned char*>(run.data());
+  std::string group;
+  for (std::size_t i = 0; i < run.size(); i += 3) {
+    group.clear();
+    AppendBase64Group(group, p + i, std::min<std::size_t>(3, run.size() - i));
+    words.Add(group);
+  }
+}
+
+// JIS X 0208 codes of the half-width katakana 0xA1..0xDF (JIS X 0201).
+constexpr std::array<std::uint16_t, 63> kHalfWidthKana{
+    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523, 0x2525, 0x2527, 0x2529,
+    0x2563, 0x2565, 0x2567, 0x2543, 0x213C, 0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B,
+    0x252D, 0x252F, 0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F, 0x2541,
+    0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D, 0x254E, 0x254F, 0x2552, 0x2555,
+    0x2558, 0x255B, 0x255E, 0x255F, 0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569,
+    0x256A, 0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C};
+
+constexpr unsigned char kVoicedMark = 0xDE;
+constexpr unsigned char kSemiVoicedMark = 0xDF;
+
+// The JIS code of a half-width kana combined with the mark that follows it, or 0.
+std::uint16_t CombinedKana(unsigned char kana, unsigned char mark) {
+  if (mark == kVoicedMark) {
+    if (kana == 0xB3) return 0x2574;                                  // u -> vu
+    if ((kana >= 0xB6 && kana <= 0xC4) || (kana >= 0xCA && kana <= 0xCE))  // k, s, t, h rows
+      return kHalfWidthKana[kana - 0xA1] + 1;
+  } else if (mark == kSemiVoicedMark && kana >= 0xCA && kana <= 0xCE) {
+    return kHalfWidthKana[kana - 0xA1] + 2;
+  }
+  return 0;
+}
+
+bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsSjisTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
+// A complete RFC 2047 encoded word "=?charset?X?text?=" starting at `start`
+// (which holds "=?"): returns the index just after it, or `start` when the text
+// there is not one. Looks at most a bounded distance ahead.
+std::size_t EncodedWordEnd(std::string_view s, std::size_t start) {
+  constexpr std::size_t kMaxLength = 128;
+  const std::size_t limit = std::min(s.size(), start + kMaxLength);
+  auto plain = [](unsigned char c) { return c > 32 && c < 127; };
+  std::size_t i = start + 2;
+  while (i < limit && s[i] != '?' && plain(s[i])) ++i;  // charset
+  if (i == start + 2 || i >= limit || s[i] != '?') return start;
+  if (i + 2 >= limit || !plain(s[i + 1]) || s[i + 1] == '?' || s[i + 2] != '?') return start;
+  i += 3;
+  while (i < limit && s[i] != '?' && plain(s[i])) ++i;  // encoded text
+  if (i + 1 >= limit || s[i] != '?' || s[i + 1] != '=') return start;
+  return i + 2;
+}
+
+// Copies the text with every CR or LF that does not start a "CR LF space/TAB"
+// continuation replaced by a blank: a header value cannot begin a line of its own.
+std::string NeutraliseBareBreaks(std::string_view s) {
+  std::string out(s);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] != '\r' && out[i] != '\n') continue;
+    if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' &&
+        (out[i + 2] == ' ' || out[i + 2] == '\t')) {
+      i += 2;
+      continue;
+    }
+    out[i] = ' ';
+  }
+  return out;
+}
+
+bool IsFoldPointOrBreak(char c) { return c == '\t' || c == ' ' || c == ',' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+THeaderEncoding ChooseHeaderEncoding() {
+  switch (platform::SystemLanguage()) {
+    case platform::Language::ChineseSimplified: return {TTransfer::bit8, 'B', "GB2312"};
+    case platform::Language::ChineseTraditional: return {TTransfer::bit8, 'B', "Big5"};
+    case platform::Language::Japanese: return {TTransfer::iso2022jp, 'B', "ISO-2022-JP"};
+    case platform::Language::Korean: return {TTransfer::bit8, 'B', "EUC-KR"};
+    case platform::Language::Other: break;
+  }
+  return {TTransfer::bit8, 'Q', "ISO-8859-1"};
+}
+
+std::string EncodeHeaderWords(std::string_view value, std::string_view specials,
+                              const THeaderEncoding& how) {
+  return EncodeHeaderWords(value, specials, how.Encoding, how.Transfer, how.CharSet);
+}
+
+std::string EncodeHeaderWords(std::string_view value, std::string_view specials, char encoding,
+                              TTransfer transfer, std::string_view charset) {
+  std::string converted;
+  if (transfer == TTransfer::iso2022jp) {
+    converted = ConvertToIso2022JP(value);
+    value = converted;
+  }
+  if (encoding == '8') return std::string(value);
+  const bool base64 = encoding == 'B' || encoding == 'b';
+  const char letter = base64 ? 'B' : 'Q';
+  const SpecialSet special(specials);
+
+  std::string out;
+  out.reserve(value.size() + value.size() / 4);
+  EncodedWordWriter words(out, letter, charset);
+  std::size_t runStart = 0, runEnd = 0;
+  bool runOpen = false;
+  auto closeRun = [&] {
+    words.Open();
+    std::string_view run = value.substr(runStart, runEnd - runStart);
+    if (base64)
+      EncodeRunB(run, words);
+    else
+      EncodeRunQ(run, special, words);
+    words.Close();
+    runOpen = false;
+  };
+
+  std::size_t pos = 0;
+  while (pos < value.size()) {
+    const std::size_t pieceStart = pos;
+    while (pos < value.size() && IsWordSeparator(value[pos])) ++pos;
+    const std::size_t wordStart = pos;
+    bool needs = false;
+    while (pos < value.size() && !IsWordSeparator(value[pos])) {
+      needs = needs || special.NeedsEncoding(static_cast<unsigned char>(value[pos]));
+      ++pos;
+    }
+    if (needs) {
+      if (!runOpen) {
+        out.append(value.substr(pieceStart, wordStart - pieceStart));
+        runStart = wordStart;
+        runOpen = true;
+      }
+      runEnd = pos;
+    } else {
+      if (runOpen) closeRun();
+      out.append(value.substr(pieceStart, pos - pieceStart));
+    }
+  }
+  if (runOpen) closeRun();
+  return out;
+}
+
+std::string ConvertToIso2022JP(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 2 + 8);
+  bool doubleByte = false;
+  auto emitJis = [&](std::uint16_t code) {
+    if (!doubleByte) {
+      out += "\x1b$B";
+      doubleByte = true;
+    }
+    out += static_cast<char>(code >> 8);
+    out += static_cast<char>(code & 0xFF);
+  };
+
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if (doubleByte) {
+        out += "\x1b(B";
+        doubleByte = false;
+      }
+      out += static_cast<char>(c);
+    } else if (c >= 0xA1 && c <= 0xDF) {
+      const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+      if (std::uint16_t combined = CombinedKana(c, next)) {
+        emitJis(combined);
+        ++i;
+      } else {
+        emitJis(kHalfWidthKana[c - 0xA1]);
+      }
+    } else if (IsSjisLead(c)) {
+      if (i + 1 >= text.size()) break;  // a lead byte standing last
+      const auto t = static_cast<unsigned char>(text[++i]);
+      if (c >= 0xF0 || !IsSjisTrail(t)) continue;  // user-defined or broken pair
+      const bool lowBlock = c <= 0x9F;
+      unsigned j1, j2;
+      if (t < 0x9F) {
+        j1 = (c << 1) - (lowBlock ? 0xE1u : 0x161u);
+        j2 = t - (t >= 0x80 ? 0x20u : 0x1Fu);
+      } else {
+        j1 = (c << 1) - (lowBlock ? 0xE0u : 0x160u);
+        j2 = t - 0x7Eu;
+      }
+      emitJis(static_cast<std::uint16_t>((j1 << 8) | j2));
+    }
+    // 0x80, 0xA0 and 0xFD..0xFF are dropped.
+  }
+  if (doubleByte) out += "\x1b(B";
+  return out;
+}
+
+std::vector<std::string> FoldHeaderLine(std::string_view line, std::size_t width) {
+  const std::string text = NeutraliseBareBreaks(line);
+  const std::string_view s = text;
+  const std::size_t n = s.size();
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  std::string folded;
+  folded.reserve(n + n / 32 + 4);
+  std::size_t col = 1, lineStart = 0, lastFold = kNone, wordEnd = 0;
+  bool inQuote = false, existingBreak = false;
+  std::size_t i = 0;
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const bool inEncodedWord = i < wordEnd;
+    if (!inQuote && !inEncodedWord && c == '=' && i + 1 < n && s[i + 1] == '?') {
+      wordEnd = EncodedWordEnd(s, i);
+    } else if (platform::IsDbcsLeadByte(c)) {
+      if (i + 1 < n) ++i;
+    } else if (c == '\r' && !inQuote && i + 2 < n && s[i + 1] == '\n' && (s[i + 2] == ' ' || s[i + 2] == '\t')) {
+      i += 2;
+      lastFold = i;
+      existingBreak = true;
+    } else if ((c == '\t' || c == ' ' || c == ',') && !inQuote && !inEncodedWord) {
+      lastFold = i;
+    } else if (c == '"' && !inEncodedWord) {
+      inQuote = !inQuote;
+    }
+    ++i;
+    ++col;
+    if (inQuote) continue;
+    if (existingBreak || (col > width && lastFold != kNone && lastFold > lineStart)) {
+      folded.append(s.substr(lineStart, lastFold + 1 - lineStart));
+      col = i - lastFold;
+      while (i < n && IsFoldPointOrBreak(s[i])) ++i;
+      if (!existingBreak && i + 1 < n) folded += "\r\n ";
+      lineStart = lastFold + 1;
+      existingBreak = false;
+    }
+  }
+  if (lineStart < n) folded.append(s.substr(lineStart));
+
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start <= folded.size()) {
+    std::size_t end = folded.find("\r\n", start);
+    if (end == std::string::npos) end = folded.size();
+    std::size_t last = end;
+    while (last > start && static_cast<unsigned char>(folded[last - 1]) <= 32) --last;
+    if (lines.empty() || last > start) lines.emplace_back(folded, start, last - start);
+    if (end == folded.size()) break;
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::string TIdEncoderMIME::EncodeText(std::string_view text) {
+  std::string out;
+  out.reserve((text.size() + 2) / 3 * 4);
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size(); i += 3)
+    AppendBase64Group(out, p + i, std::min<std::size_t>(3, text.size() - i));
+  return out;
+}
+
+}  // namespace vornetta::message

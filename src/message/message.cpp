@@ -1,0 +1,83 @@
+// The message object and its header block.
+#include "message/message.h"
+
+#include <string>
+
+namespace vornetta::message {
+namespace {
+
+constexpr std::string_view kLibraryName = "Vornetta Mail 1.0";
+
+std::string JoinWithCommas(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) {
+    if (!out.empty()) out += ',';
+    out += item;
+  }
+  return out;
+}
+
+// The content type with the charset parameter on a continuation line of its own.
+std::string ContentTypeValue(const std::string& contentType, const std::string& charSet) {
+  if (charSet.empty()) return contentType;
+  std::string value;
+  if (!contentType.empty()) value = contentType + ";\r\n\t";
+  value += "charset=\"";
+  value += charSet;
+  value += '"';
+  return value;
+}
+
+}  // namespace
+
+void TIdMessage::SetUseNowForDate(bool useNow) {
+  if (useNow)
+    Date = {};
+  else if (Date.IsZero())
+    Date = Clock.Now ? Clock.Now() : LocalNow();
+}
+
+void TIdMessage::Clear() {
+  TIdClock clock = std::move(Clock);
+  *this = TIdMessage();
+  Clock = std::move(clock);
+}
+
+THeaderEncoding TIdMessage::HeaderEncoding() const {
+  THeaderEncoding how = ChooseHeaderEncoding();
+  if (OnInitializeISO) OnInitializeISO(how.Transfer, how.Encoding, how.CharSet);
+  return how;
+}
+
+TIdHeaderList TIdMessage::BuildHeaderLines() const {
+  const std::string contentType = ContentTypeValue(ContentType, CharSet);
+  const THeaderEncoding how = HeaderEncoding();
+  // The date first: when the time zone cannot be read nothing is built.
+  const TDateTime when = Date.IsZero() ? (Clock.Now ? Clock.Now() : LocalNow()) : Date;
+  const std::chrono::minutes offset = Clock.UtcOffset ? Clock.UtcOffset() : LocalUtcOffset();
+
+  TIdHeaderList headers;
+  headers.SetHeaderValue("From", EncodeAddressForHeader(From, how));
+  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", how));
+  headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, how));
+  headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, how));
+  headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));
+  if (Encoding == meMIME) {
+    headers.SetHeaderValue("Content-Type", contentType);
+    // "MIME-Version" belongs to multipart messages, which this system never writes.
+    headers.SetHeaderValue("Content-Transfer-Encoding", ContentTransferEncoding);
+  }
+  headers.SetHeaderValue("Sender", Sender.Text());
+  headers.SetHeaderValue("Reply-To", EncodeAddressListForHeader(ReplyTo, how));
+  headers.SetHeaderValue("Organization", EncodeHeaderWords(Organization, "", how));
+  headers.SetHeaderValue("Disposition-Notification-To", EncodeAddressForHeader(ReceiptRecipient, how));
+  headers.SetHeaderValue("References", References);
+  headers.SetHeaderValue("Date", FormatInternetDate(when, offset));
+  const int priority = Priority >= mpHighest && Priority <= mpLowest ? static_cast<int>(Priority) : mpNormal;
+  headers.SetHeaderValue("X-Priority", std::to_string(priority + 1));
+  headers.SetHeaderValue("X-Library", kLibraryName);
+  headers.AddLines(ExtraHeaders.Lines());
+  return headers;
+}
+
+}  // namespace vornetta::message

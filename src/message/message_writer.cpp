@@ -1,0 +1,56 @@
+// The data phase of a message. Body lines go out one SendLine each; only lines
+// that need a "." in front are copied.
+#include "message/message_writer.h"
+
+namespace vornetta::message {
+namespace {
+
+void SendOneStuffed(TIdLineWriter& out, std::string_view line) {
+  if (line.empty() || line.front() != '.') {
+    out.SendLine(line);
+    return;
+  }
+  std::string stuffed;
+  stuffed.reserve(line.size() + 1);
+  stuffed += '.';
+  stuffed.append(line);
+  out.SendLine(stuffed);
+}
+
+}  // namespace
+
+void SendDotStuffed(TIdLineWriter& out, std::string_view line) {
+  std::size_t brk = line.find_first_of("\r\n");
+  while (brk != std::string_view::npos) {
+    SendOneStuffed(out, line.substr(0, brk));
+    const std::size_t next = line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n' ? brk + 2 : brk + 1;
+    line.remove_prefix(next);
+    brk = line.find_first_of("\r\n");
+  }
+  SendOneStuffed(out, line);
+}
+
+void WriteBodyLines(TIdLineWriter& out, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) SendDotStuffed(out, line);
+}
+
+void WriteBody(TIdLineWriter& out, const TIdMessage& msg) {
+  if (msg.HeaderEncoding().Transfer == TTransfer::iso2022jp) {
+    for (const std::string& line : msg.Body) SendDotStuffed(out, ConvertToIso2022JP(line));
+    return;
+  }
+  WriteBodyLines(out, msg.Body);
+}
+
+void WriteHeader(TIdLineWriter& out, const TIdMessage& msg) {
+  const TIdHeaderList headers = msg.BuildHeaderLines();
+  out.SendLines(headers.Lines());
+}
+
+void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, bool headersOnly) {
+  WriteHeader(out, msg);
+  out.SendLine("");
+  if (!headersOnly) WriteBody(out, msg);
+}
+
+}  // namespace vornetta::message
