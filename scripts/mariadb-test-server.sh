@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# A private MariaDB server for the tests: its own data directory under <workdir>,
+# loopback only, a free port, a test user with a password and a test database.
+#   mariadb-test-server.sh start <workdir>   prints "export ..." lines to eval
+#   mariadb-test-server.sh stop <workdir>    stops it (safe to call when not running)
+# Every wait is bounded; progress and errors go to stderr.
+set -euo pipefail
+
+usage() { echo "usage: $0 start|stop <workdir>" >&2; exit 2; }
+[ $# -eq 2 ] || usage
+action=$1
+dir=$2/mariadb
+sock=$dir/mysqld.sock
+pidfile=$dir/mysqld.pid
+
+user=vornetta
+password='Vt-test-7391'
+database=vornetta_test
+
+find_bin() {  # first of the names that exists
+  local name
+  for name in "$@"; do
+    if command -v "$name" >/dev/null 2>&1; then command -v "$name"; return; fi
+    [ -x "/usr/sbin/$name" ] && { echo "/usr/sbin/$name"; return; }
+  done
+  echo "mariadb-test-server: none of $* found" >&2
+  exit 1
+}
+
+port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+stop_server() {
+  [ -f "$pidfile" ] || return 0
+  local pid
+  pid=$(cat "$pidfile" 2>/dev/null || true)
+  [ -n "$pid" ] || return 0
+  timeout 10 "$(find_bin mariadb-admin mysqladmin)" --no-defaults --socket="$sock" -uroot \
+    --connect-timeout=2 shutdown >/dev/null 2>&1 || true
+  local i
+  for i in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    [ "$i" -eq 50 ] && kill "$pid" 2>/dev/null
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  rm -f "$pidfile"
+}
+
+start_server() {
+  local mariadbd install_db client admin
+  mariadbd=$(find_bin mariadbd mysqld)
+  install_db=$(find_bin mariadb-install-db mysql_install_db)
+  client=$(find_bin mariadb mysql)
+  admin=$(find_bin mariadb-admin mysqladmin)
+
+  stop_server
+  rm -rf "$dir"
+  mkdir -p "$dir/data" "$dir/tmp"
+
+  # root gets a password-less account reached only through the private socket,
+  # whoever runs the script; no anonymous users, no test database of its own.
+  if ! timeout 60 "$install_db" --no-defaults --datadir="$dir/data" --user="$(id -un)" \
+      --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1; then
+    echo "mariadb-test-server: mariadb-install-db failed:" >&2
+    tail -20 "$dir/install.log" >&2
+    exit 1
+  fi
+
+  local port=33306
+  while port_in_use "$port"; do
+    port=$((port + 1))
+    [ "$port" -lt 33400 ] || { echo "mariadb-test-server: no free port" >&2; exit 1; }
+  done
+
+  # Detached from the caller's stdout, so that "$(... start ...)" returns.
+  setsid "$mariadbd" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$sock" \
+    --pid-file="$pidfile" --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
+    --user="$(id -un)" --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+    --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
+    --log-error="$dir/error.log" </dev/null >/dev/null 2>&1 &
+  local i ready=no
+  for i in $(seq 1 200); do
+    if timeout 5 "$admin" --no-defaults --socket="$sock" -uroot --connect-timeout=1 ping >/dev/null 2>&1; then
+      ready=yes
+      break
+    fi
+    sleep 0.1
+  done
+  if [ "$ready" != yes ]; then
+    echo "mariadb-test-server: server did not start:" >&2
+    tail -20 "$dir/error.log" >&2 || true
+    stop_server
+    exit 1
+  fi
+
+  timeout 20 "$client" --no-defaults --socket="$sock" -uroot --connect-timeout=5 <<SQL
+CREATE DATABASE $database CHARACTER SET utf8mb4;
+CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
+CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost';
+SQL
+
+  cat <<OUT
+export VORNETTA_MARIADB_HOST=127.0.0.1
+export VORNETTA_MARIADB_PORT=$port
+export VORNETTA_MARIADB_USER=$user
+export VORNETTA_MARIADB_PASSWORD='$password'
+export VORNETTA_MARIADB_DATABASE=$database
+export VORNETTA_MARIADB_SOCKET='$sock'
+export VORNETTA_MARIADB_CONNECTION='Driver={MariaDB};Server=127.0.0.1;Port=$port;Database=$database;Uid=$user;Pwd=$password;'
+OUT
+}
+
+case $action in
+  start) start_server ;;
+  stop) stop_server ;;
+  *) usage ;;
+esac
