@@ -1,0 +1,17 @@
+// A client that writes messages: the message writer puts the header block and
+// the body through this connection's SendLine.
+#pragma once
+
+#include "message/message.h"
+#include "smtp/tcp_connection.h"
+
+namespace vornetta::smtp {
+
+class TIdMessageClient : public TIdTCPClient {
+ public:
+  // Header lines, one empty line and, unless headersOnly, the dot-stuffed body.
+  // Reads nothing; throws what writing throws.
+  void WriteMessage(const message::TIdMessage& msg, bool headersOnly = false);
+};
+
+}  // namespace vornetta::smtp
