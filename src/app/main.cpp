@@ -1,0 +1,77 @@
+// The program: chooses the run mode once, starts the window and turns the outcome
+// into the exit status. Without a display only the unattended run is possible; it
+// then uses Qt's offscreen platform and writes its messages to stderr.
+#include <QApplication>
+#include <QFile>
+#include <QStringList>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "config/command_line.h"
+#include "ui/form_main.h"
+#include "ui/qt_dialogs.h"
+#include "ui/texts.h"
+
+namespace {
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+bool NamesPlatform(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+  }
+  return false;
+}
+
+// What remains of the command line once Qt has taken its own options out.
+// Parameters stay in the file system's encoding: they name files.
+std::vector<std::string> ProgramParameters() {
+  std::vector<std::string> params;
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) params.push_back(QFile::encodeName(arguments[i]).toStdString());
+  return params;
+}
+
+int Run(int argc, char** argv) {
+  const bool headless = !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM") &&
+                        !NamesPlatform(argc, argv);
+  if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(vornetta::ui::kAppTitle));
+
+  const std::vector<std::string> params = ProgramParameters();
+  const bool unattended = vornetta::config::HasUnattendSwitch(params);
+  if (headless && !unattended) {
+    vornetta::ui::WriteStderrMessage(
+        "Keine Anzeige gefunden (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). "
+        "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich.");
+    return 1;
+  }
+
+  vornetta::ui::TStderrDialogs stderrDialogs;
+  vornetta::ui::TFormMain window(params, unattended ? &stderrDialogs : nullptr);
+  window.show();
+  // The start can end before the event loop runs: a configuration file that
+  // cannot be created, or an unattended run finished within the start.
+  if (window.TerminateRequested()) return window.ExitStatus();
+  const int status = QApplication::exec();
+  return window.TerminateRequested() ? window.ExitStatus() : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& failure) {
+    vornetta::ui::WriteStderrMessage(failure.what());
+    return 1;
+  }
+}

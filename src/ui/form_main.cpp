@@ -1,0 +1,676 @@
+#include "ui/form_main.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "config/command_line.h"
+#include "platform/qt_text.h"
+#include "ui/dispatch_hooks.h"
+#include "ui/info_text.h"
+#include "ui/qt_dialogs.h"
+#include "ui/report_preview.h"
+#include "ui/source_view.h"
+#include "ui/texts.h"
+
+#ifndef VORNETTA_VERSION
+#define VORNETTA_VERSION ""
+#endif
+
+// Resources of a static library must be registered by hand, outside any namespace.
+static void InitVornettaResources() { Q_INIT_RESOURCE(vornetta); }
+
+namespace vornetta::ui {
+
+using platform::FromQString;
+using platform::ToQString;
+
+namespace {
+
+constexpr int kDesignedLeft = 296;
+constexpr int kDesignedTop = 128;
+constexpr int kDesignedWidth = 852;
+constexpr int kDesignedHeight = 513;
+
+// Memo texts: Qt separates lines with LF, the file and the commands with CR LF.
+std::string MemoText(const QPlainTextEdit* memo) {
+  QString text = memo->toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return FromQString(text);
+}
+
+void SetMemoText(QPlainTextEdit* memo, const std::string& text) {
+  QString shown = ToQString(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  memo->setPlainText(shown);
+}
+
+QPlainTextEdit* NewMemo(const char* name, QWidget* parent) {
+  auto* memo = new QPlainTextEdit(parent);
+  memo->setObjectName(QString::fromLatin1(name));
+  return memo;
+}
+
+QLineEdit* NewEdit(const char* name, QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  return edit;
+}
+
+QPushButton* NewButton(const char* name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+QLabel* FieldLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setBuddy(buddy);
+  return label;
+}
+
+// Moves the focus onto the first control of a page that takes it.
+void FocusPage(QWidget* page) {
+  QWidget* next = page->nextInFocusChain();
+  while (next != page && next != nullptr) {
+    if (page->isAncestorOf(next) && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)) {
+      next->setFocus(Qt::TabFocusReason);
+      return;
+    }
+    next = next->nextInFocusChain();
+  }
+  page->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace
+
+TFormMain::TFormMain(std::vector<std::string> params, TDialogs* dialogs, std::string programPath,
+                     QWidget* parent)
+    : QWidget(parent), params_(std::move(params)), programPath_(std::move(programPath)) {
+  InitVornettaResources();
+  if (dialogs == nullptr) {
+    ownDialogs_ = std::make_unique<TQtDialogs>(this);
+    dialogs = ownDialogs_.get();
+  }
+  dialogs_ = dialogs;
+  if (programPath_.empty()) programPath_ = FromQString(QCoreApplication::applicationFilePath());
+
+  setObjectName(QStringLiteral("FormMain"));
+  CreateControls();
+
+  TimerUnattend = new QTimer(this);
+  TimerUnattend->setObjectName(QStringLiteral("TimerUnattend"));
+  TimerUnattend->setInterval(100);
+  connect(TimerUnattend, &QTimer::timeout, this, [this] { TimerUnattendTimer(); });
+  TimerUnattend->start();
+}
+
+TFormMain::~TFormMain() {
+  TimerUnattend->stop();
+  if (config_) {
+    RunCommand([this] { LeavePage(currentPage_); });
+    FormHide();
+  }
+}
+
+// ---------------------------------------------------------------- controls
+
+void TFormMain::CreateControls() {
+  setWindowTitle(QString::fromLatin1(kAppTitle));
+  resize(kDesignedWidth, kDesignedHeight);
+  move(kDesignedLeft, kDesignedTop);
+  setMinimumSize(540, 460);
+
+  lblTitel = new QLabel(QString::fromLatin1(kAppTitle), this);
+  lblTitel->setObjectName(QStringLiteral("lblTitel"));
+  QFont titleFont;
+  titleFont.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
+                         QStringLiteral("Liberation Mono"), QStringLiteral("monospace")});
+  titleFont.setStyleHint(QFont::Monospace);
+  titleFont.setPixelSize(24);
+  titleFont.setBold(true);
+  lblTitel->setFont(titleFont);
+  lblTitel->setFixedHeight(27 + 8);
+  lblTitel->setStyleSheet(QStringLiteral("color: #707070; background: transparent;"));
+  lblTitel->setAttribute(Qt::WA_TranslucentBackground);
+
+  logo = new QLabel(this);
+  logo->setObjectName(QStringLiteral("logo"));
+  logo->setPixmap(QPixmap(QStringLiteral(":/vornetta/logo.jpg")));
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  TabSheet1 = CreateInfoPage();
+  TabSheet3 = CreateDatenbankPage();
+  TabSheet4 = CreateSqlPage();
+  TabSheet5 = CreateEmailPage();
+  TabSheet2 = CreateVersandPage();
+  PageControl1->addTab(TabSheet1, QStringLiteral("Info"));
+  PageControl1->addTab(TabSheet3, QStringLiteral("Datenbank"));
+  PageControl1->addTab(TabSheet4, QStringLiteral("SQL"));
+  PageControl1->addTab(TabSheet5, QStringLiteral("eMail"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("Versand"));
+  PageControl1->setCurrentWidget(TabSheet1);
+  currentPage_ = TabSheet1;
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) { PageControl1Changed(index); });
+
+  auto* header = new QHBoxLayout;
+  header->setContentsMargins(0, 0, 0, 0);
+  header->addWidget(lblTitel, 1, Qt::AlignLeft | Qt::AlignVCenter);
+  header->addWidget(logo, 0, Qt::AlignRight | Qt::AlignVCenter);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(18, 10, 18, 18);
+  layout->setSpacing(10);
+  layout->addLayout(header);
+  layout->addWidget(PageControl1, 1);
+}
+
+QWidget* TFormMain::CreateInfoPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet1"));
+
+  MemoInfo = NewMemo("MemoInfo", page);
+  MemoInfo->setReadOnly(true);
+  MemoInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  MemoInfo->setPlainText(DesignedInfoText());
+
+  lblAppname = new QLabel(QString::fromLatin1(kAppTitle), page);
+  lblAppname->setObjectName(QStringLiteral("lblAppname"));
+  QFont bold = lblAppname->font();
+  bold.setBold(true);
+  bold.setPointSizeF(bold.pointSizeF() * 1.3);
+  lblAppname->setFont(bold);
+  lblAppname->setAlignment(Qt::AlignRight);
+
+  lblAppVersion = new QLabel(QStringLiteral("Version 2."), page);
+  lblAppVersion->setObjectName(QStringLiteral("lblAppVersion"));
+  lblAppVersion->setAlignment(Qt::AlignRight);
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(lblAppname);
+  side->addWidget(lblAppVersion);
+  side->addStretch(1);
+
+  auto* layout = new QHBoxLayout(page);
+  layout->addWidget(MemoInfo, 1);
+  layout->addSpacing(12);
+  layout->addLayout(side);
+  return page;
+}
+
+QWidget* TFormMain::CreateDatenbankPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet3"));
+
+  Button3 = NewButton("Button3", QStringLiteral("Datenbankverbindung einstellen"), page);
+  Button4 = NewButton("Button4", QStringLiteral("Datenbankverbindung testen"), page);
+  for (QPushButton* button : {Button3, Button4}) {
+    button->setMinimumWidth(181);
+    button->setMinimumHeight(25);
+  }
+  Memodbtest = NewMemo("Memodbtest", page);
+  Memodbtest->setReadOnly(true);
+  Memodbtest->setTabChangesFocus(true);
+  Memodbtest->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(Button3);
+  buttons->addWidget(Button4);
+  buttons->addStretch(1);
+
+  auto* layout = new QHBoxLayout(page);
+  layout->addLayout(buttons);
+  layout->addWidget(Memodbtest, 1);
+
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  return page;
+}
+
+QWidget* TFormMain::CreateSqlPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet4"));
+
+  Statement_testen = NewButton("Statement_testen", QStringLiteral("Statement testen"), page);
+  Statement_testen->setMinimumHeight(25);
+  statement = NewMemo("statement", page);
+  statement->setTabChangesFocus(true);
+  statement->setLineWrapMode(QPlainTextEdit::NoWrap);
+  QFont fixed(QStringLiteral("monospace"));
+  fixed.setStyleHint(QFont::Monospace);
+  statement->setFont(fixed);
+
+  auto newCheck = [page](const char* name, const QString& caption) {
+    auto* box = new QCheckBox(caption, page);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+  };
+  cbErgebnisLeer = newCheck("cbErgebnisLeer", QStringLiteral("eMail auch bei leerem Ergebnis verschicken"));
+  cbErgebnisUpdate = newCheck("cbErgebnisUpdate", QStringLiteral("Update erzeugt ein Ergebnis"));
+  cbErgebnisDelete = newCheck("cbErgebnisDelete", QStringLiteral("Delete erzeugt ein Ergebnis"));
+  cbErgebnisInsert = newCheck("cbErgebnisInsert", QStringLiteral("Insert erzeugt ein Ergebnis"));
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(Statement_testen);
+  side->addStretch(1);
+  for (QCheckBox* box : {cbErgebnisLeer, cbErgebnisUpdate, cbErgebnisDelete, cbErgebnisInsert}) {
+    side->addWidget(box);
+  }
+
+  auto* layout = new QHBoxLayout(page);
+  layout->addLayout(side);
+  layout->addWidget(statement, 1);
+
+  setTabOrder(Statement_testen, statement);
+  setTabOrder(statement, cbErgebnisLeer);
+  setTabOrder(cbErgebnisLeer, cbErgebnisUpdate);
+  setTabOrder(cbErgebnisUpdate, cbErgebnisDelete);
+  setTabOrder(cbErgebnisDelete, cbErgebnisInsert);
+
+  connect(Statement_testen, &QPushButton::clicked, this, [this] { Statement_testenClick(); });
+  return page;
+}
+
+QWidget* TFormMain::CreateEmailPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet5"));
+
+  empfaenger = NewEdit("empfaenger", page);
+  cc = NewEdit("cc", page);
+  bcc = NewEdit("bcc", page);
+  betreff = NewEdit("betreff", page);
+  smtpserver = NewEdit("smtpserver", page);
+  smtpuser = NewEdit("smtpuser", page);
+  smtppass = NewEdit("smtppass", page);
+  absender = NewEdit("absender", page);
+  kopfzeile = NewMemo("kopfzeile", page);
+  fusszeile = NewMemo("fusszeile", page);
+  css = NewMemo("css", page);
+  fusszeile->setFixedHeight(57);
+  kopfzeile->setFixedHeight(57);
+
+  auto* grid = new QGridLayout(page);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(6);
+  QWidget* const leftColumn[] = {empfaenger, cc, bcc, betreff};
+  const QString leftCaptions[] = {QStringLiteral("Empfänger"), QStringLiteral("CC"), QStringLiteral("BCC"),
+                                  QStringLiteral("Betreff")};
+  QWidget* const rightColumn[] = {smtpserver, smtpuser, smtppass, absender};
+  const QString rightCaptions[] = {QStringLiteral("SMTP Server"), QStringLiteral("SMTP Benutzer"),
+                                   QStringLiteral("SMTP Passwort"), QStringLiteral("Absender")};
+  for (int row = 0; row < 4; ++row) {
+    QWidget* left = leftColumn[row];
+    QWidget* right = rightColumn[row];
+    grid->addWidget(FieldLabel(leftCaptions[row], left, page), row, 0);
+    grid->addWidget(left, row, 1);
+    grid->addWidget(FieldLabel(rightCaptions[row], right, page), row, 2);
+    grid->addWidget(right, row, 3);
+  }
+  grid->addWidget(FieldLabel(QStringLiteral("Kopfzeile"), kopfzeile, page), 4, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(kopfzeile, 4, 1, 1, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Fusszeile"), fusszeile, page), 5, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(fusszeile, 5, 1, 1, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 6, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(css, 6, 1, 1, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(6, 1);
+
+  QWidget* order[] = {empfaenger, cc, bcc, smtpserver, smtpuser, smtppass, absender, betreff, fusszeile, kopfzeile, css};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  return page;
+}
+
+QWidget* TFormMain::CreateVersandPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet2"));
+
+  SpeedButton1 = NewButton("SpeedButton1", QStringLiteral("erstellen"), page);
+  SpeedButton2 = NewButton("SpeedButton2", QStringLiteral("versenden"), page);
+  for (QPushButton* button : {SpeedButton1, SpeedButton2}) {
+    button->setMinimumSize(100, 25);
+  }
+
+  PageControl2 = new QTabWidget(page);
+  PageControl2->setObjectName(QStringLiteral("PageControl2"));
+
+  TabSheet6 = new QWidget;
+  TabSheet6->setObjectName(QStringLiteral("TabSheet6"));
+  previewNote = new QLabel(TabSheet6);
+  previewNote->setObjectName(QStringLiteral("previewNote"));
+  previewNote->setWordWrap(true);
+  previewNote->setStyleSheet(
+      QStringLiteral("background: #fff3c4; border: 1px solid #e0c060; padding: 4px;"));
+  previewNote->hide();
+  html = new QTextBrowser(TabSheet6);
+  html->setObjectName(QStringLiteral("html"));
+  html->setOpenLinks(false);
+  auto* htmlLayout = new QVBoxLayout(TabSheet6);
+  htmlLayout->setContentsMargins(0, 0, 0, 0);
+  htmlLayout->setSpacing(0);
+  htmlLayout->addWidget(previewNote);
+  htmlLayout->addWidget(html, 1);
+
+  TabSheet7 = new QWidget;
+  TabSheet7->setObjectName(QStringLiteral("TabSheet7"));
+  htmlsource = new TSourceView(TabSheet7);
+  htmlsource->setObjectName(QStringLiteral("htmlsource"));
+  htmlsource->SetText(&reportText_);
+  auto* sourceLayout = new QVBoxLayout(TabSheet7);
+  sourceLayout->setContentsMargins(0, 0, 0, 0);
+  sourceLayout->addWidget(htmlsource);
+
+  PageControl2->addTab(TabSheet6, QStringLiteral("HTML"));
+  PageControl2->addTab(TabSheet7, QStringLiteral("Source"));
+  PageControl2->setCurrentWidget(TabSheet7);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(SpeedButton1);
+  buttons->addWidget(SpeedButton2);
+  buttons->addStretch(1);
+
+  auto* layout = new QHBoxLayout(page);
+  layout->addLayout(buttons);
+  layout->addWidget(PageControl2, 1);
+
+  connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+  connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+  return page;
+}
+
+void TFormMain::paintEvent(QPaintEvent*) {
+  static const QPixmap background(QStringLiteral(":/vornetta/background.jpg"));
+  QPainter painter(this);
+  if (background.isNull()) {
+    painter.fillRect(rect(), palette().window());
+  } else {
+    painter.drawPixmap(rect(), background);
+  }
+}
+
+// ---------------------------------------------------------------- commands
+
+template <class F>
+void TFormMain::RunCommand(F&& command) {
+  try {
+    command();
+  } catch (const std::exception& failure) {
+    ShowError(failure);
+  }
+}
+
+void TFormMain::ShowError(const std::exception& failure) { dialogs_->ShowMessage(failure.what()); }
+
+void TFormMain::RequestTerminate(int status) {
+  terminateRequested_ = true;
+  exitStatus_ = status;
+  TimerUnattend->stop();
+  QCoreApplication::exit(status);
+}
+
+// ---------------------------------------------------------------- start and end
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (config_) {
+    RunCommand([this] { LeavePage(currentPage_); });
+    FormHide();
+  }
+  event->accept();
+}
+
+void TFormMain::FormShow() {
+  PageControl1->setCurrentWidget(TabSheet1);
+
+  setWindowTitle(QString::fromLatin1(kAppTitle));
+  lblTitel->setText(QString::fromLatin1(kAppTitle));
+  lblAppname->setText(QString::fromLatin1(kAppTitle));
+
+  if (const QString version = QStringLiteral(VORNETTA_VERSION); !version.isEmpty()) {
+    lblAppVersion->setText(QStringLiteral("Version ") + version);
+  }
+
+  QString info = ReflowInfoText(MemoInfo->toPlainText());
+  info.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  MemoInfo->setPlainText(info);
+
+  if (!OpenConfiguration()) return;
+  RunCommand([this] {
+    RestoreGeometry();
+    config_->MigrateLegacy();
+  });
+  formShowDone_ = true;
+
+  QCoreApplication::processEvents();
+  PauseProcessingEvents(100);
+  if (terminateRequested_) return;
+
+  PageControl1->setCurrentWidget(TabSheet2);
+  PageControl1Change();
+}
+
+bool TFormMain::OpenConfiguration() {
+  try {
+    config_ = std::make_unique<config::TMyIniFile>(config::ChooseConfigFile(params_, programPath_));
+    return true;
+  } catch (const std::exception& failure) {
+    TimerUnattend->stop();
+    ShowError(failure);
+    RequestTerminate(1);
+    return false;
+  }
+}
+
+void TFormMain::RestoreGeometry() {
+  const int top = config_->ReadNumber("FormMain", "top", y());
+  move(x(), top);
+  const int left = config_->ReadNumber("FormMain", "left", x());
+  move(left, y());
+  const int height = config_->ReadNumber("FormMain", "height", this->height());
+  resize(width(), height);
+  const int width = config_->ReadNumber("FormMain", "width", this->width());
+  resize(width, this->height());
+}
+
+void TFormMain::PauseProcessingEvents(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void TFormMain::FormHide() {
+  if (config_) {
+    config_->WriteNumber("FormMain", "top", y());
+    config_->WriteNumber("FormMain", "left", x());
+    config_->WriteNumber("FormMain", "height", height());
+    config_->WriteNumber("FormMain", "width", width());
+  }
+  connection_.reset();
+  config_.reset();
+}
+
+// ---------------------------------------------------------------- pages
+
+void TFormMain::PageControl1Changed(int index) {
+  QWidget* page = PageControl1->widget(index);
+  if (page == currentPage_) return;
+  QWidget* old = currentPage_;
+  currentPage_ = page;
+  RunCommand([&] { LeavePage(old); });
+  RunCommand([&] { EnterPage(page); });
+  PageControl1Change();
+}
+
+void TFormMain::PageControl1Change() {
+  if (QWidget* page = PageControl1->currentWidget()) FocusPage(page);
+}
+
+void TFormMain::EnterPage(QWidget* page) {
+  if (!config_) return;
+  if (page == TabSheet4) TabSheet4Enter();
+  if (page == TabSheet5) TabSheet5Enter();
+  if (page == TabSheet2) TabSheet2Enter();
+}
+
+void TFormMain::LeavePage(QWidget* page) {
+  if (!config_) return;
+  if (page == TabSheet4) TabSheet4Exit();
+  if (page == TabSheet5) TabSheet5Exit();
+}
+
+void TFormMain::TabSheet4Enter() {
+  SetMemoText(statement, config_->ReadText("sql"));
+  cbErgebnisLeer->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisLeer", false));
+  cbErgebnisUpdate->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisUpdate", false));
+  cbErgebnisDelete->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisDelete", false));
+  cbErgebnisInsert->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisInsert", false));
+}
+
+void TFormMain::TabSheet4Exit() {
+  config_->WriteText("sql", MemoText(statement));
+  config_->WriteFlag("datenbank", "ergebnisLeer", cbErgebnisLeer->isChecked());
+  config_->WriteFlag("datenbank", "ergebnisUpdate", cbErgebnisUpdate->isChecked());
+  config_->WriteFlag("datenbank", "ergebnisDelete", cbErgebnisDelete->isChecked());
+  config_->WriteFlag("datenbank", "ergebnisInsert", cbErgebnisInsert->isChecked());
+}
+
+namespace {
+
+struct TEmailField {
+  const char* key;
+  const char* defaultValue;
+};
+
+// The page "eMail" in the order its fields are loaded and stored.
+constexpr TEmailField kEmailFields[] = {
+    {"empfaenger", ""}, {"cc", ""},        {"bcc", ""},       {"betreff", kAppTitle},
+    {"smtpserver", ""}, {"smtpuser", ""},  {"smtppass", ""},  {"absender", kBuiltInSender},
+    {"kopfzeile", ""},  {"fusszeile", ""}, {"css", ""},
+};
+
+}  // namespace
+
+void TFormMain::TabSheet5Enter() {
+  for (const TEmailField& field : kEmailFields) {
+    const std::string value = config_->ReadValueDefault("email", field.key, field.defaultValue);
+    auto* control = TabSheet5->findChild<QWidget*>(QString::fromLatin1(field.key));
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      edit->setText(ToQString(value));
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
+      SetMemoText(memo, value);
+    }
+  }
+}
+
+void TFormMain::TabSheet5Exit() {
+  for (const TEmailField& field : kEmailFields) {
+    auto* control = TabSheet5->findChild<QWidget*>(QString::fromLatin1(field.key));
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+      config_->WriteValue("email", field.key, FromQString(edit->text()));
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
+      config_->WriteValue("email", field.key, MemoText(memo));
+    }
+  }
+}
+
+void TFormMain::ShowVersandPage() { PageControl1->setCurrentWidget(TabSheet2); }
+
+// ---------------------------------------------------------------- buttons
+
+void TFormMain::Button3Click() {}
+
+void TFormMain::Button4Click() {}
+
+void TFormMain::Statement_testenClick() {}
+
+void TFormMain::SpeedButton1Click() { RunCommand([this] { Build(); }); }
+
+void TFormMain::SpeedButton2Click() {
+  if (!dispatch_ || !config_) return;
+  RunCommand([this] { dispatch_->Send(*this); });
+}
+
+void TFormMain::TimerUnattendTimer() {
+  if (!formShowDone_) return;  // the configuration is not open yet: wait for the next tick
+  TimerUnattend->stop();
+  if (!config::HasUnattendSwitch(params_)) return;
+
+  int status = 1;
+  if (dispatch_) {
+    try {
+      status = dispatch_->RunUnattended(*this);
+    } catch (const std::exception& failure) {
+      ShowError(failure);
+      status = 2;
+    }
+  } else {
+    dialogs_->ShowMessage("Der unbeaufsichtigte Lauf ist in diesem Programm nicht verfügbar.");
+  }
+  RequestTerminate(status);
+}
+
+// ---------------------------------------------------------------- report
+
+void TFormMain::Build() {}
+
+void TFormMain::ResetReportViews() {
+  reportText_.Clear();
+  htmlsource->SetText(&reportText_);
+  PageControl2->setCurrentWidget(TabSheet7);
+  ClearPreview();
+}
+
+void TFormMain::ClearPreview() {
+  previewNote->hide();
+  html->clear();
+}
+
+void TFormMain::ShowSourcePage() {
+  htmlsource->SetText(&reportText_);
+  PageControl2->setCurrentWidget(TabSheet7);
+  ClearPreview();
+}
+
+void TFormMain::PiecesAppended(const report::TReportText&) { htmlsource->CatchUp(); }
+
+void TFormMain::ProcessPendingEvents() { dialogs_->ProcessPendingEvents(); }
+
+void TFormMain::LoadPreview(std::string_view documentText) {
+  const TPreview preview = CutPreview(documentText);
+  if (preview.shortened) {
+    previewNote->setText(PreviewNote(preview));
+    previewNote->show();
+  } else {
+    previewNote->hide();
+  }
+  html->setHtml(ToQString(preview.shown));
+  PageControl2->setCurrentWidget(TabSheet6);
+}
+
+}  // namespace vornetta::ui

@@ -1,0 +1,180 @@
+// TFormMain: the program's only window with its five pages. It owns the
+// configuration object (opened when first shown, released when hidden), the
+// report text with its row counter and the database connection holder, binds
+// the pages "SQL" and "eMail" to the configuration file, and runs the commands
+// of its buttons, showing their failures through its dialogs.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/my_ini_file.h"
+#include "db/datenbank_ado.h"
+#include "report/report_text.h"
+#include "report/report_view.h"
+#include "ui/dialogs.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTextBrowser;
+class QTimer;
+
+namespace vornetta::ui {
+
+class TDispatchHooks;
+class TSourceView;
+
+class TFormMain : public QWidget, public report::TReportView {
+  Q_OBJECT
+
+ public:
+  // params: the command-line parameters without the program name, parameter 1
+  // first, in the system code page. dialogs answers every dialog of the window;
+  // null gives Qt message boxes. programPath locates the default configuration
+  // file; empty means the running program.
+  explicit TFormMain(std::vector<std::string> params, TDialogs* dialogs = nullptr,
+                     std::string programPath = {}, QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // The send command and the unattended run; the hooks must outlive the window.
+  void SetDispatchHooks(TDispatchHooks* hooks) { dispatch_ = hooks; }
+
+  // Set once the window has asked the application to terminate (also before
+  // the event loop runs, which a caller must check after show()).
+  bool TerminateRequested() const { return terminateRequested_; }
+  int ExitStatus() const { return exitStatus_; }
+  void RequestTerminate(int status);
+
+  // What the window owns, for the commands. Config() is null before the window
+  // was shown, after it was hidden, and when the file could not be created.
+  config::TMyIniFile* Config() { return config_.get(); }
+  report::TReportText& ReportText() { return reportText_; }
+  std::unique_ptr<db::TDatenbankAdo>& Connection() { return connection_; }
+  TDialogs& Dialogs() { return *dialogs_; }
+  const std::vector<std::string>& Parameters() const { return params_; }
+
+  // The report build (throws its failure after the preview is loaded).
+  void Build();
+  // After a send: clears the report text, shows the source page and the empty preview.
+  void ResetReportViews();
+  // Makes the page "Versand" the current one.
+  void ShowVersandPage();
+
+  // The window's default error display: a message box with the failure's text.
+  void ShowError(const std::exception& failure);
+
+  // report::TReportView
+  void ShowSourcePage() override;
+  void PiecesAppended(const report::TReportText& text) override;
+  void ProcessPendingEvents() override;
+  void LoadPreview(std::string_view documentText) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void CreateControls();
+  QWidget* CreateInfoPage();
+  QWidget* CreateDatenbankPage();
+  QWidget* CreateSqlPage();
+  QWidget* CreateEmailPage();
+  QWidget* CreateVersandPage();
+
+  // Runs a command; a failure goes to ShowError.
+  template <class F>
+  void RunCommand(F&& command);
+
+  void FormShow();
+  void FormHide();
+  bool OpenConfiguration();
+  void RestoreGeometry();
+  void PauseProcessingEvents(int milliseconds);
+
+  void PageControl1Changed(int index);
+  void PageControl1Change();
+  void EnterPage(QWidget* page);
+  void LeavePage(QWidget* page);
+  void TabSheet2Enter() {}
+  void TabSheet4Enter();
+  void TabSheet4Exit();
+  void TabSheet5Enter();
+  void TabSheet5Exit();
+
+  void Button3Click();
+  void Button4Click();
+  void Statement_testenClick();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void TimerUnattendTimer();
+
+  void ClearPreview();
+
+  std::vector<std::string> params_;
+  std::string programPath_;
+  std::unique_ptr<TDialogs> ownDialogs_;
+  TDialogs* dialogs_;
+  TDispatchHooks* dispatch_ = nullptr;
+
+  std::unique_ptr<config::TMyIniFile> config_;
+  std::unique_ptr<db::TDatenbankAdo> connection_;
+  report::TReportText reportText_;
+
+  bool shown_ = false;
+  bool formShowDone_ = false;
+  bool terminateRequested_ = false;
+  int exitStatus_ = 0;
+  QWidget* currentPage_ = nullptr;
+
+  // Controls, named as the window's designer named them.
+  QTimer* TimerUnattend = nullptr;
+  QLabel* lblTitel = nullptr;
+  QLabel* logo = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  QWidget* TabSheet4 = nullptr;
+  QWidget* TabSheet5 = nullptr;
+  QPlainTextEdit* MemoInfo = nullptr;
+  QLabel* lblAppname = nullptr;
+  QLabel* lblAppVersion = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QPlainTextEdit* Memodbtest = nullptr;
+  QPushButton* Statement_testen = nullptr;
+  QPlainTextEdit* statement = nullptr;
+  QCheckBox* cbErgebnisLeer = nullptr;
+  QCheckBox* cbErgebnisUpdate = nullptr;
+  QCheckBox* cbErgebnisDelete = nullptr;
+  QCheckBox* cbErgebnisInsert = nullptr;
+  QLineEdit* empfaenger = nullptr;
+  QLineEdit* cc = nullptr;
+  QLineEdit* bcc = nullptr;
+  QLineEdit* betreff = nullptr;
+  QLineEdit* smtpserver = nullptr;
+  QLineEdit* smtpuser = nullptr;
+  QLineEdit* smtppass = nullptr;
+  QLineEdit* absender = nullptr;
+  QPlainTextEdit* kopfzeile = nullptr;
+  QPlainTextEdit* fusszeile = nullptr;
+  QPlainTextEdit* css = nullptr;
+  QPushButton* SpeedButton1 = nullptr;
+  QPushButton* SpeedButton2 = nullptr;
+  QTabWidget* PageControl2 = nullptr;
+  QWidget* TabSheet6 = nullptr;
+  QWidget* TabSheet7 = nullptr;
+  QLabel* previewNote = nullptr;
+  QTextBrowser* html = nullptr;
+  TSourceView* htmlsource = nullptr;
+};
+
+}  // namespace vornetta::ui

@@ -1,0 +1,83 @@
+#include "ui/qt_dialogs.h"
+
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/code_page.h"
+#include "platform/qt_text.h"
+#include "ui/texts.h"
+
+namespace vornetta::ui {
+
+using platform::FromQString;
+using platform::ToQString;
+
+TQtDialogs::TQtDialogs(QWidget* parent) : parent_(parent) {}
+
+void TQtDialogs::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), ToQString(text),
+                  QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, ToQString(caption), ToQString(text), QMessageBox::NoButton,
+                  parent_);
+  QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(cancel);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked == yes) return Answer::Yes;
+  if (clicked == no) return Answer::No;
+  return Answer::Cancel;
+}
+
+bool TQtDialogs::InputQuery(const std::string& caption, const std::string& prompt,
+                            std::string& value, int maxLength) {
+  QInputDialog dialog(parent_);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setWindowTitle(ToQString(caption));
+  dialog.setLabelText(ToQString(prompt));
+  dialog.setTextValue(ToQString(value));
+  dialog.setOkButtonText(QStringLiteral("OK"));
+  dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+  // The dialog's line edit exists once the input mode is set; the limit applies to typing.
+  if (auto* edit = dialog.findChild<QLineEdit*>(); edit && maxLength > 0) {
+    edit->setMaxLength(std::max(maxLength, static_cast<int>(dialog.textValue().size())));
+  }
+  dialog.resize(std::max(dialog.sizeHint().width(), 480), dialog.sizeHint().height());
+  if (dialog.exec() != QDialog::Accepted) return false;
+  value = FromQString(dialog.textValue());
+  return true;
+}
+
+void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+void WriteStderrMessage(const std::string& message) {
+  const std::string line = "vornetta: " + platform::ToUtf8(message) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }
+
+TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
+  WriteStderrMessage(caption + ": " + text + " (abgebrochen)");
+  return Answer::Cancel;
+}
+
+bool TStderrDialogs::InputQuery(const std::string&, const std::string&, std::string&, int) {
+  return false;
+}
+
+void TStderrDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+}  // namespace vornetta::ui

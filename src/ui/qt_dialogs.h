@@ -1,0 +1,42 @@
+// The two realisations of the dialogs: Qt message boxes for the window, and
+// stderr lines for the unattended run, which must never wait for a person.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/dialogs.h"
+
+namespace vornetta::ui {
+
+class TQtDialogs : public TDialogs {
+ public:
+  // parent may be null; the dialogs are then top-level windows.
+  explicit TQtDialogs(QWidget* parent = nullptr);
+
+  void ShowMessage(const std::string& text) override;
+  Answer AskWarning(const std::string& caption, const std::string& text) override;
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                  int maxLength) override;
+  void ProcessPendingEvents() override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+// Writes every message to stderr as "vornetta: <message>" and answers every
+// question the cautious way: warnings with Cancel, inputs with cancel.
+class TStderrDialogs : public TDialogs {
+ public:
+  void ShowMessage(const std::string& text) override;
+  Answer AskWarning(const std::string& caption, const std::string& text) override;
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                  int maxLength) override;
+  void ProcessPendingEvents() override;
+};
+
+// Writes "vornetta: <message>" and a line break to stderr; message is in the
+// system code page and is converted for the terminal.
+void WriteStderrMessage(const std::string& message);
+
+}  // namespace vornetta::ui
