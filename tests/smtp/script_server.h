@@ -1,0 +1,59 @@
+// A scripted SMTP peer on a loopback port for the transport tests: the test lists
+// what the server says and does, the client talks to it, and the test then
+// compares every byte the client sent. All waits are bounded, so a faulty client
+// fails the test instead of hanging it.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vornetta::test {
+
+struct ServerStep {
+  enum class Kind { Send, Reply, Await, Close, Reset };
+  Kind kind;
+  std::string text;
+};
+
+// Sends the bytes at once, without waiting for the client.
+ServerStep Send(std::string bytes);
+// Waits for the client's next line (after a 354 reply: its data up to the "."
+// line), then sends the line followed by CR LF.
+ServerStep Reply(std::string line);
+// Waits for the client's next line and answers nothing.
+ServerStep Await();
+// Closes the connection normally.
+ServerStep Close();
+// Closes the connection with a reset.
+ServerStep Reset();
+
+class ScriptServer {
+ public:
+  explicit ScriptServer(std::vector<ServerStep> script);
+  ~ScriptServer();
+  ScriptServer(const ScriptServer&) = delete;
+  ScriptServer& operator=(const ScriptServer&) = delete;
+
+  int Port() const { return port_; }
+
+  // Waits until the script has run and the client has closed (bounded), and
+  // returns every byte the client sent.
+  std::string Transcript();
+
+ private:
+  void Run();
+  bool ReadUnit(int fd, bool dataPhase);
+  bool Wait(int fd, short events);
+
+  std::vector<ServerStep> script_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::string received_;
+  std::size_t consumed_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace vornetta::test
