@@ -1,7 +1,5 @@
 #include "dispatch/email.h"
 
-#include <charconv>
-
 #include "smtp/smtp.h"
 
 namespace vornetta::dispatch {
@@ -56,24 +54,11 @@ std::vector<std::string> BodyLines(std::string_view body) {
   return lines;
 }
 
-TServerAddress ParseServerAddress(std::string_view setting, int defaultPort) {
-  const std::size_t colon = setting.rfind(':');
-  if (colon != std::string_view::npos && colon > 0 && colon + 1 < setting.size()) {
-    const std::string_view digits = setting.substr(colon + 1);
-    int port = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (ec == std::errc() && end == digits.data() + digits.size() && port >= 1 && port <= 65535) {
-      return {std::string(setting.substr(0, colon)), port};
-    }
-  }
-  return {std::string(setting), defaultPort};
-}
-
 void EMail::Send() {
   smtp::TIdSMTP client;
-  const TServerAddress server = ParseServerAddress(Host, Port);
-  client.SetHost(server.host);
-  client.SetPort(server.port);
+  const smtp::THostPort server = smtp::SplitHostPort(Host, Port);
+  client.SetHost(server.Host);
+  client.SetPort(server.Port);
   if (!Username.empty()) {
     client.SetAuthenticationType(smtp::atLogin);
     client.SetUsername(Username);
@@ -81,7 +66,7 @@ void EMail::Send() {
   } else {
     client.SetAuthenticationType(smtp::atNone);
   }
-  client.SetReplyTimeout(static_cast<int>(std::chrono::milliseconds(kReplyWaitLimit).count()));
+  client.SetReplyTimeout(smtp::kMailReplyTimeoutMs);
 
   Subject = CleanSubject(std::move(Subject));
 

@@ -3,7 +3,6 @@
 // client and message for that one mail and releases both, also on failure.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,11 +11,6 @@
 #include "message/message.h"
 
 namespace vornetta::dispatch {
-
-// How long the mail job's client waits for one reply before it gives up with
-// the read-timeout error: RFC 5321's longest client timeout, so that an
-// unattended run always ends.
-inline constexpr std::chrono::minutes kReplyWaitLimit{10};
 
 class EMail {
  public:
@@ -29,13 +23,14 @@ class EMail {
   bool IsHtml = false;
   std::int32_t Priority = 3;  // 1 highest .. 5 lowest; anything else is 3
   std::string CharSet = "ISO-8859-15";
-  std::string Host;  // SMTP server; "host:port" replaces Port
+  std::string Host;  // SMTP server; "host:port" replaces Port (smtp::SplitHostPort)
   std::int32_t Port = 25;
   std::string Username;  // empty: no authentication
   std::string Password;
 
-  // Sends the mail described by the fields. Changes Subject (CleanSubject) and
-  // nothing else. Throws whatever the address parser or the SMTP conversation
+  // Sends the mail described by the fields; changes Subject (CleanSubject) and
+  // nothing else. The client waits at most smtp::kMailReplyTimeoutMs for each
+  // reply, so an unattended run always ends. Throws whatever the address parser or the SMTP conversation
   // raises (message::EIdEmailParseError before connecting, smtp::EIdException
   // and its descendants), with their messages unchanged.
   void Send();
@@ -51,14 +46,5 @@ message::TIdMessagePriority MessagePriority(std::int32_t priority);
 // The lines of a body split at CR LF, CR or LF. An empty text gives no line and
 // a break at the very end adds no empty line.
 std::vector<std::string> BodyLines(std::string_view body);
-
-// Host and port of the SMTP server setting: a text ending in ":" and a port
-// number (1..65535) names that port; any other text is a host name for
-// defaultPort.
-struct TServerAddress {
-  std::string host;
-  int port;
-};
-TServerAddress ParseServerAddress(std::string_view setting, int defaultPort);
 
 }  // namespace vornetta::dispatch

@@ -1,5 +1,5 @@
 // The mail job's text rules: subject clean-up, priority mapping, body lines,
-// the server setting with a port, and the one-line form of failures on stderr.
+// and the one-line form of failures on stderr.
 #include <gtest/gtest.h>
 
 #include "dispatch/email.h"
@@ -46,25 +46,6 @@ TEST(BodyLines, SplitsAtEveryBreakWithoutAnExtraLineAtTheEnd) {
   EXPECT_EQ(BodyLines("\r\n"), Lines{""});
   // LF CR is two breaks, CR LF one.
   EXPECT_EQ(BodyLines("a\n\rb"), (Lines{"a", "", "b"}));
-}
-
-TEST(ParseServerAddress, TakesATrailingPortAndLeavesOtherTextsAsHostNames) {
-  auto check = [](std::string_view setting, const std::string& host, int port) {
-    const TServerAddress a = ParseServerAddress(setting, 25);
-    EXPECT_EQ(a.host, host) << setting;
-    EXPECT_EQ(a.port, port) << setting;
-  };
-  check("mail", "mail", 25);
-  check("mail:2525", "mail", 2525);
-  check("127.0.0.1:1", "127.0.0.1", 1);
-  check("mail:65535", "mail", 65535);
-  check("mail:65536", "mail:65536", 25);
-  check("mail:0", "mail:0", 25);
-  check("mail:", "mail:", 25);
-  check("mail:25x", "mail:25x", 25);
-  check("mail:-1", "mail:-1", 25);
-  check(":2525", ":2525", 25);
-  check("", "", 25);
 }
 
 TEST(StderrLine, PutsAMessageOnOneLineInUtf8) {
