@@ -174,7 +174,11 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
   if (existing != std::string::npos) {
     // The file's own spelling of the key stays.
     Line& line = lines_[existing];
-    line = EntryLine(std::string(line.Name()), rawValue);
+    Line replacement = EntryLine(line.Name(), rawValue);
+    if (replacement.text != line.text) {
+      line = std::move(replacement);
+      modified_ = true;
+    }
     return true;
   }
   return Append(section, {{std::string(key), std::string(rawValue)}});
@@ -199,6 +203,7 @@ bool IniDocument::Append(std::string_view section,
   for (const auto& [key, value] : entries) added.push_back(EntryLine(TrimBlanks(key), TrimBlanks(value)));
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(added.begin()),
                 std::make_move_iterator(added.end()));
+  modified_ = true;
   return true;
 }
 
@@ -227,6 +232,8 @@ void IniDocument::Clear(std::string_view section) {
 
 void IniDocument::DropLines(const std::vector<bool>& drop) {
   std::size_t kept = 0;
+  if (std::find(drop.begin(), drop.end(), true) == drop.end()) return;
+  modified_ = true;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (drop[i]) continue;
     if (kept != i) lines_[kept] = std::move(lines_[i]);

@@ -31,6 +31,9 @@ class IniDocument {
 
   std::string Serialize() const;
 
+  // True once an edit changed a line; a file that is not changed is not rewritten.
+  bool Modified() const { return modified_; }
+
   // The value as stored (trimmed, quotes kept), or nothing when the key is missing.
   std::optional<std::string_view> RawValue(std::string_view section, std::string_view key) const;
 
@@ -82,6 +85,7 @@ class IniDocument {
   void DropLines(const std::vector<bool>& drop);
 
   std::vector<Line> lines_;
+  bool modified_ = false;
 };
 
 // Blanks (spaces and tabs) trimmed off both ends.

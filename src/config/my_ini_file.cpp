@@ -161,9 +161,8 @@ bool Modify(const std::string& path, Edit edit) {
   if (outcome == detail::ReadOutcome::Failed) return false;
   IniDocument document(original);
   if (!edit(document)) return false;
-  std::string bytes = document.Serialize();
-  if (bytes == original) return true;
-  return detail::ReplaceWholeFile(path, bytes);
+  if (!document.Modified()) return true;
+  return detail::ReplaceWholeFile(path, document.Serialize());
 }
 
 }  // namespace

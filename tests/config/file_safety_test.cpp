@@ -81,6 +81,14 @@ TEST(IniBadInput, ReadsEveryKindOfLineEndAndALastLineWithoutOne) {
   WriteBytes(path, "[a]\nx=1");
   ini.WriteValue("a", "y", "2");
   EXPECT_EQ(ReadBytes(path), "[a]\r\nx=1\r\ny=2\r\n");
+  // Nothing to change: the file keeps its own line ends.
+  const std::string unix = "[a]\nx=1\n[email]\nkopfzeile=\nfusszeile=\ncss=";
+  WriteBytes(path, unix);
+  EXPECT_EQ(ini.ReadValueDefault("a", "x", "0"), "1");
+  ini.WriteValue("a", "x", "1");
+  ini.RemoveKey("a", "y");
+  ini.MigrateLegacy();
+  EXPECT_EQ(ReadBytes(path), unix);
 }
 
 TEST(IniBadInput, KeepsVeryLongLinesWhole) {
