@@ -154,10 +154,11 @@ int TIdTCPConnection::FillInputQueue(bool raiseIfClosed) {
     receiveChunk_.SetSize(static_cast<std::size_t>(std::max(recvBufferSize_, 1)));
     long n = ioHandler_->ReceiveInto(receiveChunk_.Memory(), receiveChunk_.Size());
     peerClosed_ = n == 0;
-    if (Stack().CheckSocketResult(static_cast<int>(n), {kErrShutdown, kErrConnAborted})) {
+    if (Stack().CheckSocketResult(static_cast<int>(n), {kErrShutdown, kErrConnAborted, kErrConnReset})) {
       int code = Stack().LastSocketError();
       DropSocket();
-      if (inputQueue_.Size() == 0) Stack().RaiseSocketFailure(code);
+      // A reset socket is dead: dropping it spares the QUIT that would only fail again.
+      if (inputQueue_.Size() == 0 || code == kErrConnReset) Stack().RaiseSocketFailure(code);
       n = 0;
     }
     if (n > 0) inputQueue_.Append(receiveChunk_.Memory(), static_cast<std::size_t>(n));
