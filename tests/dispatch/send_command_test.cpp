@@ -1,0 +1,209 @@
+// The send command and the unattended run on a configuration file and a report
+// text, with the window faked and a scripted SMTP server: the row-counter rule,
+// what is cleared when, the error mail and the exit statuses.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "config/my_ini_file.h"
+#include "dispatch/send_command.h"
+#include "platform/code_page.h"
+#include "report/report_text.h"
+#include "smtp/exceptions.h"
+#include "smtp/script_server.h"
+
+namespace vornetta::dispatch {
+namespace {
+
+using test::Await;
+using test::Close;
+using test::Reply;
+using test::ScriptServer;
+using test::Send;
+
+int ClosedPort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(s);
+  return ntohs(addr.sin_port);
+}
+
+// One accepted mail with `recipients` RCPT commands.
+ScriptServer AcceptingServer(int recipients) {
+  std::vector<test::ServerStep> script = {Send("220 mail.example\r\n"), Reply("250 mail.example"),
+                                          Reply("250 reset"), Reply("250 sender ok")};
+  for (int i = 0; i < recipients; ++i) script.push_back(Reply("250 ok"));
+  script.push_back(Reply("354 go ahead"));
+  script.push_back(Reply("250 queued"));
+  script.push_back(Await());
+  script.push_back(Close());
+  return ScriptServer(std::move(script));
+}
+
+struct TFakeView : TUnattendedView {
+  int resets = 0;
+  int sendPages = 0;
+  std::function<void()> build = [] {};
+  void ResetReportViews() override { ++resets; }
+  void ShowSendPage() override { ++sendPages; }
+  void BuildReport() override { build(); }
+};
+
+class SendCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::UseSystemLanguage(platform::Language::Other);
+    char pattern[] = "/tmp/vornetta-dispatch.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ini_ = std::make_unique<config::TMyIniFile>(dir_ + "/report.ini");
+    ini_->WriteValue("email", "empfaenger", "leitung@example.com");
+    ini_->WriteValue("email", "absender", "Berichte <berichte@example.com>");
+    ini_->WriteValue("email", "betreff", "Umsatz");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void UseServer(int port) { ini_->WriteValue("email", "smtpserver", "127.0.0.1:" + std::to_string(port)); }
+
+  void FillReport(int rows) {
+    report_.Append("<html>");
+    report_.Append(".punkt");
+    report_.Append("</html>");
+    report_.SetRowCount(rows);
+  }
+
+  std::string dir_;
+  std::unique_ptr<config::TMyIniFile> ini_;
+  report::TReportText report_;
+  TFakeView view_;
+};
+
+TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
+  // Row counter 0 (and below): nothing is sent, no setting is read, the report is cleared.
+  UseServer(ClosedPort());
+  for (int rows : {0, -1}) {
+    FillReport(rows);
+    SendReport(*ini_, report_, view_);
+    EXPECT_EQ(report_.PieceCount(), 0u);
+    EXPECT_EQ(report_.RowCount(), rows);
+  }
+  EXPECT_EQ(view_.resets, 2);
+  EXPECT_FALSE(ini_->HasKey("email", "cc"));
+
+  // Row counter 1: the document goes out as an HTML mail.
+  ScriptServer server = AcceptingServer(1);
+  UseServer(server.Port());
+  FillReport(1);
+  SendReport(*ini_, report_, view_);
+  EXPECT_EQ(report_.PieceCount(), 0u);
+  EXPECT_EQ(report_.RowCount(), 1);
+  EXPECT_EQ(view_.resets, 3);
+  const std::string t = server.Transcript();
+  EXPECT_NE(t.find("MAIL FROM:<berichte@example.com>\r\nRCPT TO:<leitung@example.com>\r\nDATA\r\n"),
+            std::string::npos)
+      << t;
+  EXPECT_NE(t.find("Content-Type: text/html;"), std::string::npos);
+  EXPECT_NE(t.find("Subject: Umsatz\r\n"), std::string::npos);
+  EXPECT_NE(t.find("\r\n\r\n<html>\r\n..punkt\r\n</html>\r\n.\r\nQUIT\r\n"), std::string::npos) << t;
+  // The settings read are now stored with their empty default.
+  for (const char* key : {"smtpuser", "smtppass", "cc", "bcc"}) {
+    EXPECT_TRUE(ini_->HasKey("email", key)) << key;
+    EXPECT_EQ(ini_->ReadValue("email", key, "x"), "") << key;
+  }
+}
+
+TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {
+  UseServer(ClosedPort());
+  FillReport(2);
+  const std::string before(report_.DocumentText());
+  EXPECT_THROW(SendReport(*ini_, report_, view_), smtp::EIdSocketError);
+  EXPECT_EQ(report_.DocumentText(), before);
+  EXPECT_EQ(view_.resets, 0);
+}
+
+TEST_F(SendCommand, UnattendedRunSendsTheBuiltReportAndEndsWithStatusZero) {
+  ScriptServer server = AcceptingServer(1);
+  UseServer(server.Port());
+  view_.build = [this] { FillReport(3); };
+  std::ostringstream err;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitSent);
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(view_.sendPages, 1);
+  EXPECT_EQ(view_.resets, 1);
+  EXPECT_NE(server.Transcript().find("\r\n..punkt\r\n"), std::string::npos);
+
+  // Nothing to send: no mail at all, status 0.
+  UseServer(ClosedPort());
+  view_.build = [this] { FillReport(0); };
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitSent);
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(SendCommand, UnattendedFailureMailsItsMessageToTheSenderAsPlainText) {
+  ScriptServer server = AcceptingServer(1);
+  UseServer(server.Port());
+  ini_->WriteValue("email", "cc", "cc@example.com");
+  ini_->WriteValue("email", "bcc", "bcc@example.com");
+  view_.build = [this] {
+    FillReport(0);
+    throw std::runtime_error("Tabelle \xFC" "berall\r\nfehlt");
+  };
+  std::ostringstream err;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailed);
+  EXPECT_EQ(err.str(), "vornetta: Tabelle \xC3\xBC" "berall fehlt\n");
+  // The build failed: the report stays as the build left it.
+  EXPECT_EQ(report_.PieceCount(), 3u);
+
+  const std::string t = server.Transcript();
+  EXPECT_NE(t.find("MAIL FROM:<vornetta@localhost>\r\nRCPT TO:<berichte@example.com>\r\nDATA\r\n"),
+            std::string::npos)
+      << t;
+  EXPECT_NE(t.find("From: \"Vornetta\" <vornetta@localhost>\r\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("Subject: Fehler: Umsatz\r\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("Content-Type: text/plain;"), std::string::npos);
+  EXPECT_EQ(t.find("Cc:"), std::string::npos);
+  EXPECT_NE(t.find("\r\n\r\nTabelle \xFC" "berall\r\nfehlt\r\n.\r\nQUIT\r\n"), std::string::npos) << t;
+}
+
+TEST_F(SendCommand, UnattendedSendFailureIsMailedAndAFailedErrorMailGivesStatusTwo) {
+  // The report's recipient list is faulty, so its send fails before connecting;
+  // the error mail goes through.
+  ScriptServer server = AcceptingServer(1);
+  UseServer(server.Port());
+  ini_->WriteValue("email", "empfaenger", "<leitung@example.com>@falsch");
+  ini_->WriteValue("email", "betreff", "");
+  view_.build = [this] { FillReport(1); };
+  std::ostringstream err;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailed);
+  EXPECT_EQ(err.str(), "vornetta: @ Outside-Adresse\n");
+  EXPECT_EQ(report_.PieceCount(), 3u);
+  EXPECT_EQ(view_.resets, 0);
+  const std::string t = server.Transcript();
+  EXPECT_NE(t.find("Subject: Fehler:"), std::string::npos) << t;
+  EXPECT_NE(t.find("\r\n\r\n@ Outside-Adresse\r\n.\r\n"), std::string::npos) << t;
+
+  // Nobody listens: both failures on stderr, status 2, and the run still returns.
+  ini_->WriteValue("email", "empfaenger", "leitung@example.com");
+  UseServer(ClosedPort());
+  std::ostringstream err2;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err2), kExitErrorMailFailed);
+  EXPECT_EQ(err2.str(),
+            "vornetta: Socket-Fehler # 10061 Verbindung abgelehnt.\n"
+            "vornetta: Socket-Fehler # 10061 Verbindung abgelehnt.\n");
+}
+
+}  // namespace
+}  // namespace vornetta::dispatch
