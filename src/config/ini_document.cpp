@@ -21,6 +21,14 @@ bool IsBlankLine(std::string_view text) { return TrimBlanks(text).empty(); }
 
 }  // namespace
 
+std::size_t FindLineBreak(std::string_view text, std::size_t start) {
+  // A plain loop: find_first_of searches its set once per character.
+  for (std::size_t i = start; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') return i;
+  }
+  return std::string_view::npos;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
@@ -37,24 +45,26 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-IniDocument::IniDocument(std::string_view bytes) {
+IniDocument::IniDocument(std::string bytes) : source_(std::move(bytes)) {
+  std::string_view rest(source_);
+  lines_.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
   std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", start);
+  while (start < rest.size()) {
+    std::size_t end = FindLineBreak(rest, start);
     if (end == std::string_view::npos) {
-      lines_.push_back(Classify(std::string(bytes.substr(start))));
+      lines_.push_back(Classify(rest.substr(start)));
       break;
     }
-    lines_.push_back(Classify(std::string(bytes.substr(start, end - start))));
+    lines_.push_back(Classify(rest.substr(start, end - start)));
     start = end + 1;
-    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+    if (rest[end] == '\r' && start < rest.size() && rest[start] == '\n') ++start;
   }
 }
 
-IniDocument::Line IniDocument::Classify(std::string text) {
+IniDocument::Line IniDocument::Classify(std::string_view text) {
   Line line;
-  line.text = std::move(text);
-  std::string_view view(line.text);
+  line.text = text;
+  std::string_view view = text;
   std::string_view trimmed = TrimBlanks(view);
   if (trimmed.empty() || trimmed.front() == ';') return line;
 
@@ -81,11 +91,16 @@ IniDocument::Line IniDocument::Classify(std::string text) {
   return line;
 }
 
+IniDocument::Line IniDocument::NewLine(std::string text) {
+  owned_.push_back(std::move(text));
+  return Classify(owned_.back());
+}
+
 IniDocument::Line IniDocument::EntryLine(std::string_view key, std::string_view rawValue) {
   std::string text;
   text.reserve(key.size() + 1 + rawValue.size());
   text.append(key).append(1, '=').append(rawValue);
-  return Classify(std::move(text));
+  return NewLine(std::move(text));
 }
 
 std::string IniDocument::Serialize() const {
@@ -139,10 +154,15 @@ bool IniDocument::CanStore(std::string_view section, std::string_view key,
   section = TrimBlanks(section);
   key = TrimBlanks(key);
   // Anything else would read back as a different section, key or line.
-  if (section.empty() || section.find_first_of("\r\n]") != std::string_view::npos) return false;
-  if (key.empty() || key.find_first_of("\r\n=") != std::string_view::npos) return false;
+  if (section.empty() || FindLineBreak(section) != std::string_view::npos ||
+      section.find(']') != std::string_view::npos) {
+    return false;
+  }
+  if (key.empty() || FindLineBreak(key) != std::string_view::npos || key.find('=') != std::string_view::npos) {
+    return false;
+  }
   if (key.front() == '[' || key.front() == ';') return false;
-  return rawValue.find_first_of("\r\n") == std::string_view::npos;
+  return FindLineBreak(rawValue) == std::string_view::npos;
 }
 
 std::size_t IniDocument::InsertionPoint(std::string_view section) const {
@@ -174,9 +194,10 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
   if (existing != std::string::npos) {
     // The file's own spelling of the key stays.
     Line& line = lines_[existing];
-    Line replacement = EntryLine(line.Name(), rawValue);
-    if (replacement.text != line.text) {
-      line = std::move(replacement);
+    std::string text;
+    text.append(line.Name()).append(1, '=').append(rawValue);
+    if (text != line.text) {
+      line = NewLine(std::move(text));
       modified_ = true;
     }
     return true;
@@ -196,8 +217,8 @@ bool IniDocument::Append(std::string_view section,
   added.reserve(entries.size() + 2);
   std::size_t at = InsertionPoint(section);
   if (at == std::string::npos) {
-    if (!lines_.empty() && !IsBlankLine(lines_.back().text)) added.push_back(Classify(std::string()));
-    added.push_back(Classify("[" + std::string(section) + "]"));
+    if (!lines_.empty() && !IsBlankLine(lines_.back().text)) added.push_back(Classify(std::string_view()));
+    added.push_back(NewLine("[" + std::string(section) + "]"));
     at = lines_.size();
   }
   for (const auto& [key, value] : entries) added.push_back(EntryLine(TrimBlanks(key), TrimBlanks(value)));

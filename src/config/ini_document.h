@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +27,10 @@ class IniDocument {
  public:
   using Entry = std::pair<std::string_view, std::string_view>;  // key, raw value
 
-  IniDocument() = default;
-  explicit IniDocument(std::string_view bytes);
+  // Takes the file's bytes; lines that are not edited stay views into them.
+  explicit IniDocument(std::string bytes);
+  IniDocument(const IniDocument&) = delete;
+  IniDocument& operator=(const IniDocument&) = delete;
 
   std::string Serialize() const;
 
@@ -61,19 +64,21 @@ class IniDocument {
  private:
   enum class Kind { Other, Section, Entry };
   struct Line {
-    std::string text;
+    std::string_view text;  // into source_ or owned_
     Kind kind = Kind::Other;
     std::size_t nameBegin = 0;  // section name or key, within text
     std::size_t nameLength = 0;
     std::size_t valueBegin = 0;  // entries only: trimmed value, within text
     std::size_t valueLength = 0;
 
-    std::string_view Name() const { return std::string_view(text).substr(nameBegin, nameLength); }
-    std::string_view Value() const { return std::string_view(text).substr(valueBegin, valueLength); }
+    std::string_view Name() const { return text.substr(nameBegin, nameLength); }
+    std::string_view Value() const { return text.substr(valueBegin, valueLength); }
   };
 
-  static Line Classify(std::string text);
-  static Line EntryLine(std::string_view key, std::string_view rawValue);
+  static Line Classify(std::string_view text);
+  // A new line whose text the document keeps.
+  Line NewLine(std::string text);
+  Line EntryLine(std::string_view key, std::string_view rawValue);
 
   // Calls visit(index, line) for every entry line inside a section of the name.
   template <typename Visit>
@@ -84,9 +89,14 @@ class IniDocument {
 
   void DropLines(const std::vector<bool>& drop);
 
+  std::string source_;
+  std::deque<std::string> owned_;  // a deque never moves its elements, so views stay valid
   std::vector<Line> lines_;
   bool modified_ = false;
 };
+
+// Position of the first CR or LF at or after start, or npos.
+std::size_t FindLineBreak(std::string_view text, std::size_t start = 0);
 
 // Blanks (spaces and tabs) trimmed off both ends.
 std::string_view TrimBlanks(std::string_view text);

@@ -110,7 +110,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
+    std::size_t end = detail::FindLineBreak(text, start);
     if (end == std::string_view::npos) {
       lines.push_back(text.substr(start));
       break;
@@ -148,7 +148,7 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 IniDocument Load(const std::string& path) {
   std::string bytes;
   detail::ReadWholeFile(path, bytes);
-  return IniDocument(bytes);
+  return IniDocument(std::move(bytes));
 }
 
 // Loads the file, lets edit change the document and stores the result when it
@@ -159,7 +159,7 @@ bool Modify(const std::string& path, Edit edit) {
   std::string original;
   detail::ReadOutcome outcome = detail::ReadWholeFile(path, original);
   if (outcome == detail::ReadOutcome::Failed) return false;
-  IniDocument document(original);
+  IniDocument document(std::move(original));
   if (!edit(document)) return false;
   if (!document.Modified()) return true;
   return detail::ReplaceWholeFile(path, document.Serialize());
