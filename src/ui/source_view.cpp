@@ -39,13 +39,16 @@ void TSourceView::Reset() {
   lineStarts_.clear();
   lineStarts_.shrink_to_fit();
   scanned_ = 0;
+  pieces_ = 0;
   longestLine_ = 0;
   pendingCr_ = false;
 }
 
 void TSourceView::CatchUp() {
   const std::string_view doc = Document();
-  if (doc.size() < scanned_) Reset();  // the text was cleared (and perhaps refilled)
+  const std::size_t pieces = text_ ? text_->PieceCount() : 0;
+  if (doc.size() < scanned_ || pieces < pieces_) Reset();  // the text was cleared (and perhaps refilled)
+  pieces_ = pieces;
   if (doc.size() == scanned_) {
     if (doc.empty()) {
       UpdateScrollBars();

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "config/my_ini_file.h"
+#include "fake_dialogs.h"
+#include "ui/form_main.h"
+#include "ui/texts.h"
+
+using vornetta::config::TMyIniFile;
+using vornetta::ui::TFormMain;
+
+namespace {
+
+std::string FileContent(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void SpinEvents(int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+class FormMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+  std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
+
+  std::unique_ptr<TFormMain> Start(std::vector<std::string> params) {
+    auto window = std::make_unique<TFormMain>(std::move(params), &dialogs_, Path("vornetta"));
+    window->show();
+    return window;
+  }
+
+  template <class T>
+  static T* Find(TFormMain& window, const char* name) {
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
+  static void ShowPage(TFormMain& window, const char* page) {
+    Find<QTabWidget>(window, "PageControl1")->setCurrentWidget(Find<QWidget>(window, page));
+  }
+
+  QTemporaryDir dir_;
+  FakeDialogs dialogs_;
+};
+
+TEST_F(FormMainTest, StartShowsTitlesVersionAndInfoTextAndEndsOnVersand) {
+  auto window = Start({Path("a.ini")});
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Vornetta"));
+  EXPECT_EQ(Find<QLabel>(*window, "lblTitel")->text(), QStringLiteral("Vornetta"));
+  EXPECT_EQ(Find<QLabel>(*window, "lblAppname")->text(), QStringLiteral("Vornetta"));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Version \\d+\\.\\d+\\.\\d+\\.\\d+$"))
+                  .match(Find<QLabel>(*window, "lblAppVersion")->text())
+                  .hasMatch())
+      << Find<QLabel>(*window, "lblAppVersion")->text().toStdString();
+  EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget(), Find<QWidget>(*window, "TabSheet2"));
+  EXPECT_EQ(Find<QTabWidget>(*window, "PageControl2")->currentWidget(), Find<QWidget>(*window, "TabSheet7"));
+
+  const QStringList paragraphs = Find<QPlainTextEdit>(*window, "MemoInfo")->toPlainText().split(QStringLiteral("\n\n"));
+  ASSERT_EQ(paragraphs.size(), 4);
+  EXPECT_TRUE(paragraphs[0].startsWith(QStringLiteral("Vornetta ist ein Programm, mit dem Sie komfortabel Datenbank")));
+  for (const QString& paragraph : paragraphs) EXPECT_FALSE(paragraph.contains(u'\n')) << paragraph.toStdString();
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(FormMainTest, NamedFileIsCreatedPrivateAndMigratedAndGeometryIsStoredAtTheEnd) {
+  const std::string path = Path("neu.ini");
+  auto window = Start({"-x", path, Path("zweite.ini")});
+  ASSERT_NE(window->Config(), nullptr);
+  EXPECT_EQ(window->Config()->FileName(), path);
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("zweite.ini"))));  // only the first name counts
+  // The migration leaves the three decoration keys in every file.
+  EXPECT_TRUE(window->Config()->HasKey("email", "kopfzeile"));
+  EXPECT_TRUE(window->Config()->HasKey("email", "css"));
+  EXPECT_FALSE(window->Config()->HasSection("FormMain"));
+
+  const QRect geometry(window->x(), window->y(), window->width(), window->height());
+  window.reset();
+  TMyIniFile ini(path);
+  EXPECT_EQ(ini.KeyNames("FormMain"), (std::vector<std::string>{"top", "left", "height", "width"}));
+  EXPECT_EQ(ini.ReadNumber("FormMain", "top", -1), geometry.y());
+  EXPECT_EQ(ini.ReadNumber("FormMain", "left", -1), geometry.x());
+  EXPECT_EQ(ini.ReadNumber("FormMain", "height", -1), geometry.height());
+  EXPECT_EQ(ini.ReadNumber("FormMain", "width", -1), geometry.width());
+  EXPECT_EQ(geometry.size(), QSize(852, 513));
+}
+
+TEST_F(FormMainTest, StoredGeometryIsRestoredAndBadNumbersKeepTheCurrentValue) {
+  const std::string path = Path("geo.ini");
+  {
+    TMyIniFile ini(path);
+    ini.WriteNumber("FormMain", "top", 40);
+    ini.WriteValue("FormMain", "left", "0x3C");
+    ini.WriteNumber("FormMain", "height", 480);
+    ini.WriteValue("FormMain", "width", "breit");
+  }
+  auto window = Start({path});
+  EXPECT_EQ(window->y(), 40);
+  EXPECT_EQ(window->x(), 60);
+  EXPECT_EQ(window->height(), 480);
+  EXPECT_EQ(window->width(), 852);
+}
+
+TEST_F(FormMainTest, UncreatableFileIsReportedAndEndsTheStartWithStatusOne) {
+  const std::string path = Path("fehlt/x.ini");
+  auto window = Start({path});
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0], "Fehler beim Erstellen der Konfigurationsdatei \"" + path + "\"");
+  EXPECT_TRUE(window->TerminateRequested());
+  EXPECT_EQ(window->ExitStatus(), 1);
+  EXPECT_EQ(window->Config(), nullptr);
+  EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
+  window.reset();
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+}
+
+TEST_F(FormMainTest, SqlPageLoadsOnEnterAndStoresOnLeave) {
+  const std::string path = Path("sql.ini");
+  {
+    TMyIniFile ini(path);
+    ini.WriteText("sql", "select 1 from t;\r\nselect\t2 from t;");
+    ini.WriteFlag("datenbank", "ergebnisUpdate", true);
+  }
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet4");
+  auto* memo = Find<QPlainTextEdit>(*window, "statement");
+  EXPECT_EQ(memo->toPlainText(), QStringLiteral("select 1 from t;\nselect\t2 from t;\n"));
+  EXPECT_FALSE(Find<QCheckBox>(*window, "cbErgebnisLeer")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(*window, "cbErgebnisUpdate")->isChecked());
+  // Entering writes the missing flags with their default.
+  EXPECT_EQ(window->Config()->ReadValue("datenbank", "ergebnisInsert", "?"), "0");
+
+  // Leaving without edits rewrites the same lines.
+  ShowPage(*window, "TabSheet1");
+  EXPECT_EQ(window->Config()->ReadText("sql"), "select 1 from t;\r\nselect\t2 from t;\r\n");
+
+  ShowPage(*window, "TabSheet4");
+  memo->setPlainText(QStringLiteral("update t set a = 1;\n\ndelete from t"));
+  Find<QCheckBox>(*window, "cbErgebnisInsert")->setChecked(true);
+  Find<QCheckBox>(*window, "cbErgebnisUpdate")->setChecked(false);
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->KeyNames("sql"), (std::vector<std::string>{"0", "1", "2"}));
+  EXPECT_EQ(window->Config()->ReadText("sql"), "update t set a = 1;\r\n\r\ndelete from t\r\n");
+  EXPECT_TRUE(window->Config()->ReadFlag("datenbank", "ergebnisInsert", false));
+  EXPECT_FALSE(window->Config()->ReadFlag("datenbank", "ergebnisUpdate", true));
+}
+
+TEST_F(FormMainTest, EmailPageOnANewFileWritesAllElevenKeysWithTheDefaults) {
+  const std::string path = Path("mail.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet5");
+  EXPECT_EQ(Find<QLineEdit>(*window, "betreff")->text(), QStringLiteral("Vornetta"));
+  EXPECT_EQ(Find<QLineEdit>(*window, "absender")->text(), QString::fromLatin1(vornetta::ui::kBuiltInSender));
+  ShowPage(*window, "TabSheet2");
+
+  std::vector<std::string> keys = window->Config()->KeyNames("email");
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<std::string>{"absender", "bcc", "betreff", "cc", "css", "empfaenger",
+                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtpuser"}));
+  EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
+  EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
+  EXPECT_EQ(window->Config()->ReadValue("email", "smtpserver", "?"), "");
+}
+
+TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) {
+  const std::string path = Path("kopf.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet5");
+  const QString header = QStringLiteral("<h1>Bericht</h1>\n\t<p>Stand</p>\n");
+  Find<QPlainTextEdit>(*window, "kopfzeile")->setPlainText(header);
+  Find<QLineEdit>(*window, "betreff")->setText(QStringLiteral("Grüße"));
+  Find<QLineEdit>(*window, "smtppass")->setText(QStringLiteral("geheim"));
+  ShowPage(*window, "TabSheet3");
+
+  const std::string content = FileContent(path);
+  EXPECT_NE(content.find("kopfzeile=<h1>Bericht</h1>##13##10##09<p>Stand</p>##13##10\r\n"), std::string::npos) << content;
+  EXPECT_NE(content.find("betreff=Gr\xFC\xDF" "e\r\n"), std::string::npos);  // the system code page's bytes
+  EXPECT_NE(content.find("smtppass=geheim\r\n"), std::string::npos);
+
+  Find<QPlainTextEdit>(*window, "kopfzeile")->clear();
+  ShowPage(*window, "TabSheet5");
+  EXPECT_EQ(Find<QPlainTextEdit>(*window, "kopfzeile")->toPlainText(), header);
+  EXPECT_EQ(Find<QLineEdit>(*window, "betreff")->text(), QStringLiteral("Grüße"));
+}
+
+TEST_F(FormMainTest, ClosingStoresThePageInFocusBeforeTheFileIsReleased) {
+  const std::string path = Path("close.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet4");
+  Find<QPlainTextEdit>(*window, "statement")->setPlainText(QStringLiteral("select 42"));
+  window->close();
+  EXPECT_EQ(window->Config(), nullptr);
+  TMyIniFile ini(path);
+  EXPECT_EQ(ini.ReadText("sql"), "select 42\r\n");
+  EXPECT_TRUE(ini.HasKey("FormMain", "width"));
+}
+
+TEST_F(FormMainTest, TimerTicksOnceAndOnlyTheSwitchStartsTheUnattendedRun) {
+  auto interactive = Start({Path("i.ini")});
+  SpinEvents(400);
+  EXPECT_FALSE(Find<QTimer>(*interactive, "TimerUnattend")->isActive());
+  EXPECT_FALSE(interactive->TerminateRequested());
+  interactive.reset();
+
+  for (const char* flag : {"-unattend", "-UNATTEND", "-UnAttend"}) {
+    auto window = Start({flag, Path("u.ini")});
+    QElapsedTimer clock;
+    clock.start();
+    while (!window->TerminateRequested() && clock.elapsed() < 20000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_TRUE(window->TerminateRequested()) << flag;
+    EXPECT_NE(window->ExitStatus(), 0) << flag;  // nothing is configured: the run cannot succeed
+    EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
+    EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget(), Find<QWidget>(*window, "TabSheet2"));
+  }
+}
+
+}  // namespace

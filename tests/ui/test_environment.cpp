@@ -1,0 +1,5 @@
+#include "qt_application.h"
+
+// Registered before gtest_main runs the tests.
+static ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
