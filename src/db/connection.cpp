@@ -26,6 +26,8 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   Check(SQLSetConnectAttr(dbc_.Get(), SQL_ATTR_LOGIN_TIMEOUT,
                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
         dbc_, "SQLSetConnectAttr");
+  // NOTE: for drivers without wide functions (SQLite) unixODBC converts wide text
+  // through the locale's character set, so non-ASCII text needs a UTF-8 locale.
   std::u16string wide = platform::ToUtf16(odbcConnectionString);
   // NOTE: unixODBC rejects a length above SQLSMALLINT's range; such a string cannot be right anyway.
   if (wide.size() > 32767) throw EDatabaseError("Verbindungszeichenfolge zu lang");

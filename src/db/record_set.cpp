@@ -17,6 +17,13 @@ std::string Narrow(const char16_t* text, size_t length) {
   return platform::FromUtf16(std::u16string_view(text, length));
 }
 
+// NOTE: for drivers without wide functions (SQLite) the driver manager reports
+// name lengths in the driver's UTF-8 bytes, not in characters: the terminator counts.
+std::string NameText(const std::u16string& buffer, size_t reported) {
+  std::u16string_view text(buffer.data(), std::min(reported, buffer.size() - 1));
+  return Narrow(text.data(), std::min(text.find(u'\0'), text.size()));
+}
+
 // Text of a UTF-16 value; ASCII, the common case, is copied without a conversion buffer.
 void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
   const char16_t* text = reinterpret_cast<const char16_t*>(bytes);
@@ -89,13 +96,14 @@ void TRecordSet::Describe() {
       if (nameLength < static_cast<SQLSMALLINT>(name.size()) || name.size() >= 16384) break;
       name.resize(static_cast<size_t>(nameLength) + 1);
     }
-    column.name = Narrow(name.data(), std::min<size_t>(nameLength, name.size() - 1));
+    column.name = NameText(name, static_cast<size_t>(std::max<SQLSMALLINT>(nameLength, 0)));
 
     SQLSMALLINT labelBytes = 0;
+    std::fill(name.begin(), name.end(), u'\0');
     SQLRETURN rc = SQLColAttributeW(stmt_.Get(), n, SQL_DESC_LABEL, name.data(),
                                     static_cast<SQLSMALLINT>(name.size() * 2), &labelBytes, nullptr);
     if (SQL_SUCCEEDED(rc) && labelBytes > 0)
-      column.label = Narrow(name.data(), std::min<size_t>(labelBytes / 2, name.size() - 1));
+      column.label = NameText(name, static_cast<size_t>(labelBytes));
     else
       column.label = column.name;
 

@@ -1,0 +1,72 @@
+// Helpers of the database tests: a temporary folder, SQLite connection strings
+// and the private MariaDB server's settings from the environment.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace vornetta::db::test {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vornetta-db-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string SqliteConnection(const std::filesystem::path& file) {
+  return "Driver={SQLite3};Database=" + file.string() + ";";
+}
+
+struct MariaDb {
+  std::string host, port, user, password, database, connection;
+
+  // A connection string to another database of the same server.
+  std::string ConnectionTo(const std::string& db) const {
+    return "Driver={MariaDB};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
+           ";Pwd=" + password + ";";
+  }
+};
+
+inline std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The server started by scripts/mariadb-test-server.sh; in CI its absence is a failure.
+inline std::optional<MariaDb> MariaDbServer() {
+  MariaDb m{Env("VORNETTA_MARIADB_HOST"), Env("VORNETTA_MARIADB_PORT"), Env("VORNETTA_MARIADB_USER"),
+            Env("VORNETTA_MARIADB_PASSWORD"), Env("VORNETTA_MARIADB_DATABASE"),
+            Env("VORNETTA_MARIADB_CONNECTION")};
+  if (m.connection.empty() || m.port.empty()) return std::nullopt;
+  if (m.host.empty()) m.host = "127.0.0.1";
+  return m;
+}
+
+inline bool InCi() { return Env("CI") == "true"; }
+
+}  // namespace vornetta::db::test
+
+// Skips the test without a server, but fails in CI where the server must run.
+#define REQUIRE_MARIADB(var)                                                              \
+  auto var##_opt = ::vornetta::db::test::MariaDbServer();                                 \
+  if (!var##_opt) {                                                                       \
+    if (::vornetta::db::test::InCi()) FAIL() << "VORNETTA_MARIADB_CONNECTION is not set"; \
+    GTEST_SKIP() << "no MariaDB test server (scripts/mariadb-test-server.sh start)";      \
+  }                                                                                       \
+  const ::vornetta::db::test::MariaDb& var = *var##_opt
