@@ -64,8 +64,7 @@ IniDocument::IniDocument(std::string bytes) : source_(std::move(bytes)) {
 IniDocument::Line IniDocument::Classify(std::string_view text) {
   Line line;
   line.text = text;
-  std::string_view view = text;
-  std::string_view trimmed = TrimBlanks(view);
+  std::string_view trimmed = TrimBlanks(text);
   if (trimmed.empty() || trimmed.front() == ';') return line;
 
   if (trimmed.front() == '[') {
@@ -73,7 +72,7 @@ IniDocument::Line IniDocument::Classify(std::string_view text) {
     if (close != std::string_view::npos) {
       std::string_view name = TrimBlanks(trimmed.substr(1, close - 1));
       line.kind = Kind::Section;
-      line.nameBegin = static_cast<std::size_t>(name.data() - view.data());
+      line.nameBegin = static_cast<std::size_t>(name.data() - text.data());
       line.nameLength = name.size();
       return line;
     }
@@ -84,9 +83,9 @@ IniDocument::Line IniDocument::Classify(std::string_view text) {
   std::string_view key = TrimBlanks(trimmed.substr(0, equals));
   std::string_view value = TrimBlanks(trimmed.substr(equals + 1));
   line.kind = Kind::Entry;
-  line.nameBegin = static_cast<std::size_t>(key.data() - view.data());
+  line.nameBegin = static_cast<std::size_t>(key.data() - text.data());
   line.nameLength = key.size();
-  line.valueBegin = static_cast<std::size_t>(value.data() - view.data());
+  line.valueBegin = static_cast<std::size_t>(value.data() - text.data());
   line.valueLength = value.size();
   return line;
 }

@@ -257,7 +257,7 @@ std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::
   std::string value = defaultValue;
   std::string stored = StoredForm(defaultValue);
   bool found = false;
-  bool stored_ok = Modify(path_, [&](IniDocument& document) {
+  bool storedOk = Modify(path_, [&](IniDocument& document) {
     if (std::optional<std::string_view> raw = document.RawValue(section, key)) {
       value = ValueOf(*raw);
       found = true;
@@ -268,7 +268,7 @@ std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::
     value = ValueOf(*document.RawValue(section, key));
     return true;
   });
-  return found || stored_ok ? value : defaultValue;
+  return found || storedOk ? value : defaultValue;
 }
 
 bool TMyIniFile::ReadFlagDefault(const std::string& section, const std::string& key, bool defaultValue) {

@@ -37,7 +37,11 @@ class TMyIniFile {
   // Writes that cannot be stored are dropped silently; the file is never left
   // half-written (the new content replaces the old one in a single rename).
 
-  // Values: CR, LF and TAB are stored as "##13", "##10" and "##09".
+  // Values: CR, LF and TAB are stored as "##13", "##10" and "##09". A read drops
+  // blanks at both ends and one pair of matching surrounding quotes, so a value
+  // that would lose something that way is written inside one more pair of
+  // double quotes. Of two entries of one key the first is read and written;
+  // sections of one name count as one section.
   std::string ReadValue(const std::string& section, const std::string& key,
                         const std::string& defaultValue) const;
   void WriteValue(const std::string& section, const std::string& key, const std::string& value);
@@ -50,7 +54,7 @@ class TMyIniFile {
   bool ReadFlag(const std::string& section, const std::string& key, bool defaultValue) const;
   void WriteFlag(const std::string& section, const std::string& key, bool value);
 
-  // Removes every line of the key; the section line stays.
+  // Removes every line of the key (duplicates too); the section line stays.
   void RemoveKey(const std::string& section, const std::string& key);
 
   // Key names of the section in file order, each name once.
@@ -74,7 +78,9 @@ class TMyIniFile {
   // The section's values in key order, each followed by CR LF; empty when no keys.
   std::string ReadText(const std::string& section) const;
 
-  // Brings files of older versions up to date; run once at every start.
+  // Brings files of older versions up to date; run once at every start. All its
+  // changes are stored in one rewrite, and values keep every byte except that
+  // "|||" in the three HTML blocks becomes a stored line break.
   void MigrateLegacy();
 
  private:
