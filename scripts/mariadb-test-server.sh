@@ -3,6 +3,7 @@
 # loopback only, a free port, a test user with a password and a test database.
 #   mariadb-test-server.sh start <workdir>   prints "export ..." lines to eval
 #   mariadb-test-server.sh stop <workdir>    stops it (safe to call when not running)
+# The connection string names the driver "MySQL", the marker of the database type.
 # Every wait is bounded; progress and errors go to stderr.
 set -euo pipefail
 
@@ -57,10 +58,12 @@ start_server() {
   rm -rf "$dir"
   mkdir -p "$dir/data" "$dir/tmp"
 
+  # Table names ignore case as on the servers the stored statements were written
+  # for ("Auftrag_art" and "Auftrag_Art" name one table).
   # root gets a password-less account reached only through the private socket,
   # whoever runs the script; no anonymous users, no test database of its own.
   if ! timeout 60 "$install_db" --no-defaults --datadir="$dir/data" --user="$(id -un)" \
-      --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1; then
+      --auth-root-authentication-method=normal --skip-test-db --lower-case-table-names=1 >"$dir/install.log" 2>&1; then
     echo "mariadb-test-server: mariadb-install-db failed:" >&2
     tail -20 "$dir/install.log" >&2
     exit 1
@@ -76,7 +79,7 @@ start_server() {
   setsid "$mariadbd" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$sock" \
     --pid-file="$pidfile" --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
     --user="$(id -un)" --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-    --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
+    --lower-case-table-names=1 --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
     --log-error="$dir/error.log" </dev/null >/dev/null 2>&1 &
   local i ready=no
   for i in $(seq 1 200); do
@@ -108,7 +111,7 @@ export VORNETTA_MARIADB_USER=$user
 export VORNETTA_MARIADB_PASSWORD='$password'
 export VORNETTA_MARIADB_DATABASE=$database
 export VORNETTA_MARIADB_SOCKET='$sock'
-export VORNETTA_MARIADB_CONNECTION='Driver={MariaDB};Server=127.0.0.1;Port=$port;Database=$database;Uid=$user;Pwd=$password;'
+export VORNETTA_MARIADB_CONNECTION='Driver={MySQL};Server=127.0.0.1;Port=$port;Database=$database;Uid=$user;Pwd=$password;'
 OUT
 }
 

@@ -36,9 +36,10 @@ inline std::string SqliteConnection(const std::filesystem::path& file) {
 struct MariaDb {
   std::string host, port, user, password, database, connection;
 
-  // A connection string to another database of the same server.
-  std::string ConnectionTo(const std::string& db) const {
-    return "Driver={MariaDB};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
+  // A connection string to another database of the same server, by default
+  // through the driver name that carries the "mysql" marker.
+  std::string ConnectionTo(const std::string& db, const std::string& driver = "MySQL") const {
+    return "Driver={" + driver + "};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
            ";Pwd=" + password + ";";
   }
 };
