@@ -7,6 +7,8 @@ namespace vornetta::config::detail {
 
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -48,7 +50,10 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 IniDocument::IniDocument(std::string bytes) : source_(std::move(bytes)) {
   std::string_view rest(source_);
   lines_.reserve(static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + 1);
-  std::size_t start = 0;
+  // An editor may have put a UTF-8 byte order mark in front; it stays, but the
+  // first line is read without it.
+  std::size_t start = rest.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  byteOrderMark_ = start != 0;
   while (start < rest.size()) {
     std::size_t end = FindLineBreak(rest, start);
     if (end == std::string_view::npos) {
@@ -106,7 +111,8 @@ std::string IniDocument::Serialize() const {
   std::size_t size = 0;
   for (const Line& line : lines_) size += line.text.size() + 2;
   std::string bytes;
-  bytes.reserve(size);
+  bytes.reserve(size + kByteOrderMark.size());
+  if (byteOrderMark_) bytes.append(kByteOrderMark);
   for (const Line& line : lines_) bytes.append(line.text).append("\r\n");
   return bytes;
 }

@@ -92,6 +92,7 @@ class IniDocument {
   std::string source_;
   std::deque<std::string> owned_;  // a deque never moves its elements, so views stay valid
   std::vector<Line> lines_;
+  bool byteOrderMark_ = false;
   bool modified_ = false;
 };
 

@@ -69,7 +69,7 @@ TEST(IniBadInput, SurvivesBinaryGarbageAndKeepsItOnWrite) {
   EXPECT_GE(ReadBytes(path).size(), garbage.size());
 }
 
-TEST(IniBadInput, ReadsEveryKindOfLineEndAndALastLineWithoutOne) {
+TEST(IniBadInput, ReadsEveryKindOfLineEndALastLineWithoutOneAndAByteOrderMark) {
   TempFolder folder;
   std::string path = folder / "ends.ini";
   TMyIniFile ini(path);
@@ -81,6 +81,11 @@ TEST(IniBadInput, ReadsEveryKindOfLineEndAndALastLineWithoutOne) {
   WriteBytes(path, "[a]\nx=1");
   ini.WriteValue("a", "y", "2");
   EXPECT_EQ(ReadBytes(path), "[a]\r\nx=1\r\ny=2\r\n");
+  WriteBytes(path, "\xEF\xBB\xBF[a]\r\nx=1\r\n");
+  EXPECT_EQ(ini.ReadValue("a", "x", ""), "1");
+  ini.WriteValue("a", "y", "2");
+  EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF[a]\r\nx=1\r\ny=2\r\n");
+
   // Nothing to change: the file keeps its own line ends.
   const std::string unix = "[a]\nx=1\n[email]\nkopfzeile=\nfusszeile=\ncss=";
   WriteBytes(path, unix);
