@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "config/command_line.h"
+#include "platform/code_page.h"
 #include "ui/form_main.h"
 #include "ui/qt_dialogs.h"
 #include "ui/texts.h"
@@ -38,10 +41,25 @@ std::vector<std::string> ProgramParameters() {
   return params;
 }
 
+// An unattended run's stderr is what cron mails and systemd records: Qt's own
+// notes about the session (such as a missing XDG_RUNTIME_DIR) stay out of it.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    const QByteArray line = message.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+  }
+}
+
+bool HasUnattendArgument(int argc, char** argv) {
+  std::vector<std::string> params(argv + std::min(argc, 1), argv + argc);
+  return vornetta::config::HasUnattendSwitch(params);
+}
+
 int Run(int argc, char** argv) {
   const bool headless = !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM") &&
                         !NamesPlatform(argc, argv);
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (headless || HasUnattendArgument(argc, argv)) qInstallMessageHandler(QuietQtMessages);
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vornetta::ui::kAppTitle));
@@ -49,9 +67,9 @@ int Run(int argc, char** argv) {
   const std::vector<std::string> params = ProgramParameters();
   const bool unattended = vornetta::config::HasUnattendSwitch(params);
   if (headless && !unattended) {
-    vornetta::ui::WriteStderrMessage(
+    vornetta::ui::WriteStderrMessage(vornetta::platform::FromUtf8(
         "Keine Anzeige gefunden (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). "
-        "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich.");
+        "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich."));
     return 1;
   }
 

@@ -18,10 +18,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <exception>
+#include <iostream>
 
 #include "config/command_line.h"
 #include "platform/qt_text.h"
-#include "ui/dispatch_hooks.h"
+#ifdef VORNETTA_HAS_REPORT_BUILDER
+#include "report/report_builder.h"
+#endif
 #include "ui/info_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/report_preview.h"
@@ -599,7 +602,7 @@ void TFormMain::TabSheet5Exit() {
   }
 }
 
-void TFormMain::ShowVersandPage() { PageControl1->setCurrentWidget(TabSheet2); }
+void TFormMain::ShowSendPage() { PageControl1->setCurrentWidget(TabSheet2); }
 
 // ---------------------------------------------------------------- buttons
 
@@ -609,11 +612,14 @@ void TFormMain::Button4Click() {}
 
 void TFormMain::Statement_testenClick() {}
 
-void TFormMain::SpeedButton1Click() { RunCommand([this] { Build(); }); }
+void TFormMain::SpeedButton1Click() {
+  if (!config_) return;
+  RunCommand([this] { BuildReport(); });
+}
 
 void TFormMain::SpeedButton2Click() {
-  if (!dispatch_ || !config_) return;
-  RunCommand([this] { dispatch_->Send(*this); });
+  if (!config_) return;
+  RunCommand([this] { dispatch::SendReport(*config_, reportText_, *this); });
 }
 
 void TFormMain::TimerUnattendTimer() {
@@ -621,23 +627,17 @@ void TFormMain::TimerUnattendTimer() {
   TimerUnattend->stop();
   if (!config::HasUnattendSwitch(params_)) return;
 
-  int status = 1;
-  if (dispatch_) {
-    try {
-      status = dispatch_->RunUnattended(*this);
-    } catch (const std::exception& failure) {
-      ShowError(failure);
-      status = 2;
-    }
-  } else {
-    dialogs_->ShowMessage("Der unbeaufsichtigte Lauf ist in diesem Programm nicht verfügbar.");
-  }
-  RequestTerminate(status);
+  // The run writes its own failures to stderr and never throws.
+  RequestTerminate(dispatch::RunUnattended(*config_, reportText_, *this, std::cerr));
 }
 
 // ---------------------------------------------------------------- report
 
-void TFormMain::Build() {}
+void TFormMain::BuildReport() {
+#ifdef VORNETTA_HAS_REPORT_BUILDER
+  report::BuildReport(*config_, connection_, reportText_, *this);
+#endif
+}
 
 void TFormMain::ResetReportViews() {
   reportText_.Clear();

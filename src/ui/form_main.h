@@ -13,6 +13,7 @@
 
 #include "config/my_ini_file.h"
 #include "db/datenbank_ado.h"
+#include "dispatch/send_command.h"
 #include "report/report_text.h"
 #include "report/report_view.h"
 #include "ui/dialogs.h"
@@ -28,10 +29,9 @@ class QTimer;
 
 namespace vornetta::ui {
 
-class TDispatchHooks;
 class TSourceView;
 
-class TFormMain : public QWidget, public report::TReportView {
+class TFormMain : public QWidget, public report::TReportView, public dispatch::TUnattendedView {
   Q_OBJECT
 
  public:
@@ -42,9 +42,6 @@ class TFormMain : public QWidget, public report::TReportView {
   explicit TFormMain(std::vector<std::string> params, TDialogs* dialogs = nullptr,
                      std::string programPath = {}, QWidget* parent = nullptr);
   ~TFormMain() override;
-
-  // The send command and the unattended run; the hooks must outlive the window.
-  void SetDispatchHooks(TDispatchHooks* hooks) { dispatch_ = hooks; }
 
   // Set once the window has asked the application to terminate (also before
   // the event loop runs, which a caller must check after show()).
@@ -60,12 +57,13 @@ class TFormMain : public QWidget, public report::TReportView {
   TDialogs& Dialogs() { return *dialogs_; }
   const std::vector<std::string>& Parameters() const { return params_; }
 
+  // dispatch::TUnattendedView
   // The report build (throws its failure after the preview is loaded).
-  void Build();
+  void BuildReport() override;
   // After a send: clears the report text, shows the source page and the empty preview.
-  void ResetReportViews();
+  void ResetReportViews() override;
   // Makes the page "Versand" the current one.
-  void ShowVersandPage();
+  void ShowSendPage() override;
 
   // The window's default error display: a message box with the failure's text.
   void ShowError(const std::exception& failure);
@@ -122,7 +120,6 @@ class TFormMain : public QWidget, public report::TReportView {
   std::string programPath_;
   std::unique_ptr<TDialogs> ownDialogs_;
   TDialogs* dialogs_;
-  TDispatchHooks* dispatch_ = nullptr;
 
   std::unique_ptr<config::TMyIniFile> config_;
   std::unique_ptr<db::TDatenbankAdo> connection_;
