@@ -11,6 +11,7 @@
 
 #include "db/datenbank_ado.h"
 #include "report/report_text.h"
+#include "smtp/script_server.h"
 #include "unattended_harness.h"
 
 namespace vornetta::e2e {
@@ -214,6 +215,48 @@ TEST_F(UnattendedRun, LogsInWhenAUserIsSetAndReportsARefusedLogin) {
   EXPECT_EQ(std::ranges::count(r.err, '\n'), 2) << r.err;
   EXPECT_NE(r.err.find("vornetta: 5"), std::string::npos) << r.err;
   EXPECT_EQ(guarded.Mails().size(), 1u);
+}
+
+TEST_F(UnattendedRun, ScriptedServerReceivesTheDocumentDotStuffedAndQuit) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde as Kunde, betrag as Betrag from umsatz order by betrag desc;");
+  ini_.Set("email", "kopfzeile", ".Punkt am Zeilenanfang\r\n.");
+  ini_.Set("email", "cc", "kopie@example.com");
+  test::ScriptServer server({test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
+                             test::Reply("250 sender"), test::Reply("250 to"), test::Reply("250 cc"),
+                             test::Reply("250 bcc"), test::Reply("354 data"), test::Reply("250 queued"),
+                             test::Await(), test::Close()});
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(server.Port()));
+  const TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+
+  report::TReportText expected;
+  expected.Append("<html>");
+  expected.Append({"<style>", Latin9(kCss), "</style>"});
+  expected.Append("<body>");
+  expected.Append("<div class=\"kopfzeile\">");
+  expected.Append(".Punkt am Zeilenanfang\r\n.");
+  expected.Append("</div>");
+  AppendSalesTable(expected, 0);
+  AppendFoot(expected);
+  // Dot-stuffed on the wire: every line that begins with "." gets one more.
+  std::string stuffed;
+  for (std::string_view rest = expected.DocumentText(); !rest.empty();) {
+    const std::size_t end = rest.find("\r\n") + 2;
+    if (rest.front() == '.') stuffed += '.';
+    stuffed += rest.substr(0, end);
+    rest.remove_prefix(end);
+  }
+
+  const std::string t = server.Transcript();
+  EXPECT_EQ(t.substr(0, t.find("\r\n") + 2).rfind("EHLO ", 0), 0u) << t;
+  EXPECT_NE(t.find("RSET\r\nMAIL FROM:<absender@example.com>\r\nRCPT TO:<leitung@example.com>\r\n"
+                   "RCPT TO:<kopie@example.com>\r\nRCPT TO:<archiv@example.com>\r\nDATA\r\n"),
+            std::string::npos)
+      << t;
+  const std::size_t body = t.find("\r\n\r\n");
+  ASSERT_NE(body, std::string::npos);
+  EXPECT_EQ(t.substr(body + 4), stuffed + ".\r\nQUIT\r\n");
 }
 
 TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
