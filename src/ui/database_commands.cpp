@@ -1,0 +1,95 @@
+#include "ui/database_commands.h"
+
+#include <chrono>
+#include <ctime>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+
+#include "config/my_ini_file.h"
+#include "db/command.h"
+#include "platform/code_page.h"
+#include "platform/regional.h"
+
+namespace vornetta::ui {
+
+TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
+                                     TDialogs& dialogs)
+    : ini_(ini), connection_(connection), dialogs_(dialogs) {}
+
+const std::string& TDatabaseCommands::DefaultConnectionString() {
+  static const std::string text =
+      "Provider=MSDASQL.1;Password=vornetta;User ID=vornetta;Extended Properties=\"DATABASE=vornetta;"
+      "DRIVER={MySQL ODBC 3.51 Driver};OPTION=0;PWD=vornetta;PORT=0;SERVER=localhost;UID=vornetta\"";
+  return text;
+}
+
+void TDatabaseCommands::EditConnection() {
+  connection_.reset();
+  std::string text = ini_.ReadValueDefault("datenbank", "connection", "");
+  if (text.empty()) text = DefaultConnectionString();
+  if (dialogs_.InputQuery("Datenbankverbindung", "Bitte geben Sie die Datenbankverbindung ein:", text, 255))
+    ini_.WriteValue("datenbank", "connection", text);
+}
+
+std::string TDatabaseCommands::LogLine(const std::string& text) {
+  std::tm now = platform::LocalTime(std::time(nullptr));
+  return platform::FormatShortDate(now) + " " + platform::FormatShortTime(now) + "\t" + text;
+}
+
+void TDatabaseCommands::Log(TLogSink& log, const std::string& text) {
+  try {
+    log.AddLine(LogLine(text));
+    dialogs_.ProcessPendingEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } catch (...) {
+    // A log that cannot be written must not change the test's outcome.
+  }
+}
+
+// The own connection is closed before a failure of the probes is logged, so the
+// log shows "schliesse Datenbankverbindung" ahead of "FEHLER:".
+void TDatabaseCommands::TestConnection(TLogSink& log) {
+  try {
+    log.Clear();
+  } catch (...) {
+  }
+  try {
+    const std::string connectionString = ini_.ReadValue("datenbank", "connection", "");
+    if (connectionString.empty()) throw std::runtime_error("Verbindung nicht gesetzt");
+    Log(log, "Verbindung: " + connectionString);
+    Log(log, platform::FromUtf8("Öffne Verbindung"));
+    auto database = std::make_unique<db::TDatenbankAdo>(connectionString);
+
+    std::exception_ptr failure;
+    try {
+      Log(log, "Lese Tabellen");
+      int tables = database->GetData(" show tables ")->RecordCount();
+      Log(log, std::to_string(tables) + " Tabellen gefunden");
+
+      Log(log, "teste Dataset");
+      database->GetData(" select * from Auftrag_art where Art > 0 ")->RecordCount();
+
+      Log(log, "teste Command");
+      db::TCommand command(database->Connection(), " select * from Auftrag_Art where Art > :Art ");
+      command.SetParameter("art", 0);
+      command.Execute();
+
+      Log(log, "tests abgeschlossen");
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    Log(log, "schliesse Datenbankverbindung");
+    database.reset();
+    if (failure) std::rethrow_exception(failure);
+    Log(log, "Test erfolgreich");
+  } catch (const std::exception& e) {
+    Log(log, "FEHLER:");
+    Log(log, e.what());
+  } catch (...) {
+    Log(log, "FEHLER:");
+    Log(log, "Unbekannter Fehler");
+  }
+}
+
+}  // namespace vornetta::ui

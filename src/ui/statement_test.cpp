@@ -1,0 +1,64 @@
+#include "ui/statement_test.h"
+
+#include <exception>
+
+#include "config/my_ini_file.h"
+#include "db/statement_script.h"
+#include "platform/code_page.h"
+
+namespace vornetta::ui {
+namespace {
+
+std::string Numbered(size_t n) { return "Statement " + std::to_string(n); }
+
+std::string Succeeded(size_t n, int count) {
+  return Numbered(n) + " erfolgreich: " + std::to_string(count) + platform::FromUtf8(" Datensätze");
+}
+
+}  // namespace
+
+TStatementTest::TStatementTest(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
+                               TDialogs& dialogs)
+    : ini_(ini), connection_(connection), dialogs_(dialogs) {}
+
+void TStatementTest::Run(const std::string& script) {
+  try {
+    if (!connection_)
+      connection_ = std::make_unique<db::TDatenbankAdo>(ini_.ReadValueDefault("datenbank", "connection", ""));
+  } catch (const std::exception& e) {
+    dialogs_.ShowMessage(e.what());
+    return;
+  }
+
+  const std::vector<std::string> statements = db::SplitStatements(script);
+  if (statements.size() > 1) dialogs_.ShowMessage(std::to_string(statements.size()) + " Statements gefunden.");
+
+  for (size_t n = 1; n <= statements.size(); ++n) {
+    const std::string& statement = statements[n - 1];
+    try {
+      if (db::TDatenbankAdo::ChangesData(statement)) {
+        switch (dialogs_.AskWarning(
+            "Warnung", Numbered(n) + platform::FromUtf8(" wird beim Testen Daten in der Datenbank verändern. "
+                                                        "Trotzdem testen?"))) {
+          case TDialogs::Answer::Yes: {
+            int count = connection_->Execute(statement);
+            dialogs_.ShowMessage(Succeeded(n, count));
+            break;
+          }
+          case TDialogs::Answer::No: break;
+          case TDialogs::Answer::Cancel: return;
+        }
+      } else {
+        std::unique_ptr<db::TRecordSet> records = connection_->GetData(statement);
+        int count = records->RecordCount();
+        records->Close();
+        records.reset();
+        dialogs_.ShowMessage(Succeeded(n, count));
+      }
+    } catch (const std::exception& e) {
+      dialogs_.ShowMessage(Numbered(n) + ": " + e.what());
+    }
+  }
+}
+
+}  // namespace vornetta::ui

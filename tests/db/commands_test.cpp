@@ -1,0 +1,322 @@
+// "Statement testen" and the commands of the page "Datenbank", with the dialogs
+// answered by the test and the log kept in memory.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <fstream>
+#include <regex>
+
+#include "config/my_ini_file.h"
+#include "db_test_support.h"
+#include "platform/code_page.h"
+#include "ui/database_commands.h"
+#include "ui/statement_test.h"
+
+namespace vornetta::ui {
+namespace {
+
+using db::TDatenbankAdo;
+
+// Records every dialog; warnings are answered from a list (Cancel when it runs out).
+class FakeDialogs : public TDialogs {
+ public:
+  void ShowMessage(const std::string& text) override { shown.push_back(text); }
+  Answer AskWarning(const std::string& caption, const std::string& text) override {
+    shown.push_back("[" + caption + "] " + text);
+    if (answers.empty()) return Answer::Cancel;
+    Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                  int maxLength) override {
+    shown.push_back("[" + caption + "] " + prompt + " " + value);
+    inputMaxLength = maxLength;
+    if (onInput) onInput();
+    if (!input) return false;
+    value = *input;
+    return true;
+  }
+  void ProcessPendingEvents() override { ++eventRounds; }
+
+  std::vector<std::string> shown;
+  std::deque<Answer> answers;
+  std::optional<std::string> input;
+  std::function<void()> onInput;
+  int inputMaxLength = 0;
+  int eventRounds = 0;
+};
+
+class MemoLog : public TLogSink {
+ public:
+  void Clear() override { lines.clear(); }
+  void AddLine(const std::string& line) override { lines.push_back(line); }
+
+  // The texts after the time stamps; a line without a stamp shows up marked.
+  std::vector<std::string> Texts() const {
+    static const std::regex stamped(R"(^\S+ \S+\t(.*)$)");
+    std::vector<std::string> texts;
+    for (const std::string& line : lines) {
+      std::smatch m;
+      texts.push_back(std::regex_match(line, m, stamped) ? m[1].str() : "UNSTAMPED " + line);
+    }
+    return texts;
+  }
+
+  std::vector<std::string> lines;
+};
+
+std::string Latin(const char* utf8) { return platform::FromUtf8(utf8); }
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::UseSystemLanguage(platform::Language::Other);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    dbFile_ = (dir_.Path() / "lager.db").string();
+    ini_ = std::make_unique<config::TMyIniFile>((dir_.Path() / "vornetta.ini").string());
+  }
+
+  void UseSqlite() {
+    ini_->WriteValue("datenbank", "connection", db::test::SqliteConnection(dbFile_));
+    TDatenbankAdo setup(db::test::SqliteConnection(dbFile_));
+    setup.Execute("create table t (a integer)");
+    setup.Execute("insert into t values (1), (2), (3)");
+  }
+
+  int Count(const std::string& where = "") {
+    return TDatenbankAdo(db::test::SqliteConnection(dbFile_)).GetData("select * from t " + where)->RecordCount();
+  }
+
+  db::test::TempDir dir_;
+  std::string dbFile_;
+  std::unique_ptr<config::TMyIniFile> ini_;
+  std::unique_ptr<TDatenbankAdo> connection_;
+  FakeDialogs dialogs_;
+};
+
+TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
+  UseSqlite();
+  TStatementTest test(*ini_, connection_, dialogs_);
+  test.Run("select * from t");
+  EXPECT_EQ(dialogs_.shown, std::vector<std::string>{Latin("Statement 1 erfolgreich: 3 Datensätze")});
+  ASSERT_TRUE(connection_);
+
+  dialogs_.shown.clear();
+  dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::No, TDialogs::Answer::Yes};
+  test.Run("select * from t where a > 1;\r\nupdate t set a = a + 10 where a > 1;\r\n"
+           "delete from t;select * from nirgends; insert into t values (7);");
+  const std::string warning = Latin(" wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?");
+  EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{
+                                "5 Statements gefunden.",
+                                Latin("Statement 1 erfolgreich: 2 Datensätze"),
+                                "[Warnung] Statement 2" + warning,
+                                Latin("Statement 2 erfolgreich: 2 Datensätze"),
+                                "[Warnung] Statement 3" + warning,
+                                "Statement 4: [SQLite]no such table: nirgends (1)",
+                                "[Warnung] Statement 5" + warning,
+                                Latin("Statement 5 erfolgreich: 1 Datensätze"),
+                            }));
+  EXPECT_EQ(Count(), 4);
+  EXPECT_EQ(Count("where a > 10"), 2);
+}
+
+TEST_F(CommandTest, StatementTestStopsAtCancelAndOffersEmptyStatementsAsChanges) {
+  UseSqlite();
+  TStatementTest test(*ini_, connection_, dialogs_);
+  dialogs_.answers = {TDialogs::Answer::Cancel};
+  test.Run("delete from t; delete from t; delete from t");
+  EXPECT_EQ(dialogs_.shown.size(), 2u);  // the count and the first warning
+  EXPECT_EQ(Count(), 3);
+
+  dialogs_.shown.clear();
+  dialogs_.answers = {TDialogs::Answer::No};
+  test.Run("select a from t;;select a from t");
+  ASSERT_EQ(dialogs_.shown.size(), 4u);
+  EXPECT_EQ(dialogs_.shown[2].substr(0, 24), "[Warnung] Statement 2 wi");
+
+  dialogs_.shown.clear();
+  test.Run(" \r\n ");
+  EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(CommandTest, StatementTestShowsConnectionFailuresAloneAndTriesAgainNextTime) {
+  TStatementTest test(*ini_, connection_, dialogs_);
+  test.Run("select 1");
+  // The key was missing: it is written empty, and the empty string cannot be opened.
+  EXPECT_TRUE(ini_->HasKey("datenbank", "connection"));
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_NE(dialogs_.shown[0].find("[unixODBC]"), std::string::npos) << dialogs_.shown[0];
+  EXPECT_FALSE(connection_);
+
+  // A string without a known marker opens, and each statement fails on its own.
+  std::ofstream(dir_.Path() / "odbc.ini") << "[Lager]\nDriver=SQLite3\nDatabase=" << dbFile_ << "\n";
+  setenv("ODBCINI", (dir_.Path() / "odbc.ini").c_str(), 1);
+  ini_->WriteValue("datenbank", "connection", "DSN=Lager");
+  dialogs_.shown.clear();
+  dialogs_.answers = {TDialogs::Answer::Yes};
+  test.Run("select 1; update t set a = 1");
+  unsetenv("ODBCINI");
+  EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{
+                                "2 Statements gefunden.", "Statement 1: unknown Database Type",
+                                "[Warnung] Statement 2" +
+                                    Latin(" wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?"),
+                                "Statement 2: unknown Database Type"}));
+  ASSERT_TRUE(connection_);
+  EXPECT_EQ(connection_->ConnectionString(), "DSN=Lager");
+}
+
+TEST_F(CommandTest, EditorDropsTheConnectionAndStoresOnlyConfirmedText) {
+  UseSqlite();
+  connection_ = std::make_unique<TDatenbankAdo>(db::test::SqliteConnection(dbFile_));
+  bool droppedBeforeDialog = false;
+  dialogs_.onInput = [&] { droppedBeforeDialog = !connection_; };
+  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  dialogs_.input = "Driver={SQLite3};Database=/x.db;";
+  commands.EditConnection();
+  EXPECT_TRUE(droppedBeforeDialog);
+  EXPECT_EQ(dialogs_.inputMaxLength, 255);
+  EXPECT_EQ(dialogs_.shown.back(), "[Datenbankverbindung] Bitte geben Sie die Datenbankverbindung ein: " +
+                                       db::test::SqliteConnection(dbFile_));
+  EXPECT_EQ(ini_->ReadValue("datenbank", "connection", "-"), "Driver={SQLite3};Database=/x.db;");
+
+  config::TMyIniFile fresh((dir_.Path() / "neu.ini").string());
+  TDatabaseCommands onFresh(fresh, connection_, dialogs_);
+  dialogs_.input.reset();
+  onFresh.EditConnection();
+  EXPECT_EQ(dialogs_.shown.back(), "[Datenbankverbindung] Bitte geben Sie die Datenbankverbindung ein: " +
+                                       TDatabaseCommands::DefaultConnectionString());
+  EXPECT_TRUE(fresh.HasKey("datenbank", "connection"));
+  EXPECT_EQ(fresh.ReadValue("datenbank", "connection", "-"), "");
+  EXPECT_LE(TDatabaseCommands::DefaultConnectionString().size(), 255u);
+  EXPECT_EQ(TDatenbankAdo::StatementKind(""), "");
+}
+
+TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing) {
+  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  MemoLog log;
+  log.lines = {"from before"};
+  commands.TestConnection(log);
+  EXPECT_EQ(log.Texts(), (std::vector<std::string>{"FEHLER:", "Verbindung nicht gesetzt"}));
+  EXPECT_FALSE(ini_->HasKey("datenbank", "connection"));
+  EXPECT_EQ(dialogs_.eventRounds, 2);
+
+  // SQLite knows no "show tables": the probes fail at once, after the connection opened.
+  UseSqlite();
+  commands.TestConnection(log);
+  auto texts = log.Texts();
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[0], "Verbindung: " + db::test::SqliteConnection(dbFile_));
+  EXPECT_EQ(texts[1], Latin("Öffne Verbindung"));
+  EXPECT_EQ(texts[2], "Lese Tabellen");
+  EXPECT_EQ(texts[3], "schliesse Datenbankverbindung");
+  EXPECT_EQ(texts[4], "FEHLER:");
+  EXPECT_NE(texts[5].find("syntax error"), std::string::npos) << texts[5];
+  EXPECT_FALSE(connection_);
+
+  ini_->WriteValue("datenbank", "connection", "Driver={Kein Treiber};");
+  commands.TestConnection(log);
+  texts = log.Texts();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[2], "FEHLER:");
+  EXPECT_NE(texts[3].find("[unixODBC][Driver Manager]"), std::string::npos) << texts[3];
+}
+
+TEST(LogLine, StampsWithTheShortDateAndTimeOfTheLocale) {
+  ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8"));
+  std::string line = TDatabaseCommands::LogLine("Test erfolgreich");
+  std::setlocale(LC_ALL, "C");
+  EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\tTest erfolgreich)"))) << line;
+}
+
+// The log of the spec's scenarios against the MySQL path.
+class MariaDbCommandTest : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    auto server = db::test::MariaDbServer();
+    if (!server) {
+      if (db::test::InCi()) FAIL() << "VORNETTA_MARIADB_CONNECTION is not set";
+      GTEST_SKIP() << "no MariaDB test server (scripts/mariadb-test-server.sh start)";
+    }
+    server_ = *server;
+    name_ = "vt_cmd_" + std::to_string(getpid());
+    TDatenbankAdo admin(server_.connection);
+    admin.Execute("drop database if exists " + name_);
+    admin.Execute("create database " + name_);
+  }
+  void TearDown() override {
+    if (!name_.empty()) {
+      try {
+        TDatenbankAdo(server_.connection).Execute("drop database if exists " + name_);
+      } catch (const std::exception&) {
+      }
+    }
+  }
+
+  db::test::MariaDb server_;
+  std::string name_;
+};
+
+TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
+  const std::string connection = server_.ConnectionTo(name_);
+  ini_->WriteValue("datenbank", "connection", connection);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  MemoLog log;
+  commands.TestConnection(log);
+  auto texts = log.Texts();
+  ASSERT_EQ(texts.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 7),
+            (std::vector<std::string>{"Verbindung: " + connection, Latin("Öffne Verbindung"), "Lese Tabellen",
+                                      "0 Tabellen gefunden", "teste Dataset", "schliesse Datenbankverbindung",
+                                      "FEHLER:"}));
+  EXPECT_NE(texts[7].find("auftrag_art' doesn't exist"), std::string::npos) << texts[7];
+
+  {
+    TDatenbankAdo db(connection);
+    db.Execute("create table Auftrag_art (Art int, Bezeichnung varchar(20))");
+    db.Execute("create table Kunde (Nr int)");
+    db.Execute("insert into Auftrag_art values (0, 'keine'), (1, 'Eilauftrag')");
+  }
+  commands.TestConnection(log);
+  EXPECT_EQ(log.Texts(), (std::vector<std::string>{
+                             "Verbindung: " + connection, Latin("Öffne Verbindung"), "Lese Tabellen",
+                             "2 Tabellen gefunden", "teste Dataset", "teste Command", "tests abgeschlossen",
+                             "schliesse Datenbankverbindung", "Test erfolgreich"}));
+  EXPECT_EQ(dialogs_.eventRounds, 8 + 9);
+  EXPECT_FALSE(connection_);
+
+  std::string wrong = "Driver={MySQL};Server=" + server_.host + ";Port=" + server_.port + ";Database=" + name_ +
+                      ";Uid=" + server_.user + ";Pwd=falsch;";
+  ini_->WriteValue("datenbank", "connection", wrong);
+  commands.TestConnection(log);
+  texts = log.Texts();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "Verbindung: " + wrong);
+  EXPECT_EQ(texts[1], Latin("Öffne Verbindung"));
+  EXPECT_EQ(texts[2], "FEHLER:");
+  EXPECT_NE(texts[3].find("Access denied for user"), std::string::npos) << texts[3];
+
+  // Without a type marker the connection opens and the first probe fails.
+  ini_->WriteValue("datenbank", "connection", server_.ConnectionTo(name_, "MariaDB"));
+  commands.TestConnection(log);
+  texts = log.Texts();
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[3], "schliesse Datenbankverbindung");
+  EXPECT_EQ(texts[5], "unknown Database Type");
+}
+
+TEST_F(MariaDbCommandTest, StatementTestRunsAgainstTheServer) {
+  ini_->WriteValue("datenbank", "connection", server_.ConnectionTo(name_));
+  TStatementTest test(*ini_, connection_, dialogs_);
+  dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::Yes};
+  test.Run("create table k (n int);\ninsert into k values (1),(2);\nselect * from k");
+  EXPECT_EQ(dialogs_.shown.back(), Latin("Statement 3 erfolgreich: 2 Datensätze"));
+  EXPECT_EQ(dialogs_.shown[4], Latin("Statement 2 erfolgreich: 2 Datensätze"));
+}
+
+}  // namespace
+}  // namespace vornetta::ui
