@@ -2,6 +2,11 @@
 // the line and reply limits, timeouts and what a closed or reset peer gives.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <memory>
 
 #include "platform/code_page.h"
@@ -232,6 +237,31 @@ TEST(LineConnection, SilentServerEndsInReadTimeout) {
   client->SetReplyTimeout(150);
   EXPECT_THROW(client->ReadReply({250}), EIdReadTimeout);
   client->CloseConnection();
+}
+
+TEST(LineConnection, PeerThatStopsReadingEndsTheWriteWithinTheReplyLimit) {
+  // Listening without ever accepting: the kernel completes the connection, nobody reads.
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  TIdTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(ntohs(address.sin_port));
+  client.SetReplyTimeout(200);
+  client.OpenConnection(2000);
+  try {
+    client.SendText(std::string(64 << 20, 'x'));
+    ADD_FAILURE() << "no exception";
+  } catch (const EIdSocketError& e) {
+    EXPECT_EQ(e.SocketErrorCode(), 10060);
+  }
+  EXPECT_FALSE(client.IsConnected());  // dropped, so closing does not wait again
+  close(listener);
 }
 
 TEST(LineConnection, WithoutHandlerReadingAndWritingAreNotConnected) {

@@ -221,14 +221,16 @@ TEST(SmtpClient, EveryRefusedStepRaisesTheServersTextAndQuits) {
     message::TIdMessage msg = Message();
     auto conversation = FullConversation(msg);
     SCOPED_TRACE(conversation[failing].sent.substr(0, 20));
-    conversation[failing].reply = "554-5.7.1 step " + std::to_string(failing) + "\r\n554 refused";
+    const bool rcpt = conversation[failing].sent.starts_with("RCPT");
+    conversation[failing].reply = rcpt ? "550 5.7.1 Relaying denied"
+                                       : "554-5.7.1 step " + std::to_string(failing) + "\r\n554 refused";
     conversation.resize(failing + 1);
     ScriptServer server(ScriptOf(conversation));
     auto smtp = Client(server, "user");
     int code = 0;
     EXPECT_EQ(FailureOf<EIdProtocolReplyError>([&] { Send(*smtp, msg); }, &code),
-              "5.7.1 step " + std::to_string(failing) + "\r\nrefused\r\n");
-    EXPECT_EQ(code, 554);
+              rcpt ? "5.7.1 Relaying denied\r\n" : "5.7.1 step " + std::to_string(failing) + "\r\nrefused\r\n");
+    EXPECT_EQ(code, rcpt ? 550 : 554);
     EXPECT_FALSE(smtp->IsConnected());
     std::string expected;
     for (const Exchange& step : conversation) expected += step.sent;

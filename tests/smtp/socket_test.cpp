@@ -166,7 +166,7 @@ TEST(SocketHandle, BindsToPlatformPortAndKnowsBothEnds) {
   TIdTCPClient client;
   client.SetHost("LOCALHOST");
   client.SetPort(server.Port());
-  client.OpenConnection();
+  client.OpenConnection(2000);  // a bounded connect attempt
   auto* handler = dynamic_cast<TIdIOHandlerSocket*>(client.IOHandler());
   ASSERT_NE(handler, nullptr);
   TIdSocketHandle* binding = handler->Binding();
