@@ -19,16 +19,19 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <iostream>
+#include <utility>
 
 #include "config/command_line.h"
 #include "platform/qt_text.h"
 #ifdef VORNETTA_HAS_REPORT_BUILDER
 #include "report/report_builder.h"
 #endif
+#include "ui/database_commands.h"
 #include "ui/info_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/report_preview.h"
 #include "ui/source_view.h"
+#include "ui/statement_test.h"
 #include "ui/texts.h"
 
 #ifndef VORNETTA_VERSION
@@ -101,6 +104,17 @@ void FocusPage(QWidget* page) {
   }
   page->setFocus(Qt::OtherFocusReason);
 }
+
+// The connection test's log: one memo line per entry.
+class TMemoLog : public TLogSink {
+ public:
+  explicit TMemoLog(QPlainTextEdit* memo) : memo_(memo) {}
+  void Clear() override { memo_->clear(); }
+  void AddLine(const std::string& line) override { memo_->appendPlainText(ToQString(line)); }
+
+ private:
+  QPlainTextEdit* memo_;
+};
 
 }  // namespace
 
@@ -421,6 +435,26 @@ void TFormMain::RunCommand(F&& command) {
   }
 }
 
+template <class F>
+void TFormMain::RunButtonCommand(F&& command) {
+  if (busy_ || !config_) return;
+  busy_ = true;
+  SetCommandButtonsEnabled(false);
+  RunCommand(std::forward<F>(command));
+  SetCommandButtonsEnabled(true);
+  busy_ = false;
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void TFormMain::SetCommandButtonsEnabled(bool enabled) {
+  for (QPushButton* button : {Button3, Button4, Statement_testen, SpeedButton1, SpeedButton2}) {
+    button->setEnabled(enabled);
+  }
+}
+
 void TFormMain::ShowError(const std::exception& failure) { dialogs_->ShowMessage(failure.what()); }
 
 void TFormMain::RequestTerminate(int status) {
@@ -441,6 +475,11 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
   if (config_) {
     RunCommand([this] { LeavePage(currentPage_); });
     FormHide();
@@ -606,20 +645,27 @@ void TFormMain::ShowSendPage() { PageControl1->setCurrentWidget(TabSheet2); }
 
 // ---------------------------------------------------------------- buttons
 
-void TFormMain::Button3Click() {}
+void TFormMain::Button3Click() {
+  RunButtonCommand([this] { TDatabaseCommands(*config_, connection_, *dialogs_).EditConnection(); });
+}
 
-void TFormMain::Button4Click() {}
+void TFormMain::Button4Click() {
+  RunButtonCommand([this] {
+    TMemoLog log(Memodbtest);
+    TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
+  });
+}
 
-void TFormMain::Statement_testenClick() {}
+void TFormMain::Statement_testenClick() {
+  RunButtonCommand([this] { TStatementTest(*config_, connection_, *dialogs_).Run(MemoText(statement)); });
+}
 
 void TFormMain::SpeedButton1Click() {
-  if (!config_) return;
-  RunCommand([this] { BuildReport(); });
+  RunButtonCommand([this] { BuildReport(); });
 }
 
 void TFormMain::SpeedButton2Click() {
-  if (!config_) return;
-  RunCommand([this] { dispatch::SendReport(*config_, reportText_, *this); });
+  RunButtonCommand([this] { dispatch::SendReport(*config_, reportText_, *this); });
 }
 
 void TFormMain::TimerUnattendTimer() {
@@ -627,8 +673,14 @@ void TFormMain::TimerUnattendTimer() {
   TimerUnattend->stop();
   if (!config::HasUnattendSwitch(params_)) return;
 
-  // The run writes its own failures to stderr and never throws.
-  RequestTerminate(dispatch::RunUnattended(*config_, reportText_, *this, std::cerr));
+  // The run writes its own failures to stderr and never throws. It lets events
+  // through while it builds: the buttons stay off and a close waits for its end.
+  busy_ = true;
+  SetCommandButtonsEnabled(false);
+  const int status = dispatch::RunUnattended(*config_, reportText_, *this, std::cerr);
+  busy_ = false;
+  closePending_ = false;
+  RequestTerminate(status);
 }
 
 // ---------------------------------------------------------------- report

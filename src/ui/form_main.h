@@ -90,6 +90,12 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   // Runs a command; a failure goes to ShowError.
   template <class F>
   void RunCommand(F&& command);
+  // Runs a button's command. Commands let window events through, so while one
+  // runs the other buttons are disabled and closing the window waits for its end:
+  // nothing may release the connection or the configuration under it.
+  template <class F>
+  void RunButtonCommand(F&& command);
+  void SetCommandButtonsEnabled(bool enabled);
 
   void FormShow();
   void FormHide();
@@ -127,6 +133,8 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
 
   bool shown_ = false;
   bool formShowDone_ = false;
+  bool busy_ = false;
+  bool closePending_ = false;
   bool terminateRequested_ = false;
   int exitStatus_ = 0;
   QWidget* currentPage_ = nullptr;

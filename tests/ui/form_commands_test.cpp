@@ -1,0 +1,162 @@
+// The commands of the real window against a SQLite database through ODBC, with
+// the dialogs answered by the test.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <memory>
+
+#include "config/my_ini_file.h"
+#include "fake_dialogs.h"
+#include "ui/form_main.h"
+
+using vornetta::config::TMyIniFile;
+using vornetta::ui::TFormMain;
+
+namespace {
+
+class FormCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    db_ = dir_.filePath(QStringLiteral("kunden.db")).toStdString();
+    ini_ = dir_.filePath(QStringLiteral("k.ini")).toStdString();
+  }
+
+  void CreateDatabase(const QString& sql) {
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("/usr/bin/sqlite3"), {QString::fromStdString(db_), sql});
+    ASSERT_TRUE(sqlite.waitForFinished(30000));
+    ASSERT_EQ(sqlite.exitCode(), 0) << sqlite.readAllStandardError().toStdString();
+  }
+
+  std::string ConnectionString() const { return "Driver={SQLite3};Database=" + db_ + ";"; }
+
+  std::unique_ptr<TFormMain> Start() {
+    auto window = std::make_unique<TFormMain>(std::vector<std::string>{ini_}, &dialogs_,
+                                              dir_.filePath(QStringLiteral("vornetta")).toStdString());
+    window->show();
+    return window;
+  }
+
+  template <class T>
+  static T* Find(TFormMain& window, const char* name) {
+    T* control = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+
+  static void ShowPage(TFormMain& window, const char* page) {
+    Find<QTabWidget>(window, "PageControl1")->setCurrentWidget(Find<QWidget>(window, page));
+  }
+
+  QTemporaryDir dir_;
+  std::string db_;
+  std::string ini_;
+  FakeDialogs dialogs_;
+};
+
+TEST_F(FormCommandsTest, StatementTestRunsTheMemoAsShownAndAsksBeforeChangingData) {
+  CreateDatabase(QStringLiteral("create table kunde(name text, umsatz real);"
+                                "insert into kunde values ('Meier', 12.5), ('Huber', 7.5);"));
+  TMyIniFile(ini_).WriteValue("datenbank", "connection", ConnectionString());
+  auto window = Start();
+  ShowPage(*window, "TabSheet4");
+  // Not stored yet: the test takes what is on screen.
+  Find<QPlainTextEdit>(*window, "statement")
+      ->setPlainText(QStringLiteral("select * from kunde;\nupdate kunde set umsatz = 0;\nselect * from fehlt"));
+  dialogs_.answers = {FakeDialogs::Answer::No};
+  Find<QPushButton>(*window, "Statement_testen")->click();
+
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(dialogs_.messages[0], "3 Statements gefunden.");
+  EXPECT_EQ(dialogs_.messages[1], "Statement 1 erfolgreich: 2 Datens\xE4tze");
+  EXPECT_EQ(dialogs_.messages[2].rfind("Statement 3: ", 0), 0u) << dialogs_.messages[2];
+  ASSERT_EQ(dialogs_.warnings.size(), 1u);
+  EXPECT_EQ(dialogs_.warnings[0],
+            "Warnung|Statement 2 wird beim Testen Daten in der Datenbank ver\xE4ndern. Trotzdem testen?");
+  EXPECT_NE(window->Connection(), nullptr);  // kept for later commands
+  EXPECT_EQ(TMyIniFile(ini_).ReadText("sql"), "");
+}
+
+TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {
+  CreateDatabase(QStringLiteral("create table kunde(name text);"));
+  auto window = Start();
+  ShowPage(*window, "TabSheet3");
+
+  Find<QPushButton>(*window, "Button4")->click();
+  const QStringList empty = Find<QPlainTextEdit>(*window, "Memodbtest")->toPlainText().split(u'\n');
+  ASSERT_EQ(empty.size(), 2) << empty.join(u'|').toStdString();
+  EXPECT_TRUE(empty[0].endsWith(QStringLiteral("\tFEHLER:")));
+  EXPECT_TRUE(empty[1].endsWith(QStringLiteral("\tVerbindung nicht gesetzt")));
+
+  dialogs_.inputAnswers = {{true, ConnectionString()}};
+  Find<QPushButton>(*window, "Button3")->click();
+  ASSERT_EQ(dialogs_.inputs.size(), 1u);
+  EXPECT_EQ(dialogs_.inputs[0].rfind("Datenbankverbindung|Bitte geben Sie die Datenbankverbindung ein:|", 0), 0u);
+  EXPECT_EQ(dialogs_.lastMaxLength, 255);
+  EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), ConnectionString());
+
+  // A connection made by another command is dropped when the string is edited.
+  ShowPage(*window, "TabSheet4");
+  Find<QPlainTextEdit>(*window, "statement")->setPlainText(QStringLiteral("select * from kunde"));
+  Find<QPushButton>(*window, "Statement_testen")->click();
+  ASSERT_NE(window->Connection(), nullptr);
+  ShowPage(*window, "TabSheet3");
+  Find<QPushButton>(*window, "Button3")->click();  // cancelled: nothing written, connection gone
+  EXPECT_EQ(window->Connection(), nullptr);
+  EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), ConnectionString());
+}
+
+#ifdef VORNETTA_HAS_REPORT_BUILDER
+
+TEST_F(FormCommandsTest, BuildShowsTheReportInBothViewsAndFailuresInTheErrorDisplay) {
+  CreateDatabase(QStringLiteral("create table kunde(Kunde text, Betrag real);"
+                                "insert into kunde values ('Meier', 12.5), ('Huber', 7.5);"));
+  {
+    TMyIniFile ini(ini_);
+    ini.WriteValue("datenbank", "connection", ConnectionString());
+    ini.WriteText("sql", "select * from kunde");
+  }
+  auto window = Start();
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(window->ReportText().RowCount(), 2);
+  EXPECT_NE(window->ReportText().DocumentText().find("<td class=\"kunde string\">Meier</td>"), std::string::npos);
+  EXPECT_EQ(Find<QTabWidget>(*window, "PageControl2")->currentWidget(), Find<QWidget>(*window, "TabSheet6"));
+  EXPECT_TRUE(Find<QTextBrowser>(*window, "html")->toPlainText().contains(QStringLiteral("Huber")));
+
+  TMyIniFile(ini_).WriteText("sql", "select * from kunde;\r\nvacuum");
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0], "unbekannte Anweisung");
+  EXPECT_TRUE(Find<QTextBrowser>(*window, "html")->toPlainText().contains(QStringLiteral("Meier")));
+}
+
+TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
+  CreateDatabase(QStringLiteral(
+      "create table zahl(n integer);"
+      "with recursive r(n) as (select 1 union all select n + 1 from r where n < 20000) "
+      "insert into zahl select n from r;"));
+  {
+    TMyIniFile ini(ini_);
+    ini.WriteValue("datenbank", "connection", ConnectionString());
+    ini.WriteText("sql", "select n from zahl");
+  }
+  auto window = Start();
+  QTimer::singleShot(0, window.get(), [&] { window->close(); });
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_EQ(window->ReportText().RowCount(), 20000);
+  EXPECT_EQ(window->Config(), nullptr);  // closed once the build had ended
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+#endif
+
+}  // namespace
