@@ -16,8 +16,10 @@ else
   exit 1
 fi
 
-cmake -S . -B build -G Ninja
-cmake --build build
+# VORNETTA_BUILD_DIR lets a developer reuse another build tree.
+build=${VORNETTA_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja
+cmake --build "$build" --target vornetta
 
 run=$root/demo-run
 rm -rf "$run"
@@ -84,9 +86,9 @@ if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   export LC_ALL=de_DE.UTF-8
 fi
 
-echo "demo: running build/vornetta demo-run/demo.ini -unattend (SMTP sink on 127.0.0.1:$port)"
+echo "demo: running $build/vornetta demo-run/demo.ini -unattend (SMTP sink on 127.0.0.1:$port)"
 status=0
-build/vornetta demo-run/demo.ini -unattend || status=$?
+"$build"/vornetta demo-run/demo.ini -unattend || status=$?
 stop_sink
 trap - EXIT
 
