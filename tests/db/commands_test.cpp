@@ -69,6 +69,12 @@ class MemoLog : public TLogSink {
   std::vector<std::string> lines;
 };
 
+class PinnedDriver : public ::testing::Environment {
+ public:
+  void SetUp() override { db::test::PinDriver("SQLite3"); }
+};
+const auto* const pinnedDriver = ::testing::AddGlobalTestEnvironment(new PinnedDriver);
+
 std::string Latin(const char* utf8) { return platform::FromUtf8(utf8); }
 
 class CommandTest : public ::testing::Test {

@@ -20,7 +20,10 @@ using test::TempDir;
 // The driver manager hands SQLite's narrow interface text in the locale's character set.
 class Utf8Locale : public ::testing::Environment {
  public:
-  void SetUp() override { std::setlocale(LC_ALL, "C.UTF-8"); }
+  void SetUp() override {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    test::PinDriver("SQLite3");
+  }
 };
 const auto* const utf8Locale = ::testing::AddGlobalTestEnvironment(new Utf8Locale);
 
@@ -174,7 +177,12 @@ TEST_F(SqliteTest, StreamsLargeResultsWithoutGrowingMemory) {
   EXPECT_EQ(rows, 100000);
   EXPECT_EQ(sum, 100000LL * 100001 / 2);
   // 100,000 rows held at once would take well over 10 MB.
+#if defined(__SANITIZE_ADDRESS__)
+  // Freed memory waits in AddressSanitizer's quarantine: resident size says nothing here.
+  (void)peak;
+#else
   EXPECT_LT(peak - before, 4 * 1024);
+#endif
 }
 
 TEST_F(SqliteTest, FailuresCarryTheDriverMessage) {
