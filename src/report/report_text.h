@@ -50,6 +50,8 @@ class TReportText {
   std::size_t* starts_ = nullptr;  // offset of each piece in text_
   std::size_t pieceCount_ = 0;
   std::size_t startsCapacity_ = 0;
+  std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages
+  std::size_t startsPrefaulted_ = 0;
   std::int32_t rowCount_ = 0;
 };
 
