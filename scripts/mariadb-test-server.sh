@@ -69,29 +69,38 @@ start_server() {
     exit 1
   fi
 
-  local port=33306
-  while port_in_use "$port"; do
+  # A port found free can be taken by a parallel start before the server binds
+  # it: a server that dies at once is tried again on the next port.
+  local port=33306 attempt ready=no server=
+  for attempt in 1 2 3 4 5; do
+    while port_in_use "$port"; do
+      port=$((port + 1))
+      [ "$port" -lt 33400 ] || { echo "mariadb-test-server: no free port" >&2; exit 1; }
+    done
+    # Detached from the caller's stdout, so that "$(... start ...)" returns.
+    setsid "$mariadbd" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$sock" \
+      --pid-file="$pidfile" --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
+      --user="$(id -un)" --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+      --lower-case-table-names=1 --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
+      --log-error="$dir/error.log" </dev/null >/dev/null 2>&1 &
+    server=$!
+    local i
+    for i in $(seq 1 200); do
+      if timeout 5 "$admin" --no-defaults --socket="$sock" -uroot --connect-timeout=1 ping >/dev/null 2>&1; then
+        ready=yes
+        break
+      fi
+      kill -0 "$server" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ "$ready" = yes ] && break
+    kill -0 "$server" 2>/dev/null && break  # alive but not answering: no point in another port
     port=$((port + 1))
-    [ "$port" -lt 33400 ] || { echo "mariadb-test-server: no free port" >&2; exit 1; }
-  done
-
-  # Detached from the caller's stdout, so that "$(... start ...)" returns.
-  setsid "$mariadbd" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$sock" \
-    --pid-file="$pidfile" --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
-    --user="$(id -un)" --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-    --lower-case-table-names=1 --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
-    --log-error="$dir/error.log" </dev/null >/dev/null 2>&1 &
-  local i ready=no
-  for i in $(seq 1 200); do
-    if timeout 5 "$admin" --no-defaults --socket="$sock" -uroot --connect-timeout=1 ping >/dev/null 2>&1; then
-      ready=yes
-      break
-    fi
-    sleep 0.1
   done
   if [ "$ready" != yes ]; then
     echo "mariadb-test-server: server did not start:" >&2
     tail -20 "$dir/error.log" >&2 || true
+    kill "$server" 2>/dev/null || true
     stop_server
     exit 1
   fi
