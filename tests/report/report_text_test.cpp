@@ -27,7 +27,8 @@ TEST(ReportText, DocumentIsEveryPieceFollowedByCrLf) {
 TEST(ReportText, KeepsEveryPieceAcrossGrowth) {
   TReportText text;
   std::string expected;
-  for (int i = 0; i < 100000; ++i) {
+  // Past the size where the buffers are pre-faulted ahead of the writes.
+  for (int i = 0; i < 600000; ++i) {
     std::string piece = "<td>" + std::to_string(i) + std::string(i % 7, 'x') + "</td>";
     text.Append(piece);
     expected += piece + "\r\n";
@@ -36,6 +37,10 @@ TEST(ReportText, KeepsEveryPieceAcrossGrowth) {
   EXPECT_EQ(text.Piece(0), "<td>0</td>");
   EXPECT_EQ(text.Piece(99999), "<td>99999xxxx</td>");
   EXPECT_EQ(text.Piece(50000), "<td>50000xxxxxx</td>");
+  EXPECT_EQ(text.Piece(599999), "<td>599999x</td>");
+  text.Clear();
+  text.Append("neu");
+  EXPECT_EQ(text.DocumentText(), "neu\r\n");
 }
 
 TEST(ReportText, ClearDropsPiecesButKeepsTheRowCounter) {
