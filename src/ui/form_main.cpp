@@ -23,9 +23,7 @@
 
 #include "config/command_line.h"
 #include "platform/qt_text.h"
-#ifdef VORNETTA_HAS_REPORT_BUILDER
 #include "report/report_builder.h"
-#endif
 #include "ui/database_commands.h"
 #include "ui/info_text.h"
 #include "ui/qt_dialogs.h"
@@ -686,9 +684,7 @@ void TFormMain::TimerUnattendTimer() {
 // ---------------------------------------------------------------- report
 
 void TFormMain::BuildReport() {
-#ifdef VORNETTA_HAS_REPORT_BUILDER
   report::BuildReport(*config_, connection_, reportText_, *this);
-#endif
 }
 
 void TFormMain::ResetReportViews() {
@@ -711,7 +707,7 @@ void TFormMain::ShowSourcePage() {
 
 void TFormMain::PiecesAppended(const report::TReportText&) { htmlsource->CatchUp(); }
 
-void TFormMain::ProcessPendingEvents() { dialogs_->ProcessPendingEvents(); }
+void TFormMain::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void TFormMain::LoadPreview(std::string_view documentText) {
   const TPreview preview = CutPreview(documentText);

@@ -114,7 +114,6 @@ TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {
   EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), ConnectionString());
 }
 
-#ifdef VORNETTA_HAS_REPORT_BUILDER
 
 TEST_F(FormCommandsTest, BuildShowsTheReportInBothViewsAndFailuresInTheErrorDisplay) {
   CreateDatabase(QStringLiteral("create table kunde(Kunde text, Betrag real);"
@@ -157,6 +156,5 @@ TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
-#endif
 
 }  // namespace
