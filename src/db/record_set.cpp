@@ -199,12 +199,12 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
       FormatDate(v, out);
       return;
     }
-    case Fetch::Time: {
-      SQL_TIME_STRUCT v{};
-      if (!get(SQL_C_TYPE_TIME, &v, sizeof v)) break;
-      FormatTime(v, out);
+    case Fetch::Time:
+      // MySQL times are durations too (-01:00:00, 48:00:00), which the time
+      // structure cannot hold: read as text, and only a time of day is reformatted.
+      if (!ReadLong(n, SQL_C_CHAR)) break;
+      FormatTimeText(Buffered(), out);
       return;
-    }
     case Fetch::Timestamp: {
       SQL_TIMESTAMP_STRUCT v{};
       if (!get(SQL_C_TYPE_TIMESTAMP, &v, sizeof v)) break;

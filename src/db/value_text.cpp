@@ -66,6 +66,25 @@ void FormatTime(const SQL_TIME_STRUCT& time, std::string& out) {
   out = platform::FormatShortTime(BrokenDown(1900, 1, 1, time.hour, time.minute, time.second));
 }
 
+void FormatTimeText(std::string_view text, std::string& out) {
+  auto field = [&](size_t at) -> int {
+    if (at + 2 > text.size() || text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9')
+      return -1;
+    return (text[at] - '0') * 10 + (text[at + 1] - '0');
+  };
+  int hour = field(0), minute = field(3), second = field(6);
+  bool timeOfDay = text.size() >= 8 && text[2] == ':' && text[5] == ':' && hour >= 0 && hour < 24 &&
+                   minute >= 0 && minute < 60 && second >= 0 && second < 62 &&
+                   (text.size() == 8 || text[8] == '.');
+  if (!timeOfDay) {
+    out.assign(text);
+    return;
+  }
+  FormatTime(SQL_TIME_STRUCT{static_cast<SQLUSMALLINT>(hour), static_cast<SQLUSMALLINT>(minute),
+                             static_cast<SQLUSMALLINT>(second)},
+             out);
+}
+
 void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out) {
   std::tm tm = BrokenDown(stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second);
   out = platform::FormatShortDate(tm);

@@ -18,6 +18,9 @@ void FormatFloat(double value, int digits, std::string& out);
 void FormatDecimal(std::string_view digits, std::string& out);
 void FormatDate(const SQL_DATE_STRUCT& date, std::string& out);
 void FormatTime(const SQL_TIME_STRUCT& time, std::string& out);
+// A time value as the driver writes it ("HH:MM:SS", maybe with fractions): a time
+// of day in the short format, anything else (a negative or long duration) unchanged.
+void FormatTimeText(std::string_view text, std::string& out);
 // Short date, a blank, short time.
 void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out);
 // Upper-case hexadecimal, two digits per byte.

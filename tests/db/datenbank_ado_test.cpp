@@ -109,6 +109,14 @@ TEST_F(GermanLocale, ValueTextsUseTheRegionalSettings) {
   EXPECT_EQ(out, "29.02.2024");
   FormatTime(SQL_TIME_STRUCT{7, 5, 9}, out);
   EXPECT_EQ(out, "07:05:09");
+  FormatTimeText("07:05:09.250", out);
+  EXPECT_EQ(out, "07:05:09");
+  FormatTimeText("48:00:00", out);
+  EXPECT_EQ(out, "48:00:00");
+  FormatTimeText("-01:00:00", out);
+  EXPECT_EQ(out, "-01:00:00");
+  FormatTimeText("7:05", out);
+  EXPECT_EQ(out, "7:05");
   FormatTimestamp(SQL_TIMESTAMP_STRUCT{1999, 12, 31, 23, 59, 58, 0}, out);
   EXPECT_EQ(out, "31.12.1999 23:59:58");
   FormatBinary(std::string("\x00\x7F\xAB\xFF", 4), out);

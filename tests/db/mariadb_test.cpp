@@ -105,6 +105,11 @@ TEST_F(MariaDbTest, EveryColumnTypeHasItsKindNameAndText) {
     EXPECT_EQ(rs->Value(i), expected[i].text);
   }
   EXPECT_EQ(rs->DataType(11), TFieldType::ftFMTBcd);
+  // A negative duration keeps its sign. (The connector itself gives durations of a
+  // day or more modulo 24 hours.)
+  auto durations = db_->GetData("select cast('-01:00:00' as time), cast('23:59:59' as time)");
+  EXPECT_EQ(durations->Value(0), "-01:00:00");
+  EXPECT_EQ(durations->Value(1), "23:59:59");
   EXPECT_EQ(rs->DataType(10), TFieldType::ftBCD);
   rs->Next();
   ASSERT_FALSE(rs->Eof());
