@@ -78,7 +78,7 @@ def make_authenticator(user, password):
             login = login.encode()
         if isinstance(secret, str):
             secret = secret.encode()
-        return AuthResult(success=(login == user.encode() and secret == password.encode()))
+        return AuthResult(success=(login == user.encode() and secret == password.encode()), handled=False)
     return authenticate
 
 
