@@ -1,3 +1,3 @@
 select filiale as Filiale, kunde as Kunde, artikel as Artikel, menge as Menge, betrag as "Betrag (€)" from umsatz order by filiale, kunde;
-select filiale as Filiale, count(*) as Positionen, sum(menge) as Menge, sum(betrag) as "Umsatz (€)" from umsatz group by filiale order by filiale;
+select filiale as Filiale, leitung as Leitung, mitarbeiter as Mitarbeiter, jahresziel as "Jahresziel (€)" from filiale order by filiale;
 update umsatz set geprueft = 1 where betrag >= 1000;

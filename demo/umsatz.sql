@@ -16,3 +16,15 @@ insert into umsatz (filiale, kunde, artikel, menge, betrag) values
   ('Düsseldorf', 'Hotel Königsallee', 'Kaffeemühle', 15, 1349.85),
   ('Düsseldorf', 'Konditorei Süß', 'Rührschüssel', 6, 107.70),
   ('Düsseldorf', 'Jürgens Großhandel', 'Küchenwaage', 50, 1997.50);
+
+-- The branches with their staff and yearly targets.
+create table filiale (
+  filiale varchar(30) not null,
+  leitung varchar(40) not null,
+  mitarbeiter integer not null,
+  jahresziel double not null
+);
+insert into filiale values
+  ('Düsseldorf', 'Jörg Weiß', 14, 48500.00),
+  ('Köln', 'Ursula Köhler', 11, 39750.50),
+  ('München', 'Günther Strauß', 9, 31200.00);

@@ -100,7 +100,9 @@ if [ ! -e "${mails[0]}" ]; then
 fi
 echo "demo: the sink received ${#mails[@]} mail(s) in $run/mails/:"
 for mail in "${mails[@]}"; do
-  subject=$(sed -n 's/^Subject: //p' "$mail" | head -1)
+  subject=$(/usr/bin/python3 -c 'import email, email.header, sys
+m = email.message_from_binary_file(open(sys.argv[1], "rb"))
+print(str(email.header.make_header(email.header.decode_header(m.get("Subject", "")))))' "$mail")
   echo "  $(basename "$mail")  (Subject: $subject)"
 done
 html=$(ls "$run"/mails/*.html 2>/dev/null | head -1 || true)
