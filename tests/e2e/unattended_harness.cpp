@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,6 +97,7 @@ TProcessResult RunProcess(const std::vector<std::string>& argv, const std::vecto
     ::dup2(outPipe[1], 1);
     ::dup2(errPipe[1], 2);
     ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a crashed test leaves no program behind
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
     ::execve(argp[0], argp.data(), envp.data());
     ::_exit(127);
@@ -224,6 +226,7 @@ TSmtpSink::TSmtpSink(const std::string& folder, const std::string& auth) : folde
     ::dup2(devNull, 0);
     ::dup2(out, 1);
     ::dup2(log, 2);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a crashed test leaves no server behind
     ::execv(argp[0], argp.data());
     ::_exit(127);
   }
