@@ -138,6 +138,27 @@ TEST_F(UnattendedRun, MailsTheBuiltDocumentExactlyAndStoresTheDefaults) {
   }
 }
 
+TEST_F(UnattendedRun, RunsFromACronLikeEnvironmentWithoutLocaleOrDisplay) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde as Kunde, betrag as Betrag from umsatz order by betrag desc;");
+  ini_.Save(IniPath());
+  // cron gives neither a locale nor a display nor a runtime folder.
+  const TProcessResult r =
+      RunProcess({ProgramPath(), IniPath(), "-unattend"},
+                 {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_NUMERIC", "DISPLAY", "WAYLAND_DISPLAY",
+                  "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"},
+                 dir_.Path());
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  // Umlauts arrive in the declared character set; numbers use the decimal point.
+  EXPECT_NE(mails[0].body.find(Latin9("<td class=\"kunde string\">Müller</td>")), std::string::npos)
+      << mails[0].body;
+  EXPECT_NE(mails[0].body.find("<td class=\"betrag double\">12.5</td>"), std::string::npos);
+}
+
 TEST_F(UnattendedRun, CountTableAloneIsMailedAndNothingAtAllSendsNothing) {
   CreateSqlite(kSalesTable);
   // Only an update with its flag on: one count table, so the report goes out.
