@@ -48,8 +48,13 @@ class WindowSend : public ::testing::Test {
     window_ = std::make_unique<ui::TFormMain>(std::vector<std::string>{dir_ / "report.ini"}, &dialogs_,
                                               dir_ / "vornetta");
     window_->show();
-    SpinEvents(400);
+    // The start opens the configuration while it lets events through; a slow
+    // (sanitized, busy) machine may need longer than the usual few hundred ms.
+    QElapsedTimer clock;
+    clock.start();
+    while (window_->Config() == nullptr && clock.elapsed() < 10000) SpinEvents(20);
     ASSERT_NE(window_->Config(), nullptr);
+    SpinEvents(300);
   }
 
   void Click(const char* button) {
