@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QStringList>
+#include <langinfo.h>
+
+#include <clocale>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +53,14 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
   }
 }
 
+// Drivers without wide entry points (the SQLite one) get their text narrowed by
+// the driver manager through the C library's character set; under cron's "C"
+// locale that cannot hold an umlaut. Numbers and dates keep the user's settings.
+void UseUtf8CharacterSet() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset == nullptr || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
 bool HasUnattendArgument(int argc, char** argv) {
   std::vector<std::string> params(argv + std::min(argc, 1), argv + argc);
   return vornetta::config::HasUnattendSwitch(params);
@@ -63,6 +74,7 @@ int Run(int argc, char** argv) {
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vornetta::ui::kAppTitle));
+  UseUtf8CharacterSet();
 
   const std::vector<std::string> params = ProgramParameters();
   const bool unattended = vornetta::config::HasUnattendSwitch(params);
