@@ -36,6 +36,9 @@ void TConnection::Open(const std::string& odbcConnectionString) {
                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT),
         dbc_, "SQLDriverConnect");
   connected_ = true;
+  SQLUINTEGER extensions = 0;
+  canReadBound_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)) &&
+                  (extensions & SQL_GD_BOUND) != 0 && (extensions & SQL_GD_ANY_COLUMN) != 0;
 }
 
 void TConnection::Close() noexcept {

@@ -21,6 +21,8 @@ class TConnection {
   // Disconnects when connected; never throws.
   void Close() noexcept;
   bool Connected() const { return connected_; }
+  // Whether the driver lets SQLGetData read a bound column again (SQL_GD_BOUND).
+  bool CanReadBoundColumns() const { return canReadBound_; }
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
@@ -33,6 +35,7 @@ class TConnection {
   TOdbcHandle env_;
   TOdbcHandle dbc_;
   bool connected_ = false;
+  bool canReadBound_ = false;
 };
 
 }  // namespace vornetta::db

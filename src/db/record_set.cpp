@@ -1,6 +1,8 @@
 #include "db/record_set.h"
 
 #include <charconv>
+#include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "db/connection.h"
@@ -12,6 +14,11 @@ namespace vornetta::db {
 namespace {
 
 constexpr size_t kFirstBufferBytes = 4096;
+// Bound slots hold values up to these sizes; longer ones are read again piecewise.
+constexpr SQLULEN kMaxBoundChars = 2048;
+constexpr SQLULEN kUnknownSizeChars = 255;
+constexpr size_t kMaxBoundBinary = 8192;
+constexpr size_t kTimeTextBytes = 64;
 
 std::string Narrow(const char16_t* text, size_t length) {
   return platform::FromUtf16(std::u16string_view(text, length));
@@ -51,6 +58,24 @@ size_t TerminatedLength(const char* data, size_t room, SQLSMALLINT cType) {
 
 }  // namespace
 
+SQLSMALLINT TRecordSet::BoundType(Fetch fetch) {
+  using enum Fetch;
+  switch (fetch) {
+    case Signed: return SQL_C_SBIGINT;
+    case Unsigned: return SQL_C_UBIGINT;
+    case Double: return SQL_C_DOUBLE;
+    case Real: return SQL_C_FLOAT;
+    case Boolean: return SQL_C_BIT;
+    case Date: return SQL_C_TYPE_DATE;
+    case Timestamp: return SQL_C_TYPE_TIMESTAMP;
+    case Time:
+    case Decimal: return SQL_C_CHAR;
+    case Binary: return SQL_C_BINARY;
+    case Text: return SQL_C_WCHAR;
+  }
+  return SQL_C_WCHAR;
+}
+
 TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
     : stmt_(connection.NewStatement()) {
   std::u16string wide = platform::ToUtf16(statement);
@@ -59,6 +84,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
                        stmt_, "SQLExecDirect");
   if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
   Describe();
+  if (connection.CanReadBoundColumns()) BindColumns();
   if (!columns_.empty()) {
     eof_ = false;
     Next();
@@ -69,6 +95,7 @@ TRecordSet::~TRecordSet() { Close(); }
 
 void TRecordSet::Close() noexcept {
   stmt_.Reset();
+  isBound_ = false;
   eof_ = true;
   for (ColumnInfo& column : columns_) column.value.clear();
 }
@@ -108,6 +135,7 @@ void TRecordSet::Describe() {
       column.label = column.name;
 
     column.type = FieldTypeOf(sqlType, precision, scale);
+    column.size = precision;
     SQLLEN isUnsigned = SQL_FALSE;
     switch (column.type) {
       case TFieldType::ftSmallint:
@@ -131,12 +159,57 @@ void TRecordSet::Describe() {
   }
 }
 
+void TRecordSet::BindColumns() {
+  size_t total = 0;
+  for (ColumnInfo& column : columns_) {
+    const SQLULEN chars = column.size > 0 && column.size <= kMaxBoundChars ? column.size : kUnknownSizeChars;
+    switch (column.fetch) {
+      case Fetch::Signed:
+      case Fetch::Unsigned: column.boundBytes = sizeof(SQLBIGINT); break;
+      case Fetch::Double: column.boundBytes = sizeof(SQLDOUBLE); break;
+      case Fetch::Real: column.boundBytes = sizeof(SQLREAL); break;
+      case Fetch::Boolean: column.boundBytes = 1; break;
+      case Fetch::Date: column.boundBytes = sizeof(SQL_DATE_STRUCT); break;
+      case Fetch::Timestamp: column.boundBytes = sizeof(SQL_TIMESTAMP_STRUCT); break;
+      case Fetch::Time: column.boundBytes = kTimeTextBytes; break;
+      // Sign, point and terminator beside the digits.
+      case Fetch::Decimal: column.boundBytes = std::max<size_t>(chars + 4, 32); break;
+      case Fetch::Binary:
+        column.boundBytes = column.size > 0 && column.size <= kMaxBoundBinary ? column.size : kUnknownSizeChars + 1;
+        break;
+      // Room for a surrogate pair per character and the terminator.
+      case Fetch::Text: column.boundBytes = (2 * chars + 1) * 2; break;
+    }
+    column.boundOffset = total;
+    total += (column.boundBytes + 7) & ~size_t{7};
+  }
+  bound_.assign(total / sizeof(SQLBIGINT), 0);
+  char* base = reinterpret_cast<char*>(bound_.data());
+  for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
+    ColumnInfo& column = columns_[n - 1];
+    if (!SQL_SUCCEEDED(SQLBindCol(stmt_.Get(), n, BoundType(column.fetch), base + column.boundOffset,
+                                  static_cast<SQLLEN>(column.boundBytes), &column.indicator))) {
+      Unbind();  // this driver gets the values one by one
+      return;
+    }
+  }
+  isBound_ = true;
+}
+
+void TRecordSet::Unbind() noexcept {
+  if (stmt_) SQLFreeStmt(stmt_.Get(), SQL_UNBIND);
+  isBound_ = false;
+  bound_.clear();
+  bound_.shrink_to_fit();
+}
+
 void TRecordSet::Next() {
   if (eof_) return;
   FetchRow(true);
 }
 
 int TRecordSet::RecordCount() {
+  if (!eof_ && isBound_) Unbind();  // counting needs no conversions
   while (!eof_) FetchRow(false);
   return recNo_;
 }
@@ -149,7 +222,82 @@ void TRecordSet::FetchRow(bool readValues) {
   }
   ++recNo_;
   if (!readValues) return;
-  for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ReadValue(n, columns_[n - 1]);
+  if (isBound_) {
+    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ConvertBound(n, columns_[n - 1]);
+  } else {
+    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ReadValue(n, columns_[n - 1]);
+  }
+}
+
+void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
+  std::string& out = column.value;
+  if (column.indicator == SQL_NULL_DATA) {
+    out.clear();
+    return;
+  }
+  const char* slot = reinterpret_cast<const char*>(bound_.data()) + column.boundOffset;
+  // A character or binary value: in the slot when it fitted, else read again whole.
+  auto piece = [&](SQLSMALLINT cType) -> std::optional<std::string_view> {
+    const size_t terminator = cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0;
+    if (column.indicator != SQL_NO_TOTAL && column.indicator >= 0 &&
+        static_cast<size_t>(column.indicator) + terminator <= column.boundBytes)
+      return std::string_view(slot, static_cast<size_t>(column.indicator));
+    if (!ReadLong(n, cType)) return std::nullopt;
+    return Buffered();
+  };
+  char digits[32];
+  switch (column.fetch) {
+    case Fetch::Signed: {
+      SQLBIGINT v;
+      std::memcpy(&v, slot, sizeof v);
+      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<long long>(v)).ptr);
+      return;
+    }
+    case Fetch::Unsigned: {
+      SQLUBIGINT v;
+      std::memcpy(&v, slot, sizeof v);
+      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(v)).ptr);
+      return;
+    }
+    case Fetch::Double: {
+      SQLDOUBLE v;
+      std::memcpy(&v, slot, sizeof v);
+      FormatFloat(v, 15, out);
+      return;
+    }
+    case Fetch::Real: {
+      SQLREAL v;
+      std::memcpy(&v, slot, sizeof v);
+      FormatFloat(v, 7, out);
+      return;
+    }
+    case Fetch::Boolean: out = *slot ? "True" : "False"; return;
+    case Fetch::Date: {
+      SQL_DATE_STRUCT v;
+      std::memcpy(&v, slot, sizeof v);
+      FormatDate(v, out);
+      return;
+    }
+    case Fetch::Timestamp: {
+      SQL_TIMESTAMP_STRUCT v;
+      std::memcpy(&v, slot, sizeof v);
+      FormatTimestamp(v, out);
+      return;
+    }
+    case Fetch::Time:
+      if (auto text = piece(SQL_C_CHAR)) return FormatTimeText(*text, out);
+      break;
+    case Fetch::Decimal:
+      if (auto text = piece(SQL_C_CHAR)) return FormatDecimal(*text, out);
+      break;
+    case Fetch::Binary:
+      if (auto bytes = piece(SQL_C_BINARY)) return FormatBinary(*bytes, out);
+      break;
+    case Fetch::Text:
+      if (auto text = piece(SQL_C_WCHAR)) return AssignWide(text->data(), text->size(), out);
+      break;
+  }
+  out.clear();
 }
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {

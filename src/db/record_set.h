@@ -53,13 +53,25 @@ class TRecordSet {
     std::string label;
     TFieldType type = TFieldType::ftUnknown;
     Fetch fetch = Fetch::Text;
+    SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
+    // Where SQLFetch puts the value when the columns are bound.
+    size_t boundOffset = 0;
+    size_t boundBytes = 0;
+    SQLLEN indicator = 0;
   };
 
   const ColumnInfo& Column(int i) const;
   void Describe();
+  // Binds every column to a slot of bound_ when the driver lets a bound column be
+  // read again with SQLGetData (for values longer than their slot); else values
+  // are read one by one after each fetch.
+  void BindColumns();
+  void Unbind() noexcept;
   void FetchRow(bool readValues);
   void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
+  void ConvertBound(SQLUSMALLINT number, ColumnInfo& column);
+  static SQLSMALLINT BoundType(Fetch fetch);
   // Reads a character or binary value in pieces into buffer_, its byte count into
   // bufferLength_; false for NULL. The buffer only grows, so values reuse it.
   bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
@@ -69,6 +81,9 @@ class TRecordSet {
   std::vector<ColumnInfo> columns_;
   std::vector<char> buffer_;
   size_t bufferLength_ = 0;
+  // The bound slots, 8-byte aligned for the numeric and date structures.
+  std::vector<SQLBIGINT> bound_;
+  bool isBound_ = false;
   bool eof_ = true;
   int recNo_ = 0;
 };

@@ -2,7 +2,10 @@
 // everything that needs no database.
 #include <gtest/gtest.h>
 
+#include <langinfo.h>
+
 #include <clocale>
+#include <ctime>
 
 #include "db/command.h"
 #include "db/connection_string.h"
@@ -121,6 +124,56 @@ TEST_F(GermanLocale, ValueTextsUseTheRegionalSettings) {
   EXPECT_EQ(out, "31.12.1999 23:59:58");
   FormatBinary(std::string("\x00\x7F\xAB\xFF", 4), out);
   EXPECT_EQ(out, "007FABFF");
+}
+
+// Dates and times are written without strftime where the locale's format allows:
+// the texts must stay exactly strftime's, in every installed locale and also for
+// values outside the ranges the quick path takes.
+TEST(ShortDateTimeTexts, MatchStrftimeInEveryLocale) {
+  auto expected = [](nl_item item, int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    char buffer[256];
+    return std::string(buffer, std::strftime(buffer, sizeof buffer, nl_langinfo(item), &tm));
+  };
+  const int dates[][3] = {{2024, 2, 29}, {1999, 12, 31}, {2000, 1, 1},  {1000, 1, 5}, {9999, 12, 31},
+                          {999, 3, 4},   {10000, 1, 1},  {2020, 10, 9}, {1, 1, 1},    {32767, 12, 31}};
+  const int times[][3] = {{0, 0, 0}, {7, 5, 9}, {23, 59, 59}, {12, 30, 60}, {9, 1, 2}};
+  int checked = 0;
+  for (const char* name : {"C", "C.UTF-8", "de_DE.UTF-8", "ja_JP.UTF-8", "ko_KR.UTF-8", "zh_CN.UTF-8", "zh_TW.UTF-8"}) {
+    if (!std::setlocale(LC_ALL, name)) continue;
+    ++checked;
+    std::string out;
+    for (const auto& d : dates) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(d[0]) + "-" + std::to_string(d[1]) + "-" +
+                   std::to_string(d[2]));
+      FormatDate(SQL_DATE_STRUCT{static_cast<SQLSMALLINT>(d[0]), static_cast<SQLUSMALLINT>(d[1]),
+                                 static_cast<SQLUSMALLINT>(d[2])},
+                 out);
+      EXPECT_EQ(out, expected(D_FMT, d[0], d[1], d[2], 0, 0, 0));
+      for (const auto& t : times) {
+        FormatTimestamp(SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(d[0]), static_cast<SQLUSMALLINT>(d[1]),
+                                             static_cast<SQLUSMALLINT>(d[2]), static_cast<SQLUSMALLINT>(t[0]),
+                                             static_cast<SQLUSMALLINT>(t[1]), static_cast<SQLUSMALLINT>(t[2]), 0},
+                        out);
+        EXPECT_EQ(out, expected(D_FMT, d[0], d[1], d[2], t[0], t[1], t[2]) + " " +
+                           expected(T_FMT, d[0], d[1], d[2], t[0], t[1], t[2]));
+      }
+    }
+    for (const auto& t : times) {
+      FormatTime(SQL_TIME_STRUCT{static_cast<SQLUSMALLINT>(t[0]), static_cast<SQLUSMALLINT>(t[1]),
+                                 static_cast<SQLUSMALLINT>(t[2])},
+                 out);
+      EXPECT_EQ(out, expected(T_FMT, 1900, 1, 1, t[0], t[1], t[2])) << name;
+    }
+  }
+  std::setlocale(LC_ALL, "C");
+  EXPECT_GE(checked, 2);
 }
 
 TEST(OdbcConnectionString, TranslatesTheAdoForms) {

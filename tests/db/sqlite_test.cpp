@@ -114,6 +114,36 @@ TEST_F(SqliteTest, ValuesOfEveryKindBecomeTexts) {
   std::setlocale(LC_ALL, "C");
 }
 
+// SQLite keeps values longer than the declared size: such values outgrow the
+// place a fetch writes them to and are read again whole, row after row.
+TEST_F(SqliteTest, ValuesLongerThanTheirDeclaredSizeArriveWhole) {
+  db_->Execute("create table l (a varchar(4), n integer, c varchar(2), t text, x blob, tm time)");
+  const std::string longA(1000, 'a'), umlauts = [] {
+    std::string u;
+    for (int i = 0; i < 300; ++i) u += "\xC3\xA4\xE2\x82\xAC";  // ä€
+    return u;
+  }();
+  const std::string longT(5000, 't'), bytes(600, 'B');
+  db_->Execute("insert into l values ('" + longA + "', 1, '" + umlauts + "', null, x'" + bytes + "', '07:05:09')");
+  db_->Execute("insert into l values ('ab', 2, null, 'kurz', x'0A', null)");
+  db_->Execute("insert into l values (null, 3, 'ü', '" + longT + "', null, '" + std::string(100, 'x') + "')");
+  auto rs = db_->GetData("select * from l order by n");
+  std::vector<std::vector<std::string>> rows;
+  for (; !rs->Eof(); rs->Next()) {
+    rows.emplace_back();
+    for (int i = 0; i < rs->FieldCount(); ++i) rows.back().push_back(rs->Value(i));
+  }
+  const std::string hex(600, 'B');
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{longA, "1", umlauts, "", hex, "07:05:09"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"ab", "2", "", "kurz", "0A", ""}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"", "3", "\xC3\xBC", longT, "", std::string(100, 'x')}));
+
+  auto counted = db_->GetData("select * from l order by n");
+  EXPECT_EQ(counted->Value(0), longA);
+  EXPECT_EQ(counted->RecordCount(), 3);
+}
+
 TEST_F(SqliteTest, NonLatinTextArrivesInTheSystemCodePageOrAsQuestionMarks) {
   // Written in UTF-8 by the statement in the Japanese code page, read back in both.
   platform::UseSystemLanguage(platform::Language::Japanese);
