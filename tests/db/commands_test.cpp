@@ -238,7 +238,7 @@ TEST(LogLine, StampsWithTheShortDateAndTimeOfTheLocale) {
   EXPECT_TRUE(std::regex_match(line, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\tTest erfolgreich)"))) << line;
 }
 
-// The log of the spec's scenarios against the MySQL path.
+// The connection test's log scenarios again, on the MySQL path.
 class MariaDbCommandTest : public CommandTest {
  protected:
   void SetUp() override {
