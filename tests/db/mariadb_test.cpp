@@ -144,6 +144,22 @@ TEST_F(MariaDbTest, NonLatinNamesAndValuesComeBackOrBecomeQuestionMarks) {
   EXPECT_EQ(values, (std::vector<std::string>{"???????", "?????? Gr\xF6\xDF" "e \xA4"}));
 }
 
+// TEXT and BLOB values longer than the place a fetch writes them to are read again whole.
+TEST_F(MariaDbTest, LongTextAndBlobValuesArriveWhole) {
+  db_->Execute("create table l (n int, t text, b blob, v varchar(3))");
+  std::string longText;
+  for (int i = 0; i < 700; ++i) longText += platform::FromUtf8("\xC3\xA4z");  // äz
+  db_->Execute("insert into l values (1, '" + longText + "', repeat('A', 3000), 'abc'), (2, 'kurz', x'0B', null)");
+  std::vector<std::vector<std::string>> rows;
+  for (auto rs = db_->GetData("select * from l order by n"); !rs->Eof(); rs->Next())
+    rows.push_back({rs->Value(0), rs->Value(1), rs->Value(2), rs->Value(3)});
+  std::string hex;
+  for (int i = 0; i < 3000; ++i) hex += "41";
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"1", longText, hex, "abc"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "kurz", "0B", ""}));
+}
+
 TEST_F(MariaDbTest, FailuresCarryTheServersMessage) {
   try {
     db_->Execute("selectt 1");
