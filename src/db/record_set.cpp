@@ -14,9 +14,9 @@ namespace vornetta::db {
 namespace {
 
 constexpr size_t kFirstBufferBytes = 4096;
-// Bound slots hold values up to these sizes; longer ones are read again piecewise.
+// Columns of at most these sizes are bound. A value longer than its slot (SQLite
+// keeps text beyond the declared size) is read again piecewise.
 constexpr SQLULEN kMaxBoundChars = 2048;
-constexpr SQLULEN kUnknownSizeChars = 255;
 constexpr size_t kMaxBoundBinary = 8192;
 constexpr size_t kTimeTextBytes = 64;
 
@@ -162,7 +162,10 @@ void TRecordSet::Describe() {
 void TRecordSet::BindColumns() {
   size_t total = 0;
   for (ColumnInfo& column : columns_) {
-    const SQLULEN chars = column.size > 0 && column.size <= kMaxBoundChars ? column.size : kUnknownSizeChars;
+    // Long and unsized values stay with SQLGetData after the fetch: bound, nearly
+    // all of them would be read twice (and the MariaDB driver reads past its own
+    // buffer converting a cut wide value).
+    const bool sized = column.size > 0 && column.type != TFieldType::ftMemo && column.type != TFieldType::ftBlob;
     switch (column.fetch) {
       case Fetch::Signed:
       case Fetch::Unsigned: column.boundBytes = sizeof(SQLBIGINT); break;
@@ -173,12 +176,12 @@ void TRecordSet::BindColumns() {
       case Fetch::Timestamp: column.boundBytes = sizeof(SQL_TIMESTAMP_STRUCT); break;
       case Fetch::Time: column.boundBytes = kTimeTextBytes; break;
       // Sign, point and terminator beside the digits.
-      case Fetch::Decimal: column.boundBytes = std::max<size_t>(chars + 4, 32); break;
-      case Fetch::Binary:
-        column.boundBytes = column.size > 0 && column.size <= kMaxBoundBinary ? column.size : kUnknownSizeChars + 1;
+      case Fetch::Decimal:
+        column.boundBytes = sized && column.size <= kMaxBoundChars ? std::max<size_t>(column.size + 4, 32) : 0;
         break;
+      case Fetch::Binary: column.boundBytes = sized && column.size <= kMaxBoundBinary ? column.size : 0; break;
       // Room for a surrogate pair per character and the terminator.
-      case Fetch::Text: column.boundBytes = (2 * chars + 1) * 2; break;
+      case Fetch::Text: column.boundBytes = sized && column.size <= kMaxBoundChars ? (2 * column.size + 1) * 2 : 0; break;
     }
     column.boundOffset = total;
     total += (column.boundBytes + 7) & ~size_t{7};
@@ -187,6 +190,7 @@ void TRecordSet::BindColumns() {
   char* base = reinterpret_cast<char*>(bound_.data());
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
+    if (column.boundBytes == 0) continue;
     if (!SQL_SUCCEEDED(SQLBindCol(stmt_.Get(), n, BoundType(column.fetch), base + column.boundOffset,
                                   static_cast<SQLLEN>(column.boundBytes), &column.indicator))) {
       Unbind();  // this driver gets the values one by one
@@ -199,6 +203,7 @@ void TRecordSet::BindColumns() {
 void TRecordSet::Unbind() noexcept {
   if (stmt_) SQLFreeStmt(stmt_.Get(), SQL_UNBIND);
   isBound_ = false;
+  for (ColumnInfo& column : columns_) column.boundBytes = 0;
   bound_.clear();
   bound_.shrink_to_fit();
 }
@@ -223,7 +228,13 @@ void TRecordSet::FetchRow(bool readValues) {
   ++recNo_;
   if (!readValues) return;
   if (isBound_) {
-    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ConvertBound(n, columns_[n - 1]);
+    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
+      ColumnInfo& column = columns_[n - 1];
+      if (column.boundBytes != 0)
+        ConvertBound(n, column);
+      else
+        ReadValue(n, column);
+    }
   } else {
     for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ReadValue(n, columns_[n - 1]);
   }

@@ -55,7 +55,7 @@ class TRecordSet {
     Fetch fetch = Fetch::Text;
     SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
-    // Where SQLFetch puts the value when the columns are bound.
+    // Where SQLFetch puts the value; 0 bytes: not bound, read with SQLGetData.
     size_t boundOffset = 0;
     size_t boundBytes = 0;
     SQLLEN indicator = 0;
@@ -63,9 +63,11 @@ class TRecordSet {
 
   const ColumnInfo& Column(int i) const;
   void Describe();
-  // Binds every column to a slot of bound_ when the driver lets a bound column be
-  // read again with SQLGetData (for values longer than their slot); else values
-  // are read one by one after each fetch.
+  // Binds the columns of bounded size to slots of bound_ when the driver lets a
+  // bound column be read again with SQLGetData (for values longer than their
+  // slot); the others are read one by one after each fetch. One record per fetch:
+  // SQLite's driver is no faster with block fetches, and cannot position within
+  // a block to read a value that outgrew its slot.
   void BindColumns();
   void Unbind() noexcept;
   void FetchRow(bool readValues);

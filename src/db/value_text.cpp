@@ -2,6 +2,7 @@
 
 #include <langinfo.h>
 
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 
@@ -119,23 +120,21 @@ void FormatFloat(double value, int digits, std::string& out) {
   auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
   out.clear();
   if (ec != std::errc()) return;
-  const char separator = platform::DecimalSeparator();
-  for (char* p = buffer; p != end; ++p) {
-    if (*p == '.') {
-      out += separator;
-    } else if (*p == 'e') {
-      // "e+20" -> "E20", "e-07" -> "E-7"
-      out += 'E';
-      ++p;
-      if (*p == '-') out += '-';
-      ++p;
-      while (p + 1 != end && *p == '0') ++p;
-      out.append(p, end);
-      return;
-    } else {
-      out += *p;
-    }
+  char* exponent = std::find(buffer, end, 'e');
+  char* point = std::find(buffer, exponent, '.');
+  if (point != exponent) *point = platform::DecimalSeparator();
+  if (exponent == end) {
+    out.assign(buffer, end);
+    return;
   }
+  // "e+20" -> "E20", "e-07" -> "E-7"
+  out.assign(buffer, exponent);
+  out += 'E';
+  char* p = exponent + 1;
+  if (*p == '-') out += '-';
+  ++p;
+  while (p + 1 != end && *p == '0') ++p;
+  out.append(p, end);
 }
 
 void FormatDecimal(std::string_view digits, std::string& out) {
