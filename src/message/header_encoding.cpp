@@ -34,58 +34,6 @@ class SpecialSet {
   std::array<bool, 256> set_{};
 };
 
-// Writes one encoded run as encoded words of at most 75 characters.
-class EncodedWordWriter {
- public:
-  EncodedWordWriter(std::string& out, char letter, std::string_view charset) : out_(out) {
-    opening_ = "=?";
-    opening_.append(charset);
-    opening_ += '?';
-    opening_ += letter;
-    opening_ += '?';
-  }
-
-  void Open() {
-    out_ += opening_;
-    count_ = opening_.size() + 2;
-    empty_ = true;
-  }
-
-  // Adds one indivisible piece of encoded text, starting a new word when it
-  // would not fit (an empty word always takes it, so a long charset cannot loop).
-  void Add(std::string_view piece) {
-    if (!empty_ && count_ + piece.size() > kEncodedWordBudget) {
-      out_ += "?=\r\n\t";
-      Open();
-    }
-    out_ += piece;
-    count_ += piece.size();
-    empty_ = false;
-  }
-
-  void Close() { out_ += "?="; }
-
- private:
-  std::string& out_;
-  std::string opening_;
-  std::size_t count_ = 0;
-  bool empty_ = true;
-};
-
-void EncodeRunQ(std::string_view run, const SpecialSet& specials, EncodedWordWriter& words) {
-  for (unsigned char c : run) {
-    if (c == ' ') {
-      words.Add("_");
-    } else if (specials.IsEscaped(c)) {
-      const char escaped[3] = {'=', kHex[c >> 4], kHex[c & 15]};
-      words.Add(std::string_view(escaped, 3));
-    } else {
-      const char plain = static_cast<char>(c);
-      words.Add(std::string_view(&plain, 1));
-    }
-  }
-}
-
 void AppendBase64Group(std::string& out, const unsigned char* p, std::size_t n) {
   const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (n > 1 ? std::uint32_t{p[1]} << 8 : 0) |
                           (n > 2 ? std::uint32_t{p[2]} : 0);
@@ -95,15 +43,133 @@ void AppendBase64Group(std::string& out, const unsigned char* p, std::size_t n) 
   out += n > 2 ? kBase64Alphabet[v & 63] : '=';
 }
 
-void EncodeRunB(std::string_view run, EncodedWordWriter& words) {
-  const auto* p = reinterpret_cast<const unsigned char*>(run.data());
-  std::string group;
-  for (std::size_t i = 0; i < run.size(); i += 3) {
-    group.clear();
-    AppendBase64Group(group, p + i, std::min<std::size_t>(3, run.size() - i));
-    words.Add(group);
+constexpr std::string_view kEnterJis = "\x1b$B";
+constexpr std::string_view kLeaveJis = "\x1b(B";
+
+// Writes one encoded run as encoded words of at most 75 characters. A word
+// holds whole characters only: a double-byte character is never split, and
+// under ISO-2022-JP every word starts and ends in ASCII, so each word decodes
+// on its own. A base64 word is padded on its own.
+class EncodedRunWriter {
+ public:
+  EncodedRunWriter(std::string& out, bool base64, std::string_view charset, const SpecialSet& specials)
+      : out_(out), base64_(base64), specials_(specials) {
+    opening_ = "=?";
+    opening_.append(charset);
+    opening_ += '?';
+    opening_ += base64 ? 'B' : 'Q';
+    opening_ += '?';
   }
-}
+
+  void Write(std::string_view run, bool iso2022jp) {
+    words_ = 0;
+    bytes_.clear();
+    qLength_ = 0;
+    inJis_ = false;
+    if (iso2022jp)
+      WriteJisUnits(run);
+    else
+      WriteCodePageUnits(run);
+    Flush();
+  }
+
+ private:
+  // Characters of the system code page: a lead byte and its trail byte together.
+  void WriteCodePageUnits(std::string_view run) {
+    for (std::size_t i = 0; i < run.size();) {
+      const std::size_t n = platform::IsDbcsLeadByte(static_cast<unsigned char>(run[i])) && i + 1 < run.size() ? 2 : 1;
+      AddUnit(run.substr(i, n), false);
+      i += n;
+    }
+  }
+
+  // ISO-2022-JP text: the escape sequences are written anew per word, the
+  // characters in between are single ASCII bytes or JIS X 0208 pairs.
+  void WriteJisUnits(std::string_view run) {
+    bool jis = false;
+    for (std::size_t i = 0; i < run.size();) {
+      const std::string_view rest = run.substr(i);
+      if (rest.starts_with(kEnterJis) || rest.starts_with(kLeaveJis)) {
+        jis = rest.starts_with(kEnterJis);
+        i += 3;
+        continue;
+      }
+      const std::size_t n = jis && i + 1 < run.size() ? 2 : 1;
+      AddUnit(run.substr(i, n), jis);
+      i += n;
+    }
+  }
+
+  std::size_t QLength(std::string_view bytes) const {
+    std::size_t n = 0;
+    for (unsigned char c : bytes) n += c != ' ' && specials_.IsEscaped(c) ? 3 : 1;
+    return n;
+  }
+
+  // Encoded length of the current word with these bytes appended.
+  std::size_t LengthWith(std::string_view prefix, std::string_view unit, std::string_view suffix) const {
+    if (base64_) return (bytes_.size() + prefix.size() + unit.size() + suffix.size() + 2) / 3 * 4;
+    return qLength_ + QLength(prefix) + QLength(unit) + QLength(suffix);
+  }
+
+  void AddUnit(std::string_view unit, bool jis) {
+    std::string_view prefix = jis == inJis_ ? std::string_view() : jis ? kEnterJis : kLeaveJis;
+    const std::string_view suffix = jis ? kLeaveJis : std::string_view();
+    // An empty word always takes the unit, so a long charset name cannot loop.
+    if (!bytes_.empty() && opening_.size() + 2 + LengthWith(prefix, unit, suffix) > kEncodedWordBudget) {
+      Flush();
+      prefix = jis ? kEnterJis : std::string_view();
+    }
+    Append(prefix);
+    Append(unit);
+    inJis_ = jis;
+  }
+
+  void Append(std::string_view bytes) {
+    bytes_.append(bytes);
+    if (!base64_) qLength_ += QLength(bytes);
+  }
+
+  void Flush() {
+    if (inJis_) Append(kLeaveJis);
+    if (words_++ > 0) out_ += "\r\n\t";
+    out_ += opening_;
+    if (base64_) {
+      const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data());
+      for (std::size_t i = 0; i < bytes_.size(); i += 3)
+        AppendBase64Group(out_, p + i, std::min<std::size_t>(3, bytes_.size() - i));
+    } else {
+      AppendQ(bytes_);
+    }
+    out_ += "?=";
+    bytes_.clear();
+    qLength_ = 0;
+    inJis_ = false;
+  }
+
+  void AppendQ(std::string_view bytes) {
+    for (unsigned char c : bytes) {
+      if (c == ' ') {
+        out_ += '_';
+      } else if (specials_.IsEscaped(c)) {
+        out_ += '=';
+        out_ += kHex[c >> 4];
+        out_ += kHex[c & 15];
+      } else {
+        out_ += static_cast<char>(c);
+      }
+    }
+  }
+
+  std::string& out_;
+  const bool base64_;
+  const SpecialSet& specials_;
+  std::string opening_;
+  std::string bytes_;        // the current word's bytes, not yet encoded
+  std::size_t qLength_ = 0;  // their length in the "Q" form
+  std::size_t words_ = 0;
+  bool inJis_ = false;
+};
 
 // JIS X 0208 codes of the half-width katakana 0xA1..0xDF (JIS X 0201).
 constexpr std::array<std::uint16_t, 63> kHalfWidthKana{
@@ -194,22 +260,15 @@ std::string EncodeHeaderWords(std::string_view value, std::string_view specials,
   }
   if (encoding == '8') return std::string(value);
   const bool base64 = encoding == 'B' || encoding == 'b';
-  const char letter = base64 ? 'B' : 'Q';
   const SpecialSet special(specials);
 
   std::string out;
   out.reserve(value.size() + value.size() / 4);
-  EncodedWordWriter words(out, letter, charset);
+  EncodedRunWriter words(out, base64, charset, special);
   std::size_t runStart = 0, runEnd = 0;
   bool runOpen = false;
   auto closeRun = [&] {
-    words.Open();
-    std::string_view run = value.substr(runStart, runEnd - runStart);
-    if (base64)
-      EncodeRunB(run, words);
-    else
-      EncodeRunQ(run, special, words);
-    words.Close();
+    words.Write(value.substr(runStart, runEnd - runStart), transfer == TTransfer::iso2022jp);
     runOpen = false;
   };
 

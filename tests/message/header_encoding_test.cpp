@@ -117,6 +117,57 @@ TEST(EncodeHeaderWords, DecodesBackWithPythonForEveryLanguage) {
   }
 }
 
+// The bytes of one encoded word decoded to UTF-8 on their own, as a reader that
+// takes every word by itself sees them; "<broken>" when they are not whole characters.
+std::string DecodeOneWord(const std::string& word) {
+  const std::size_t q1 = word.find('?', 2);
+  const std::string charset = word.substr(2, q1 - 2);
+  std::string bytes = DecodeEncodedWords(word);
+  iconv_t cd = iconv_open("UTF-8", charset.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return "<no converter>";
+  std::string out(bytes.size() * 4 + 16, '\0');
+  char* src = bytes.data();
+  char* dst = out.data();
+  size_t inLeft = bytes.size(), outLeft = out.size();
+  const bool whole = iconv(cd, &src, &inLeft, &dst, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+  iconv_close(cd);
+  if (!whole) return "<broken>";
+  out.resize(out.size() - outLeft);
+  // ISO-2022-JP: a word must end in ASCII, or the next one starts in the wrong state.
+  const std::size_t enter = bytes.rfind("\x1b$B");
+  const std::size_t leave = bytes.rfind("\x1b(B");
+  if (enter != std::string::npos && (leave == std::string::npos || leave < enter)) return "<ends in JIS>";
+  return out;
+}
+
+TEST(EncodeHeaderWords, SplitsLongRunsOnlyBetweenWholeCharacters) {
+  struct Case { Language language; const char* utf8; };
+  const Case cases[] = {
+      {Language::Japanese, "月次報告売上一覧表東京大阪名古屋福岡札幌仙台広島神戸京都横浜千葉埼玉"},
+      {Language::Japanese, "a漢字b漢字c漢字d漢字e漢字f漢字g漢字h漢字i漢字j漢字k漢字l漢字m漢字n漢字"},
+      {Language::Korean, "월간보고서매출월간보고서매출월간보고서매출월간보고서매출월간보고서매출"},
+      {Language::ChineseSimplified, "x月度报告销售月度报告销售月度报告销售月度报告销售月度报告销售月度报告"},
+      {Language::ChineseTraditional, "月度報告銷售月度報告銷售月度報告銷售月度報告銷售月度報告銷售月度報告"},
+  };
+  for (const Case& c : cases) {
+    LanguageScope scope(c.language);
+    const std::string subject = platform::FromUtf8(c.utf8);
+    const THeaderEncoding chosen = ChooseHeaderEncoding();
+    for (char letter : {'B', 'Q'}) {
+      const std::string encoded = EncodeHeaderWords(subject, "", letter, chosen.Transfer, chosen.CharSet);
+      const std::vector<std::string> words = Split(encoded);
+      ASSERT_GT(words.size(), 1u) << c.utf8 << " " << letter;
+      std::string decoded;
+      for (std::string word : words) {
+        if (word[0] == '\t') word.erase(0, 1);
+        EXPECT_LE(word.size(), 75u) << word;
+        decoded += DecodeOneWord(word);
+      }
+      EXPECT_EQ(decoded, c.utf8) << letter;
+    }
+  }
+}
+
 TEST(ConvertToIso2022JP, ConvertsShiftJisAndHalfWidthKana) {
   EXPECT_EQ(ConvertToIso2022JP("abc"), "abc");
   EXPECT_EQ(ConvertToIso2022JP(""), "");
