@@ -31,8 +31,9 @@ inline constexpr std::size_t kFoldWidth = 78;
 THeaderEncoding ChooseHeaderEncoding();
 
 // Replaces the words of `value` that hold control or 8-bit characters (or one of
-// `specials`) by encoded words of at most 75 characters, consecutive ones joined
-// by CR LF TAB. Under the iso2022jp transfer the value is converted first.
+// `specials`) by encoded words of at most 75 characters, each holding whole
+// characters, consecutive ones joined by CR LF TAB. Under the iso2022jp transfer
+// the value is converted first.
 std::string EncodeHeaderWords(std::string_view value, std::string_view specials, char encoding,
                               TTransfer transfer, std::string_view charset);
 std::string EncodeHeaderWords(std::string_view value, std::string_view specials,
