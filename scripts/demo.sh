@@ -27,7 +27,9 @@ mkdir -p "$run/mails"
 
 sqlite3 "$run/demo.db" < demo/umsatz.sql
 
-# The sink picks a free port and reports it on its first line.
+# The sink picks a free port and reports it on its first line. Its output file
+# exists before the sink starts: the background job opens it only after the fork.
+: >"$run/sink.out"
 /usr/bin/python3 scripts/smtp-sink.py --dir "$run/mails" --port 0 >"$run/sink.out" 2>"$run/sink.log" &
 sink_pid=$!
 stop_sink() {
@@ -38,7 +40,7 @@ stop_sink() {
 }
 trap stop_sink EXIT
 port=
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$run/sink.out")
   [ -n "$port" ] && break
   kill -0 "$sink_pid" 2>/dev/null || break
