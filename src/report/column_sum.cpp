@@ -1,10 +1,14 @@
 #include "report/column_sum.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
+#include <vector>
+
+#include "platform/code_page.h"
 
 namespace vornetta::report {
 
@@ -120,13 +124,29 @@ std::string FormatSum(double value, char decimalSeparator) {
 
 std::string FilterChars(std::string_view text, std::string_view allowed,
                         std::string_view replacement) {
+  // A double-byte character of the system code page is one character: its
+  // second byte may look like a letter but is never one on its own.
   std::array<bool, 256> keep{};
-  for (char c : allowed) keep[static_cast<unsigned char>(c)] = true;
+  std::vector<std::string_view> allowedPairs;
+  for (size_t i = 0; i < allowed.size(); ++i) {
+    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(allowed[i])) && i + 1 < allowed.size()) {
+      allowedPairs.push_back(allowed.substr(i++, 2));
+    } else {
+      keep[static_cast<unsigned char>(allowed[i])] = true;
+    }
+  }
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    if (keep[static_cast<unsigned char>(c)]) {
-      out += c;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+      const std::string_view pair = text.substr(i++, 2);
+      if (std::find(allowedPairs.begin(), allowedPairs.end(), pair) != allowedPairs.end()) {
+        out += pair;
+      } else {
+        out += replacement;
+      }
+    } else if (keep[static_cast<unsigned char>(text[i])]) {
+      out += text[i];
     } else {
       out += replacement;
     }

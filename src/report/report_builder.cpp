@@ -10,6 +10,7 @@
 #include "db/datenbank_ado.h"
 #include "db/record_set.h"
 #include "db/statement_script.h"
+#include "platform/code_page.h"
 #include "platform/regional.h"
 #include "report/column_sum.h"
 
@@ -213,8 +214,13 @@ void LoadPreview(const TReportText& text, TReportView& view) {
 
 std::string ColumnClassName(std::string_view displayName) {
   std::string lower(displayName);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (size_t i = 0; i < lower.size(); ++i) {
+    char& c = lower[i];
+    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(c))) {
+      ++i;  // the second byte of a double-byte character is no letter
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
   }
   return KeepChars(lower, kClassChars);
 }

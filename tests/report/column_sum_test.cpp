@@ -6,7 +6,10 @@
 #include <limits>
 #include <string>
 
+#include "platform/code_page.h"
+
 using namespace vornetta::report;
+namespace platform = vornetta::platform;
 
 TEST(TextToNumber, ReadsEitherDecimalConventionAndIgnoresSurroundings) {
   struct Reading {
@@ -89,4 +92,22 @@ TEST(CharFilter, KeepsOnlyAllowedCharacters) {
   EXPECT_EQ(FilterChars("a  b", allowed, "--"), "a----b");
   EXPECT_EQ(FilterChars(std::string("a\0b", 3), allowed, "."), "a.b");
   EXPECT_EQ(FilterChars("Gr\xF6\xDF" "e", allowed, ""), "re");
+}
+
+TEST(CharFilter, TakesDoubleByteCharactersWhole) {
+  struct JapaneseScope {
+    JapaneseScope() { platform::UseSystemLanguage(platform::Language::Japanese); }
+    ~JapaneseScope() { platform::UseSystemLanguage(platform::Language::Other); }
+  };
+  const std::string allowed = "abcdefghijklmnopqrstuvwxyz0123456789";
+  {
+    const JapaneseScope japanese;
+    // CP932 0x8B 0x71 is one character whose second byte happens to be "q".
+    EXPECT_EQ(KeepChars("\x8B\x71" "a1", allowed), "a1");
+    EXPECT_EQ(FilterChars("x\x8B\x71y", allowed, "_"), "x_y");
+    EXPECT_EQ(FilterChars("\x83\x41\x8B", allowed, "_"), "__");  // a lead byte cut off at the end
+    EXPECT_EQ(KeepChars("\x8B\x71q\x8C\xDA", "q\x8C\xDA"), "q\x8C\xDA");
+    EXPECT_EQ(KeepChars("\x8B\x71", "q\x8B"), "");
+  }
+  EXPECT_EQ(KeepChars("\x8B\x71", allowed), "q");  // two characters in the Latin code page
 }

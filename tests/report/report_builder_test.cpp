@@ -13,6 +13,7 @@
 
 #include "config/my_ini_file.h"
 #include "db/datenbank_ado.h"
+#include "platform/code_page.h"
 
 using namespace vornetta;
 using report::TReportText;
@@ -205,6 +206,12 @@ TEST(ColumnClassName, LowerCasesThenKeepsLettersAndDigits) {
   EXPECT_EQ(report::ColumnClassName("\xC4nderung"), "nderung");  // only A to Z are lowered
   EXPECT_EQ(report::ColumnClassName("()"), "");
   EXPECT_EQ(report::ColumnClassName("2024"), "2024");
+
+  // Double-byte characters are dropped whole, also when a byte of them looks like a letter.
+  platform::UseSystemLanguage(platform::Language::Japanese);
+  EXPECT_EQ(report::ColumnClassName("\x8C\xDA\x8B\x71"), "");
+  EXPECT_EQ(report::ColumnClassName("Nr\x83\x41"), "nr");
+  platform::UseSystemLanguage(platform::Language::Other);
 }
 
 TEST_F(ReportBuild, DerivesClassNamesAndRejectsBadOnes) {
