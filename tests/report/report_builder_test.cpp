@@ -147,7 +147,14 @@ TEST_F(ReportBuild, EmptyScriptGivesHeaderAndFooterButStillConnects) {
   EXPECT_EQ(text_.RowCount(), 0);
   EXPECT_NE(connection_, nullptr);
 
+  // The connection setting is read only to create the connection object.
+  ini_->RemoveKey("datenbank", "connection");
+  ASSERT_EQ(Build(""), "");
+  EXPECT_FALSE(ini_->HasKey("datenbank", "connection"));
   connection_.reset();
+  EXPECT_NE(Build(""), "");
+  EXPECT_TRUE(ini_->HasKey("datenbank", "connection"));
+
   ini_->WriteValue("datenbank", "connection", "Driver={No Such Driver};Database=x;");
   text_.SetRowCount(3);
   EXPECT_NE(Build(""), "");
@@ -245,6 +252,10 @@ TEST_F(ReportBuild, FailureInThirdStatementKeepsTheFirstTwoAndShowsThem) {
   EXPECT_EQ(view_.preview, document);
   EXPECT_EQ(view_.calls, (std::vector<std::string>{"source", "preview"}));
   EXPECT_EQ(text_.RowCount(), 2);
+  // The footer setting is read only after the last statement; flags are read without writing.
+  EXPECT_TRUE(ini_->HasKey("email", "kopfzeile"));
+  EXPECT_FALSE(ini_->HasKey("email", "fusszeile"));
+  EXPECT_FALSE(ini_->HasKey("datenbank", "ergebnisUpdate"));
 
   // The update stays executed.
   ASSERT_EQ(Build("select Betrag from t"), "");
