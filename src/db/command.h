@@ -24,7 +24,7 @@ class TCommand {
   // Sets every marker of that name (case ignored) to the integer. Throws
   // EDatabaseError "Parameter <name> nicht gefunden" for an unknown name.
   void SetParameter(std::string_view name, int value);
-  // Runs the command; a result set is read to its end and discarded. Throws
+  // Runs the command; a result set is closed unread. Throws
   // EDatabaseError "Parameter <name> hat keinen Wert" when a marker is unset.
   void Execute();
 
