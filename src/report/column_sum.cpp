@@ -135,12 +135,13 @@ std::string FilterChars(std::string_view text, std::string_view allowed,
       keep[static_cast<unsigned char>(allowed[i])] = true;
     }
   }
+  std::sort(allowedPairs.begin(), allowedPairs.end());
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (platform::IsDbcsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
       const std::string_view pair = text.substr(i++, 2);
-      if (std::find(allowedPairs.begin(), allowedPairs.end(), pair) != allowedPairs.end()) {
+      if (std::binary_search(allowedPairs.begin(), allowedPairs.end(), pair)) {
         out += pair;
       } else {
         out += replacement;
