@@ -125,6 +125,23 @@ TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
   }
 }
 
+TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
+  const std::string server = "127.0.0.1:" + std::to_string(ClosedPort());
+  FillReport(1);
+  config::TMyIniFile report(dir_ + "/fresh.ini");
+  report.WriteValue("email", "smtpserver", server);
+  EXPECT_ANY_THROW(SendReport(report, report_, view_));
+  EXPECT_EQ(report.KeyNames("email"), (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender",
+                                                                "empfaenger", "cc", "bcc", "betreff"}));
+
+  // The error mail reads neither the recipients nor cc and bcc.
+  config::TMyIniFile error(dir_ + "/error.ini");
+  error.WriteValue("email", "smtpserver", server);
+  EXPECT_ANY_THROW(SendErrorMail(error, "Fehler"));
+  EXPECT_EQ(error.KeyNames("email"),
+            (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "betreff"}));
+}
+
 TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {
   UseServer(ClosedPort());
   FillReport(2);
