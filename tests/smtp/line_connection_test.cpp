@@ -157,6 +157,15 @@ TEST(LineConnection, EnforcesMaxLineLengthCountingTheCr) {
   } catch (const EIdReadLnMaxLineLengthExceeded& e) {
     EXPECT_EQ(Utf8(e.what()), "Max. Zeilenlänge überschritten.");
   }
+  // The refused line is still queued; splitting hands it out in pieces of the limit.
+  client->SetMaxLineAction(TIdMaxLineAction::maSplit);
+  EXPECT_EQ(client->ReceiveLine(), refused);
+  EXPECT_EQ(client->ReceiveLine(), "");
+  ScriptServer shortLines({Send("abcdefghij\r\nklmn\r\nop\n")});
+  auto splitting = ConnectTo(shortLines);
+  splitting->SetMaxLineLength(4);
+  splitting->SetMaxLineAction(TIdMaxLineAction::maSplit);
+  for (const char* piece : {"abcd", "efgh", "ij", "klmn", "", "op"}) EXPECT_EQ(splitting->ReceiveLine(), piece);
 }
 
 TEST(LineConnection, OverlongLineFailsWithoutWaitingForItsEnd) {
