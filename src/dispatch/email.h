@@ -30,9 +30,9 @@ class EMail {
 
   // Sends the mail described by the fields; changes Subject (CleanSubject) and
   // nothing else. The client waits at most smtp::kMailReplyTimeoutMs for each
-  // reply, so an unattended run always ends. Throws whatever the address parser or the SMTP conversation
-  // raises (message::EIdEmailParseError before connecting, smtp::EIdException
-  // and its descendants), with their messages unchanged.
+  // reply, so an unattended run always ends. Throws whatever the address parser
+  // or the SMTP conversation raises (message::EIdEmailParseError before
+  // connecting, smtp::EIdException and its descendants), messages unchanged.
   void Send();
 };
 
