@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -125,7 +126,8 @@ TFormMain::TFormMain(std::vector<std::string> params, TDialogs* dialogs, std::st
     dialogs = ownDialogs_.get();
   }
   dialogs_ = dialogs;
-  if (programPath_.empty()) programPath_ = FromQString(QCoreApplication::applicationFilePath());
+  // A path in the file system's encoding: the system code page may not spell it.
+  if (programPath_.empty()) programPath_ = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
 
   setObjectName(QStringLiteral("FormMain"));
   CreateControls();

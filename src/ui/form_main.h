@@ -36,9 +36,9 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
 
  public:
   // params: the command-line parameters without the program name, parameter 1
-  // first, in the system code page. dialogs answers every dialog of the window;
-  // null gives Qt message boxes. programPath locates the default configuration
-  // file; empty means the running program.
+  // first, in the file system's encoding (they name files). dialogs answers every
+  // dialog of the window; null gives Qt message boxes. programPath, in the same
+  // encoding, locates the default configuration file; empty means the running program.
   explicit TFormMain(std::vector<std::string> params, TDialogs* dialogs = nullptr,
                      std::string programPath = {}, QWidget* parent = nullptr);
   ~TFormMain() override;

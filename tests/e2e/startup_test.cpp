@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "unattended_harness.h"
 
 using namespace vornetta::e2e;
@@ -26,6 +28,21 @@ TEST(Startup, MissingNamedFileIsCreatedPrivateAndGetsTheGeometryAtTheEnd) {
   EXPECT_NE(content.find("[FormMain]\r\ntop="), std::string::npos) << content;
   EXPECT_NE(content.find("\r\nwidth="), std::string::npos) << content;
   EXPECT_NE(content.find("kopfzeile="), std::string::npos) << content;  // migrated at the start
+}
+
+TEST(Startup, WithoutAFileNameTheProgramsOwnIniFileIsUsedWhereverItLives) {
+  TTempDir dir;
+  // A folder name the system code page writes differently from the file system.
+  const std::string folder = dir / "Pr\xC3\xBC" "fung";
+  std::filesystem::create_directory(folder);
+  const std::string program = folder + "/vornetta";
+  std::filesystem::copy_file(ProgramPath(), program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+
+  const auto result = RunProcess({program, "-unattend"}, kNoDisplay, dir.Path());
+  ASSERT_FALSE(result.timedOut) << result.err;
+  const std::string content = ReadFile(folder + "/vornetta.ini");
+  EXPECT_NE(content.find("[FormMain]\r\ntop="), std::string::npos) << result.err;
 }
 
 TEST(Startup, UncreatableFileIsReportedOnStderrWithStatusOne) {
