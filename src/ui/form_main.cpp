@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <iostream>
+#include <limits>
 #include <utility>
 
 #include "config/command_line.h"
@@ -75,6 +76,9 @@ QPlainTextEdit* NewMemo(const char* name, QWidget* parent) {
 QLineEdit* NewEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
+  // Qt's default limit of 32767 characters would shorten a stored value on its
+  // way through the page.
+  edit->setMaxLength(std::numeric_limits<int>::max());
   return edit;
 }
 

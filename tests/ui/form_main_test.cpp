@@ -208,6 +208,17 @@ TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) 
   ShowPage(*window, "TabSheet5");
   EXPECT_EQ(Find<QPlainTextEdit>(*window, "kopfzeile")->toPlainText(), header);
   EXPECT_EQ(Find<QLineEdit>(*window, "betreff")->text(), QStringLiteral("Grüße"));
+
+  // A long recipient list passes through the one-line edit whole.
+  ShowPage(*window, "TabSheet2");
+  std::string recipients;
+  while (recipients.size() < 40000) recipients += "empfaenger" + std::to_string(recipients.size()) + "@example.org, ";
+  window->Config()->WriteValue("email", "empfaenger", recipients);
+  ShowPage(*window, "TabSheet5");
+  ShowPage(*window, "TabSheet2");
+  const std::string stored = window->Config()->ReadValue("email", "empfaenger", "");
+  EXPECT_EQ(stored.size(), recipients.size());
+  EXPECT_TRUE(stored == recipients);
 }
 
 TEST_F(FormMainTest, ClosingStoresThePageInFocusBeforeTheFileIsReleased) {
