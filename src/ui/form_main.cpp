@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
@@ -484,6 +485,10 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // Nothing may start once the configuration is released; a close while the
+  // start lets events through comes before the event loop, which must not run then.
+  TimerUnattend->stop();
+  if (starting_) terminateRequested_ = true;
   if (config_) {
     RunCommand([this] { LeavePage(currentPage_); });
     FormHide();
@@ -492,6 +497,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::FormShow() {
+  starting_ = true;
+  const auto started = qScopeGuard([this] { starting_ = false; });
   PageControl1->setCurrentWidget(TabSheet1);
 
   setWindowTitle(QString::fromLatin1(kAppTitle));

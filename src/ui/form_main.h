@@ -132,6 +132,7 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   report::TReportText reportText_;
 
   bool shown_ = false;
+  bool starting_ = false;  // inside FormShow
   bool formShowDone_ = false;
   bool busy_ = false;
   bool closePending_ = false;

@@ -233,6 +233,20 @@ TEST_F(FormMainTest, ClosingStoresThePageInFocusBeforeTheFileIsReleased) {
   EXPECT_TRUE(ini.HasKey("FormMain", "width"));
 }
 
+TEST_F(FormMainTest, ClosingWhileTheStartLetsEventsThroughEndsWithoutARun) {
+  const std::string path = Path("frueh.ini");
+  auto window = std::make_unique<TFormMain>(std::vector<std::string>{"-unattend", path}, &dialogs_, Path("vornetta"));
+  QMetaObject::invokeMethod(window.get(), &QWidget::close, Qt::QueuedConnection);
+  window->show();
+  EXPECT_TRUE(window->TerminateRequested());  // the program ends instead of waiting without a window
+  EXPECT_EQ(window->ExitStatus(), 0);
+  SpinEvents(300);
+  EXPECT_EQ(window->Config(), nullptr);
+  EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
+  EXPECT_TRUE(TMyIniFile(path).HasKey("FormMain", "top"));
+  EXPECT_FALSE(TMyIniFile(path).HasKey("email", "smtpserver"));  // the run never read its settings
+}
+
 TEST_F(FormMainTest, TimerTicksOnceAndOnlyTheSwitchStartsTheUnattendedRun) {
   auto interactive = Start({Path("i.ini")});
   SpinEvents(400);
