@@ -6,6 +6,7 @@
 #include <charconv>
 #include <ctime>
 
+#include "platform/number_text.h"
 #include "platform/regional.h"
 
 namespace vornetta::db {
@@ -116,25 +117,8 @@ void AppendShort(nl_item item, const std::tm& tm, std::string& out) {
 }  // namespace
 
 void FormatFloat(double value, int digits, std::string& out) {
-  char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
   out.clear();
-  if (ec != std::errc()) return;
-  char* exponent = std::find(buffer, end, 'e');
-  char* point = std::find(buffer, exponent, '.');
-  if (point != exponent) *point = platform::DecimalSeparator();
-  if (exponent == end) {
-    out.assign(buffer, end);
-    return;
-  }
-  // "e+20" -> "E20", "e-07" -> "E-7"
-  out.assign(buffer, exponent);
-  out += 'E';
-  char* p = exponent + 1;
-  if (*p == '-') out += '-';
-  ++p;
-  while (p + 1 != end && *p == '0') ++p;
-  out.append(p, end);
+  platform::AppendGeneralNumber(out, value, digits, platform::DecimalSeparator());
 }
 
 void FormatDecimal(std::string_view digits, std::string& out) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/number_text.h"
 
 namespace vornetta::report {
 
@@ -65,60 +66,8 @@ double TextToNumber(std::string_view text) {
 }
 
 std::string FormatSum(double value, char decimalSeparator) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  if (value == 0.0) return "0";
-
-  // Rounded to 15 significant digits first: "d.dddddddddddddde[+-]xx".
-  std::array<char, 40> buffer;
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::scientific, 14);
-  std::string_view scientific(buffer.data(), result.ptr - buffer.data());
-
-  const bool negative = scientific.front() == '-';
-  if (negative) scientific.remove_prefix(1);
-  const size_t e = scientific.find('e');
-  std::string digits;
-  digits.reserve(15);
-  for (char c : scientific.substr(0, e)) {
-    if (c != '.') digits += c;
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  int exponent = 0;
-  std::string_view exponentText = scientific.substr(e + 1);
-  if (exponentText.front() == '+') exponentText.remove_prefix(1);
-  std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
-
   std::string out;
-  out.reserve(24);
-  if (negative) out += '-';
-  if (exponent >= 15 || exponent < -4) {
-    out += digits.front();
-    if (digits.size() > 1) {
-      out += decimalSeparator;
-      out.append(digits, 1);
-    }
-    out += 'E';
-    std::array<char, 8> exponentDigits;
-    const auto end = std::to_chars(exponentDigits.data(), exponentDigits.data() + exponentDigits.size(),
-                                   exponent);
-    out.append(exponentDigits.data(), end.ptr);
-  } else if (exponent >= 0) {
-    const size_t integerDigits = static_cast<size_t>(exponent) + 1;
-    if (digits.size() <= integerDigits) {
-      out += digits;
-      out.append(integerDigits - digits.size(), '0');
-    } else {
-      out.append(digits, 0, integerDigits);
-      out += decimalSeparator;
-      out.append(digits, integerDigits);
-    }
-  } else {
-    out += '0';
-    out += decimalSeparator;
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out += digits;
-  }
+  platform::AppendGeneralNumber(out, value, 15, decimalSeparator);
   return out;
 }
 
