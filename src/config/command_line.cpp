@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "config/ini_document.h"
+#include "platform/code_page.h"
 
 namespace vornetta::config {
 
@@ -35,6 +36,8 @@ std::string FullPath(const std::string& name) {
   return full.lexically_normal().string();
 }
 
+std::string ShownPath(const std::string& path) { return platform::FromUtf8(path); }
+
 std::string ProgramIniPath(const std::string& programPath) {
   std::filesystem::path path(FullPath(programPath));
   return path.replace_extension(".ini").string();
@@ -51,7 +54,7 @@ std::string ChooseConfigFile(const std::vector<std::string>& params, const std::
   if (fd < 0) {
     // Someone else may have created it in between.
     if (!(errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))) {
-      throw EConfigFileError("Fehler beim Erstellen der Konfigurationsdatei \"" + path + "\"");
+      throw EConfigFileError("Fehler beim Erstellen der Konfigurationsdatei \"" + ShownPath(path) + "\"");
     }
   } else {
     ::close(fd);

@@ -21,6 +21,10 @@ bool HasUnattendSwitch(const std::vector<std::string>& params);
 // name as a full path against the current directory, "." and ".." resolved.
 std::string FullPath(const std::string& name);
 
+// A file name (UTF-8, as the file system spells it) as a text of the system
+// code page, for messages.
+std::string ShownPath(const std::string& path);
+
 // The program's full path with its extension replaced by ".ini".
 std::string ProgramIniPath(const std::string& programPath);
 

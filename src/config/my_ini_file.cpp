@@ -178,7 +178,7 @@ std::string TMyIniFile::DefaultPath(const std::vector<std::string>& params,
       std::string path = FullPath(name);
       struct stat st {};
       if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
-        throw EConfigFileError("Konfigurationsdatei \"" + path + "\" nicht gefunden");
+        throw EConfigFileError("Konfigurationsdatei \"" + ShownPath(path) + "\" nicht gefunden");
       }
       return path;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "platform/code_page.h"
 #include "temp_folder.h"
 
 using namespace vornetta::config;
@@ -77,6 +78,16 @@ TEST(CommandLine, ReportsAFileThatCannotBeCreated) {
   }
   std::filesystem::create_directory(folder / "ordner");
   EXPECT_THROW(ChooseConfigFile({folder / "ordner"}, "/opt/vornetta/vornetta"), EConfigFileError);
+
+  // File names are UTF-8; the message is a text of the system code page.
+  vornetta::platform::UseSystemLanguage(vornetta::platform::Language::Other);
+  try {
+    ChooseConfigFile({folder / "Pr\xC3\xBC" "fung/vornetta.ini"}, "/opt/vornetta/vornetta");
+    FAIL() << "no failure";
+  } catch (const EConfigFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Fehler beim Erstellen der Konfigurationsdatei \"" + folder.path().string() +
+                                         "/Pr\xFC" "fung/vornetta.ini\"");
+  }
 }
 
 TEST(DefaultLocation, NamesAnExistingIniFileOrTheProgramsOwn) {
