@@ -23,31 +23,7 @@ using test::Close;
 using test::Reply;
 using test::ScriptServer;
 using test::Send;
-
-// A server that accepts one mail to `recipients` addresses; `ehlo` is its EHLO reply.
-ScriptServer AcceptingServer(int recipients, const std::string& ehlo = "250 mail.example") {
-  std::vector<test::ServerStep> script = {Send("220 mail.example ESMTP\r\n"), Reply(ehlo), Reply("250 reset"),
-                                          Reply("250 sender ok")};
-  for (int i = 0; i < recipients; ++i) script.push_back(Reply("250 recipient ok"));
-  script.push_back(Reply("354 go ahead"));
-  script.push_back(Reply("250 queued"));
-  script.push_back(Await());  // QUIT
-  script.push_back(Close());
-  return ScriptServer(std::move(script));
-}
-
-// A loopback port nobody listens on.
-int ClosedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(s);
-  return ntohs(addr.sin_port);
-}
+using test::AcceptingServer;
 
 EMail Job(int port) {
   EMail job;
@@ -199,13 +175,13 @@ TEST_F(EMailTest, PassesFailuresOnAfterClosingTheSession) {
   }
   {
     // A faulty address fails before any connection is made.
-    EMail job = Job(ClosedPort());
+    EMail job = Job(test::UnusedLoopbackPort());
     job.To = "<a@example.com>@b";
     EXPECT_THROW(job.Send(), message::EIdEmailParseError);
   }
   {
     // Nobody listening.
-    EMail job = Job(ClosedPort());
+    EMail job = Job(test::UnusedLoopbackPort());
     try {
       job.Send();
       FAIL() << "no failure";

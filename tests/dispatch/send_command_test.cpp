@@ -28,30 +28,7 @@ using test::Close;
 using test::Reply;
 using test::ScriptServer;
 using test::Send;
-
-int ClosedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(s);
-  return ntohs(addr.sin_port);
-}
-
-// One accepted mail with `recipients` RCPT commands.
-ScriptServer AcceptingServer(int recipients) {
-  std::vector<test::ServerStep> script = {Send("220 mail.example\r\n"), Reply("250 mail.example"),
-                                          Reply("250 reset"), Reply("250 sender ok")};
-  for (int i = 0; i < recipients; ++i) script.push_back(Reply("250 ok"));
-  script.push_back(Reply("354 go ahead"));
-  script.push_back(Reply("250 queued"));
-  script.push_back(Await());
-  script.push_back(Close());
-  return ScriptServer(std::move(script));
-}
+using test::AcceptingServer;
 
 struct TFakeView : TUnattendedView {
   int resets = 0;
@@ -93,7 +70,7 @@ class SendCommand : public ::testing::Test {
 
 TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
   // Row counter 0 (and below): nothing is sent, no setting is read, the report is cleared.
-  UseServer(ClosedPort());
+  UseServer(test::UnusedLoopbackPort());
   for (int rows : {0, -1}) {
     FillReport(rows);
     SendReport(*ini_, report_, view_);
@@ -126,7 +103,7 @@ TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
 }
 
 TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
-  const std::string server = "127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string server = "127.0.0.1:" + std::to_string(test::UnusedLoopbackPort());
   FillReport(1);
   config::TMyIniFile report(dir_ + "/fresh.ini");
   report.WriteValue("email", "smtpserver", server);
@@ -143,7 +120,7 @@ TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
 }
 
 TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {
-  UseServer(ClosedPort());
+  UseServer(test::UnusedLoopbackPort());
   FillReport(2);
   const std::string before(report_.DocumentText());
   EXPECT_THROW(SendReport(*ini_, report_, view_), smtp::EIdSocketError);
@@ -163,7 +140,7 @@ TEST_F(SendCommand, UnattendedRunSendsTheBuiltReportAndEndsWithStatusZero) {
   EXPECT_NE(server.Transcript().find("\r\n..punkt\r\n"), std::string::npos);
 
   // Nothing to send: no mail at all, status 0.
-  UseServer(ClosedPort());
+  UseServer(test::UnusedLoopbackPort());
   view_.build = [this] { FillReport(0); };
   EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitSent);
   EXPECT_EQ(err.str(), "");
@@ -214,7 +191,7 @@ TEST_F(SendCommand, UnattendedSendFailureIsMailedAndAFailedErrorMailGivesStatusT
 
   // Nobody listens: both failures on stderr, status 2, and the run still returns.
   ini_->WriteValue("email", "empfaenger", "leitung@example.com");
-  UseServer(ClosedPort());
+  UseServer(test::UnusedLoopbackPort());
   std::ostringstream err2;
   EXPECT_EQ(RunUnattended(*ini_, report_, view_, err2), kExitErrorMailFailed);
   EXPECT_EQ(err2.str(),

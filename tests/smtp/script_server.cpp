@@ -140,4 +140,27 @@ void ScriptServer::Run() {
   if (fd >= 0) close(fd);
 }
 
+int UnusedLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+ScriptServer AcceptingServer(int recipients, const std::string& ehlo) {
+  std::vector<ServerStep> script = {Send("220 mail.example ESMTP\r\n"), Reply(ehlo), Reply("250 reset"),
+                                    Reply("250 sender ok")};
+  for (int i = 0; i < recipients; ++i) script.push_back(Reply("250 recipient ok"));
+  script.push_back(Reply("354 go ahead"));
+  script.push_back(Reply("250 queued"));
+  script.push_back(Await());  // QUIT
+  script.push_back(Close());
+  return ScriptServer(std::move(script));
+}
+
 }  // namespace vornetta::test

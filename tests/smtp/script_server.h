@@ -29,6 +29,14 @@ ServerStep Close();
 // Closes the connection with a reset.
 ServerStep Reset();
 
+// A loopback port on which nothing listens: bound, never listened on, closed.
+int UnusedLoopbackPort();
+
+class ScriptServer;
+// A server that accepts one mail with `recipients` RCPT commands, answers QUIT
+// with nothing and closes; `ehlo` is its EHLO reply.
+ScriptServer AcceptingServer(int recipients, const std::string& ehlo = "250 mail.example");
+
 class ScriptServer {
  public:
   explicit ScriptServer(std::vector<ServerStep> script);

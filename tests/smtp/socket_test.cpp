@@ -22,19 +22,6 @@ namespace {
 
 std::string Utf8(const std::string& text) { return platform::ToUtf8(text); }
 
-// A loopback port on which nothing listens: bound, never listened on, closed.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST(SocketStack, LivesExactlyWhileComponentsLive) {
   ASSERT_EQ(SocketStack(), nullptr);
   {
@@ -133,7 +120,7 @@ TEST(SocketStack, CheckSocketResultToleratesListedCodesAndRaisesOthers) {
 TEST(SocketConnect, RefusedPortGives10061AndLeavesSocketClosed) {
   TIdTCPClient client;
   client.SetHost("127.0.0.1");
-  client.SetPort(UnusedPort());
+  client.SetPort(test::UnusedLoopbackPort());
   try {
     client.OpenConnection();
     FAIL() << "no exception";
