@@ -6,32 +6,24 @@
 //
 // Prints rows per second, time per row at 1,000, 100,000 and the full count,
 // the document size and the peak memory of the build and of the peer.
-#include <fcntl.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "config/my_ini_file.h"
 #include "db/datenbank_ado.h"
 #include "report/report_builder.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace vornetta;
+using bench::CpuSeconds;
+using bench::RunChild;
+using bench::TRun;
 using Clock = std::chrono::steady_clock;
 
 class TNoView : public report::TReportView {
@@ -41,57 +33,6 @@ class TNoView : public report::TReportView {
   void ProcessPendingEvents() override {}
   void LoadPreview(std::string_view) override {}
 };
-
-// Wall-clock and processor seconds (user and system) of one run, and peak memory.
-struct TRun {
-  double seconds = 0;
-  double cpuSeconds = 0;
-  long peakKb = 0;
-};
-
-double CpuSeconds(const rusage& usage) {
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs a program with stdin and stdout redirected. Its peak memory is only
-// meaningful while this process is still small: Linux carries the parent's peak
-// over into a child started with vfork and exec.
-TRun RunChild(const std::vector<std::string>& args, const char* input, const char* output) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (input) posix_spawn_file_actions_addopen(&actions, 0, input, O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const Clock::time_point start = Clock::now();
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + args[0]);
-  int status = 0;
-  rusage usage{};
-  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error(args[0] + " failed");
-  }
-  return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds(usage), usage.ru_maxrss};
-}
-
-void CreateTable(const std::string& database, const std::filesystem::path& dir, long rows) {
-  const auto script = dir / "create.sql";
-  std::ofstream(script) << "create table t (id integer, name text, price real, qty integer, day date,\n"
-                           "  stamp timestamp, amount decimal(10,2), note varchar(40));\n"
-                           "with recursive c(x) as (select 1 union all select x + 1 from c where x < "
-                        << rows
-                        << ")\n"
-                           "insert into t select x, 'Kunde ' || x, x * 0.25, x % 1000,\n"
-                           "  date('2020-01-01', '+' || (x % 2000) || ' days'),\n"
-                           "  datetime('2020-01-01 08:00:00', '+' || x || ' minutes'),\n"
-                           "  round(x * 1.07, 2),\n"
-                           "  case when x % 10 = 0 then null else 'Bemerkung <b>' || (x % 97) || '</b>' end\n"
-                           "from c;\n";
-  RunChild({"sqlite3", database}, script.c_str(), "/dev/null");
-}
 
 TRun Build(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, report::TReportText& text,
           const std::string& statement, long expectedRows) {
@@ -146,16 +87,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: report_build [rows]\n");
     return 2;
   }
-  std::string pattern = (std::filesystem::temp_directory_path() / "vornetta-bench-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::filesystem::path dir = pattern;
-  const std::string database = (dir / "bench.db").string();
-  int status = 0;
   try {
-    CreateTable(database, dir, rows);
+    const bench::TScratchFolder scratch;
+    const auto& dir = scratch.Path();
+    const std::string database = (dir / "bench.db").string();
+    bench::CreateMixedTable(database, dir, rows);
     config::TMyIniFile ini((dir / "bench.ini").string());
     ini.WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + database + ";");
     std::unique_ptr<db::TDatenbankAdo> connection;
@@ -177,7 +113,7 @@ int main(int argc, char** argv) {
     // The peers run first, while this process is small (see RunChild).
     std::vector<TRun> peers;
     for (long size : sizes) {
-      peers.push_back(Best(size, [&] { return RunChild({"sqlite3", "-html", database, statementFor(size)}, nullptr, "/dev/null"); }));
+      peers.push_back(Best(size, [&] { return RunChild({"sqlite3", "-html", database, statementFor(size)}, nullptr); }));
     }
 
     std::printf("%10s %10s %10s %12s %10s %10s %12s %8s\n", "rows", "build s", "ns/row", "rows/s", "peer s",
@@ -201,9 +137,7 @@ int main(int argc, char** argv) {
                 last.peakKb * 1024.0 / documentBytes, peers.back().peakKb / 1024.0);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "report_build: %s\n", e.what());
-    status = 1;
+    return 1;
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-  return status;
+  return 0;
 }
