@@ -14,10 +14,13 @@
 
 #include "config/my_ini_file.h"
 #include "fake_dialogs.h"
+#include "window_controls.h"
 #include "ui/form_main.h"
 
 using vornetta::config::TMyIniFile;
 using vornetta::ui::TFormMain;
+using vornetta::ui::test::Find;
+using vornetta::ui::test::ShowPage;
 
 namespace {
 
@@ -43,17 +46,6 @@ class FormCommandsTest : public ::testing::Test {
                                               dir_.filePath(QStringLiteral("vornetta")).toStdString());
     window->show();
     return window;
-  }
-
-  template <class T>
-  static T* Find(TFormMain& window, const char* name) {
-    T* control = window.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-
-  static void ShowPage(TFormMain& window, const char* page) {
-    Find<QTabWidget>(window, "PageControl1")->setCurrentWidget(Find<QWidget>(window, page));
   }
 
   QTemporaryDir dir_;

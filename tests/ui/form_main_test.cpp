@@ -20,11 +20,14 @@
 
 #include "config/my_ini_file.h"
 #include "fake_dialogs.h"
+#include "window_controls.h"
 #include "ui/form_main.h"
 #include "ui/texts.h"
 
 using vornetta::config::TMyIniFile;
 using vornetta::ui::TFormMain;
+using vornetta::ui::test::Find;
+using vornetta::ui::test::ShowPage;
 
 namespace {
 
@@ -51,17 +54,6 @@ class FormMainTest : public ::testing::Test {
     auto window = std::make_unique<TFormMain>(std::move(params), &dialogs_, Path("vornetta"));
     window->show();
     return window;
-  }
-
-  template <class T>
-  static T* Find(TFormMain& window, const char* name) {
-    T* control = window.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-
-  static void ShowPage(TFormMain& window, const char* page) {
-    Find<QTabWidget>(window, "PageControl1")->setCurrentWidget(Find<QWidget>(window, page));
   }
 
   QTemporaryDir dir_;
