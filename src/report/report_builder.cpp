@@ -32,16 +32,16 @@ class TDecimal {
   std::size_t size_;
 };
 
-// Lets the window through after a record only when 15 ms have passed: a pass
-// through the event loop costs more than writing a row.
+// Lets the window through after a record only when its event slice has passed:
+// a pass through the event loop costs more than writing a row.
 class TEventThrottle {
  public:
   TEventThrottle(const TReportText& text, TReportView& view)
-      : text_(text), view_(view), last_(Clock::now()) {}
+      : text_(text), view_(view), interval_(view.EventSlice()), last_(Clock::now()) {}
 
   void Tick() {
     const Clock::time_point now = Clock::now();
-    if (now - last_ < kInterval) return;
+    if (now - last_ < interval_) return;
     view_.PiecesAppended(text_);
     view_.ProcessPendingEvents();
     last_ = Clock::now();
@@ -49,10 +49,9 @@ class TEventThrottle {
 
  private:
   using Clock = std::chrono::steady_clock;
-  static constexpr std::chrono::milliseconds kInterval{15};
-
   const TReportText& text_;
   TReportView& view_;
+  const Clock::duration interval_;
   Clock::time_point last_;
 };
 

@@ -3,6 +3,7 @@
 // it with Qt; tests and the benchmark implement it without.
 #pragma once
 
+#include <chrono>
 #include <string_view>
 
 namespace vornetta::report {
@@ -19,12 +20,17 @@ class TReportView {
 
   // The report text has grown since the last call (or was cleared, when
   // PieceCount() is below what the view has shown): the source view catches up.
-  // Called at most every 15 ms during a build and once before LoadPreview.
+  // Called at most once per EventSlice() during a build and once before
+  // LoadPreview.
   virtual void PiecesAppended(const TReportText& text) = 0;
 
   // Lets the window handle its pending events. Called right after
-  // PiecesAppended during a build, at most every 15 ms.
+  // PiecesAppended during a build, at most once per EventSlice().
   virtual void ProcessPendingEvents() = 0;
+
+  // The least time between two passes through the window's events during a
+  // build. A pass costs more than writing a row, so rows are written in slices.
+  virtual std::chrono::milliseconds EventSlice() const { return std::chrono::milliseconds(15); }
 
   // Loads the document text (bytes in the system code page) into the HTML view
   // and makes the HTML page the visible one. Called once at the end of every

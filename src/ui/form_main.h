@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,7 +73,12 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   void ShowSourcePage() override;
   void PiecesAppended(const report::TReportText& text) override;
   void ProcessPendingEvents() override;
+  std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
   void LoadPreview(std::string_view documentText) override;
+
+  // Tests shorten the slice so that events reach the window during any build,
+  // however fast the machine writes the rows.
+  void SetEventSlice(std::chrono::milliseconds slice) { eventSlice_ = slice; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -181,6 +187,8 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   QLabel* previewNote = nullptr;
   QTextBrowser* html = nullptr;
   TSourceView* htmlsource = nullptr;
+
+  std::chrono::milliseconds eventSlice_{15};
 };
 
 }  // namespace vornetta::ui

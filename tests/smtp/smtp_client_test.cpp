@@ -143,10 +143,10 @@ TEST(SmtpClient, SubmitsWithLoginEnvelopeDataAndUnawaitedQuit) {
   EXPECT_EQ(smtp->AuthMechanisms(), (std::vector<std::string>{"LOGIN"}));
   smtp->SubmitMessage(msg);
   EXPECT_TRUE(smtp->LoggedIn());
-  // No reply to QUIT is scripted: a client waiting for one would run into its reply limit.
-  auto before = std::chrono::steady_clock::now();
+  // No reply to QUIT is scripted and the reply limit is the mail job's ten
+  // minutes: a client waiting for a reply would hang here until the test's timeout.
+  smtp->SetReplyTimeout(kMailReplyTimeoutMs);
   smtp->CloseSession();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1000));
   EXPECT_FALSE(smtp->LoggedIn());
   EXPECT_FALSE(smtp->IsConnected());
 

@@ -38,10 +38,14 @@ std::string FileContent(const std::string& path) {
   return out.str();
 }
 
-void SpinEvents(int milliseconds) {
+// Lets window events through until `done` holds or a generous bound has passed;
+// returns whether it holds.
+template <class Condition>
+bool SpinEventsUntil(Condition done) {
   QElapsedTimer clock;
   clock.start();
-  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!done() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
 }
 
 class FormMainTest : public ::testing::Test {
@@ -232,8 +236,7 @@ TEST_F(FormMainTest, ClosingWhileTheStartLetsEventsThroughEndsWithoutARun) {
   window->show();
   EXPECT_TRUE(window->TerminateRequested());  // the program ends instead of waiting without a window
   EXPECT_EQ(window->ExitStatus(), 0);
-  SpinEvents(300);
-  EXPECT_EQ(window->Config(), nullptr);
+  EXPECT_TRUE(SpinEventsUntil([&] { return window->Config() == nullptr; }));
   EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
   EXPECT_TRUE(TMyIniFile(path).HasKey("FormMain", "top"));
   EXPECT_FALSE(TMyIniFile(path).HasKey("email", "smtpserver"));  // the run never read its settings
@@ -241,19 +244,13 @@ TEST_F(FormMainTest, ClosingWhileTheStartLetsEventsThroughEndsWithoutARun) {
 
 TEST_F(FormMainTest, TimerTicksOnceAndOnlyTheSwitchStartsTheUnattendedRun) {
   auto interactive = Start({Path("i.ini")});
-  SpinEvents(400);
-  EXPECT_FALSE(Find<QTimer>(*interactive, "TimerUnattend")->isActive());
+  EXPECT_TRUE(SpinEventsUntil([&] { return !Find<QTimer>(*interactive, "TimerUnattend")->isActive(); }));
   EXPECT_FALSE(interactive->TerminateRequested());
   interactive.reset();
 
   for (const char* flag : {"-unattend", "-UNATTEND", "-UnAttend"}) {
     auto window = Start({flag, Path("u.ini")});
-    QElapsedTimer clock;
-    clock.start();
-    while (!window->TerminateRequested() && clock.elapsed() < 20000) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    EXPECT_TRUE(window->TerminateRequested()) << flag;
+    EXPECT_TRUE(SpinEventsUntil([&] { return window->TerminateRequested(); })) << flag;
     EXPECT_NE(window->ExitStatus(), 0) << flag;  // nothing is configured: the run cannot succeed
     EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
     EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget(), Find<QWidget>(*window, "TabSheet2"));
