@@ -19,7 +19,7 @@ fi
 # VORNETTA_BUILD_DIR lets a developer reuse another build tree.
 build=${VORNETTA_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja
-cmake --build "$build" --target vornetta
+cmake --build "$build" --target vornetta ini_write
 
 run=$root/demo-run
 rm -rf "$run"
@@ -52,41 +52,33 @@ if [ -z "$port" ]; then
   exit 1
 fi
 
-# One INI value from a file: CR LF, LF and TAB escaped as the program stores them.
-escaped() {
-  awk 'BEGIN { ORS = "" } { sub(/\r$/, ""); gsub(/\t/, "##09"); if (NR > 1) print "##13##10"; print }' "$1"
-}
-
-# The configuration is written in UTF-8 here and stored in the program's code
-# page (ISO-8859-15), with CR LF line ends like every file the program writes.
-{
-  echo "[datenbank]"
-  echo "connection=DRIVER=SQLite3;Database=$run/demo.db"
-  echo "ergebnisLeer=0"
-  echo "ergebnisUpdate=1"
-  echo "ergebnisDelete=0"
-  echo "ergebnisInsert=0"
-  echo "[sql]"
-  awk '{ sub(/\r$/, ""); gsub(/\t/, "##09"); print (NR - 1) "=" $0 }' demo/script.sql
-  echo "[email]"
-  echo "empfaenger=Geschäftsleitung <leitung@example.com>"
-  echo "cc=Buchhaltung <buchhaltung@example.com>"
-  echo "bcc="
-  echo "betreff=Umsätze der Filialen"
-  echo "smtpserver=127.0.0.1:$port"
-  echo "smtpuser="
-  echo "smtppass="
-  echo "absender=Vornetta Berichtsdienst <vornetta@example.com>"
-  echo "css=$(escaped demo/style.css)"
-  echo "kopfzeile=$(escaped demo/kopfzeile.html)"
-  echo "fusszeile=$(escaped demo/fusszeile.html)"
-} | iconv -f UTF-8 -t ISO-8859-15 | sed 's/$/\r/' >"$run/demo.ini"
-
 # German regional settings give the decimal comma; without that locale the
 # program uses the decimal point.
 if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   export LC_ALL=de_DE.UTF-8
 fi
+
+# The configuration is written by the program's own INI code (build/tools/ini_write):
+# values escaped and quoted as the program stores them, in the code page of the
+# locale set above (ISO-8859-15 for German), with CR LF line ends.
+ini() { "$build"/tools/ini_write "$run/demo.ini" "$@"; }
+ini datenbank connection "DRIVER=SQLite3;Database=$run/demo.db"
+ini datenbank ergebnisLeer 0
+ini datenbank ergebnisUpdate 1
+ini datenbank ergebnisDelete 0
+ini datenbank ergebnisInsert 0
+ini sql --text demo/script.sql
+ini email empfaenger "Geschäftsleitung <leitung@example.com>"
+ini email cc "Buchhaltung <buchhaltung@example.com>"
+ini email bcc ""
+ini email betreff "Umsätze der Filialen"
+ini email smtpserver "127.0.0.1:$port"
+ini email smtpuser ""
+ini email smtppass ""
+ini email absender "Vornetta Berichtsdienst <vornetta@example.com>"
+ini email css --file demo/style.css
+ini email kopfzeile --file demo/kopfzeile.html
+ini email fusszeile --file demo/fusszeile.html
 
 echo "demo: running $build/vornetta demo-run/demo.ini -unattend (SMTP sink on 127.0.0.1:$port)"
 status=0

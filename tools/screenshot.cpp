@@ -1,5 +1,5 @@
 // Draws the main window's pages into PNG files for the documentation:
-//   vornetta_screenshot <folder>
+//   build/tools/vornetta_screenshot <folder>
 // Runs on any Qt platform (offscreen too); the configuration lives in a
 // temporary file with example settings, and the report is an example document.
 #include <QApplication>

@@ -1,9 +1,7 @@
 // Renders a received report (the sink's UTF-8 .html file) the way the program's
 // preview does, in a QTextBrowser on Qt's offscreen platform, and saves it as a
 // PNG. Used to make docs/demo-report.png after scripts/demo.sh:
-//   g++ -std=c++20 -fPIC demo/render_report.cpp -o /tmp/render_report \
-//       $(pkg-config --cflags --libs Qt6Widgets)
-//   QT_QPA_PLATFORM=offscreen /tmp/render_report demo-run/mails/mail-001.html docs/demo-report.png
+//   QT_QPA_PLATFORM=offscreen build/tools/render_report demo-run/mails/mail-001.html docs/demo-report.png
 #include <QApplication>
 #include <QFile>
 #include <QTextBrowser>

@@ -1,8 +1,9 @@
 #!/bin/sh
-# Draws the window's background and logo; the JPEGs beside this script are its output.
+# Draws the window's background and logo into the given folder (default: the
+# window's resources, src/ui/resources, whose JPEGs are this script's output).
 # Needs ImageMagick 6 (/usr/bin/convert) and the DejaVu fonts.
 set -eu
-cd "$(dirname "$0")"
+cd "${1:-$(dirname "$0")/../src/ui/resources}"
 im=/usr/bin/convert
 
 # Background: a calm blue-grey gradient with faint diagonal lines, light enough
