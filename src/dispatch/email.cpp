@@ -1,10 +1,13 @@
 #include "dispatch/email.h"
 
-#include "smtp/smtp.h"
+#include "platform/code_page.h"
 
 namespace vornetta::dispatch {
 
 namespace {
+
+// The submission port with TLS from the first byte (RFC 8314).
+constexpr int kImplicitTlsPort = 465;
 
 // Every occurrence of `from` replaced by `to`, scanning left to right without
 // looking at replaced text again.
@@ -21,6 +24,21 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 }
 
 }  // namespace
+
+smtp::TEncryption EncryptionOf(std::string_view setting) {
+  std::string word;
+  for (char c : setting)
+    if (static_cast<unsigned char>(c) > 32) word += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  if (word.empty() || word == "auto") return smtp::TEncryption::Auto;
+  if (word == "starttls") return smtp::TEncryption::StartTls;
+  if (word == "ssl") return smtp::TEncryption::Implicit;
+  if (word == "aus") return smtp::TEncryption::None;
+  throw EEncryptionSetting(platform::FromUtf8(reinterpret_cast<const char*>(
+                               u8"Unbekannter Wert \"")) +
+                           std::string(setting) +
+                           platform::FromUtf8(reinterpret_cast<const char*>(
+                               u8"\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)")));
+}
 
 std::string CleanSubject(std::string subject) {
   subject = ReplaceAll(subject, "\r", " ");
@@ -55,10 +73,15 @@ std::vector<std::string> BodyLines(std::string_view body) {
 }
 
 void EMail::Send() {
+  const smtp::TEncryption encryption = EncryptionOf(Encryption);
   smtp::TIdSMTP client;
-  const smtp::THostPort server = smtp::SplitHostPort(Host, Port);
+  const smtp::THostPort server =
+      smtp::SplitHostPort(Host, encryption == smtp::TEncryption::Implicit ? kImplicitTlsPort : Port);
   client.SetHost(server.Host);
   client.SetPort(server.Port);
+  client.SetEncryption(encryption);
+  client.SetCaFile(CaFile);
+  client.SetRequireLogin(true);
   if (!Username.empty()) {
     client.SetAuthenticationType(smtp::atLogin);
     client.SetUsername(Username);

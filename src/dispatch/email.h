@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "message/message.h"
+#include "smtp/smtp.h"
 
 namespace vornetta::dispatch {
 
@@ -27,14 +29,29 @@ class EMail {
   std::int32_t Port = 25;
   std::string Username;  // empty: no authentication
   std::string Password;
+  std::string Encryption = "auto";  // auto, starttls, ssl or aus (EncryptionOf)
+  std::string CaFile;               // PEM file instead of the system store
 
   // Sends the mail described by the fields; changes Subject (CleanSubject) and
   // nothing else. The client waits at most smtp::kMailReplyTimeoutMs for each
-  // reply, so an unattended run always ends. Throws whatever the address parser
-  // or the SMTP conversation raises (message::EIdEmailParseError before
-  // connecting, smtp::EIdException and its descendants), messages unchanged.
+  // reply and for the TLS handshake, so an unattended run always ends. With a
+  // user name the login must happen (AUTH LOGIN, else AUTH PLAIN). "ssl"
+  // without a port in Host means port 465. Throws whatever the address parser
+  // or the SMTP conversation raises (message::EIdEmailParseError and
+  // EEncryptionSetting before connecting, smtp::EIdException and its
+  // descendants), messages unchanged.
   void Send();
 };
+
+// A value of the setting "verschluesselung" that is none of its four words.
+class EEncryptionSetting : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "auto", "starttls", "ssl", "aus" (letter case and surrounding blanks
+// ignored; empty means auto) onto the client's modes. Throws EEncryptionSetting.
+smtp::TEncryption EncryptionOf(std::string_view setting);
 
 // The subject as sent: CR, LF and TAB each become one blank, then every pair of
 // blanks becomes one blank (left to right, pairs do not overlap).

@@ -5,6 +5,7 @@
 
 #include "config/my_ini_file.h"
 #include "dispatch/email.h"
+#include "dispatch/password_command.h"
 #include "platform/code_page.h"
 #include "report/report_text.h"
 
@@ -14,8 +15,17 @@ namespace {
 
 constexpr char kSection[] = "email";
 
-std::string Setting(config::TMyIniFile& ini, const char* key) {
-  return ini.ReadValueDefault(kSection, key, "");
+std::string Setting(config::TMyIniFile& ini, const char* key, const char* defaultValue = "") {
+  return ini.ReadValueDefault(kSection, key, defaultValue);
+}
+
+// The transport settings, read after the others: encryption, CA file and the
+// password command, which replaces smtppass when a user is set.
+void ReadTransport(config::TMyIniFile& ini, EMail& job) {
+  job.Encryption = Setting(ini, "verschluesselung", "auto");
+  job.CaFile = Setting(ini, "zertifikate");
+  const std::string passwordCommand = Setting(ini, "smtppassbefehl");
+  if (!passwordCommand.empty() && !job.Username.empty()) job.Password = PasswordFromCommand(passwordCommand);
 }
 
 // The message of whatever was thrown; failures outside the standard hierarchy
@@ -49,6 +59,7 @@ void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView&
     job.IsHtml = true;
     job.Subject = Setting(ini, "betreff");
     job.Body = report.DocumentText();
+    ReadTransport(ini, job);
     job.Send();
   }
   report.Clear();
@@ -65,6 +76,7 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.IsHtml = false;
   job.Subject = kErrorSubjectPrefix + Setting(ini, "betreff");
   job.Body = message;
+  ReadTransport(ini, job);
   job.Send();
 }
 

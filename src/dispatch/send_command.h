@@ -43,15 +43,16 @@ class TUnattendedView : public TSendView {
 
 // The send command. With a row counter above zero: one HTML mail from section
 // "email" (smtpserver, smtpuser, smtppass, absender, empfaenger, cc, bcc,
-// betreff, each read with an empty default that is stored when missing) whose
-// body is the document text. Then the report text is cleared (the row counter
+// betreff, each read with an empty default that is stored when missing, then
+// verschluesselung (default auto), zertifikate and smtppassbefehl) whose body
+// is the document text. Then the report text is cleared (the row counter
 // stays) and the views are reset. A failure of the send leaves report and views
 // as they were and is thrown.
 void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
 
 // The plain-text error mail of an unattended run: from kErrorMailSender to the
 // setting "absender", subject kErrorSubjectPrefix and "betreff", through the
-// configured server. Throws the failure of the send.
+// configured server with the same encryption and credentials. Throws the failure of the send.
 void SendErrorMail(config::TMyIniFile& ini, const std::string& message);
 
 // Exit statuses of the unattended run.

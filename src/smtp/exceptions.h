@@ -120,4 +120,11 @@ class EIdProtocolReplyError : public EIdException {
   int replyCode_;
 };
 
+// A failure of the encrypted transport or of its rules (certificate, STARTTLS,
+// login mechanism); the German message names the setting to change.
+class EIdTlsError : public EIdException {
+ public:
+  using EIdException::EIdException;
+};
+
 }  // namespace vornetta::smtp

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <vector>
 
 #include "smtp/exceptions.h"
 
@@ -27,32 +28,44 @@ int Failed() {
   return -1;
 }
 
-// The four numbers of a dotted quad, as IsDottedQuad reads them.
-in_addr DottedQuadAddress(const std::string& text) {
-  unsigned char bytes[4] = {};
-  std::string_view rest = text;
-  for (int part = 0; part < 4; ++part) {
-    size_t dot = part < 3 ? rest.find('.') : std::string_view::npos;
-    std::string_view piece = rest.substr(0, dot);
-    rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
-    int value = 0;
-    std::from_chars(piece.data(), piece.data() + piece.size(), value);
-    bytes[part] = static_cast<unsigned char>(value);
+// The address text (dotted IPv4 or IPv6) with the port as a socket address;
+// false when the text is neither.
+bool SocketAddress(const std::string& text, int port, sockaddr_storage& address, socklen_t& length) {
+  address = {};
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+  if (inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(static_cast<uint16_t>(port));
+    length = sizeof *v4;
+    return true;
   }
-  in_addr address{};
-  static_assert(sizeof address.s_addr == sizeof bytes);
-  __builtin_memcpy(&address.s_addr, bytes, sizeof bytes);
-  return address;
+  if (inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1) {
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(static_cast<uint16_t>(port));
+    length = sizeof *v6;
+    return true;
+  }
+  return false;
 }
 
-std::string AddressText(const sockaddr_in& address) {
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+std::string AddressText(const sockaddr_storage& address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  if (address.ss_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&address)->sin6_addr, text, sizeof text);
+  else
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&address)->sin_addr, text, sizeof text);
   return text;
 }
 
-// poll for one event; the limit in milliseconds, below 0 without end. EINTR
-// restarts the wait with the time that is left.
+int PortOf(const sockaddr_storage& address) {
+  return ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port
+                                             : reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+}
+
+}  // namespace
+
+// EINTR restarts the wait with the time that is left.
 int PollFor(int fd, short events, int limitMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs < 0 ? 0 : limitMs);
   for (;;) {
@@ -67,8 +80,6 @@ int PollFor(int fd, short events, int limitMs) {
   }
 }
 
-}  // namespace
-
 TIdSocketHandle::~TIdSocketHandle() { ReleaseSocket(); }
 
 void TIdSocketHandle::Reset() {
@@ -80,9 +91,10 @@ void TIdSocketHandle::Reset() {
   remotePort_ = 0;
 }
 
-void TIdSocketHandle::CreateSocket() {
+void TIdSocketHandle::CreateSocket(int family) {
   ReleaseSocket();
-  socketId_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  family_ = family;
+  socketId_ = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (socketId_ < 0) {
     socketId_ = -1;
     throw EIdInvalidSocket();
@@ -91,49 +103,50 @@ void TIdSocketHandle::CreateSocket() {
 }
 
 void TIdSocketHandle::ReadAddresses(bool withRemote) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
   int rc = getsockname(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
   Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
   ip_ = AddressText(address);
-  port_ = ntohs(address.sin_port);
+  port_ = PortOf(address);
   if (!withRemote) return;
   length = sizeof address;
   rc = getpeername(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
   Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
   remoteIp_ = AddressText(address);
-  remotePort_ = ntohs(address.sin_port);
+  remotePort_ = PortOf(address);
 }
 
 void TIdSocketHandle::BindLocal() {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port_));
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  if (!ip_.empty() && inet_pton(AF_INET, ip_.c_str(), &address.sin_addr) != 1) {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  const std::string any = family_ == AF_INET6 ? "::" : "0.0.0.0";
+  if (!SocketAddress(ip_.empty() ? any : ip_, port_, address, length) || address.ss_family != family_) {
     SetLastPlatformSocketError(SocketErrorCodeOfErrno(EADDRNOTAVAIL));
     Stack().CheckSocketResult(-1, {});
   }
-  int rc = bind(socketId_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  int rc = bind(socketId_, reinterpret_cast<const sockaddr*>(&address), length);
   if (Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {kErrAddrInUse})) throw EIdCouldNotBindSocket();
   ReadAddresses(false);
 }
 
 int TIdSocketHandle::ConnectPeer(int timeoutMs) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(remotePort_));
-  address.sin_addr = DottedQuadAddress(remoteIp_);
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  if (!SocketAddress(remoteIp_, remotePort_, address, length)) {
+    errno = EADDRNOTAVAIL;
+    return Failed();
+  }
   const auto* peer = reinterpret_cast<const sockaddr*>(&address);
 
   int rc;
   if (timeoutMs <= 0) {
-    rc = connect(socketId_, peer, sizeof address);
+    rc = connect(socketId_, peer, length);
     if (rc != 0) return Failed();
   } else {
     int flags = fcntl(socketId_, F_GETFL);
     fcntl(socketId_, F_SETFL, flags | O_NONBLOCK);
-    rc = connect(socketId_, peer, sizeof address);
+    rc = connect(socketId_, peer, length);
     if (rc != 0 && errno == EINPROGRESS) {
       int ready = PollFor(socketId_, POLLOUT, timeoutMs);
       int error = ETIMEDOUT;
@@ -173,28 +186,73 @@ void TIdIOHandlerSocket::PrepareBinding() {
 
 void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, const std::string& boundIp,
                                    int boundPort, int timeout) {
-  binding_->CreateSocket();
-  binding_->SetIP(boundIp);
-  binding_->SetPort(boundPort);
-  binding_->BindLocal();
-  binding_->SetRemoteIP(Stack().LookupHost(host));
-  binding_->SetRemotePort(port);
-  if (!useNagle_) {
-    int on = 1;
-    setsockopt(binding_->SocketId(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  tls_.reset();
+  auto openSocket = [&](int family) {
+    binding_->CreateSocket(family);
+    binding_->SetIP(boundIp);
+    binding_->SetPort(boundPort);
+    binding_->BindLocal();
+  };
+  openSocket(AF_INET);
+  const std::vector<std::string> addresses = Stack().LookupHostAddresses(host);
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    const int family = addresses[i].find(':') != std::string::npos ? AF_INET6 : AF_INET;
+    if (i > 0 || family != binding_->Family()) openSocket(family);
+    binding_->SetRemoteIP(addresses[i]);
+    binding_->SetRemotePort(port);
+    if (!useNagle_) {
+      int on = 1;
+      setsockopt(binding_->SocketId(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    const int rc = binding_->ConnectPeer(timeout);
+    // A failed address gives way to the next one; the last one's failure is reported.
+    if (rc == 0 || i + 1 == addresses.size()) {
+      Stack().CheckSocketResult(rc, {});
+      break;
+    }
   }
-  Stack().CheckSocketResult(binding_->ConnectPeer(timeout), {});
+  if (implicitTls_) StartTls(implicitOptions_);
+}
+
+void TIdIOHandlerSocket::SetImplicitTls(const TTlsOptions& options) {
+  implicitTls_ = true;
+  implicitOptions_ = options;
+}
+
+void TIdIOHandlerSocket::StartTls(const TTlsOptions& options) {
+  if (!IsConnected()) throw EIdClosedSocket();
+  tls_.reset();
+  try {
+    tls_ = std::make_unique<TTlsChannel>(binding_->SocketId(), options, sendTimeout_);
+  } catch (...) {
+    // Nothing more goes over a connection whose handshake failed, not even QUIT.
+    CloseBinding();
+    throw;
+  }
+}
+
+// A broken TLS layer closes the socket, so that no later command is tried on it.
+template <typename Call>
+auto TIdIOHandlerSocket::Guarded(Call call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const EIdTlsError&) {
+    CloseBinding();
+    throw;
+  }
 }
 
 bool TIdIOHandlerSocket::IsConnected() const { return binding_ && binding_->IsAllocated(); }
 
 bool TIdIOHandlerSocket::WaitReadable(int limitMs) {
   if (!binding_) throw EIdConnClosedGracefully();
+  if (tls_ && binding_->IsAllocated()) return Guarded([&] { return tls_->WaitReadable(limitMs); });
   return binding_->WaitReadable(limitMs);
 }
 
 long TIdIOHandlerSocket::ReceiveInto(char* buffer, std::size_t size) {
   if (!IsConnected()) throw EIdClosedSocket();
+  if (tls_) return Guarded([&] { return tls_->Receive(buffer, size); });
   for (;;) {
     ssize_t n = recv(binding_->SocketId(), buffer, size, 0);
     if (n >= 0) return static_cast<long>(n);
@@ -204,6 +262,7 @@ long TIdIOHandlerSocket::ReceiveInto(char* buffer, std::size_t size) {
 
 long TIdIOHandlerSocket::SendFrom(const char* buffer, std::size_t size) {
   if (!IsConnected()) throw EIdClosedSocket();
+  if (tls_) return Guarded([&] { return tls_->Send(buffer, size, sendTimeout_); });
   const int fd = binding_->SocketId();
   for (;;) {
     int flags = MSG_NOSIGNAL;
@@ -222,6 +281,8 @@ long TIdIOHandlerSocket::SendFrom(const char* buffer, std::size_t size) {
 }
 
 void TIdIOHandlerSocket::CloseBinding() {
+  if (tls_ && binding_ && binding_->IsAllocated()) tls_->Close();
+  tls_.reset();
   if (binding_) binding_->ReleaseSocket();
 }
 

@@ -1,15 +1,24 @@
-// The socket under a connection: one IPv4 stream socket (TIdSocketHandle) held
-// by the I/O handler through which the line connection connects, waits, reads
-// and writes. POSIX sockets; sends never raise SIGPIPE.
+// The socket under a connection: one stream socket (TIdSocketHandle, IPv4 or
+// IPv6) held by the I/O handler through which the line connection connects,
+// waits, reads and writes. POSIX sockets; sends never raise SIGPIPE. With TLS
+// switched on, the handler encrypts below reads and writes, so the line
+// connection above sees the same byte stream.
 #pragma once
+
+#include <sys/socket.h>
 
 #include <cstddef>
 #include <memory>
 #include <string>
 
 #include "smtp/socket_stack.h"
+#include "smtp/tls_channel.h"
 
 namespace vornetta::smtp {
+
+// The one place where the transport waits on a socket: poll for the events, the
+// limit in milliseconds, below 0 without end. >0 ready, 0 limit passed, -1 failed.
+int PollFor(int fd, short events, int limitMs);
 
 // States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
 // -> connected (ConnectPeer) -> not allocated (ReleaseSocket). The destructor
@@ -35,8 +44,10 @@ class TIdSocketHandle {
   // Forgets the socket and the addresses without closing anything.
   void Reset();
 
+  // A stream socket of the family (AF_INET or AF_INET6).
   // Throws EIdInvalidSocket when the platform gives no socket.
-  void CreateSocket();
+  void CreateSocket(int family = AF_INET);
+  int Family() const { return family_; }
 
   // Binds to IP (any when empty) and Port (platform's choice when 0), then reads
   // both back. Throws EIdCouldNotBindSocket when they are in use.
@@ -57,6 +68,7 @@ class TIdSocketHandle {
   void ReadAddresses(bool withRemote);
 
   int socketId_ = -1;
+  int family_ = AF_INET;
   bool allocated_ = false;
   std::string ip_;
   int port_ = 0;
@@ -79,6 +91,8 @@ class TIdIOHandler : public TIdComponent {
 class TIdIOHandlerSocket : public TIdIOHandler {
  public:
   void PrepareBinding() override;
+  // Tries each address of the host in the resolver's order until one connects;
+  // with implicit TLS the handshake follows at once.
   void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
                  int timeout) override;
   bool IsConnected() const override;
@@ -87,7 +101,16 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   long ReceiveInto(char* buffer, std::size_t size) override;
   // Bytes sent, -1 on failure. Throws EIdClosedSocket without a socket.
   long SendFrom(const char* buffer, std::size_t size) override;
+  // Sends TLS's closing alert when encrypted, then closes the socket.
   void CloseBinding() override;
+
+  // TLS from the first byte on every following ConnectTo (port 465 servers).
+  void SetImplicitTls(const TTlsOptions& options);
+  // Encrypts the open connection now (after STARTTLS was accepted). The
+  // handshake waits at most SendTimeout. Throws EIdTlsError, EIdSocketError.
+  void StartTls(const TTlsOptions& options);
+  bool TlsActive() const { return static_cast<bool>(tls_); }
+  bool TlsVerified() const { return tls_ && tls_->Verified(); }
 
   TIdSocketHandle* Binding() const { return binding_.get(); }
 
@@ -100,9 +123,15 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void SetSendTimeout(int ms) { sendTimeout_ = ms; }
 
  private:
+  template <typename Call>
+  auto Guarded(Call call) -> decltype(call());
+
   std::unique_ptr<TIdSocketHandle> binding_;
   bool useNagle_ = true;
   int sendTimeout_ = 0;
+  bool implicitTls_ = false;
+  TTlsOptions implicitOptions_;
+  std::unique_ptr<TTlsChannel> tls_;
 };
 
 }  // namespace vornetta::smtp

@@ -4,8 +4,21 @@
 #include <charconv>
 
 #include "message/header_encoding.h"
+#include "platform/code_page.h"
+#include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
+namespace {
+
+std::string Text(const char8_t* utf8) { return platform::FromUtf8(reinterpret_cast<const char*>(utf8)); }
+
+std::string UpperCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  return text;
+}
+
+}  // namespace
 
 TIdSMTP::TIdSMTP() { SetPort(25); }
 
@@ -20,12 +33,24 @@ void TIdSMTP::SetUseEhlo(bool useEhlo) {
 }
 
 void TIdSMTP::OpenSession(int timeout) {
+  if (encryption_ == TEncryption::Implicit) {
+    if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
+    ApplySendTimeout();  // bounds the handshake inside OpenConnection
+    SocketHandler().SetImplicitTls(TlsOptions());
+  }
   OpenConnection(timeout);
   try {
     ReadGreeting();
     authMechanisms_.clear();
+    startTlsOffered_ = false;
     const std::string name = heloName_.empty() ? Stack().LocalHostName() : heloName_;
     if (!useEhlo_ || !Ehlo(name)) Helo(name);
+    if (encryption_ == TEncryption::Auto || encryption_ == TEncryption::StartTls) {
+      if (startTlsOffered_)
+        StartTls(name);
+      else if (encryption_ == TEncryption::StartTls)
+        throw EIdTlsError(Text(u8"Server bietet kein STARTTLS an (Einstellung verschluesselung)"));
+    }
   } catch (...) {
     // The failure of the session is the one to report, not a QUIT that failed after it.
     try {
@@ -47,11 +72,43 @@ bool TIdSMTP::Ehlo(const std::string& name) {
 
 void TIdSMTP::Helo(const std::string& name) { ExecuteCommand("HELO " + name, {250}); }
 
+// RFC 3207: after the handshake the client forgets what it knew of the server
+// and introduces itself again; only what the server announces now counts.
+void TIdSMTP::StartTls(const std::string& name) {
+  const int code = ExecuteCommand("STARTTLS", {});
+  if (code != 220) {
+    std::string message = Text(u8"Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n");
+    for (const std::string& line : LastReply().Text()) message += line + "\r\n";
+    throw EIdProtocolReplyError(code, message);
+  }
+  // Bytes that came before the handshake were not protected by it.
+  ClearReceiveState();
+  SocketHandler().StartTls(TlsOptions());
+  authMechanisms_.clear();
+  startTlsOffered_ = false;
+  if (!Ehlo(name)) Helo(name);
+}
+
+TTlsOptions TIdSMTP::TlsOptions() const {
+  return {Host(), caFile_, encryption_ != TEncryption::Auto || authenticationType_ != atNone};
+}
+
+TIdIOHandlerSocket& TIdSMTP::SocketHandler() {
+  auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+  if (handler == nullptr) throw EIdNotConnected();
+  return *handler;
+}
+
+bool TIdSMTP::TlsActive() const {
+  auto* handler = dynamic_cast<const TIdIOHandlerSocket*>(IOHandler());
+  return handler != nullptr && handler->TlsActive();
+}
+
 // "AUTH LOGIN PLAIN" and "AUTH=LOGIN" both announce LOGIN.
 void TIdSMTP::CollectAuthMechanisms() {
-  for (std::string line : LastReply().Text()) {
-    std::transform(line.begin(), line.end(), line.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  for (const std::string& text : LastReply().Text()) {
+    const std::string line = UpperCase(text);
+    if (line == "STARTTLS" || line.compare(0, 9, "STARTTLS ") == 0) startTlsOffered_ = true;
     if (line.compare(0, 5, "AUTH ") != 0 && line.compare(0, 5, "AUTH=") != 0) continue;
     std::string rest = line.substr(4);
     std::replace(rest.begin(), rest.end(), '=', ' ');
@@ -82,6 +139,12 @@ bool TIdSMTP::LogIn() {
   return result;
 }
 
+void TIdSMTP::LogInPlain() {
+  const std::string credentials = std::string(1, '\0') + username_ + '\0' + password_;
+  ExecuteCommand("AUTH PLAIN " + message::TIdEncoderMIME::EncodeText(credentials), {235});
+  loggedIn_ = true;
+}
+
 // Every transaction starts with a reset; whatever the server answers, it goes on.
 void TIdSMTP::Rset() { ExecuteCommand("RSET", {}); }
 
@@ -97,7 +160,16 @@ void TIdSMTP::Quit() { SendLine("QUIT"); }
 
 void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
   Rset();
-  if (authenticationType_ != atNone && SupportsMechanism(authenticationType_) && !loggedIn_) LogIn();
+  if (authenticationType_ != atNone && !loggedIn_) {
+    const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();
+    if (SupportsMechanism(authenticationType_))
+      LogIn();
+    else if (requireLogin_ && plain)
+      LogInPlain();
+    else if (requireLogin_)
+      throw EIdTlsError(Text(u8"Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
+                             u8"ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)"));
+  }
   MailFrom(msg.From.Address);
   // BCC addresses appear only here, never in the header.
   for (const message::TIdEMailAddressList* list : {&msg.Recipients, &msg.CCList, &msg.BccList})
@@ -121,6 +193,14 @@ void TIdSMTP::CloseSession() {
 }
 
 THostPort SplitHostPort(std::string_view text, int defaultPort) {
+  if (text.size() > 1 && text.front() == '[') {
+    const size_t close = text.find(']');
+    if (close != std::string_view::npos) {
+      const THostPort rest = SplitHostPort("x" + std::string(text.substr(close + 1)), defaultPort);
+      if (rest.Host == "x") return {std::string(text.substr(1, close - 1)), rest.Port};
+    }
+  }
+  if (std::count(text.begin(), text.end(), ':') > 1) return {std::string(text), defaultPort};
   size_t colon = text.rfind(':');
   if (colon != std::string_view::npos) {
     std::string_view digits = text.substr(colon + 1);

@@ -1,6 +1,6 @@
-// The client side of one mail submission: greeting, EHLO or HELO, AUTH LOGIN
-// when offered, envelope, data phase and QUIT, one command and one reply at a
-// time. A reply code the step does not accept ends it with EIdProtocolReplyError
+// The client side of one mail submission: greeting, EHLO or HELO, STARTTLS
+// when wanted, AUTH LOGIN (or PLAIN) when offered, envelope, data phase and
+// QUIT, one command and one reply at a time. A reply code the step does not accept ends it with EIdProtocolReplyError
 // carrying the server's own text.
 #pragma once
 
@@ -14,6 +14,15 @@
 namespace vornetta::smtp {
 
 enum TAuthenticationType { atNone, atLogin };
+
+// How the session is encrypted:
+//   Auto      STARTTLS when the server announces it, else plain as always;
+//   StartTls  STARTTLS, and a server without it is an error;
+//   Implicit  TLS from the first byte (port 465);
+//   None      never TLS.
+// Without a login, Auto accepts a certificate that cannot be verified (the
+// mail still goes encrypted); every other case requires a verified one.
+enum class TEncryption { Auto, StartTls, Implicit, None };
 
 // How long the mail job waits for one reply: RFC 5321's longest client timeout.
 inline constexpr int kMailReplyTimeoutMs = 10 * 60 * 1000;
@@ -39,20 +48,37 @@ class TIdSMTP : public TIdMessageClient {
   void SetHeloName(std::string name) { heloName_ = std::move(name); }
   const std::string& MailAgent() const { return mailAgent_; }
   void SetMailAgent(std::string agent) { mailAgent_ = std::move(agent); }
+  TEncryption Encryption() const { return encryption_; }
+  void SetEncryption(TEncryption encryption) { encryption_ = encryption; }
+  // PEM file of trusted certificates; empty: the system store.
+  const std::string& CaFile() const { return caFile_; }
+  void SetCaFile(std::string path) { caFile_ = std::move(path); }
+  // With a login set: AUTH LOGIN, else AUTH PLAIN, else EIdTlsError, instead
+  // of going on unauthenticated when the server offers no LOGIN.
+  bool RequireLogin() const { return requireLogin_; }
+  void SetRequireLogin(bool require) { requireLogin_ = require; }
+
+  // The session runs over TLS (after STARTTLS, or from the first byte).
+  bool TlsActive() const;
+  // The server announced STARTTLS in its last EHLO reply.
+  bool StartTlsOffered() const { return startTlsOffered_; }
 
   // Mechanism names of the last EHLO reply, upper case, each once.
   const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
   bool LoggedIn() const { return loggedIn_; }
 
-  // Connects, reads the greeting (220) and introduces the client. Connect
-  // failures arrive with the socket closed; a later failure closes the session
-  // and is raised unchanged.
+  // Connects, reads the greeting (220) and introduces the client; switches to
+  // TLS as Encryption says and introduces the client again. Connect failures
+  // arrive with the socket closed; a later failure closes the session and is
+  // raised unchanged.
   void OpenSession(int timeout = -1);
 
   // True for atLogin exactly when the server announced LOGIN.
   virtual bool SupportsMechanism(TAuthenticationType type) const;
   // AUTH LOGIN with user and password in base64; false for atNone.
   virtual bool LogIn();
+  // AUTH PLAIN with user and password in one base64 line.
+  void LogInPlain();
   // RSET, login when needed and offered, MAIL FROM, RCPT TO for every To, CC and
   // BCC address, DATA, the message, the final ".".
   virtual void SubmitMessage(message::TIdMessage& msg);
@@ -65,6 +91,9 @@ class TIdSMTP : public TIdMessageClient {
   bool Ehlo(const std::string& name);
   void Helo(const std::string& name);
   void CollectAuthMechanisms();
+  void StartTls(const std::string& name);
+  TTlsOptions TlsOptions() const;
+  TIdIOHandlerSocket& SocketHandler();
   void Rset();
   void MailFrom(const std::string& address);
   void RcptTo(const std::string& address);
@@ -78,7 +107,11 @@ class TIdSMTP : public TIdMessageClient {
   bool useEhlo_ = true;
   std::string heloName_;
   std::string mailAgent_;
+  TEncryption encryption_ = TEncryption::None;
+  std::string caFile_;
+  bool requireLogin_ = false;
   std::vector<std::string> authMechanisms_;
+  bool startTlsOffered_ = false;
   bool loggedIn_ = false;
 };
 
@@ -88,7 +121,9 @@ struct THostPort {
 };
 
 // "name:port" with a port of 1 to 65535 gives both parts; any other text is a
-// host name with the default port.
+// host name with the default port. An IPv6 address stands in brackets when a
+// port follows ("[2001:db8::1]:587", "[::1]"); without brackets a text with
+// several colons is an address without port.
 THostPort SplitHostPort(std::string_view text, int defaultPort);
 
 }  // namespace vornetta::smtp

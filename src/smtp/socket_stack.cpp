@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -78,6 +79,14 @@ std::string Decimal(int value) {
   char digits[16];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   return std::string(digits, end);
+}
+
+// "localhost" in any letter case: 127.0.0.1 without asking the resolver.
+bool IsLocalhostName(const std::string& host) {
+  std::string upper = host;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper == "LOCALHOST";
 }
 
 }  // namespace
@@ -199,14 +208,19 @@ bool TIdStack::IsDottedQuad(std::string_view text) {
 }
 
 std::string TIdStack::LookupHost(const std::string& host) {
-  std::string upper = host;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (upper == "LOCALHOST") return "127.0.0.1";
+  if (IsLocalhostName(host)) return "127.0.0.1";
   if (IsDottedQuad(host)) return host;
+  return Resolve(host, AF_INET).front();
+}
 
+std::vector<std::string> TIdStack::LookupHostAddresses(const std::string& host) {
+  if (IsLocalhostName(host) || IsDottedQuad(host)) return {LookupHost(host)};
+  return Resolve(host, AF_UNSPEC);
+}
+
+std::vector<std::string> TIdStack::Resolve(const std::string& host, int family) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = family;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   errno = 0;
@@ -216,9 +230,22 @@ std::string TIdStack::LookupHost(const std::string& host) {
     CheckSocketResult(-1, {});
   }
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
-  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  const auto* b = reinterpret_cast<const unsigned char*>(&address->sin_addr.s_addr);
-  return Decimal(b[0]) + "." + Decimal(b[1]) + "." + Decimal(b[2]) + "." + Decimal(b[3]);
+  std::vector<std::string> addresses;
+  for (const addrinfo* entry = found; entry; entry = entry->ai_next) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (entry->ai_family == AF_INET)
+      inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, text, sizeof text);
+    else if (entry->ai_family == AF_INET6)
+      inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr, text, sizeof text);
+    else
+      continue;
+    if (std::find(addresses.begin(), addresses.end(), text) == addresses.end()) addresses.emplace_back(text);
+  }
+  if (addresses.empty()) {
+    SetLastPlatformSocketError(kErrHostNotFound);
+    CheckSocketResult(-1, {});
+  }
+  return addresses;
 }
 
 std::string TIdStack::LocalHostName() { return platform::HostName(); }

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vornetta::smtp {
 
@@ -56,6 +57,11 @@ class TIdStack {
   // Throws EIdSocketError (11001 when the host is not found).
   std::string LookupHost(const std::string& host);
 
+  // Every address to try for a host, in the resolver's order, IPv4 and IPv6:
+  // "localhost" (any case) and dotted quads as LookupHost gives them, else the
+  // resolver's answer ("::1" and other IPv6 texts included). Throws like LookupHost.
+  std::vector<std::string> LookupHostAddresses(const std::string& host);
+
   // Four parts of 0..255 separated by dots.
   static bool IsDottedQuad(std::string_view text);
 
@@ -74,6 +80,9 @@ class TIdStack {
   int LastSocketError() const { return lastSocketError_; }
 
  private:
+  // The resolver's addresses of the family (AF_INET, AF_UNSPEC) as texts, each once.
+  std::vector<std::string> Resolve(const std::string& host, int family);
+
   int lastSocketError_ = 0;
 };
 

@@ -1,0 +1,229 @@
+#include "smtp/tls_channel.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "smtp/exceptions.h"
+#include "smtp/io_handler.h"
+#include "smtp/socket_stack.h"
+
+namespace vornetta::smtp {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Text(const char8_t* utf8) { return platform::FromUtf8(reinterpret_cast<const char*>(utf8)); }
+
+// OpenSSL's reason for the last failure, or nothing; the queue is emptied so
+// that a later call does not report an old failure.
+std::string LibraryReason() {
+  unsigned long code = ERR_peek_last_error();
+  ERR_clear_error();
+  if (code == 0) return {};
+  const char* reason = ERR_reason_error_string(code);
+  return reason ? reason : std::string();
+}
+
+bool IsAddress(const std::string& name) {
+  unsigned char bytes[sizeof(in6_addr)];
+  return inet_pton(AF_INET, name.c_str(), bytes) == 1 || inet_pton(AF_INET6, name.c_str(), bytes) == 1;
+}
+
+// The certificate check's outcome as the administrator's next step.
+std::string CertificateMessage(long result, const std::string& peer) {
+  switch (result) {
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return Text(u8"TLS-Fehler: Zertifikat gilt nicht für ") + peer + Text(u8" (Einstellung smtpserver)");
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return Text(u8"TLS-Fehler: Zertifikat von ") + peer +
+             Text(u8" ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)");
+    default:
+      return Text(u8"TLS-Fehler: Zertifikat von ") + peer +
+             Text(u8" ist nicht vertrauenswürdig (Einstellung zertifikate)");
+  }
+}
+
+// Milliseconds left until the deadline, at least 0; -1 without a deadline.
+int Left(const Clock::time_point* deadline) {
+  if (!deadline) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs)
+    : fd_(fd), peerName_(options.PeerName) {
+  ERR_clear_error();
+  context_.reset(SSL_CTX_new(TLS_client_method()));
+  if (!context_) Fail(u8"TLS kann nicht eingerichtet werden");
+  SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
+  // A peer that drops the connection without the closing alert ends it like plain TCP would.
+  SSL_CTX_set_options(context_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
+  SSL_CTX_set_mode(context_.get(), SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  if (options.CaFile.empty()) {
+    SSL_CTX_set_default_verify_paths(context_.get());
+  } else if (SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
+    ERR_clear_error();
+    throw EIdTlsError(Text(u8"TLS-Fehler: Zertifikatsdatei ") + options.CaFile +
+                      Text(u8" kann nicht gelesen werden (Einstellung zertifikate)"));
+  }
+  // Verification runs in any case; its result is judged after the handshake so
+  // that a relay without a trusted certificate can still be used encrypted.
+  SSL_CTX_set_verify(context_.get(), SSL_VERIFY_NONE, nullptr);
+
+  ssl_.reset(SSL_new(context_.get()));
+  if (!ssl_) Fail(u8"TLS kann nicht eingerichtet werden");
+  X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
+  X509_VERIFY_PARAM_set_flags(param, X509_V_FLAG_PARTIAL_CHAIN);
+  if (IsAddress(peerName_)) {
+    X509_VERIFY_PARAM_set1_ip_asc(param, peerName_.c_str());
+  } else {
+    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    X509_VERIFY_PARAM_set1_host(param, peerName_.c_str(), 0);
+    SSL_set_tlsext_host_name(ssl_.get(), peerName_.c_str());
+  }
+  fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  SSL_set_fd(ssl_.get(), fd_);
+
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+  const Clock::time_point* limit = limitMs > 0 ? &deadline : nullptr;
+  for (;;) {
+    int rc = SSL_connect(ssl_.get());
+    if (rc == 1) break;
+    int error = SSL_get_error(ssl_.get(), rc);
+    if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+      if (!WaitFor(error, Left(limit)))
+        Fail(u8"Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
+      continue;
+    }
+    if (error == SSL_ERROR_SYSCALL && errno != 0) {
+      const int code = SocketErrorCodeOfErrno(errno);
+      broken_ = true;
+      throw EIdSocketError(code, TIdStack::SocketErrorText(code));
+    }
+    Fail(u8"Verschlüsselter Verbindungsaufbau fehlgeschlagen");
+  }
+  const long result = SSL_get_verify_result(ssl_.get());
+  verified_ = SSL_get0_peer_certificate(ssl_.get()) != nullptr && result == X509_V_OK;
+  if (!verified_ && options.RequireVerified) {
+    broken_ = true;  // no closing alert: the peer is not trusted with anything
+    throw EIdTlsError(CertificateMessage(SSL_get0_peer_certificate(ssl_.get()) ? result : X509_V_ERR_UNSPECIFIED,
+                                         peerName_));
+  }
+}
+
+TTlsChannel::~TTlsChannel() = default;
+
+void TTlsChannel::FreeContext::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
+void TTlsChannel::FreeSsl::operator()(ssl_st* ssl) const { SSL_free(ssl); }
+
+void TTlsChannel::Fail(const char8_t* what) {
+  broken_ = true;
+  std::string message = Text(u8"TLS-Fehler: ") + Text(what) + Text(u8" (") + peerName_;
+  const std::string reason = LibraryReason();
+  if (!reason.empty()) message += ": " + reason;
+  message += Text(u8", Einstellung verschluesselung)");
+  throw EIdTlsError(message);
+}
+
+bool TTlsChannel::WaitFor(int sslError, int limitMs) {
+  const short events = sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN;
+  return PollFor(fd_, events, limitMs) > 0;
+}
+
+bool TTlsChannel::WaitReadable(int limitMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+  const Clock::time_point* limit = limitMs >= 0 ? &deadline : nullptr;
+  for (;;) {
+    if (plainOffset_ < plain_.size() || ending_ != Ending::None) return true;
+    if (broken_) throw EIdClosedSocket();
+    char chunk[16384];
+    std::size_t n = 0;
+    errno = 0;
+    int rc = SSL_read_ex(ssl_.get(), chunk, sizeof chunk, &n);
+    if (rc == 1) {
+      plain_.assign(chunk, n);
+      plainOffset_ = 0;
+      return true;
+    }
+    int error = SSL_get_error(ssl_.get(), rc);
+    if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+      if (!WaitFor(error, Left(limit))) return false;
+      continue;
+    }
+    if (error == SSL_ERROR_ZERO_RETURN) {
+      ending_ = Ending::Closed;
+    } else if (error == SSL_ERROR_SYSCALL && errno != 0) {
+      ending_ = Ending::SocketFailed;
+      socketError_ = SocketErrorCodeOfErrno(errno);
+      broken_ = true;
+    } else {
+      Fail(u8"Verschlüsselte Verbindung gestört");
+    }
+  }
+}
+
+long TTlsChannel::Receive(char* buffer, std::size_t size) {
+  if (!WaitReadable(-1)) return 0;
+  if (plainOffset_ < plain_.size()) {
+    const std::size_t n = std::min(size, plain_.size() - plainOffset_);
+    std::memcpy(buffer, plain_.data() + plainOffset_, n);
+    plainOffset_ += n;
+    return static_cast<long>(n);
+  }
+  if (ending_ == Ending::Closed) return 0;
+  SetLastPlatformSocketError(socketError_);
+  return -1;
+}
+
+long TTlsChannel::Send(const char* buffer, std::size_t size, int limitMs) {
+  if (broken_) throw EIdClosedSocket();
+  std::size_t sent = 0;
+  while (sent < size) {
+    std::size_t n = 0;
+    errno = 0;
+    int rc = SSL_write_ex(ssl_.get(), buffer + sent, size - sent, &n);
+    if (rc == 1) {
+      sent += n;
+      continue;
+    }
+    int error = SSL_get_error(ssl_.get(), rc);
+    if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+      if (WaitFor(error, limitMs > 0 ? limitMs : -1)) continue;
+      // A peer that stopped reading: the same failure as on a plain socket.
+      broken_ = true;
+      SetLastPlatformSocketError(kErrTimedOut);
+      return -1;
+    }
+    if (error == SSL_ERROR_SYSCALL && errno != 0) {
+      broken_ = true;
+      SetLastPlatformSocketError(SocketErrorCodeOfErrno(errno));
+      return -1;
+    }
+    Fail(u8"Verschlüsselte Verbindung gestört");
+  }
+  return static_cast<long>(size);
+}
+
+void TTlsChannel::Close() {
+  if (broken_ || !ssl_) return;
+  broken_ = true;
+  SSL_shutdown(ssl_.get());
+  ERR_clear_error();
+}
+
+}  // namespace vornetta::smtp
