@@ -6,8 +6,14 @@ RCPT TO addresses, one per line) and, for an HTML body, mail-NNN.html (the body
 in UTF-8, for a browser). Listens on the loopback address; with port 0 the
 system picks a free port. Once listening it prints "port N" on stdout.
 
+With --cert and --key the server offers STARTTLS, or with --implicit-tls speaks
+TLS from the first byte. --transcript FILE records every command as "VERB tls"
+or "VERB plain" (AUTH with its mechanism, never the credentials), so a test can
+see what crossed the network in clear.
+
 Runs with Debian's Python, which has aiosmtpd:
     /usr/bin/python3 scripts/smtp-sink.py --dir DIR [--port 0] [--auth USER:PASS]
+        [--cert PEM --key PEM [--implicit-tls]] [--no-login-mechanism] [--transcript FILE]
 Ends on SIGTERM or SIGINT.
 """
 
@@ -15,9 +21,11 @@ import argparse
 import asyncio
 import email
 import email.policy
+import functools
 import os
 import signal
 import socket
+import ssl
 import sys
 import warnings
 
@@ -82,6 +90,33 @@ def make_authenticator(user, password):
     return authenticate
 
 
+class RecordingSMTP(SMTP):
+    """Writes each command's verb and whether it came encrypted to the transcript."""
+    transcript = None
+
+    def encrypted(self):
+        return self._tls_protocol is not None or (
+            self.transport is not None and self.transport.get_extra_info("ssl_object") is not None)
+
+
+def recorded(verb):
+    original = getattr(SMTP, "smtp_" + verb)
+
+    @functools.wraps(original)
+    async def command(self, arg):
+        entry = verb
+        if verb == "AUTH" and arg:
+            entry += " " + arg.split()[0].upper()
+        with open(self.transcript, "a", encoding="utf-8") as f:
+            f.write("%s %s\n" % (entry, "tls" if self.encrypted() else "plain"))
+        return await original(self, arg)
+    return command
+
+
+for _verb in ("HELO", "EHLO", "STARTTLS", "AUTH", "MAIL", "RCPT", "DATA", "RSET", "QUIT", "NOOP"):
+    setattr(RecordingSMTP, "smtp_" + _verb, recorded(_verb))
+
+
 async def serve(args):
     os.makedirs(args.dir, exist_ok=True)
     store = Store(args.dir)
@@ -90,12 +125,26 @@ async def serve(args):
         user, _, password = args.auth.partition(":")
         options.update(authenticator=make_authenticator(user, password),
                        auth_require_tls=False, auth_required=False)
-    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if args.no_login_mechanism:
+            options.update(auth_exclude_mechanism=["LOGIN"])
+    context = None
+    if args.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        if not args.implicit_tls:
+            options.update(tls_context=context)
+    factory = SMTP
+    if args.transcript:
+        factory = RecordingSMTP
+        RecordingSMTP.transcript = os.path.join(args.dir, args.transcript)
+    family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
+    sock = socket.socket(family, socket.SOCK_STREAM)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     sock.bind((args.host, args.port))
     sock.listen(16)
     loop = asyncio.get_running_loop()
-    server = await loop.create_server(lambda: SMTP(store, **options), sock=sock)
+    server = await loop.create_server(lambda: factory(store, **options), sock=sock,
+                                      ssl=context if args.implicit_tls else None)
     print("port %d" % sock.getsockname()[1], flush=True)
 
     stop = asyncio.Event()
@@ -111,7 +160,12 @@ def main():
     parser.add_argument("--dir", required=True, help="folder for the received mails")
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
-    parser.add_argument("--auth", help="USER:PASS accepted by AUTH LOGIN")
+    parser.add_argument("--auth", help="USER:PASS accepted by AUTH LOGIN and AUTH PLAIN")
+    parser.add_argument("--no-login-mechanism", action="store_true", help="offer AUTH PLAIN only")
+    parser.add_argument("--cert", help="server certificate (PEM): offers STARTTLS")
+    parser.add_argument("--key", help="private key of --cert (PEM)")
+    parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
+    parser.add_argument("--transcript", help="file (in --dir unless absolute) that records each command and its protection")
     args = parser.parse_args()
     asyncio.run(serve(args))
     return 0

@@ -2,107 +2,21 @@
 // loopback port); the received mail is read back with Python's mail parser.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "message/message.h"
 #include "platform/code_page.h"
 #include "smtp/exceptions.h"
 #include "smtp/smtp.h"
+#include "sink_server.h"
 
 namespace vornetta::smtp {
 namespace {
 
-namespace fs = std::filesystem;
-
-const char* kPython = "/usr/bin/python3";
-
-std::string SourceDir() {
-  const char* dir = std::getenv("VORNETTA_SOURCE_DIR");
-  return dir ? dir : VORNETTA_TEST_SOURCE_DIR;
-}
-
-// The sink server as a child process; stopped (and its folder removed) however the test ends.
-class SinkServer {
- public:
-  SinkServer() {
-    char pattern[] = "/tmp/vornetta-smtp-test.XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("no temporary folder");
-    dir_ = pattern;
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    const std::string script = SourceDir() + "/scripts/smtp-sink.py";
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      execl(kPython, kPython, script.c_str(), "--dir", dir_.c_str(), "--host", "127.0.0.1", "--port", "0",
-            "--auth", "user:secret", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    // The server prints "port N" once it listens.
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      pollfd entry{out[0], POLLIN, 0};
-      if (poll(&entry, 1, 100) <= 0) continue;
-      char chunk[64];
-      ssize_t n = read(out[0], chunk, sizeof chunk);
-      if (n <= 0) break;
-      line.append(chunk, static_cast<size_t>(n));
-    }
-    close(out[0]);
-    if (line.rfind("port ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
-  }
-
-  ~SinkServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      for (int i = 0; i < 50 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (waitpid(pid_, nullptr, WNOHANG) == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  int Port() const { return port_; }
-  const std::string& Dir() const { return dir_; }
-
-  // The first stored mail's path, once it is complete (bounded wait).
-  std::string AwaitMail() const {
-    const std::string path = dir_ + "/mail-001.eml";
-    for (int i = 0; i < 100 && !fs::exists(path); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return path;
-  }
-
- private:
-  std::string dir_;
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::kPython;
+using test::SinkServer;
+using test::SourceDir;
+using test::ReadFile;
 
 std::string ParsedByPython(const std::string& mailPath) {
   const std::string command = std::string(kPython) + " " + SourceDir() + "/tests/smtp/parse_mail.py " + mailPath;

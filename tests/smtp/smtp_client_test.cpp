@@ -396,6 +396,114 @@ TEST(SmtpClient, SplitsHostAndPort) {
   check("mail:-5", "mail:-5", 25);
   check("mail:25x", "mail:25x", 25);
   check("", "", 25);
+  // IPv6 addresses: a port only after brackets.
+  check("[::1]:587", "::1", 587);
+  check("[2001:db8::1]", "2001:db8::1", 25);
+  check("2001:db8::1", "2001:db8::1", 25);
+  check("[::1]x", "[::1]x", 25);
+}
+
+// ---------------------------------------------------------------- encryption modes
+
+// A session as the mail job runs it, with the encryption and login rules on.
+std::unique_ptr<TIdSMTP> SecureClient(const ScriptServer& server, TEncryption encryption,
+                                      const std::string& user = {}) {
+  auto smtp = Client(server, user);
+  smtp->SetEncryption(encryption);
+  smtp->SetRequireLogin(true);
+  return smtp;
+}
+
+TEST(SmtpEncryption, AutoWithoutStartTlsAnnouncedKeepsThePlainConversationByteForByte) {
+  const std::string ehlo = "250-mail.example\r\n250-AUTH LOGIN\r\n250 8BITMIME";
+  auto conversation = [&](TEncryption encryption) {
+    ScriptServer server({Send("220 mail.example\r\n"), Reply(ehlo), Reply("250 reset"), Reply("334 VXNlcm5hbWU6"),
+                         Reply("334 UGFzc3dvcmQ6"), Reply("235 ok"), Reply("250 sender ok"), Reply("250 ok"),
+                         Reply("250 ok"), Reply("250 ok"), Reply("250 ok"), Reply("354 go"), Reply("250 queued"),
+                         Await(), Close()});
+    message::TIdMessage msg = Message();
+    auto smtp = SecureClient(server, encryption, "user");
+    Send(*smtp, msg);
+    EXPECT_FALSE(smtp->TlsActive());
+    return server.Transcript();
+  };
+  const std::string plain = conversation(TEncryption::None);
+  EXPECT_EQ(conversation(TEncryption::Auto), plain);
+  message::TIdMessage msg = Message();
+  EXPECT_EQ(plain, "EHLO client.test\r\nRSET\r\nAUTH LOGIN\r\ndXNlcg==\r\nc2VjcmV0\r\n"
+                   "MAIL FROM:<from@example.com>\r\nRCPT TO:<a@example.com>\r\nRCPT TO:<b@example.com>\r\n"
+                   "RCPT TO:<c@example.com>\r\nRCPT TO:<d@example.com>\r\nDATA\r\n" + DataOf(msg) + "QUIT\r\n");
+}
+
+TEST(SmtpEncryption, AusNeverSendsStartTlsEvenWhenAnnounced) {
+  ScriptServer server = test::AcceptingServer(4, "250-mail.example\r\n250 STARTTLS");
+  message::TIdMessage msg = Message();
+  auto smtp = SecureClient(server, TEncryption::None);
+  Send(*smtp, msg);
+  EXPECT_TRUE(smtp->StartTlsOffered());
+  const std::string t = server.Transcript();
+  EXPECT_EQ(t.find("STARTTLS"), std::string::npos) << t;
+  EXPECT_EQ(t.rfind("EHLO client.test\r\nRSET\r\nMAIL FROM:", 0), 0u) << t;
+}
+
+TEST(SmtpEncryption, StartTlsModeFailsBeforeTheEnvelopeWhenTheServerOffersNone) {
+  ScriptServer server({Send("220 mail.example\r\n"), Reply("250-mail.example\r\n250 AUTH LOGIN"), Await(),
+                       Close()});
+  message::TIdMessage msg = Message();
+  auto smtp = SecureClient(server, TEncryption::StartTls, "user");
+  EXPECT_EQ(FailureOf<EIdTlsError>([&] { Send(*smtp, msg); }),
+            "Server bietet kein STARTTLS an (Einstellung verschluesselung)");
+  EXPECT_EQ(server.Transcript(), "EHLO client.test\r\nQUIT\r\n");
+}
+
+TEST(SmtpEncryption, RefusedStartTlsEndsTheSendWithoutFallingBackToPlain) {
+  for (TEncryption encryption : {TEncryption::Auto, TEncryption::StartTls}) {
+    ScriptServer server({Send("220 mail.example\r\n"), Reply("250-mail.example\r\n250 STARTTLS"),
+                         Reply("454 4.7.0 TLS not available"), Await(), Close()});
+    message::TIdMessage msg = Message();
+    auto smtp = SecureClient(server, encryption, "user");
+    int code = 0;
+    EXPECT_EQ(FailureOf<EIdProtocolReplyError>([&] { Send(*smtp, msg); }, &code),
+              "Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n4.7.0 TLS not available\r\n");
+    EXPECT_EQ(code, 454);
+    EXPECT_EQ(server.Transcript(), "EHLO client.test\r\nSTARTTLS\r\nQUIT\r\n");
+  }
+}
+
+TEST(SmtpEncryption, FailedHandshakeAfterStartTlsSendsNothingMore) {
+  // The server accepts STARTTLS and then hangs up instead of negotiating.
+  ScriptServer server({Send("220 mail.example\r\n"), Reply("250-mail.example\r\n250 STARTTLS"),
+                       Reply("220 go ahead"), Close()});
+  message::TIdMessage msg = Message();
+  auto smtp = SecureClient(server, TEncryption::Auto, "user");
+  EXPECT_THROW(Send(*smtp, msg), EIdException);
+  const std::string t = server.Transcript();
+  EXPECT_EQ(t.rfind("EHLO client.test\r\nSTARTTLS\r\n", 0), 0u) << t;
+  for (const char* plain : {"QUIT", "AUTH", "MAIL", "HELO", "RSET"}) EXPECT_EQ(t.find(plain), std::string::npos) << t;
+}
+
+TEST(SmtpEncryption, ALoginWithoutLoginOrPlainOfferedIsAnErrorBeforeTheEnvelope) {
+  for (const char* ehlo : {"250-mail.example\r\n250 AUTH CRAM-MD5", "250 mail.example"}) {
+    ScriptServer server({Send("220 mail.example\r\n"), Reply(ehlo), Reply("250 reset"), Await(), Close()});
+    message::TIdMessage msg = Message();
+    auto smtp = SecureClient(server, TEncryption::Auto, "user");
+    EXPECT_EQ(FailureOf<EIdTlsError>([&] { Send(*smtp, msg); }),
+              "Server bietet weder AUTH LOGIN noch AUTH PLAIN an; ohne Anmeldung wird nicht gesendet "
+              "(Einstellung smtpuser)");
+    EXPECT_EQ(server.Transcript(), "EHLO client.test\r\nRSET\r\nQUIT\r\n");
+  }
+}
+
+TEST(SmtpEncryption, AuthPlainWhenOnlyPlainIsOffered) {
+  ScriptServer server({Send("220 mail.example\r\n"), Reply("250-mail.example\r\n250 AUTH PLAIN"),
+                       Reply("250 reset"), Reply("235 ok"), Reply("250 ok"), Reply("250 ok"), Reply("250 ok"),
+                       Reply("250 ok"), Reply("250 ok"), Reply("354 go"), Reply("250 queued"), Await(), Close()});
+  message::TIdMessage msg = Message();
+  auto smtp = SecureClient(server, TEncryption::Auto, "user");
+  Send(*smtp, msg);
+  const std::string t = server.Transcript();
+  // base64 of NUL "user" NUL "secret"
+  EXPECT_EQ(t.rfind("EHLO client.test\r\nRSET\r\nAUTH PLAIN AHVzZXIAc2VjcmV0\r\nMAIL FROM:", 0), 0u) << t;
 }
 
 }  // namespace
