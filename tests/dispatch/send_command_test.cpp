@@ -14,6 +14,7 @@
 #include <string>
 
 #include "config/my_ini_file.h"
+#include "dispatch/email.h"
 #include "dispatch/send_command.h"
 #include "platform/code_page.h"
 #include "report/report_text.h"
@@ -108,15 +109,18 @@ TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
   config::TMyIniFile report(dir_ + "/fresh.ini");
   report.WriteValue("email", "smtpserver", server);
   EXPECT_ANY_THROW(SendReport(report, report_, view_));
-  EXPECT_EQ(report.KeyNames("email"), (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender",
-                                                                "empfaenger", "cc", "bcc", "betreff"}));
+  EXPECT_EQ(report.KeyNames("email"),
+            (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "empfaenger", "cc", "bcc",
+                                      "betreff", "verschluesselung", "zertifikate", "smtppassbefehl"}));
+  EXPECT_EQ(report.ReadValue("email", "verschluesselung", ""), "auto");
 
   // The error mail reads neither the recipients nor cc and bcc.
   config::TMyIniFile error(dir_ + "/error.ini");
   error.WriteValue("email", "smtpserver", server);
   EXPECT_ANY_THROW(SendErrorMail(error, "Fehler"));
   EXPECT_EQ(error.KeyNames("email"),
-            (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "betreff"}));
+            (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "betreff",
+                                      "verschluesselung", "zertifikate", "smtppassbefehl"}));
 }
 
 TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {
@@ -197,6 +201,62 @@ TEST_F(SendCommand, UnattendedSendFailureIsMailedAndAFailedErrorMailGivesStatusT
   EXPECT_EQ(err2.str(),
             "vornetta: Socket-Fehler # 10061 Verbindung abgelehnt.\n"
             "vornetta: Socket-Fehler # 10061 Verbindung abgelehnt.\n");
+}
+
+TEST_F(SendCommand, ThePasswordCommandReplacesSmtppassForReportAndErrorMail) {
+  auto loginServer = [] {
+    return ScriptServer({Send("220 mail.example\r\n"), Reply("250-mail.example\r\n250 AUTH LOGIN"),
+                         Reply("250 reset"), Reply("334 VXNlcm5hbWU6"), Reply("334 UGFzc3dvcmQ6"), Reply("235 ok"),
+                         Reply("250 sender ok"), Reply("250 ok"), Reply("354 go ahead"), Reply("250 queued"), Await(),
+                         Close()});
+  };
+  ini_->WriteValue("email", "smtpuser", "bericht");
+  ini_->WriteValue("email", "smtppass", "veraltet");
+  ini_->WriteValue("email", "smtppassbefehl", "echo geheim");
+  const std::string loginLines = "AUTH LOGIN\r\nYmVyaWNodA==\r\nZ2VoZWlt\r\n";  // bericht, geheim
+  {
+    ScriptServer server = loginServer();
+    UseServer(server.Port());
+    FillReport(1);
+    SendReport(*ini_, report_, view_);
+    EXPECT_NE(server.Transcript().find(loginLines), std::string::npos);
+  }
+  {
+    // The unattended run's error mail logs in with the same password.
+    ScriptServer server = loginServer();
+    UseServer(server.Port());
+    view_.build = [] { throw std::runtime_error("kaputt"); };
+    std::ostringstream err;
+    EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailed) << err.str();
+    EXPECT_NE(server.Transcript().find(loginLines), std::string::npos);
+  }
+  // A failing command stops both before anything is sent; its output stays secret.
+  ini_->WriteValue("email", "smtppassbefehl", "echo geheim; exit 1");
+  UseServer(test::UnusedLoopbackPort());
+  view_.build = [this] { FillReport(1); };
+  std::ostringstream err;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailFailed);
+  EXPECT_EQ(err.str(), "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl)\n"
+                       "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl)\n");
+}
+
+TEST_F(SendCommand, TheErrorMailUsesTheConfiguredEncryptionToo) {
+  // starttls against a server without it: the error mail stops after EHLO.
+  ini_->WriteValue("email", "verschluesselung", "starttls");
+  ScriptServer server({Send("220 mail.example\r\n"), Reply("250 mail.example"), Await(), Close()});
+  UseServer(server.Port());
+  view_.build = [] { throw std::runtime_error("kaputt"); };
+  std::ostringstream err;
+  EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailFailed);
+  EXPECT_EQ(err.str(), "vornetta: kaputt\nvornetta: Server bietet kein STARTTLS an (Einstellung verschluesselung)\n");
+  const std::string t = server.Transcript();
+  EXPECT_EQ(t.rfind("EHLO ", 0), 0u) << t;
+  EXPECT_EQ(t.substr(t.find("\r\n")), "\r\nQUIT\r\n");
+
+  // An unknown value is reported before connecting.
+  ini_->WriteValue("email", "verschluesselung", "tls");
+  FillReport(1);
+  EXPECT_THROW(SendReport(*ini_, report_, view_), EEncryptionSetting);
 }
 
 }  // namespace

@@ -95,13 +95,15 @@ class TlsServer : public ::testing::Test {
     return "no exception";
   }
 
-  // The server's transcript once it holds `last` (bounded wait), else as it is.
+  // The server's transcript up to the line holding `last` once it is there
+  // (bounded wait), else all of it.
   static std::string TranscriptUpTo(const SinkServer& server, const std::string& last) {
     const std::string path = server.Dir() + "/transcript";
     std::string text;
     for (int i = 0; i < 200; ++i) {
       text = ReadFile(path);
-      if (text.find(last) != std::string::npos) break;
+      const std::size_t at = text.find(last);
+      if (at != std::string::npos) return text.substr(0, text.find('\n', at) + 1);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return text;
