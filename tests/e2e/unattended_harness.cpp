@@ -206,7 +206,8 @@ std::string TReceivedMail::Header(const std::string& name) const {
   return {};
 }
 
-TSmtpSink::TSmtpSink(const std::string& folder, const std::string& auth) : folder_(folder) {
+TSmtpSink::TSmtpSink(const std::string& folder, const std::string& auth, const std::vector<std::string>& options)
+    : folder_(folder) {
   fs::create_directories(folder_);
   std::vector<std::string> args = {"/usr/bin/python3", SourceDir() + "/scripts/smtp-sink.py",
                                    "--dir", folder_ + "/mails", "--port", "0"};
@@ -214,6 +215,7 @@ TSmtpSink::TSmtpSink(const std::string& folder, const std::string& auth) : folde
     args.push_back("--auth");
     args.push_back(auth);
   }
+  args.insert(args.end(), options.begin(), options.end());
   const std::string outPath = folder_ + "/sink.out";
   const std::string logPath = folder_ + "/sink.log";
   std::vector<char*> argp = CStrings(args);

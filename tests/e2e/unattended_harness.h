@@ -70,8 +70,10 @@ struct TReceivedMail {
 // loopback port, stopped by the destructor whatever the test did.
 class TSmtpSink {
  public:
-  // `auth` "user:password" makes the server offer AUTH LOGIN for that pair.
-  explicit TSmtpSink(const std::string& folder, const std::string& auth = "");
+  // `auth` "user:password" makes the server offer AUTH LOGIN for that pair;
+  // `options` go to the script as they are (e.g. "--cert", PEM, "--key", PEM).
+  explicit TSmtpSink(const std::string& folder, const std::string& auth = "",
+                     const std::vector<std::string>& options = {});
   ~TSmtpSink();
   TSmtpSink(const TSmtpSink&) = delete;
   TSmtpSink& operator=(const TSmtpSink&) = delete;

@@ -241,6 +241,45 @@ TEST_F(UnattendedRun, LogsInWhenAUserIsSetAndReportsARefusedLogin) {
   EXPECT_EQ(guarded.Mails().size(), 1u);
 }
 
+TEST_F(UnattendedRun, MailsThroughStartTlsAndImplicitTlsServersWithVerifiedCertificates) {
+  const std::string certs = dir_ / "certs";
+  ASSERT_EQ(RunProcess({"/bin/sh", SourceDir() + "/tests/smtp/make-test-certs.sh", certs}).exitStatus, 0);
+  const std::vector<std::string> tls = {"--cert", certs + "/server.pem", "--key", certs + "/server.key"};
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;")
+      .Set("email", "smtpuser", "bericht")
+      .Set("email", "smtppassbefehl", "echo geheim")
+      .Set("email", "zertifikate", certs + "/ca.pem");
+
+  // Port 587 style: STARTTLS on a plain connection.
+  TSmtpSink submission(dir_ / "smtp-587", "bericht:geheim", tls);
+  ini_.Set("email", "smtpserver", "localhost:" + std::to_string(submission.Port()));
+  TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(submission.Mails().size(), 1u) << submission.Log();
+
+  // Port 465 style: TLS from the first byte; a failing build's error mail takes the same way.
+  std::vector<std::string> implicit = tls;
+  implicit.push_back("--implicit-tls");
+  TSmtpSink smtps(dir_ / "smtp-465", "bericht:geheim", implicit);
+  ini_.Set("email", "smtpserver", "localhost:" + std::to_string(smtps.Port())).Set("email", "verschluesselung", "ssl");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  ini_.SetText("sql", "select nichtda from fehlt;");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  const std::vector<TReceivedMail> mails = smtps.Mails();
+  ASSERT_EQ(mails.size(), 2u) << smtps.Log();
+  EXPECT_EQ(mails[1].mailFrom, "vornetta@localhost");
+
+  // Without the CA file the certificate is not trusted: neither mail goes, the password stays home.
+  ini_.Set("email", "zertifikate", "");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 2) << r.err;
+  EXPECT_NE(r.err.find("(Einstellung zertifikate)"), std::string::npos) << r.err;
+  EXPECT_EQ(smtps.Mails().size(), 2u);
+}
+
 TEST_F(UnattendedRun, ScriptedServerReceivesTheDocumentDotStuffedAndQuit) {
   CreateSqlite(kSalesTable);
   ini_.SetText("sql", "select kunde as Kunde, betrag as Betrag from umsatz order by betrag desc;");
