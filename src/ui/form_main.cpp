@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QToolButton>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
@@ -329,6 +333,33 @@ QWidget* TFormMain::CreateEmailPage() {
   fusszeile->setFixedHeight(57);
   kopfzeile->setFixedHeight(57);
 
+  // The transport settings: each item carries the word stored in the file.
+  auto* verschluesselung = new QComboBox(page);
+  verschluesselung->setObjectName(QStringLiteral("verschluesselung"));
+  verschluesselung->addItem(QStringLiteral("Automatisch"), QStringLiteral("auto"));
+  verschluesselung->addItem(QStringLiteral("STARTTLS"), QStringLiteral("starttls"));
+  verschluesselung->addItem(QStringLiteral("SSL/TLS"), QStringLiteral("ssl"));
+  verschluesselung->addItem(QStringLiteral("keine"), QStringLiteral("aus"));
+  QLineEdit* zertifikate = NewEdit("zertifikate", page);
+  auto* chooseCertificates = new QToolButton(page);
+  chooseCertificates->setObjectName(QStringLiteral("zertifikateWaehlen"));
+  chooseCertificates->setText(QStringLiteral("..."));
+  chooseCertificates->setToolTip(QStringLiteral("Zertifikatsdatei wählen"));
+  auto* certificateLine = new QHBoxLayout;
+  certificateLine->setSpacing(4);
+  certificateLine->addWidget(zertifikate, 1);
+  certificateLine->addWidget(chooseCertificates);
+  connect(chooseCertificates, &QToolButton::clicked, this, [this, zertifikate] {
+    // Window-modal and not waited for, so the event loop (and a test) goes on.
+    auto* chooser = new QFileDialog(this, QStringLiteral("Zertifikate"), QFileInfo(zertifikate->text()).path(),
+                                    QStringLiteral("PEM-Zertifikate (*.pem *.crt);;Alle Dateien (*)"));
+    chooser->setObjectName(QStringLiteral("zertifikateDialog"));
+    chooser->setFileMode(QFileDialog::ExistingFile);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &QFileDialog::fileSelected, zertifikate, &QLineEdit::setText);
+    chooser->open();
+  });
+
   auto* grid = new QGridLayout(page);
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
@@ -346,17 +377,23 @@ QWidget* TFormMain::CreateEmailPage() {
     grid->addWidget(FieldLabel(rightCaptions[row], right, page), row, 2);
     grid->addWidget(right, row, 3);
   }
-  grid->addWidget(FieldLabel(QStringLiteral("Kopfzeile"), kopfzeile, page), 4, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(kopfzeile, 4, 1, 1, 3);
-  grid->addWidget(FieldLabel(QStringLiteral("Fusszeile"), fusszeile, page), 5, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(fusszeile, 5, 1, 1, 3);
-  grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 6, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(css, 6, 1, 1, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Verschlüsselung"), verschluesselung, page), 4, 0);
+  grid->addWidget(verschluesselung, 4, 1);
+  grid->addWidget(FieldLabel(QStringLiteral("Zertifikate"), zertifikate, page), 4, 2);
+  grid->addLayout(certificateLine, 4, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Kopfzeile"), kopfzeile, page), 5, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(kopfzeile, 5, 1, 1, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Fusszeile"), fusszeile, page), 6, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(fusszeile, 6, 1, 1, 3);
+  grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 7, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(css, 7, 1, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
-  grid->setRowStretch(6, 1);
+  grid->setRowStretch(7, 1);
 
-  QWidget* order[] = {empfaenger, cc, bcc, smtpserver, smtpuser, smtppass, absender, betreff, fusszeile, kopfzeile, css};
+  QWidget* order[] = {empfaenger,       cc,       bcc,       smtpserver, smtpuser,
+                      smtppass,         absender, betreff,   verschluesselung, zertifikate,
+                      chooseCertificates, fusszeile, kopfzeile, css};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   return page;
@@ -625,6 +662,7 @@ constexpr TEmailField kEmailFields[] = {
     {"empfaenger", ""}, {"cc", ""},        {"bcc", ""},       {"betreff", kAppTitle},
     {"smtpserver", ""}, {"smtpuser", ""},  {"smtppass", ""},  {"absender", kBuiltInSender},
     {"kopfzeile", ""},  {"fusszeile", ""}, {"css", ""},
+    {"verschluesselung", "auto"}, {"zertifikate", ""},
 };
 
 }  // namespace
@@ -637,6 +675,16 @@ void TFormMain::TabSheet5Enter() {
       edit->setText(ToQString(value));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
       SetMemoText(memo, value);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+      // A value the list does not know stays selectable, so leaving the page keeps it.
+      const QString word = ToQString(value);
+      int index = combo->findData(word.trimmed().toLower());
+      if (index < 0) index = combo->findData(word);
+      if (index < 0) {
+        combo->addItem(word, word);
+        index = combo->count() - 1;
+      }
+      combo->setCurrentIndex(index);
     }
   }
 }
@@ -648,6 +696,8 @@ void TFormMain::TabSheet5Exit() {
       config_->WriteValue("email", field.key, FromQString(edit->text()));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
       config_->WriteValue("email", field.key, MemoText(memo));
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+      config_->WriteValue("email", field.key, FromQString(combo->currentData().toString()));
     }
   }
 }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <fstream>
 #include <memory>
@@ -168,7 +171,7 @@ TEST_F(FormMainTest, SqlPageLoadsOnEnterAndStoresOnLeave) {
   EXPECT_FALSE(window->Config()->ReadFlag("datenbank", "ergebnisUpdate", true));
 }
 
-TEST_F(FormMainTest, EmailPageOnANewFileWritesAllElevenKeysWithTheDefaults) {
+TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   const std::string path = Path("mail.ini");
   auto window = Start({path});
   ShowPage(*window, "TabSheet5");
@@ -178,8 +181,10 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllElevenKeysWithTheDefaults) {
 
   std::vector<std::string> keys = window->Config()->KeyNames("email");
   std::sort(keys.begin(), keys.end());
-  EXPECT_EQ(keys, (std::vector<std::string>{"absender", "bcc", "betreff", "cc", "css", "empfaenger",
-                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtpuser"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"absender", "bcc", "betreff", "cc", "css", "empfaenger", "fusszeile",
+                                            "kopfzeile", "smtppass", "smtpserver", "smtpuser", "verschluesselung",
+                                            "zertifikate"}));
+  EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
   EXPECT_EQ(window->Config()->ReadValue("email", "smtpserver", "?"), "");
@@ -215,6 +220,55 @@ TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) 
   const std::string stored = window->Config()->ReadValue("email", "empfaenger", "");
   EXPECT_EQ(stored.size(), recipients.size());
   EXPECT_TRUE(stored == recipients);
+}
+
+TEST_F(FormMainTest, EncryptionAndCertificateFileAreBoundToTheFile) {
+  const std::string path = Path("tls.ini");
+  {
+    vornetta::config::TMyIniFile ini(path);
+    ini.WriteValue("email", "verschluesselung", "ssl");
+  }
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet5");
+  auto* mode = Find<QComboBox>(*window, "verschluesselung");
+  EXPECT_EQ(mode->currentText(), QStringLiteral("SSL/TLS"));
+  QStringList items;
+  for (int i = 0; i < mode->count(); ++i) items << mode->itemText(i);
+  EXPECT_EQ(items, (QStringList{"Automatisch", "STARTTLS", "SSL/TLS", "keine"}));
+
+  // The chooser button fills the line; leaving the page stores both.
+  const std::string pem = Path("ca.pem");
+  std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\n";
+  Find<QToolButton>(*window, "zertifikateWaehlen")->click();
+  QFileDialog* chooser = nullptr;
+  EXPECT_TRUE(SpinEventsUntil([&] { return (chooser = window->findChild<QFileDialog*>("zertifikateDialog")); }));
+  ASSERT_NE(chooser, nullptr);
+  chooser->selectFile(QString::fromStdString(pem));
+  static_cast<QDialog*>(chooser)->accept();
+  EXPECT_EQ(Find<QLineEdit>(*window, "zertifikate")->text(), QString::fromStdString(pem));
+  mode->setCurrentIndex(mode->findText(QStringLiteral("keine")));
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "aus");
+  EXPECT_EQ(window->Config()->ReadValue("email", "zertifikate", ""), pem);
+
+  // A value the list does not know survives a visit of the page unchanged.
+  window->Config()->WriteValue("email", "verschluesselung", "irgendwas");
+  ShowPage(*window, "TabSheet5");
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "irgendwas");
+
+  // At the window's minimum size every label, line and button keeps at least its
+  // minimum size (the memos scroll).
+  window->resize(window->minimumSize());
+  ShowPage(*window, "TabSheet5");
+  QCoreApplication::processEvents();
+  for (QWidget* control : Find<QWidget>(*window, "TabSheet5")->findChildren<QWidget*>()) {
+    if (!control->isVisible() || control->parentWidget() != Find<QWidget>(*window, "TabSheet5") ||
+        qobject_cast<QPlainTextEdit*>(control))
+      continue;
+    EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->objectName().toStdString();
+    EXPECT_GE(control->height(), control->minimumSizeHint().height()) << control->objectName().toStdString();
+  }
 }
 
 TEST_F(FormMainTest, ClosingStoresThePageInFocusBeforeTheFileIsReleased) {
