@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6gui6 libjpeg62-turbo
   unixodbc-dev odbcinst odbc-mariadb libsqliteodbc tdsodbc
+  libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev
   mariadb-server python3 python3-aiosmtpd sqlite3
   locales clang
