@@ -482,6 +482,17 @@ TEST(SmtpEncryption, FailedHandshakeAfterStartTlsSendsNothingMore) {
   for (const char* plain : {"QUIT", "AUTH", "MAIL", "HELO", "RSET"}) EXPECT_EQ(t.find(plain), std::string::npos) << t;
 }
 
+TEST(SmtpEncryption, ImplicitTlsAgainstAPlainServerFailsWithoutSpeakingSmtp) {
+  ScriptServer server({Send("220 mail.example ESMTP\r\n"), Await(), Close()});
+  message::TIdMessage msg = Message();
+  auto smtp = SecureClient(server, TEncryption::Implicit, "user");
+  const std::string failure = FailureOf<EIdTlsError>([&] { Send(*smtp, msg); });
+  EXPECT_EQ(failure.rfind("TLS-Fehler: Verschlüsselter Verbindungsaufbau fehlgeschlagen (127.0.0.1", 0), 0u) << failure;
+  EXPECT_NE(failure.find("Einstellung verschluesselung)"), std::string::npos) << failure;
+  const std::string t = server.Transcript();
+  for (const char* command : {"EHLO", "QUIT", "AUTH"}) EXPECT_EQ(t.find(command), std::string::npos) << t;
+}
+
 TEST(SmtpEncryption, ALoginWithoutLoginOrPlainOfferedIsAnErrorBeforeTheEnvelope) {
   for (const char* ehlo : {"250-mail.example\r\n250 AUTH CRAM-MD5", "250 mail.example"}) {
     ScriptServer server({Send("220 mail.example\r\n"), Reply(ehlo), Reply("250 reset"), Await(), Close()});
