@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstring>
 
@@ -56,6 +59,52 @@ std::string CertificateMessage(long result, const std::string& peer) {
   }
 }
 
+// The socket under OpenSSL. Its own socket BIO writes without MSG_NOSIGNAL, and
+// a peer gone away would end the program with SIGPIPE; this one never raises it.
+int SocketOf(BIO* bio) { return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio))); }
+
+int SocketWrite(BIO* bio, const char* data, int size) {
+  BIO_clear_retry_flags(bio);
+  for (;;) {
+    const ssize_t n = send(SocketOf(bio), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) BIO_set_retry_write(bio);
+    return -1;
+  }
+}
+
+int SocketRead(BIO* bio, char* data, int size) {
+  BIO_clear_retry_flags(bio);
+  for (;;) {
+    const ssize_t n = recv(SocketOf(bio), data, static_cast<std::size_t>(size), 0);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) BIO_set_retry_read(bio);
+    return -1;
+  }
+}
+
+long SocketControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLUSH ? 1 : 0; }
+
+int SocketCreate(BIO* bio) {
+  BIO_set_init(bio, 1);
+  return 1;
+}
+
+// Made once; lives as long as the program.
+BIO_METHOD* SocketMethod() {
+  static BIO_METHOD* const method = [] {
+    BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "socket");
+    BIO_meth_set_write(m, SocketWrite);
+    BIO_meth_set_read(m, SocketRead);
+    BIO_meth_set_ctrl(m, SocketControl);
+    BIO_meth_set_create(m, SocketCreate);
+    return m;
+  }();
+  return method;
+}
+
 // Milliseconds left until the deadline, at least 0; -1 without a deadline.
 int Left(const Clock::time_point* deadline) {
   if (!deadline) return -1;
@@ -97,7 +146,10 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs)
     SSL_set_tlsext_host_name(ssl_.get(), peerName_.c_str());
   }
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
-  SSL_set_fd(ssl_.get(), fd_);
+  BIO* socket = BIO_new(SocketMethod());
+  if (!socket) Fail(u8"TLS kann nicht eingerichtet werden");
+  BIO_set_data(socket, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd_)));
+  SSL_set_bio(ssl_.get(), socket, socket);
 
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
   const Clock::time_point* limit = limitMs > 0 ? &deadline : nullptr;

@@ -211,6 +211,28 @@ TEST_F(TlsServer, AnUnreadableCaFileNamesTheSetting) {
                 " kann nicht gelesen werden (Einstellung zertifikate)");
 }
 
+TEST_F(TlsServer, AServerGoneDuringEncryptedWritesGivesASocketErrorNotSigpipe) {
+  auto server = std::make_unique<RecordingSink>(Options("server", true));
+  TIdSMTP smtp;
+  smtp.SetHost("localhost");
+  smtp.SetPort(server->Port());
+  smtp.SetEncryption(TEncryption::Implicit);
+  smtp.SetCaFile(Cert("ca.pem"));
+  smtp.SetReplyTimeout(20000);
+  smtp.OpenSession(-1);
+  server.reset();  // the server process ends and its sockets close
+  bool failed = false;
+  for (int i = 0; i < 100000 && !failed; ++i) {
+    try {
+      smtp.SendLine(std::string(1000, 'x'));
+    } catch (const EIdException&) {
+      failed = true;
+    }
+  }
+  EXPECT_TRUE(failed);
+  smtp.CloseSession();
+}
+
 bool HasIpv6Loopback() {
   int fd = socket(AF_INET6, SOCK_STREAM, 0);
   if (fd < 0) return false;
