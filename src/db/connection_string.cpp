@@ -1,5 +1,7 @@
 #include "db/connection_string.h"
 
+#include "db/database_type.h"
+
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -152,6 +154,22 @@ std::string FromSqlOleDb(const Pairs& pairs) {
   return odbc;
 }
 
+// NOTE: the PostgreSQL driver reads a whole result into memory unless it reads
+// through a server-side cursor (UseDeclareFetch), and gives booleans as the
+// texts "1" and "0" unless BoolsAsChar=0. A key the string sets itself, under
+// its long or its short name, is left alone.
+void AddPostgresOptions(std::string& odbc) {
+  const std::vector<std::string> keys = OdbcKeys(odbc);
+  auto has = [&](std::string_view name, std::string_view abbreviation) {
+    for (const std::string& k : keys)
+      if (k == name || k == abbreviation) return true;
+    return false;
+  };
+  if (!has("usedeclarefetch", "b6")) AppendPair(odbc, "UseDeclareFetch", "1");
+  if (!has("fetch", "a7")) AppendPair(odbc, "Fetch", "1000");
+  if (!has("boolsaschar", "b5")) AppendPair(odbc, "BoolsAsChar", "0");
+}
+
 }  // namespace
 
 std::string OdbcConnectionString(const std::string& stored) {
@@ -169,6 +187,7 @@ std::string OdbcConnectionString(const std::string& stored) {
   bool sqliteType = lower.find("mysql") == std::string::npos && lower.find("sqloledb") == std::string::npos &&
                     lower.find("sqlite") != std::string::npos;
   if (sqliteType && Lower(odbc).find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
+  if (DatabaseTypeOf(stored) == "postgresql") AddPostgresOptions(odbc);
   return odbc;
 }
 

@@ -10,6 +10,8 @@ namespace vornetta::db {
 // UID and PWD from "User ID" and "Password" when it lacks them.
 // "Provider=SQLOLEDB...;Data Source=...;Initial Catalog=...": the FreeTDS driver.
 // For a SQLite string (the "sqlite" type) StepAPI=1 is added unless it is set.
+// For a PostgreSQL string: UseDeclareFetch=1, Fetch=1000 and BoolsAsChar=0, each
+// unless it is set.
 std::string OdbcConnectionString(const std::string& stored);
 
 }  // namespace vornetta::db

@@ -2,6 +2,7 @@
 
 #include "db/connection_string.h"
 #include "db/database_error.h"
+#include "db/database_type.h"
 
 namespace vornetta::db {
 namespace {
@@ -40,12 +41,9 @@ void TDatenbankAdo::Close() noexcept {
 }
 
 std::string TDatenbankAdo::DatabaseType() const {
-  if (connectionString_.empty()) return "null";
-  std::string lower = Lower(connectionString_);
-  if (lower.find("mysql") != std::string::npos) return "mysql";
-  if (lower.find("sqloledb") != std::string::npos) return "mssql";
-  if (lower.find("sqlite") != std::string::npos) return "sqlite";
-  throw EDatabaseError("unknown Database Type");
+  std::string type = DatabaseTypeOf(connectionString_);
+  if (type.empty()) throw EDatabaseError("unknown Database Type");
+  return type;
 }
 
 std::string TDatenbankAdo::TranslateQuotes(const std::string& statement) const {

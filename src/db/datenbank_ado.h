@@ -1,6 +1,7 @@
 // The database connection object: opens the provider connection from the stored
 // connection string, runs changing statements, opens record sets, tells statement
-// kinds and column type names. Database types: "null", "mysql", "mssql", "sqlite".
+// kinds and column type names. Database types: "null", "mysql", "mssql", "sqlite",
+// "postgresql".
 #pragma once
 
 #include <memory>
@@ -25,7 +26,8 @@ class TDatenbankAdo {
   void Close() noexcept;
 
   const std::string& ConnectionString() const { return connectionString_; }
-  // "null", "mysql", "mssql" or "sqlite"; throws EDatabaseError "unknown Database Type".
+  // "null", "mysql", "mssql", "sqlite" or "postgresql" (DatabaseTypeOf); throws
+  // EDatabaseError "unknown Database Type".
   std::string DatabaseType() const;
 
   // The affected-record count. Throws "unknown Database Type" before anything is

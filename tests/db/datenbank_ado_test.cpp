@@ -10,6 +10,7 @@
 #include "db/command.h"
 #include "db/connection_string.h"
 #include "db/database_error.h"
+#include "db/database_type.h"
 #include "db/datenbank_ado.h"
 #include "db/value_text.h"
 
@@ -205,6 +206,33 @@ TEST(OdbcConnectionString, LeavesOtherStringsAloneExceptForSqliteStreaming) {
             "Driver={SQLite3};Database=/tmp/a.db;StepAPI=1;");
   EXPECT_EQ(OdbcConnectionString("Driver={SQLite3};Database=/tmp/a.db;stepapi=0;"),
             "Driver={SQLite3};Database=/tmp/a.db;stepapi=0;");
+}
+
+// The PostgreSQL markers come last: a string of an older type keeps its type.
+TEST(DatabaseTypeOf, KnowsPostgresqlAfterTheOlderMarkers) {
+  EXPECT_EQ(DatabaseTypeOf("Driver={PostgreSQL Unicode};Server=h;Database=lager;"), "postgresql");
+  EXPECT_EQ(DatabaseTypeOf("DRIVER={POSTGRESQL ANSI};"), "postgresql");
+  EXPECT_EQ(DatabaseTypeOf("Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so;Server=h;"), "postgresql");
+  EXPECT_EQ(DatabaseTypeOf("Driver={MySQL};Database=postgres_import;"), "mysql");
+  EXPECT_EQ(DatabaseTypeOf("Provider=SQLOLEDB;Initial Catalog=postgres;"), "mssql");
+  EXPECT_EQ(DatabaseTypeOf("Driver={SQLite3};Database=/srv/postgres/copy.db;"), "sqlite");
+  EXPECT_EQ(DatabaseTypeOf(""), "null");
+  EXPECT_EQ(DatabaseTypeOf("DSN=lager"), "");
+  EXPECT_EQ(DatabaseTypeOf("Driver={MariaDB};Database=pg;"), "");
+}
+
+TEST(OdbcConnectionString, StreamsPostgresqlResultsAndKeepsTheUsersOwnOptions) {
+  EXPECT_EQ(OdbcConnectionString("Driver={PostgreSQL Unicode};Server=h;Pwd={a;b}"),
+            "Driver={PostgreSQL Unicode};Server=h;Pwd={a;b};UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0;");
+  // Set by the string, in any case or under the driver's short names: left alone.
+  EXPECT_EQ(OdbcConnectionString("Driver={PostgreSQL ANSI};usedeclarefetch=0;FETCH=50;B5=1;"),
+            "Driver={PostgreSQL ANSI};usedeclarefetch=0;FETCH=50;B5=1;");
+  EXPECT_EQ(OdbcConnectionString("Driver={PostgreSQL ANSI};B6=0;A7=10;BoolsAsChar=1"),
+            "Driver={PostgreSQL ANSI};B6=0;A7=10;BoolsAsChar=1");
+  // A value that merely mentions a key name sets nothing.
+  EXPECT_EQ(OdbcConnectionString("Driver={PostgreSQL ANSI};Database={fetch;b5};"),
+            "Driver={PostgreSQL ANSI};Database={fetch;b5};UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0;");
+  EXPECT_EQ(OdbcConnectionString("Driver={MySQL};Database=postgres;"), "Driver={MySQL};Database=postgres;");
 }
 
 TEST(TCommand, ReplacesNamedMarkersOutsideQuotes) {

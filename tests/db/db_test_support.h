@@ -1,5 +1,5 @@
 // Helpers of the database tests: a temporary folder, SQLite connection strings
-// and the private MariaDB server's settings from the environment.
+// and the private MariaDB and PostgreSQL servers' settings from the environment.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -72,6 +72,26 @@ inline std::optional<MariaDb> MariaDbServer() {
 
 inline bool InCi() { return Env("CI") == "true"; }
 
+struct Postgres {
+  std::string host, port, user, password, database, connection;
+
+  // A connection string to another database of the same server.
+  std::string ConnectionTo(const std::string& db, const std::string& driver = "PostgreSQL Unicode") const {
+    return "Driver={" + driver + "};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
+           ";Pwd=" + password + ";";
+  }
+};
+
+// The server started by scripts/postgres-test-server.sh; in CI its absence is a failure.
+inline std::optional<Postgres> PostgresServer() {
+  Postgres p{Env("VORNETTA_POSTGRES_HOST"), Env("VORNETTA_POSTGRES_PORT"), Env("VORNETTA_POSTGRES_USER"),
+             Env("VORNETTA_POSTGRES_PASSWORD"), Env("VORNETTA_POSTGRES_DATABASE"),
+             Env("VORNETTA_POSTGRES_CONNECTION")};
+  if (p.connection.empty() || p.port.empty()) return std::nullopt;
+  if (p.host.empty()) p.host = "127.0.0.1";
+  return p;
+}
+
 }  // namespace vornetta::db::test
 
 // Skips the test without a server, but fails in CI where the server must run.
@@ -82,3 +102,4 @@ inline bool InCi() { return Env("CI") == "true"; }
     GTEST_SKIP() << "no MariaDB test server (scripts/mariadb-test-server.sh start)";      \
   }                                                                                       \
   const ::vornetta::db::test::MariaDb& var = *var##_opt
+
