@@ -12,6 +12,31 @@
 #include "platform/regional.h"
 
 namespace vornetta::ui {
+namespace {
+
+// The statements the connection test runs: the table list, a data probe, and the
+// parameterised command with its marker ":Art".
+struct TProbes {
+  const char* tables;
+  const char* dataset;
+  const char* command;
+};
+
+const TProbes& ProbesFor(const std::string& databaseType) {
+  static const TProbes server{" show tables ", " select * from Auftrag_art where Art > 0 ",
+                              " select * from Auftrag_Art where Art > :Art "};
+  // PostgreSQL knows no "show tables": the tables and views of the user's schemas
+  // from the catalogue, and probes on a catalogue table every database has.
+  static const TProbes postgresql{
+      " select table_schema, table_name from information_schema.tables"
+      " where table_schema not in ('pg_catalog', 'information_schema') ",
+      " select * from pg_catalog.pg_namespace where oid > 0 ",
+      " select * from pg_catalog.pg_namespace where oid > :Art "};
+  if (databaseType == "postgresql") return postgresql;
+  return server;
+}
+
+}  // namespace
 
 TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
                                      TDialogs& dialogs)
@@ -64,14 +89,16 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     std::exception_ptr failure;
     try {
       Log(log, "Lese Tabellen");
-      int tables = database->GetData(" show tables ")->RecordCount();
+      // A string without a known type fails here, after the connection opened.
+      const TProbes& probes = ProbesFor(database->DatabaseType());
+      int tables = database->GetData(probes.tables)->RecordCount();
       Log(log, std::to_string(tables) + " Tabellen gefunden");
 
       Log(log, "teste Dataset");
-      database->GetData(" select * from Auftrag_art where Art > 0 ")->RecordCount();
+      database->GetData(probes.dataset)->RecordCount();
 
       Log(log, "teste Command");
-      db::TCommand command(database->Connection(), " select * from Auftrag_Art where Art > :Art ");
+      db::TCommand command(database->Connection(), probes.command);
       command.SetParameter("art", 0);
       command.Execute();
 

@@ -330,5 +330,84 @@ TEST_F(MariaDbCommandTest, StatementTestRunsAgainstTheServer) {
   EXPECT_EQ(dialogs_.shown[4], Latin("Statement 2 erfolgreich: 2 Datensätze"));
 }
 
+// The connection test on PostgreSQL: the table list and the probes come from the
+// catalogue, so an empty database passes.
+class PostgresCommandTest : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    auto server = db::test::PostgresServer();
+    if (!server) {
+      if (db::test::InCi()) FAIL() << "VORNETTA_POSTGRES_CONNECTION is not set";
+      GTEST_SKIP() << "no PostgreSQL test server (scripts/postgres-test-server.sh start)";
+    }
+    server_ = *server;
+    name_ = "vt_cmd_" + std::to_string(getpid());
+    TDatenbankAdo admin(server_.connection);
+    admin.Execute("drop database if exists " + name_);
+    admin.Execute("create database " + name_);
+  }
+  void TearDown() override {
+    if (!name_.empty()) {
+      try {
+        TDatenbankAdo(server_.connection).Execute("drop database if exists " + name_ + " with (force)");
+      } catch (const std::exception&) {
+      }
+    }
+  }
+
+  db::test::Postgres server_;
+  std::string name_;
+};
+
+TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
+  const std::string connection = server_.ConnectionTo(name_);
+  ini_->WriteValue("datenbank", "connection", connection);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  MemoLog log;
+  const auto passed = [&](const std::string& count) {
+    return std::vector<std::string>{"Verbindung: " + connection, Latin("Öffne Verbindung"), "Lese Tabellen",
+                                    count + " Tabellen gefunden", "teste Dataset", "teste Command",
+                                    "tests abgeschlossen", "schliesse Datenbankverbindung", "Test erfolgreich"};
+  };
+  commands.TestConnection(log);
+  EXPECT_EQ(log.Texts(), passed("0"));
+  {
+    TDatenbankAdo db(connection);
+    db.Execute("create table auftrag_art (art int)");
+    db.Execute("create schema lager");
+    db.Execute("create table lager.\"Kunde\" (nr int)");
+    db.Execute("create view offen as select * from auftrag_art");
+  }
+  commands.TestConnection(log);
+  EXPECT_EQ(log.Texts(), passed("3"));
+  EXPECT_FALSE(connection_);
+
+  std::string wrong = "Driver={PostgreSQL ANSI};Server=" + server_.host + ";Port=" + server_.port +
+                      ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=falsch;";
+  ini_->WriteValue("datenbank", "connection", wrong);
+  commands.TestConnection(log);
+  auto texts = log.Texts();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "Verbindung: " + wrong);
+  EXPECT_EQ(texts[1], Latin("Öffne Verbindung"));
+  EXPECT_EQ(texts[2], "FEHLER:");
+  EXPECT_NE(texts[3].find("password authentication failed"), std::string::npos) << texts[3];
+}
+
+TEST_F(PostgresCommandTest, StatementTestShowsCountsAndTheServersMessage) {
+  ini_->WriteValue("datenbank", "connection", server_.ConnectionTo(name_));
+  TStatementTest test(*ini_, connection_, dialogs_);
+  dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::Yes, TDialogs::Answer::Yes};
+  test.Run("create table k (n int);\ninsert into k values (1),(2);\nupdate k set n = n + 1;\n"
+           "select * from k;select * from fehlt");
+  ASSERT_EQ(dialogs_.shown.size(), 9u);
+  EXPECT_EQ(dialogs_.shown[4], Latin("Statement 2 erfolgreich: 2 Datensätze"));
+  EXPECT_EQ(dialogs_.shown[6], Latin("Statement 3 erfolgreich: 2 Datensätze"));
+  EXPECT_EQ(dialogs_.shown[7], Latin("Statement 4 erfolgreich: 2 Datensätze"));
+  EXPECT_NE(dialogs_.shown[8].find("Statement 5: "), std::string::npos);
+  EXPECT_NE(dialogs_.shown[8].find("relation \"fehlt\" does not exist"), std::string::npos) << dialogs_.shown[8];
+}
+
 }  // namespace
 }  // namespace vornetta::ui
