@@ -11,6 +11,7 @@ packages=(
   libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev
   mariadb-server python3 python3-aiosmtpd sqlite3
+  odbc-postgresql postgresql
   locales clang
 )
 
@@ -49,3 +50,5 @@ register_driver "MySQL ODBC 3.51 Driver" "$odbc_dir/libmaodbc.so"
 register_driver "MySQL" "$odbc_dir/libmaodbc.so"
 register_driver "SQLite3" "$odbc_dir/libsqlite3odbc.so"
 register_driver "FreeTDS" "$odbc_dir/libtdsodbc.so"
+register_driver "PostgreSQL Unicode" "$odbc_dir/psqlodbcw.so"
+register_driver "PostgreSQL ANSI" "$odbc_dir/psqlodbca.so"

@@ -22,11 +22,15 @@ configure_and_build build-asan all -DVORNETTA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Deb
 work=$(mktemp -d /tmp/vornetta-test.XXXXXX)
 cleanup() {
   [ -x scripts/mariadb-test-server.sh ] && scripts/mariadb-test-server.sh stop "$work" || true
+  [ -x scripts/postgres-test-server.sh ] && scripts/postgres-test-server.sh stop "$work" || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 if [ -x scripts/mariadb-test-server.sh ]; then
   eval "$(scripts/mariadb-test-server.sh start "$work")"
+fi
+if [ -x scripts/postgres-test-server.sh ]; then
+  eval "$(scripts/postgres-test-server.sh start "$work")"
 fi
 
 export LANG=C.UTF-8
