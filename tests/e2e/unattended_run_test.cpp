@@ -1,5 +1,5 @@
 // The unattended run of the built program, end to end: build/vornetta <ini>
-// -unattend against SQLite and MariaDB through ODBC, mailing through a real SMTP
+// -unattend against SQLite, MariaDB and PostgreSQL through ODBC, mailing through a real SMTP
 // server on a loopback port; the exit status, stderr, what arrived and the
 // configuration file afterwards.
 #include <gtest/gtest.h>
@@ -368,6 +368,82 @@ TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
   const std::vector<TReceivedMail> mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u) << r.err;
   EXPECT_EQ(mails[0].body, expected.DocumentText());
+
+  db::TDatenbankAdo cleanup(connection);
+  cleanup.Connection().Execute("drop table e2e_umsatz");
+}
+
+// PostgreSQL: a numeric column summed, a boolean, NULLs and umlauts, an update's
+// count table; then a failing statement's message in the error mail.
+TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
+  const char* connection = std::getenv("VORNETTA_POSTGRES_CONNECTION");
+  if (!connection || !*connection) {
+    const char* ci = std::getenv("CI");
+    if (ci && std::string(ci) == "true") FAIL() << "VORNETTA_POSTGRES_CONNECTION is not set";
+    GTEST_SKIP() << "VORNETTA_POSTGRES_CONNECTION is not set";
+  }
+  platform::UseSystemLanguage(platform::Language::Other);
+  {
+    db::TDatenbankAdo setup(connection);
+    setup.Connection().Execute("drop table if exists e2e_umsatz");
+    setup.Connection().Execute(
+        "create table e2e_umsatz (kunde varchar(30), betrag numeric(10,2), bezahlt boolean, notiz text)");
+    setup.Connection().Execute(
+        Latin9("insert into e2e_umsatz values ('Müller', 12.50, true, 'Größe'), ('Huber', 7.25, false, null)"));
+  }
+  TTempDir dir;
+  TSmtpSink sink(dir / "smtp");
+  TIniText ini;
+  ini.Set("datenbank", "connection", connection)
+      .Set("datenbank", "ergebnisUpdate", "1")
+      .Set("email", "empfaenger", "leitung@example.com")
+      .Set("email", "betreff", "PostgreSQL")
+      .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink.Port()))
+      .Set("email", "absender", kSender)
+      .SetText("sql", "select kunde as \"Kunde\", betrag as \"Betrag\", bezahlt, notiz\n"
+                      "from e2e_umsatz order by betrag desc;\n"
+                      "update e2e_umsatz set bezahlt = true where not bezahlt;");
+  ini.Save(dir / "report.ini");
+  const auto run = [&] {
+    return RunProcess({ProgramPath(), dir / "report.ini", "-unattend"},
+                      {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen"}, dir.Path());
+  };
+  TProcessResult r = run();
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+
+  report::TReportText expected;
+  for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
+    expected.Append(piece);
+  }
+  for (const char* piece :
+       {"<table width=\"100%\" class=\"sql0\">", "<tr class=\"head\">", "<th class=\"kunde string\">Kunde</th>",
+        "<th class=\"betrag double\">Betrag</th>", "<th class=\"bezahlt integer\">bezahlt</th>",
+        "<th class=\"notiz string\">notiz</th>", "</tr>", "<tr id=\"row1\" class=\"odd\">",
+        "<td class=\"kunde string\">Müller</td>", "<td class=\"betrag double\">12,50</td>",
+        "<td class=\"bezahlt integer\">True</td>", "<td class=\"notiz string\">Größe</td>", "</tr>",
+        "<tr id=\"row2\" class=\"even\">", "<td class=\"kunde string\">Huber</td>",
+        "<td class=\"betrag double\">7,25</td>", "<td class=\"bezahlt integer\">False</td>",
+        "<td class=\"notiz string\"></td>", "</tr>", "<tr class=\"sum\">", "<th class=\"kunde string\"><span>",
+        "0", "</span></th>", "<th class=\"betrag double\"><span>", "19,75", "</span></th>",
+        "<th class=\"bezahlt integer\"><span>", "0", "</span></th>", "<th class=\"notiz string\"><span>", "0",
+        "</span></th>", "</tr>", "</table><br>", "<table width=\"100%\" class=\"sql1\">",
+        "<tr class=\"update\"><td>1 Datensätze geändert.</td></tr>", "</table><br>",
+        "<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) {
+    expected.Append(Latin9(piece));
+  }
+  std::vector<TReceivedMail> mails = sink.Mails();
+  ASSERT_EQ(mails.size(), 1u) << r.err;
+  EXPECT_EQ(mails[0].body, expected.DocumentText());
+
+  ini.SetText("sql", "select kunde from e2e_umsatz;\nselect nichtda from fehlt;");
+  ini.Save(dir / "report.ini");
+  r = run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  mails = sink.Mails();
+  ASSERT_EQ(mails.size(), 2u) << r.err;
+  EXPECT_EQ(mails[1].rcptTo, std::vector<std::string>{"absender@example.com"});
+  EXPECT_EQ(mails[1].Header("Subject").rfind("Fehler:", 0), 0u) << mails[1].header;
+  EXPECT_NE(mails[1].body.find("relation \"fehlt\" does not exist"), std::string::npos) << mails[1].body;
 
   db::TDatenbankAdo cleanup(connection);
   cleanup.Connection().Execute("drop table e2e_umsatz");
