@@ -1,5 +1,7 @@
 #include "db/connection.h"
 
+#include <string_view>
+
 #include "db/database_error.h"
 #include "platform/code_page.h"
 
@@ -39,6 +41,11 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   SQLUINTEGER extensions = 0;
   canReadBound_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)) &&
                   (extensions & SQL_GD_BOUND) != 0 && (extensions & SQL_GD_ANY_COLUMN) != 0;
+  // NOTE: filling a date structure, the PostgreSQL driver turns an infinite
+  // date into today's; as text it writes 0000-00-00.
+  char dbms[64] = {};
+  datesAsText_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_DBMS_NAME, dbms, sizeof dbms, nullptr)) &&
+                 std::string_view(dbms) == "PostgreSQL";
 }
 
 void TConnection::Close() noexcept {

@@ -23,6 +23,9 @@ class TConnection {
   bool Connected() const { return connected_; }
   // Whether the driver lets SQLGetData read a bound column again (SQL_GD_BOUND).
   bool CanReadBoundColumns() const { return canReadBound_; }
+  // Whether date and timestamp values are read as text: PostgreSQL has dates no
+  // date structure holds ("infinity", years BC).
+  bool ReadsDatesAsText() const { return datesAsText_; }
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
@@ -36,6 +39,7 @@ class TConnection {
   TOdbcHandle dbc_;
   bool connected_ = false;
   bool canReadBound_ = false;
+  bool datesAsText_ = false;
 };
 
 }  // namespace vornetta::db

@@ -69,6 +69,7 @@ SQLSMALLINT TRecordSet::BoundType(Fetch fetch) {
     case Date: return SQL_C_TYPE_DATE;
     case Timestamp: return SQL_C_TYPE_TIMESTAMP;
     case Time:
+    case DateText:
     case Decimal: return SQL_C_CHAR;
     case Binary: return SQL_C_BINARY;
     case Text: return SQL_C_WCHAR;
@@ -83,7 +84,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
                                       static_cast<SQLINTEGER>(wide.size())),
                        stmt_, "SQLExecDirect");
   if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
-  Describe();
+  Describe(connection.ReadsDatesAsText());
   if (connection.CanReadBoundColumns()) BindColumns();
   if (!columns_.empty()) {
     eof_ = false;
@@ -106,7 +107,7 @@ const TRecordSet::ColumnInfo& TRecordSet::Column(int i) const {
   return columns_[static_cast<size_t>(i)];
 }
 
-void TRecordSet::Describe() {
+void TRecordSet::Describe(bool datesAsText) {
   SQLSMALLINT count = 0;
   Check(SQLNumResultCols(stmt_.Get(), &count), stmt_, "SQLNumResultCols");
   columns_.resize(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
@@ -148,9 +149,9 @@ void TRecordSet::Describe() {
       case TFieldType::ftFloat: column.fetch = sqlType == SQL_REAL ? Fetch::Real : Fetch::Double; break;
       case TFieldType::ftBCD:
       case TFieldType::ftFMTBcd: column.fetch = Fetch::Decimal; break;
-      case TFieldType::ftDate: column.fetch = Fetch::Date; break;
+      case TFieldType::ftDate: column.fetch = datesAsText ? Fetch::DateText : Fetch::Date; break;
       case TFieldType::ftTime: column.fetch = Fetch::Time; break;
-      case TFieldType::ftDateTime: column.fetch = Fetch::Timestamp; break;
+      case TFieldType::ftDateTime: column.fetch = datesAsText ? Fetch::DateText : Fetch::Timestamp; break;
       case TFieldType::ftBytes:
       case TFieldType::ftVarBytes:
       case TFieldType::ftBlob: column.fetch = Fetch::Binary; break;
@@ -174,7 +175,8 @@ void TRecordSet::BindColumns() {
       case Fetch::Boolean: column.boundBytes = 1; break;
       case Fetch::Date: column.boundBytes = sizeof(SQL_DATE_STRUCT); break;
       case Fetch::Timestamp: column.boundBytes = sizeof(SQL_TIMESTAMP_STRUCT); break;
-      case Fetch::Time: column.boundBytes = kTimeTextBytes; break;
+      case Fetch::Time:
+      case Fetch::DateText: column.boundBytes = kTimeTextBytes; break;
       // Sign, point and terminator beside the digits.
       case Fetch::Decimal:
         column.boundBytes = sized && column.size <= kMaxBoundChars ? std::max<size_t>(column.size + 4, 32) : 0;
@@ -298,6 +300,9 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
     case Fetch::Time:
       if (auto text = piece(SQL_C_CHAR)) return FormatTimeText(*text, out);
       break;
+    case Fetch::DateText:
+      if (auto text = piece(SQL_C_CHAR)) return FormatDateTimeText(*text, out);
+      break;
     case Fetch::Decimal:
       if (auto text = piece(SQL_C_CHAR)) return FormatDecimal(*text, out);
       break;
@@ -370,6 +375,10 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
       FormatTimestamp(v, out);
       return;
     }
+    case Fetch::DateText:
+      if (!ReadLong(n, SQL_C_CHAR)) break;
+      FormatDateTimeText(Buffered(), out);
+      return;
     case Fetch::Decimal:
       if (!ReadLong(n, SQL_C_CHAR)) break;
       FormatDecimal(Buffered(), out);

@@ -165,6 +165,41 @@ void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out) {
   AppendShort(T_FMT, tm, out);
 }
 
+void FormatDateTimeText(std::string_view text, std::string& out) {
+  auto number = [&](size_t at, size_t digits) -> int {
+    if (at + digits > text.size()) return -1;
+    int value = 0;
+    for (size_t i = at; i < at + digits; ++i) {
+      if (text[i] < '0' || text[i] > '9') return -1;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+  const bool date = year >= 1 && text.size() >= 10 && text[4] == '-' && text[7] == '-' && month >= 1 &&
+                    month <= 12 && day >= 1 && day <= 31;
+  if (date && text.size() == 10) {
+    FormatDate(SQL_DATE_STRUCT{static_cast<SQLSMALLINT>(year), static_cast<SQLUSMALLINT>(month),
+                               static_cast<SQLUSMALLINT>(day)},
+               out);
+    return;
+  }
+  const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+  // After the seconds only fractions and a zone offset, never an era ("BC").
+  const std::string_view rest = text.size() > 19 ? text.substr(19) : std::string_view();
+  const bool stamp = date && text.size() >= 19 && text[10] == ' ' && text[13] == ':' && text[16] == ':' &&
+                     hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 62 &&
+                     rest.find_first_not_of("0123456789.:+-") == std::string_view::npos;
+  if (!stamp) {
+    out.assign(text);
+    return;
+  }
+  FormatTimestamp(SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(year), static_cast<SQLUSMALLINT>(month),
+                                       static_cast<SQLUSMALLINT>(day), static_cast<SQLUSMALLINT>(hour),
+                                       static_cast<SQLUSMALLINT>(minute), static_cast<SQLUSMALLINT>(second), 0},
+                  out);
+}
+
 void FormatBinary(std::string_view bytes, std::string& out) {
   static const char hex[] = "0123456789ABCDEF";
   out.resize(bytes.size() * 2);

@@ -23,6 +23,10 @@ void FormatTime(const SQL_TIME_STRUCT& time, std::string& out);
 void FormatTimeText(std::string_view text, std::string& out);
 // Short date, a blank, short time.
 void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out);
+// A date or timestamp as text: "YYYY-MM-DD" in the short date format,
+// "YYYY-MM-DD HH:MM:SS" (fractions and a zone offset after it ignored) as
+// FormatTimestamp; anything else ("infinity", "0000-00-00", a date BC) unchanged.
+void FormatDateTimeText(std::string_view text, std::string& out);
 // Upper-case hexadecimal, two digits per byte.
 void FormatBinary(std::string_view bytes, std::string& out);
 

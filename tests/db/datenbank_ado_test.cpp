@@ -127,6 +127,24 @@ TEST_F(GermanLocale, ValueTextsUseTheRegionalSettings) {
   EXPECT_EQ(out, "007FABFF");
 }
 
+// Dates as PostgreSQL writes them: only plain dates and timestamps are reformatted.
+TEST_F(GermanLocale, ServerDateTextsBecomeShortDatesOrStayAsWritten) {
+  std::string out;
+  FormatDateTimeText("2024-02-29", out);
+  EXPECT_EQ(out, "29.02.2024");
+  FormatDateTimeText("1999-12-31 23:59:58", out);
+  EXPECT_EQ(out, "31.12.1999 23:59:58");
+  FormatDateTimeText("2001-02-03 04:05:06.125+05:30", out);
+  EXPECT_EQ(out, "03.02.2001 04:05:06");
+  FormatDateTimeText("2024-01-01 00:00:00-08", out);
+  EXPECT_EQ(out, "01.01.2024 00:00:00");
+  for (const char* kept : {"infinity", "-infinity", "0044-03-15 BC", "0044-03-15 12:00:00 BC", "10000-01-01",
+                           "2024-13-01", "2024-02-29T10:00:00", "2024-02-29 24:00:00", ""}) {
+    FormatDateTimeText(kept, out);
+    EXPECT_EQ(out, kept);
+  }
+}
+
 // Dates and times are written without strftime where the locale's format allows:
 // the texts must stay exactly strftime's, in every installed locale and also for
 // values outside the ranges the quick path takes.

@@ -113,6 +113,28 @@ TEST_F(PostgresTest, EveryColumnTypeHasItsKindNameAndText) {
   EXPECT_EQ(computed->Value(3), "False");
 }
 
+// Read as text, an infinite date never shows as a real day (the driver's date
+// structure holds today for it): the driver writes 0000-00-00, and its far past
+// and far future for infinite timestamps. Bound or read value by value alike.
+TEST_F(PostgresTest, InfiniteDatesNeverShowAsARealDay) {
+  ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8"));
+  db_->Execute("create table g (d date, ts timestamp, tz timestamptz, lang text)");
+  db_->Execute("set time zone 'UTC'");
+  db_->Execute("insert into g values ('infinity', '-infinity', 'infinity', repeat('x', 10000)), "
+               "('-infinity', 'infinity', '-infinity', 'y'), "
+               "('0044-03-15 BC', '0044-03-15 12:00:00 BC', '2024-06-30 22:30:00+00', null), "
+               "('2024-06-30', '2024-06-30 00:00:00.5', null, '')");
+  std::vector<std::vector<std::string>> rows;
+  for (auto rs = db_->GetData("select d, ts, tz from g"); !rs->Eof(); rs->Next())
+    rows.push_back({rs->Value(0), rs->Value(1), rs->Value(2)});
+  const std::vector<std::vector<std::string>> expected{
+      {"0000-00-00", "9999-01-01 00:00:00 BC", "31.12.9999 23:59:59"},
+      {"0000-00-00", "31.12.9999 23:59:59", "9999-01-01 00:00:00 BC"},
+      {"15.03.44", "0044-03-15 12:00:00 BC", "30.06.2024 22:30:00"},
+      {"30.06.2024", "30.06.2024 00:00:00", ""}};
+  EXPECT_EQ(rows, expected);
+}
+
 TEST_F(PostgresTest, ChangingStatementsReportAffectedCountsAndDoubleQuotesStayNames) {
   EXPECT_EQ(db_->DatabaseType(), "postgresql");
   const std::string create = "create table \"Artikel\" (nr int primary key, \"Name\" varchar(20), preis float8)";
