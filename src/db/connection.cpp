@@ -46,6 +46,14 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   char dbms[64] = {};
   datesAsText_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_DBMS_NAME, dbms, sizeof dbms, nullptr)) &&
                  std::string_view(dbms) == "PostgreSQL";
+  // NOTE: PostgreSQL's ANSI driver converts no values to wide text; it hands
+  // over the bytes of the session's client encoding, which is made UTF-8 here.
+  char driver[64] = {};
+  if (datesAsText_ && SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_DRIVER_NAME, driver, sizeof driver, nullptr)) &&
+      std::string_view(driver).starts_with("psqlodbca")) {
+    Execute("set client_encoding to 'UTF8'");
+    textAsUtf8_ = true;
+  }
 }
 
 void TConnection::Close() noexcept {

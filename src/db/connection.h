@@ -26,6 +26,9 @@ class TConnection {
   // Whether date and timestamp values are read as text: PostgreSQL has dates no
   // date structure holds ("infinity", years BC).
   bool ReadsDatesAsText() const { return datesAsText_; }
+  // Whether character values are read as UTF-8 bytes: the driver has no wide
+  // character values (PostgreSQL's ANSI driver), and the session was switched to UTF-8.
+  bool ReadsTextAsUtf8() const { return textAsUtf8_; }
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
@@ -40,6 +43,7 @@ class TConnection {
   bool connected_ = false;
   bool canReadBound_ = false;
   bool datesAsText_ = false;
+  bool textAsUtf8_ = false;
 };
 
 }  // namespace vornetta::db

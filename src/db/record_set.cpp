@@ -45,6 +45,17 @@ void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
   }
 }
 
+// Text of a UTF-8 value; ASCII is copied as it is.
+void AssignUtf8(std::string_view text, std::string& out) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      out = platform::FromUtf8(text);
+      return;
+    }
+  }
+  out.assign(text);
+}
+
 // Length of a value the driver wrote without reporting it: up to its terminator.
 size_t TerminatedLength(const char* data, size_t room, SQLSMALLINT cType) {
   if (cType == SQL_C_BINARY) return room;
@@ -70,6 +81,7 @@ SQLSMALLINT TRecordSet::BoundType(Fetch fetch) {
     case Timestamp: return SQL_C_TYPE_TIMESTAMP;
     case Time:
     case DateText:
+    case Utf8Text:
     case Decimal: return SQL_C_CHAR;
     case Binary: return SQL_C_BINARY;
     case Text: return SQL_C_WCHAR;
@@ -84,7 +96,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
                                       static_cast<SQLINTEGER>(wide.size())),
                        stmt_, "SQLExecDirect");
   if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
-  Describe(connection.ReadsDatesAsText());
+  Describe(connection);
   if (connection.CanReadBoundColumns()) BindColumns();
   if (!columns_.empty()) {
     eof_ = false;
@@ -107,7 +119,8 @@ const TRecordSet::ColumnInfo& TRecordSet::Column(int i) const {
   return columns_[static_cast<size_t>(i)];
 }
 
-void TRecordSet::Describe(bool datesAsText) {
+void TRecordSet::Describe(const TConnection& connection) {
+  const bool datesAsText = connection.ReadsDatesAsText();
   SQLSMALLINT count = 0;
   Check(SQLNumResultCols(stmt_.Get(), &count), stmt_, "SQLNumResultCols");
   columns_.resize(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
@@ -155,7 +168,7 @@ void TRecordSet::Describe(bool datesAsText) {
       case TFieldType::ftBytes:
       case TFieldType::ftVarBytes:
       case TFieldType::ftBlob: column.fetch = Fetch::Binary; break;
-      default: column.fetch = Fetch::Text; break;
+      default: column.fetch = connection.ReadsTextAsUtf8() ? Fetch::Utf8Text : Fetch::Text; break;
     }
   }
 }
@@ -184,6 +197,8 @@ void TRecordSet::BindColumns() {
       case Fetch::Binary: column.boundBytes = sized && column.size <= kMaxBoundBinary ? column.size : 0; break;
       // Room for a surrogate pair per character and the terminator.
       case Fetch::Text: column.boundBytes = sized && column.size <= kMaxBoundChars ? (2 * column.size + 1) * 2 : 0; break;
+      // Up to four bytes per character and the terminator.
+      case Fetch::Utf8Text: column.boundBytes = sized && column.size <= kMaxBoundChars ? 4 * column.size + 1 : 0; break;
     }
     column.boundOffset = total;
     total += (column.boundBytes + 7) & ~size_t{7};
@@ -312,6 +327,9 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
     case Fetch::Text:
       if (auto text = piece(SQL_C_WCHAR)) return AssignWide(text->data(), text->size(), out);
       break;
+    case Fetch::Utf8Text:
+      if (auto text = piece(SQL_C_CHAR)) return AssignUtf8(*text, out);
+      break;
   }
   out.clear();
 }
@@ -386,6 +404,10 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
     case Fetch::Binary:
       if (!ReadLong(n, SQL_C_BINARY)) break;
       FormatBinary(Buffered(), out);
+      return;
+    case Fetch::Utf8Text:
+      if (!ReadLong(n, SQL_C_CHAR)) break;
+      AssignUtf8(Buffered(), out);
       return;
     case Fetch::Text:
       if (!ReadLong(n, SQL_C_WCHAR)) break;

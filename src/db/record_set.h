@@ -47,7 +47,9 @@ class TRecordSet {
   const std::string& Value(int i) const { return Column(i).value; }
 
  private:
-  enum class Fetch { Text, Signed, Unsigned, Double, Real, Boolean, Decimal, Date, Time, Timestamp, DateText, Binary };
+  enum class Fetch {
+    Text, Utf8Text, Signed, Unsigned, Double, Real, Boolean, Decimal, Date, Time, Timestamp, DateText, Binary
+  };
   struct ColumnInfo {
     std::string name;
     std::string label;
@@ -62,8 +64,9 @@ class TRecordSet {
   };
 
   const ColumnInfo& Column(int i) const;
-  // datesAsText: date and timestamp columns are read as text (ReadsDatesAsText).
-  void Describe(bool datesAsText);
+  // Dates and character values are read as the connection says (ReadsDatesAsText,
+  // ReadsTextAsUtf8).
+  void Describe(const TConnection& connection);
   // Binds the columns of bounded size to slots of bound_ when the driver lets a
   // bound column be read again with SQLGetData (for values longer than their
   // slot); the others are read one by one after each fetch. One record per fetch:

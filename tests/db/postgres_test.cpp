@@ -135,6 +135,31 @@ TEST_F(PostgresTest, InfiniteDatesNeverShowAsARealDay) {
   EXPECT_EQ(rows, expected);
 }
 
+// The ANSI driver hands over bytes instead of wide text: the same texts arrive,
+// short and long, bound and read value by value, in a UTF-8 locale.
+TEST_F(PostgresTest, TheAnsiDriverGivesTheSameTexts) {
+  TDatenbankAdo ansi(server_.ConnectionTo(name_, "PostgreSQL ANSI"));
+  EXPECT_EQ(ansi.DatabaseType(), "postgresql");
+  ansi.Execute(platform::FromUtf8("create table \"Bäume\" (\"Größe\" varchar(10), lang text, u uuid, n int)"));
+  std::string longText;
+  for (int i = 0; i < 3000; ++i) longText += platform::FromUtf8("ä€");
+  ansi.Execute(platform::FromUtf8("insert into \"Bäume\" values ('Müller €', '") + longText +
+               "', 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', 1), (null, null, null, 2)");
+  std::vector<std::vector<std::string>> rows;
+  for (auto rs = ansi.GetData(platform::FromUtf8("select * from \"Bäume\" order by n")); !rs->Eof(); rs->Next()) {
+    EXPECT_EQ(rs->FieldName(0), platform::FromUtf8("Größe"));
+    // The long text is compared apart, so that a failure does not print it.
+    EXPECT_TRUE(rs->Value(1) == (rs->RecNo() == 1 ? longText : "")) << rs->Value(1).size();
+    rows.push_back({rs->Value(0), rs->Value(2)});
+  }
+  const std::vector<std::vector<std::string>> expected{
+      {platform::FromUtf8("Müller €"), "A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11"}, {"", ""}};
+  EXPECT_EQ(rows, expected);
+  // The Unicode driver reads the same table.
+  EXPECT_EQ(Column(platform::FromUtf8("select \"Größe\" from \"Bäume\" where n = 1")),
+            std::vector<std::string>{platform::FromUtf8("Müller €")});
+}
+
 TEST_F(PostgresTest, ChangingStatementsReportAffectedCountsAndDoubleQuotesStayNames) {
   EXPECT_EQ(db_->DatabaseType(), "postgresql");
   const std::string create = "create table \"Artikel\" (nr int primary key, \"Name\" varchar(20), preis float8)";
