@@ -256,21 +256,12 @@ class MariaDbCommandTest : public CommandTest {
     }
     server_ = *server;
     name_ = "vt_cmd_" + std::to_string(getpid());
-    TDatenbankAdo admin(server_.connection);
-    admin.Execute("drop database if exists " + name_);
-    admin.Execute("create database " + name_);
-  }
-  void TearDown() override {
-    if (!name_.empty()) {
-      try {
-        TDatenbankAdo(server_.connection).Execute("drop database if exists " + name_);
-      } catch (const std::exception&) {
-      }
-    }
+    database_.emplace(server_.connection, name_);
   }
 
   db::test::MariaDb server_;
   std::string name_;
+  std::optional<db::test::TOwnDatabase> database_;
 };
 
 TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
@@ -343,21 +334,12 @@ class PostgresCommandTest : public CommandTest {
     }
     server_ = *server;
     name_ = "vt_cmd_" + std::to_string(getpid());
-    TDatenbankAdo admin(server_.connection);
-    admin.Execute("drop database if exists " + name_);
-    admin.Execute("create database " + name_);
-  }
-  void TearDown() override {
-    if (!name_.empty()) {
-      try {
-        TDatenbankAdo(server_.connection).Execute("drop database if exists " + name_ + " with (force)");
-      } catch (const std::exception&) {
-      }
-    }
+    database_.emplace(server_.connection, name_, "", " with (force)");
   }
 
   db::test::Postgres server_;
   std::string name_;
+  std::optional<db::test::TOwnDatabase> database_;
 };
 
 TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {

@@ -12,6 +12,8 @@
 #include <odbcinst.h>
 #include <unistd.h>
 
+#include "db/datenbank_ado.h"
+
 namespace vornetta::db::test {
 
 class TempDir {
@@ -71,6 +73,31 @@ inline std::optional<MariaDb> MariaDbServer() {
 }
 
 inline bool InCi() { return Env("CI") == "true"; }
+
+// A database of a test's own on a private server, so test binaries may run side
+// by side: created at once (a leftover of the same name dropped first), dropped
+// again by the destructor. Creation throws EDatabaseError.
+class TOwnDatabase {
+ public:
+  TOwnDatabase(std::string adminConnection, std::string name, const std::string& createOptions = "",
+               std::string dropOptions = "")
+      : admin_(std::move(adminConnection)), name_(std::move(name)), dropOptions_(std::move(dropOptions)) {
+    TDatenbankAdo admin(admin_);
+    admin.Execute("drop database if exists " + name_ + dropOptions_);
+    admin.Execute("create database " + name_ + createOptions);
+  }
+  ~TOwnDatabase() {
+    try {
+      TDatenbankAdo(admin_).Execute("drop database if exists " + name_ + dropOptions_);
+    } catch (const std::exception&) {
+    }
+  }
+  TOwnDatabase(const TOwnDatabase&) = delete;
+  TOwnDatabase& operator=(const TOwnDatabase&) = delete;
+
+ private:
+  std::string admin_, name_, dropOptions_;
+};
 
 struct Postgres {
   std::string host, port, user, password, database, connection;

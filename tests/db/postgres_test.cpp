@@ -29,19 +29,12 @@ class PostgresTest : public ::testing::Test {
     server_ = *server;
     static int number = 0;
     name_ = "vt_db_" + std::to_string(getpid()) + "_" + std::to_string(++number);
-    TDatenbankAdo admin(server_.connection);
-    admin.Execute("drop database if exists " + name_);
-    admin.Execute("create database " + name_ + " encoding 'UTF8' template template0");
+    database_.emplace(server_.connection, name_, " encoding 'UTF8' template template0", " with (force)");
     db_ = std::make_unique<TDatenbankAdo>(server_.ConnectionTo(name_));
   }
   void TearDown() override {
     db_.reset();
-    if (!name_.empty()) {
-      try {
-        TDatenbankAdo(server_.connection).Execute("drop database if exists " + name_ + " with (force)");
-      } catch (const std::exception&) {
-      }
-    }
+    database_.reset();
     std::setlocale(LC_ALL, "C");
   }
 
@@ -53,6 +46,7 @@ class PostgresTest : public ::testing::Test {
 
   test::Postgres server_;
   std::string name_;
+  std::optional<test::TOwnDatabase> database_;
   std::unique_ptr<TDatenbankAdo> db_;
 };
 
