@@ -12,11 +12,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "config/command_line.h"
+#include "config/program_switches.h"
+#include "dispatch/send_command.h"
 #include "platform/code_page.h"
+#include "platform/run_lock.h"
 #include "ui/form_main.h"
 #include "ui/qt_dialogs.h"
 #include "ui/texts.h"
@@ -66,7 +70,56 @@ bool HasUnattendArgument(int argc, char** argv) {
   return vornetta::config::HasUnattendSwitch(params);
 }
 
+#ifndef VORNETTA_VERSION
+#define VORNETTA_VERSION "2"
+#endif
+
+void WriteStdout(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteStderrUtf8(const std::string& text) {
+  const std::string line = "vornetta: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+// Help and version end the program before anything else happens: no window, no
+// file. A wrong switch ends it too. Returns the exit status, or -1 to go on.
+int HandleSwitches(int argc, char** argv) {
+  const std::vector<std::string> params(argv + std::min(argc, 1), argv + argc);
+  const vornetta::config::TProgramSwitches switches = vornetta::config::ParseProgramSwitches(params);
+  if (switches.help) {
+    WriteStdout(vornetta::config::UsageText());
+    return 0;
+  }
+  if (switches.version) {
+    WriteStdout(std::string("vornetta ") + VORNETTA_VERSION + "\n");
+    return 0;
+  }
+  std::string wrong;
+  if (!switches.unknown.empty()) {
+    wrong = "unbekannter Schalter " + switches.unknown.front();
+  } else if (switches.output && switches.output->empty()) {
+    wrong = "--output= braucht einen Dateinamen oder - f\u00fcr die Standardausgabe";
+  } else if (switches.output && !vornetta::config::HasUnattendSwitch(params)) {
+    wrong = "--output=DATEI gilt nur zusammen mit -unattend";
+  }
+  if (wrong.empty()) return -1;
+  WriteStderrUtf8(wrong + " (Hilfe: vornetta --help)");
+  return 1;
+}
+
+// The configuration file an unattended run will open, as ChooseConfigFile names it.
+std::string ConfigPathOf(const std::vector<std::string>& params) {
+  if (const std::optional<std::string> name = vornetta::config::ConfigFileParameter(params))
+    return vornetta::config::FullPath(*name);
+  return vornetta::config::ProgramIniPath(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+}
+
 int Run(int argc, char** argv) {
+  if (const int status = HandleSwitches(argc, argv); status >= 0) return status;
   const bool headless = !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM") &&
                         !NamesPlatform(argc, argv);
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -83,6 +136,16 @@ int Run(int argc, char** argv) {
         "Keine Anzeige gefunden (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). "
         "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich."));
     return 1;
+  }
+
+  // One unattended run per configuration file at a time, held until the process ends.
+  vornetta::platform::TRunLock runLock;
+  if (unattended) {
+    const std::string configPath = ConfigPathOf(params);
+    if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
+      WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
+      return vornetta::dispatch::kExitBusy;
+    }
   }
 
   vornetta::ui::TStderrDialogs stderrDialogs;

@@ -1,6 +1,9 @@
 #include "dispatch/email.h"
 
+#include "message/message_writer.h"
+#include "message/multipart_writer.h"
 #include "platform/code_page.h"
+#include "smtp/smtp.h"
 
 namespace vornetta::dispatch {
 
@@ -72,8 +75,26 @@ std::vector<std::string> BodyLines(std::string_view body) {
   return lines;
 }
 
+void EMail::FillMessage(message::TIdMessage& mail) {
+  Subject = CleanSubject(std::move(Subject));
+  mail.From.SetText(From);
+  mail.Subject = Subject;
+  mail.Recipients.SetListText(To);
+  mail.CCList.SetListText(Cc);
+  mail.BccList.SetListText(Bcc);
+  mail.CharSet = CharSet;
+  mail.ContentType = IsHtml ? "text/html" : "text/plain";
+  mail.Body = BodyLines(Body);
+  mail.Priority = MessagePriority(Priority);
+  if (!Attachments.empty()) {
+    mail.Attachments = Attachments;
+    mail.Boundary = message::ChooseBoundary(mail);
+  }
+}
+
 void EMail::Send() {
   const smtp::TEncryption encryption = EncryptionOf(Encryption);
+  DataEndSent = false;
   smtp::TIdSMTP client;
   const smtp::THostPort server =
       smtp::SplitHostPort(Host, encryption == smtp::TEncryption::Implicit ? kImplicitTlsPort : Port);
@@ -91,28 +112,26 @@ void EMail::Send() {
   }
   client.SetReplyTimeout(smtp::kMailReplyTimeoutMs);
 
-  Subject = CleanSubject(std::move(Subject));
-
   message::TIdMessage mail;
-  mail.From.SetText(From);
-  mail.Subject = Subject;
-  mail.Recipients.SetListText(To);
-  mail.CCList.SetListText(Cc);
-  mail.BccList.SetListText(Bcc);
-  mail.CharSet = CharSet;
-  mail.ContentType = IsHtml ? "text/html" : "text/plain";
-  mail.Body = BodyLines(Body);
-  mail.Priority = MessagePriority(Priority);
+  FillMessage(mail);
 
   client.OpenSession(-1);
   try {
     client.SubmitMessage(mail);
   } catch (...) {
+    DataEndSent = client.DataEndSent();
     // A failure of the close replaces the one being handled.
     client.CloseSession();
     throw;
   }
+  DataEndSent = true;
   client.CloseSession();
+}
+
+void EMail::WriteTo(message::TIdLineWriter& out) {
+  message::TIdMessage mail;
+  FillMessage(mail);
+  message::WriteMessage(out, mail);
 }
 
 }  // namespace vornetta::dispatch

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/line_writer.h"
 #include "message/message.h"
 #include "smtp/smtp.h"
 
@@ -31,6 +32,13 @@ class EMail {
   std::string Password;
   std::string Encryption = "auto";  // auto, starttls, ssl or aus (EncryptionOf)
   std::string CaFile;               // PEM file instead of the system store
+  // Files sent after the body (the mail is then multipart/mixed); their data
+  // must stay valid during Send and WriteTo.
+  std::vector<message::TIdAttachment> Attachments;
+
+  // Set by Send: true once the final "." of the data phase has gone out. After
+  // that the server may hold the mail even when its reply never came.
+  bool DataEndSent = false;
 
   // Sends the mail described by the fields; changes Subject (CleanSubject) and
   // nothing else. The client waits at most smtp::kMailReplyTimeoutMs for each
@@ -41,6 +49,14 @@ class EMail {
   // EEncryptionSetting before connecting, smtp::EIdException and its
   // descendants), messages unchanged.
   void Send();
+
+  // The mail exactly as the data phase of Send carries it, but to `out` and
+  // without any connection; `out` gets the lines dot-stuffed like the server.
+  // Changes Subject like Send; throws what the address parser raises.
+  void WriteTo(message::TIdLineWriter& out);
+
+ private:
+  void FillMessage(message::TIdMessage& mail);
 };
 
 // A value of the setting "verschluesselung" that is none of its four words.

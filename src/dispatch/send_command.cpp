@@ -1,11 +1,18 @@
 #include "dispatch/send_command.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <exception>
+#include <optional>
 #include <ostream>
+#include <thread>
 
 #include "config/my_ini_file.h"
+#include "config/program_switches.h"
+#include "dispatch/dry_run_output.h"
 #include "dispatch/email.h"
 #include "dispatch/password_command.h"
+#include "dispatch/send_retry.h"
 #include "platform/code_page.h"
 #include "report/report_text.h"
 
@@ -44,10 +51,33 @@ void Report(std::ostream& err, const std::string& message) {
   err << "vornetta: " << StderrLine(message) << '\n' << std::flush;
 }
 
+// The CSV tables of the build as attachments ergebnis-1.csv, ergebnis-2.csv, ...
+std::vector<message::TIdAttachment> CsvAttachments(const report::TReportText& report) {
+  std::vector<message::TIdAttachment> attachments;
+  const std::vector<std::string>& tables = report.CsvTables().Tables();
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    attachments.push_back({"ergebnis-" + std::to_string(i + 1) + ".csv", "text/csv; charset=\"UTF-8\"", tables[i]});
+  }
+  return attachments;
+}
+
+// Today's rule: only a report with a data row or a count table goes out. With
+// "ergebnisLeer" ticked, a freshly built report without any goes out as well.
+bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& report) {
+  if (report.RowCount() > 0) return true;
+  return report.PieceCount() > 0 && ini.ReadFlag("datenbank", "ergebnisLeer", false);
+}
+
 }  // namespace
 
 void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view) {
-  if (report.RowCount() > 0) {
+  TDelivery direct;
+  SendReport(ini, report, view, direct);
+}
+
+void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view, TDelivery& delivery) {
+  delivery.attempts = 0;
+  if (HasSomethingToSend(ini, report)) {
     EMail job;
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
@@ -59,8 +89,14 @@ void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView&
     job.IsHtml = true;
     job.Subject = Setting(ini, "betreff");
     job.Body = report.DocumentText();
-    ReadTransport(ini, job);
-    job.Send();
+    job.Attachments = CsvAttachments(report);
+    if (delivery.dryRun) {
+      job.WriteTo(*delivery.dryRun);  // no connection, so no transport settings and no password command
+      delivery.attempts = 1;
+    } else {
+      ReadTransport(ini, job);
+      delivery.attempts = SendWithRetries(job, delivery.retries, delivery.wait, delivery.onRetry);
+    }
   }
   report.Clear();
   view.ResetReportViews();
@@ -81,17 +117,37 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
 }
 
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
-                  std::ostream& err) {
+                  std::ostream& err, const TRunOptions& options) {
+  std::optional<TDryRunOutput> output;
+  if (options.output) output.emplace(*options.output);
   std::string message;
   try {
     view.ShowSendPage();
     view.BuildReport();
-    SendReport(ini, report, view);
+    TDelivery delivery;
+    if (output) {
+      delivery.dryRun = &*output;
+    } else {
+      delivery.retries = ParseRetries(ini.ReadValueDefault(kSection, "wiederholen", "0"));
+      delivery.wait = options.wait ? options.wait : TRetryWait(SleepFor);
+      delivery.onRetry = [&err, last = delivery.retries + 1, next = 1](const std::string& failure,
+                                                                          std::chrono::seconds pause) mutable {
+        ++next;
+        Report(err, failure + " - neuer Versuch in " + std::to_string(pause.count()) + " s (Versuch " +
+                        std::to_string(next) + " von " + std::to_string(last) + ")");
+      };
+    }
+    SendReport(ini, report, view, delivery);
+    if (output) {
+      output->Finish();
+      if (delivery.attempts == 0) Report(err, "Probelauf: nichts zu versenden, der Bericht hat keine Datenzeilen");
+    }
     return kExitSent;
   } catch (...) {
     message = MessageOf(std::current_exception());
   }
   Report(err, message);
+  if (output) return kExitErrorMailed;  // a dry run never mails
   try {
     SendErrorMail(ini, message);
     return kExitErrorMailed;
@@ -99,6 +155,17 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
     Report(err, MessageOf(std::current_exception()));
     return kExitErrorMailFailed;
   }
+}
+
+TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
+  TRunOptions options;
+  options.output = config::ParseProgramSwitches(params).output;
+  // For tests only: a wait in milliseconds instead of the real pauses between attempts.
+  if (const char* scale = std::getenv("VORNETTA_TEST_RETRY_WAIT_MS"); scale && *scale) {
+    const auto pause = std::chrono::milliseconds(std::atoi(scale));
+    options.wait = [pause](std::chrono::seconds) { std::this_thread::sleep_for(pause); };
+  }
+  return options;
 }
 
 std::string StderrLine(std::string_view message) {

@@ -4,9 +4,16 @@
 // reached only through the small view interfaces below.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "dispatch/send_retry.h"
+#include "message/line_writer.h"
 
 namespace vornetta::config {
 class TMyIniFile;
@@ -48,7 +55,24 @@ class TUnattendedView : public TSendView {
 // is the document text. Then the report text is cleared (the row counter
 // stays) and the views are reset. A failure of the send leaves report and views
 // as they were and is thrown.
+// A report without data rows and count tables is sent as well when the flag
+// "ergebnisLeer" of section "datenbank" is set (it is read only then, without
+// storing a default). CSV tables of the build (setting "anhang") go along as
+// attachments ergebnis-1.csv, ... of a multipart/mixed mail.
 void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
+
+// How the unattended run hands a report over.
+struct TDelivery {
+  // Set: the dry run; the mail is written here and no connection is made.
+  message::TIdLineWriter* dryRun = nullptr;
+  int retries = 0;  // further attempts after temporary failures (send_retry.h)
+  TRetryWait wait = SleepFor;
+  std::function<void(const std::string&, std::chrono::seconds)> onRetry;
+  int attempts = 0;  // out: attempts made; 0 when nothing was to be sent
+};
+
+// The send command through `delivery`.
+void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view, TDelivery& delivery);
 
 // The plain-text error mail of an unattended run: from kErrorMailSender to the
 // setting "absender", subject kErrorSubjectPrefix and "betreff", through the
@@ -59,13 +83,30 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message);
 inline constexpr int kExitSent = 0;            // sent, or nothing to send
 inline constexpr int kExitErrorMailed = 1;     // build or send failed, error mail sent
 inline constexpr int kExitErrorMailFailed = 2; // the error mail failed too
+inline constexpr int kExitBusy = 3;            // another run holds the configuration file
+
+// What the command line adds to an unattended run.
+struct TRunOptions {
+  std::optional<std::string> output;  // --output: dry run into this file, "-" stdout
+  TRetryWait wait;                    // empty: real pauses between attempts
+};
+
+// The options from the program's parameters. VORNETTA_TEST_RETRY_WAIT_MS in
+// the environment replaces every pause between attempts by that many
+// milliseconds (for tests, which never wait minutes).
+TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 
 // The unattended run: shows the page "Versand", builds, sends; on any failure
 // writes "vornetta: <message>" to err and mails the message to the sender;
 // when that fails too, writes its message the same way. Never throws and never
 // waits for a person; returns the exit status. The caller ends the program.
+// Setting "wiederholen" (section "email", default 0, stored when missing) gives
+// further attempts after temporary failures; each is noted on err, and the
+// error mail goes only after the last one, naming their number. A dry run
+// (options.output) writes the mail instead of sending it and mails no failure
+// (status 1 after a failure).
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
-                  std::ostream& err);
+                  std::ostream& err, const TRunOptions& options = {});
 
 // A failure message as one line for stderr: every line break (CR LF, CR or LF)
 // becomes one blank, trailing blanks go, and the text is converted from the

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "message/multipart_writer.h"
+
 namespace vornetta::message {
 namespace {
 
@@ -17,7 +19,8 @@ std::string JoinWithCommas(const std::vector<std::string>& items) {
   return out;
 }
 
-// The content type with the charset parameter on a continuation line of its own.
+}  // namespace
+
 std::string ContentTypeValue(const std::string& contentType, const std::string& charSet) {
   if (charSet.empty()) return contentType;
   std::string value;
@@ -27,8 +30,6 @@ std::string ContentTypeValue(const std::string& contentType, const std::string& 
   value += '"';
   return value;
 }
-
-}  // namespace
 
 void TIdMessage::SetUseNowForDate(bool useNow) {
   if (useNow)
@@ -62,9 +63,13 @@ TIdHeaderList TIdMessage::BuildHeaderLines() const {
   headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, how));
   headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, how));
   headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));
-  if (Encoding == meMIME) {
+  if (Encoding == meMIME && !Attachments.empty()) {
+    // The body's own type and encoding move into its part (multipart_writer.h).
+    headers.SetHeaderValue("MIME-Version", "1.0");
+    headers.SetHeaderValue("Content-Type", MultipartContentType(Boundary));
+  } else if (Encoding == meMIME) {
+    // "MIME-Version" belongs to multipart messages only: a single-part mail stays as it always was.
     headers.SetHeaderValue("Content-Type", contentType);
-    // "MIME-Version" belongs to multipart messages, which this system never writes.
     headers.SetHeaderValue("Content-Transfer-Encoding", ContentTransferEncoding);
   }
   headers.SetHeaderValue("Sender", Sender.Text());

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message/address.h"
@@ -16,6 +17,14 @@ namespace vornetta::message {
 
 enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 enum TIdMessageEncoding { meDefault, meMIME };
+
+// A file sent after the body, base64 encoded. Data is not owned: it must stay
+// valid until the message has been written.
+struct TIdAttachment {
+  std::string FileName;     // plain ASCII, no quotes
+  std::string ContentType;  // with its parameters, e.g. text/csv; charset="UTF-8"
+  std::string_view Data;
+};
 
 // May change the header encoding chosen from the system language.
 using TIdInitializeIsoEvent = std::function<void(TTransfer& transfer, char& encoding, std::string& charSet)>;
@@ -50,6 +59,11 @@ class TIdMessage {
   bool NoEncode = false;
   TIdInitializeIsoEvent OnInitializeISO;
   TIdClock Clock;
+  // With attachments the mail is multipart/mixed: the body (ContentType,
+  // CharSet) is its first part, then each attachment. Boundary separates the
+  // parts and must occur in none of them (ChooseBoundary, multipart_writer.h).
+  std::vector<TIdAttachment> Attachments;
+  std::string Boundary;
 
   // True exactly when Date is zero.
   bool UseNowForDate() const { return Date.IsZero(); }
@@ -65,5 +79,9 @@ class TIdMessage {
   // The header encoding from the system language, after OnInitializeISO.
   THeaderEncoding HeaderEncoding() const;
 };
+
+// The value of a Content-Type header: the type, and the charset parameter on a
+// continuation line of its own when charSet is not empty.
+std::string ContentTypeValue(const std::string& contentType, const std::string& charSet);
 
 }  // namespace vornetta::message

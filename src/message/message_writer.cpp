@@ -2,6 +2,8 @@
 // that need a "." in front are copied.
 #include "message/message_writer.h"
 
+#include "message/multipart_writer.h"
+
 namespace vornetta::message {
 namespace {
 
@@ -35,6 +37,14 @@ void WriteBodyLines(TIdLineWriter& out, const std::vector<std::string>& lines) {
 }
 
 void WriteBody(TIdLineWriter& out, const TIdMessage& msg) {
+  if (!msg.Attachments.empty()) {
+    WriteMultipartBody(out, msg);
+    return;
+  }
+  WriteTextBody(out, msg);
+}
+
+void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
   if (msg.HeaderEncoding().Transfer == TTransfer::iso2022jp) {
     for (const std::string& line : msg.Body) SendDotStuffed(out, ConvertToIso2022JP(line));
     return;

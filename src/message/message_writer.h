@@ -17,8 +17,11 @@ void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, bool headersOnly = 
 // The lines of msg.BuildHeaderLines() with one SendLines call.
 void WriteHeader(TIdLineWriter& out, const TIdMessage& msg);
 
-// The body lines, converted to ISO-2022-JP on a Japanese system, dot-stuffed.
+// The body: WriteTextBody, or with attachments WriteMultipartBody.
 void WriteBody(TIdLineWriter& out, const TIdMessage& msg);
+
+// The body lines, converted to ISO-2022-JP on a Japanese system, dot-stuffed.
+void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg);
 
 // Every line dot-stuffed with one SendLine each.
 void WriteBodyLines(TIdLineWriter& out, const std::vector<std::string>& lines);

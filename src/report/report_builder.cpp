@@ -82,8 +82,22 @@ void AppendTableStart(TReportText& text, std::size_t number) {
   text.Append({"<table width=\"100%\" class=\"sql", TDecimal(static_cast<long long>(number)).View(), "\">"});
 }
 
+// True when section "email" asks for the results as CSV attachments ("anhang"
+// is "csv"); empty means none. Throws EReportError for any other value.
+bool WantsCsvAttachments(config::TMyIniFile& ini) {
+  const std::string value = ini.ReadValueDefault("email", "anhang", "");
+  if (value.empty()) return false;
+  std::string lower = value;
+  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower == "csv") return true;
+  throw EReportError("Unbekannter Wert \"" + value +
+                     "\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
+}
+
+// Writes the table into the report and, when `csv` is set, the same names and
+// value texts as one more CSV table.
 void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statement, std::size_t number,
-                      TReportText& text, TEventThrottle& throttle) {
+                      TReportText& text, TEventThrottle& throttle, TCsvTables* csv) {
   // The record set closes itself when it goes, also on failure.
   const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement);
   const int fieldCount = records->FieldCount();
@@ -101,6 +115,11 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
     text.Append({"<th class=\"", column.cellClass, "\">", displayName, "</th>"});
   }
   text.Append("</tr>");
+  if (csv) {
+    csv->StartTable();
+    for (int i = 0; i < fieldCount; ++i) csv->AddField(records->DisplayName(i));
+    csv->EndRecord();
+  }
 
   if (records->Eof()) {
     text.Append({"<tr class=\"empty\"><td colspan=\"", TDecimal(fieldCount).View(),
@@ -117,6 +136,10 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
     text.Append("</tr>");
     for (int i = 0; i < fieldCount; ++i) {
       columns[static_cast<std::size_t>(i)].sum.Add(TextToNumber(records->Value(i)));
+    }
+    if (csv) {
+      for (int i = 0; i < fieldCount; ++i) csv->AddField(records->Value(i));
+      csv->EndRecord();
     }
     text.AddRow();
     throttle.Tick();
@@ -180,13 +203,14 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
     connection = std::make_unique<db::TDatenbankAdo>(ini.ReadValueDefault("datenbank", "connection", ""));
   }
   const std::vector<std::string> statements = db::SplitStatements(ini.ReadText("sql"));
+  TCsvTables* const csv = WantsCsvAttachments(ini) ? &text.CsvTables() : nullptr;
 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
     const std::string& statement = statements[number];
     const std::string kind = db::TDatenbankAdo::StatementKind(statement);
     if (kind == "select") {
-      WriteSelectTable(*connection, statement, number, text, throttle);
+      WriteSelectTable(*connection, statement, number, text, throttle, csv);
       continue;
     }
     const TChangeKind* change = nullptr;

@@ -86,6 +86,7 @@ void TReportText::Clear() {
   starts_ = nullptr;
   textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
   textPrefaulted_ = startsPrefaulted_ = 0;
+  csvTables_.Clear();
 }
 
 void TReportText::AddRow() {

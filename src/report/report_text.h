@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "report/csv_tables.h"
+
 namespace vornetta::report {
 
 class TReportText {
@@ -31,8 +33,13 @@ class TReportText {
   // Every piece followed by CR LF; valid until the next Append or Clear.
   std::string_view DocumentText() const { return {text_, textSize_}; }
 
-  // Drops every piece and gives the memory back. The row counter stays.
+  // Drops every piece and every CSV table and gives the memory back. The row
+  // counter stays.
   void Clear();
+
+  // The result tables as CSV, filled by a build only when attachments are on.
+  TCsvTables& CsvTables() { return csvTables_; }
+  const TCsvTables& CsvTables() const { return csvTables_; }
 
   std::int32_t RowCount() const { return rowCount_; }
   void SetRowCount(std::int32_t count) { rowCount_ = count; }
@@ -53,6 +60,7 @@ class TReportText {
   std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages
   std::size_t startsPrefaulted_ = 0;
   std::int32_t rowCount_ = 0;
+  TCsvTables csvTables_;
 };
 
 }  // namespace vornetta::report

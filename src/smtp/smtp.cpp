@@ -154,11 +154,15 @@ void TIdSMTP::RcptTo(const std::string& address) { ExecuteCommand("RCPT TO:<" + 
 
 void TIdSMTP::Data() { ExecuteCommand("DATA", {354}); }
 
-void TIdSMTP::EndOfData() { ExecuteCommand(".", {250}); }
+void TIdSMTP::EndOfData() {
+  dataEndSent_ = true;
+  ExecuteCommand(".", {250});
+}
 
 void TIdSMTP::Quit() { SendLine("QUIT"); }
 
 void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
+  dataEndSent_ = false;
   Rset();
   if (authenticationType_ != atNone && !loggedIn_) {
     const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();

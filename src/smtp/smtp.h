@@ -66,6 +66,8 @@ class TIdSMTP : public TIdMessageClient {
   // Mechanism names of the last EHLO reply, upper case, each once.
   const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
   bool LoggedIn() const { return loggedIn_; }
+  // True once SubmitMessage has written the final "." of the data phase.
+  bool DataEndSent() const { return dataEndSent_; }
 
   // Connects, reads the greeting (220) and introduces the client; switches to
   // TLS as Encryption says and introduces the client again. Connect failures
@@ -113,6 +115,7 @@ class TIdSMTP : public TIdMessageClient {
   std::vector<std::string> authMechanisms_;
   bool startTlsOffered_ = false;
   bool loggedIn_ = false;
+  bool dataEndSent_ = false;
 };
 
 struct THostPort {

@@ -387,13 +387,17 @@ QWidget* TFormMain::CreateEmailPage() {
   grid->addWidget(fusszeile, 6, 1, 1, 3);
   grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 7, 0, Qt::AlignRight | Qt::AlignTop);
   grid->addWidget(css, 7, 1, 1, 3);
+  // Key "anhang": the results of the select statements as CSV files along with the report.
+  auto* csvAttachments = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), page);
+  csvAttachments->setObjectName(QStringLiteral("cbAnhang"));
+  grid->addWidget(csvAttachments, 8, 1, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
 
   QWidget* order[] = {empfaenger,       cc,       bcc,       smtpserver, smtpuser,
                       smtppass,         absender, betreff,   verschluesselung, zertifikate,
-                      chooseCertificates, fusszeile, kopfzeile, css};
+                      chooseCertificates, fusszeile, kopfzeile, css, csvAttachments};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   return page;
@@ -665,6 +669,10 @@ constexpr TEmailField kEmailFields[] = {
     {"verschluesselung", "auto"}, {"zertifikate", ""},
 };
 
+bool IsCsvAttachment(const std::string& value) {
+  return QString::fromLatin1(value).compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 void TFormMain::TabSheet5Enter() {
@@ -687,6 +695,8 @@ void TFormMain::TabSheet5Enter() {
       combo->setCurrentIndex(index);
     }
   }
+  TabSheet5->findChild<QCheckBox*>(QStringLiteral("cbAnhang"))
+      ->setChecked(IsCsvAttachment(config_->ReadValueDefault("email", "anhang", "")));
 }
 
 void TFormMain::TabSheet5Exit() {
@@ -699,6 +709,11 @@ void TFormMain::TabSheet5Exit() {
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
       config_->WriteValue("email", field.key, FromQString(combo->currentData().toString()));
     }
+  }
+  // A value the box cannot show stays as long as the box is not changed.
+  const bool csv = TabSheet5->findChild<QCheckBox*>(QStringLiteral("cbAnhang"))->isChecked();
+  if (csv != IsCsvAttachment(config_->ReadValue("email", "anhang", ""))) {
+    config_->WriteValue("email", "anhang", csv ? "csv" : "");
   }
 }
 
@@ -738,7 +753,8 @@ void TFormMain::TimerUnattendTimer() {
   // through while it builds: the buttons stay off and a close waits for its end.
   busy_ = true;
   SetCommandButtonsEnabled(false);
-  const int status = dispatch::RunUnattended(*config_, reportText_, *this, std::cerr);
+  const int status =
+      dispatch::RunUnattended(*config_, reportText_, *this, std::cerr, dispatch::RunOptionsFor(params_));
   busy_ = false;
   closePending_ = false;
   RequestTerminate(status);

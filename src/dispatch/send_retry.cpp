@@ -1,0 +1,106 @@
+#include "dispatch/send_retry.h"
+
+#include <charconv>
+#include <string>
+#include <thread>
+
+#include "dispatch/email.h"
+#include "smtp/exceptions.h"
+
+namespace vornetta::dispatch {
+namespace {
+
+// Socket errors (as numbered for the messages) that a later attempt may not see:
+// connection refused, timed out, reset or aborted, shut down, host or network unreachable.
+bool IsPassingSocketError(int code) {
+  switch (code) {
+    case 10050:
+    case 10051:
+    case 10053:
+    case 10054:
+    case 10058:
+    case 10060:
+    case 10061:
+    case 10064:
+    case 10065:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string MessageOf(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unbekannter Fehler";
+  }
+}
+
+}  // namespace
+
+void SleepFor(std::chrono::seconds wait) { std::this_thread::sleep_for(wait); }
+
+std::chrono::seconds RetryWait(int retry) {
+  if (retry <= 1) return std::chrono::seconds(30);
+  if (retry == 2) return std::chrono::minutes(2);
+  return std::chrono::minutes(5);
+}
+
+bool IsTemporaryFailure(std::exception_ptr failure, bool dataEndSent) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const smtp::EIdProtocolReplyError& e) {
+    // A 4xx reply is a clear "not taken", even to the final ".".
+    return e.ReplyCode() >= 400 && e.ReplyCode() <= 499;
+  } catch (const smtp::EIdSocketError& e) {
+    return !dataEndSent && IsPassingSocketError(e.SocketErrorCode());
+  } catch (const smtp::EIdReadTimeout&) {
+    return !dataEndSent;
+  } catch (const smtp::EIdConnClosedGracefully&) {
+    return !dataEndSent;
+  } catch (...) {
+    return false;
+  }
+}
+
+int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
+                    const std::function<void(const std::string&, std::chrono::seconds)>& onRetry) {
+  const std::string subject = job.Subject;  // Send cleans it; every attempt starts from the setting
+  for (int attempt = 1;; ++attempt) {
+    try {
+      job.Subject = subject;
+      job.Send();
+      return attempt;
+    } catch (...) {
+      const std::exception_ptr failure = std::current_exception();
+      if (retries == 0) throw;
+      std::string message = MessageOf(failure);
+      if (attempt <= retries && IsTemporaryFailure(failure, job.DataEndSent)) {
+        const std::chrono::seconds pause = RetryWait(attempt);
+        if (onRetry) onRetry(message, pause);
+        wait(pause);
+        continue;
+      }
+      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      const std::string count = attempt == 1 ? "einem Versuch" : std::to_string(attempt) + " Versuchen";
+      throw ESendAbandoned(message + "\r\nVersand nach " + count +
+                           " aufgegeben (Einstellung wiederholen im Abschnitt email).");
+    }
+  }
+}
+
+int ParseRetries(const std::string& text) {
+  int value = -1;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > 100) {
+    throw std::runtime_error("Die Einstellung wiederholen (Abschnitt email) muss eine Zahl von 0 bis 100 sein, nicht \"" +
+                             text + "\".");
+  }
+  return value;
+}
+
+}  // namespace vornetta::dispatch

@@ -1,0 +1,73 @@
+#include "message/multipart_writer.h"
+
+#include "message/header_encoding.h"
+#include "message/message_writer.h"
+
+namespace vornetta::message {
+namespace {
+
+constexpr std::string_view kBoundaryStem = "=_Vornetta_Teil_";
+
+bool AnyLineHolds(const TIdMessage& msg, const std::string& boundary, bool iso2022jp) {
+  for (const std::string& line : msg.Body) {
+    const std::string_view sent = line;
+    if (sent.find(boundary) != std::string_view::npos) return true;
+    if (iso2022jp && ConvertToIso2022JP(line).find(boundary) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Header lines of a value that may hold CR LF continuations.
+void SendHeader(TIdLineWriter& out, std::string_view name, std::string_view value) {
+  std::string text(name);
+  text += ": ";
+  text += value;
+  SendDotStuffed(out, text);
+}
+
+void SendDelimiter(TIdLineWriter& out, const std::string& boundary, bool last = false) {
+  std::string line = "--" + boundary;
+  if (last) line += "--";
+  out.SendLine(line);
+}
+
+}  // namespace
+
+std::string MultipartContentType(const std::string& boundary) {
+  return "multipart/mixed;\r\n\tboundary=\"" + boundary + "\"";
+}
+
+std::string ChooseBoundary(const TIdMessage& msg) {
+  const bool iso2022jp = msg.HeaderEncoding().Transfer == TTransfer::iso2022jp;
+  for (unsigned long long n = 0;; ++n) {
+    std::string candidate = std::string(kBoundaryStem) + std::to_string(n);
+    if (!AnyLineHolds(msg, candidate, iso2022jp)) return candidate;
+  }
+}
+
+void WriteMultipartBody(TIdLineWriter& out, const TIdMessage& msg) {
+  SendDelimiter(out, msg.Boundary);
+  SendHeader(out, "Content-Type", ContentTypeValue(msg.ContentType, msg.CharSet));
+  if (!msg.ContentTransferEncoding.empty())
+    SendHeader(out, "Content-Transfer-Encoding", msg.ContentTransferEncoding);
+  out.SendLine("");
+  WriteTextBody(out, msg);
+  for (const TIdAttachment& attachment : msg.Attachments) {
+    SendDelimiter(out, msg.Boundary);
+    SendHeader(out, "Content-Type", attachment.ContentType + ";\r\n\tname=\"" + attachment.FileName + "\"");
+    SendHeader(out, "Content-Transfer-Encoding", "base64");
+    SendHeader(out, "Content-Disposition", "attachment;\r\n\tfilename=\"" + attachment.FileName + "\"");
+    out.SendLine("");
+    WriteBase64Lines(out, attachment.Data);
+  }
+  SendDelimiter(out, msg.Boundary, true);
+}
+
+void WriteBase64Lines(TIdLineWriter& out, std::string_view data) {
+  constexpr std::size_t kBytesPerLine = kBase64LineLength / 4 * 3;
+  for (std::size_t pos = 0; pos < data.size(); pos += kBytesPerLine) {
+    out.SendLine(TIdEncoderMIME::EncodeText(data.substr(pos, kBytesPerLine)));
+  }
+}
+
+}  // namespace vornetta::message
