@@ -78,13 +78,13 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
       const std::exception_ptr failure = std::current_exception();
       if (retries == 0) throw;
       std::string message = MessageOf(failure);
+      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
       if (attempt <= retries && IsTemporaryFailure(failure, job.DataEndSent)) {
         const std::chrono::seconds pause = RetryWait(attempt);
         if (onRetry) onRetry(message, pause);
         wait(pause);
         continue;
       }
-      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
       const std::string count = attempt == 1 ? "einem Versuch" : std::to_string(attempt) + " Versuchen";
       throw ESendAbandoned(message + "\r\nVersand nach " + count +
                            " aufgegeben (Einstellung wiederholen im Abschnitt email).");

@@ -24,6 +24,7 @@ ServerStep Reply(std::string line) { return {ServerStep::Kind::Reply, std::move(
 ServerStep Await() { return {ServerStep::Kind::Await, {}}; }
 ServerStep Close() { return {ServerStep::Kind::Close, {}}; }
 ServerStep Reset() { return {ServerStep::Kind::Reset, {}}; }
+ServerStep Accept() { return {ServerStep::Kind::Accept, {}}; }
 
 ScriptServer::ScriptServer(std::vector<ServerStep> script) : script_(std::move(script)) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -105,7 +106,7 @@ void ScriptServer::Run() {
     return true;
   };
   for (const ServerStep& step : script_) {
-    if (!open) break;
+    if (!open && step.kind != ServerStep::Kind::Accept) break;
     switch (step.kind) {
       case ServerStep::Kind::Send:
         open = sendAll(step.text);
@@ -116,6 +117,12 @@ void ScriptServer::Run() {
         break;
       case ServerStep::Kind::Await:
         open = ReadUnit(fd, dataPhase);
+        dataPhase = false;
+        break;
+      case ServerStep::Kind::Accept:
+        if (fd >= 0) close(fd);
+        fd = -1;
+        open = Wait(listener_, POLLIN) && (fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;
         dataPhase = false;
         break;
       case ServerStep::Kind::Reset: {

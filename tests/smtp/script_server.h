@@ -12,7 +12,7 @@
 namespace vornetta::test {
 
 struct ServerStep {
-  enum class Kind { Send, Reply, Await, Close, Reset };
+  enum class Kind { Send, Reply, Await, Close, Reset, Accept };
   Kind kind;
   std::string text;
 };
@@ -28,6 +28,9 @@ ServerStep Await();
 ServerStep Close();
 // Closes the connection with a reset.
 ServerStep Reset();
+// Closes the connection when still open and waits for the client's next one
+// (a retry, or the error mail after the report): the script goes on there.
+ServerStep Accept();
 
 // A loopback port on which nothing listens: bound, never listened on, closed.
 int UnusedLoopbackPort();
