@@ -1,4 +1,5 @@
 #include "config/command_line.h"
+#include "config/program_switches.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -110,3 +111,23 @@ TEST(DefaultLocation, NamesAnExistingIniFileOrTheProgramsOwn) {
     EXPECT_EQ(TMyIniFile::DefaultPath(params, program), "/opt/vornetta/vornetta.ini");
   }
 }
+
+namespace {
+
+TEST(ProgramSwitches, KnowsHelpVersionOutputAndLeavesQtAndSingleDashWordsAlone) {
+  using vornetta::config::ParseProgramSwitches;
+  auto s = ParseProgramSwitches({"report.ini", "-unattend", "--output=-", "-x", "--platform", "--style=fusion"});
+  EXPECT_FALSE(s.help);
+  EXPECT_FALSE(s.version);
+  EXPECT_EQ(s.output, std::optional<std::string>("-"));
+  EXPECT_TRUE(s.unknown.empty());
+
+  s = ParseProgramSwitches({"-h", "--version", "--output=a", "--output=b", "--outputx", "--", "--HELP"});
+  EXPECT_TRUE(s.help);
+  EXPECT_TRUE(s.version);
+  EXPECT_EQ(s.output, std::optional<std::string>("b"));  // the last one counts
+  EXPECT_EQ(s.unknown, (std::vector<std::string>{"--outputx", "--", "--HELP"}));
+  EXPECT_FALSE(ParseProgramSwitches({"-H", "-help"}).help);
+}
+
+}  // namespace

@@ -283,3 +283,45 @@ TEST_F(ReportBuild, CopiesValuesAndNamesWithoutEscaping) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportBuild, CsvTablesFollowTheSelectsOnlyWhenAttachmentsAreOn) {
+  Sql("insert into t values ('Gro\xC3\x9F; \"Ecke\"', NULL);");
+  ASSERT_EQ(Build("select Kunde, Betrag from t order by Kunde;"), "");
+  EXPECT_TRUE(text_.CsvTables().Empty());
+  EXPECT_TRUE(ini_->HasKey("email", "anhang"));  // stored with its empty default
+
+  ini_->WriteValue("email", "anhang", "CSV");
+  ASSERT_EQ(Build("select Kunde, Betrag from t order by Kunde;\n"
+                  "update t set Betrag = Betrag where 0;\n"
+                  "select a from leer;"),
+            "");
+  const std::vector<std::string>& tables = text_.CsvTables().Tables();
+  ASSERT_EQ(tables.size(), 2u);
+  // Values as the report shows them, converted to UTF-8; the code-page text of
+  // the report holds the umlaut as one byte.
+  EXPECT_EQ(tables[0],
+            "\xEF\xBB\xBF" "Kunde;Betrag\r\n\"Gro\xC3\x9F; \"\"Ecke\"\"\";\r\nHuber;7.5\r\nMeier;12.5\r\n");
+  EXPECT_EQ(tables[1], "\xEF\xBB\xBF" "a\r\n");
+  EXPECT_TRUE(Contains(Document(), "<td class=\"kunde string\">Gro\xDF; \"Ecke\"</td>"));
+
+  // A cleared report drops its tables with it.
+  text_.Clear();
+  EXPECT_TRUE(text_.CsvTables().Empty());
+
+  ini_->WriteValue("email", "anhang", "pdf");
+  EXPECT_EQ(Build("select Kunde from t;"),
+            "Unbekannter Wert \"pdf\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
+}
+
+TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {
+  EXPECT_EQ(report::CsvField(""), "");
+  EXPECT_EQ(report::CsvField("12,5"), "12,5");  // the decimal comma is no separator here
+  EXPECT_EQ(report::CsvField("a;b"), "\"a;b\"");
+  EXPECT_EQ(report::CsvField("sagt \"ja\""), "\"sagt \"\"ja\"\"\"");
+  EXPECT_EQ(report::CsvField("eins\r\nzwei"), "\"eins\r\nzwei\"");
+  EXPECT_EQ(report::CsvField("nur\n"), "\"nur\n\"");
+}
+
+}  // namespace

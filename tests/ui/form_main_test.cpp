@@ -181,13 +181,35 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
 
   std::vector<std::string> keys = window->Config()->KeyNames("email");
   std::sort(keys.begin(), keys.end());
-  EXPECT_EQ(keys, (std::vector<std::string>{"absender", "bcc", "betreff", "cc", "css", "empfaenger", "fusszeile",
-                                            "kopfzeile", "smtppass", "smtpserver", "smtpuser", "verschluesselung",
-                                            "zertifikate"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
+                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtpuser",
+                                            "verschluesselung", "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
   EXPECT_EQ(window->Config()->ReadValue("email", "smtpserver", "?"), "");
+}
+
+TEST_F(FormMainTest, CsvCheckBoxStoresTheAttachmentSettingAndKeepsValuesItCannotShow) {
+  const std::string path = Path("anhang.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet5");
+  auto* box = Find<QCheckBox>(*window, "cbAnhang");
+  EXPECT_EQ(box->text(), QStringLiteral("Ergebnisse als CSV anhängen"));
+  EXPECT_FALSE(box->isChecked());
+  box->setChecked(true);
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "csv");
+
+  window->Config()->WriteValue("email", "anhang", "pdf");
+  ShowPage(*window, "TabSheet5");
+  EXPECT_FALSE(box->isChecked());
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "pdf");
+  ShowPage(*window, "TabSheet5");
+  box->setChecked(true);
+  ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "csv");
 }
 
 TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) {
