@@ -35,18 +35,6 @@ void ReadTransport(config::TMyIniFile& ini, EMail& job) {
   if (!passwordCommand.empty() && !job.Username.empty()) job.Password = PasswordFromCommand(passwordCommand);
 }
 
-// The message of whatever was thrown; failures outside the standard hierarchy
-// still get a text so the run can report them.
-std::string MessageOf(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unbekannter Fehler";
-  }
-}
-
 void Report(std::ostream& err, const std::string& message) {
   err << "vornetta: " << StderrLine(message) << '\n' << std::flush;
 }

@@ -29,6 +29,8 @@ bool IsPassingSocketError(int code) {
   }
 }
 
+}  // namespace
+
 std::string MessageOf(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
@@ -38,8 +40,6 @@ std::string MessageOf(std::exception_ptr failure) {
     return "Unbekannter Fehler";
   }
 }
-
-}  // namespace
 
 void SleepFor(std::chrono::seconds wait) { std::this_thread::sleep_for(wait); }
 

@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 namespace vornetta::dispatch {
 
@@ -16,6 +17,10 @@ class EMail;
 
 // Waits before a further attempt; tests pass one that does not sleep.
 using TRetryWait = std::function<void(std::chrono::seconds)>;
+
+// The message of whatever was thrown; failures outside the standard hierarchy
+// still get a text so that a run can report them.
+std::string MessageOf(std::exception_ptr failure);
 
 // Sleeps for the given time.
 void SleepFor(std::chrono::seconds wait);

@@ -261,43 +261,36 @@ TEST_F(ScheduledRun, TemporaryRefusalIsTriedAgainAndTheMailGoesOutOnce) {
 
 TEST_F(ScheduledRun, PermanentRefusalAndAnUnansweredEndOfDataAreNotTriedAgain) {
   ini_.Set("email", "wiederholen", "3");
-  auto errorMailSession = [] {
-    return std::vector<test::ServerStep>{test::Accept(),         test::Send("220 fake ESMTP\r\n"),
-                                         test::Reply("250 fake"), test::Reply("250 reset"),
-                                         test::Reply("250 sender"), test::Reply("250 to"),
-                                         test::Reply("354 data"), test::Reply("250 queued"),
-                                         test::Await(),          test::Close()};
-  };
-  std::vector<test::ServerStep> refusing = {test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"),
-                                            test::Reply("250 reset"),
-                                            test::Reply("550 5.7.1 Absender nicht erlaubt"), test::Await()};
-  std::ranges::copy(errorMailSession(), std::back_inserter(refusing));
-  {
-    test::ScriptServer server(refusing);
+  const std::vector<test::ServerStep> errorMailSession = {
+      test::Accept(),           test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"),
+      test::Reply("250 reset"), test::Reply("250 sender"),        test::Reply("250 to"),
+      test::Reply("354 data"),  test::Reply("250 queued"),        test::Await(),
+      test::Close()};
+  // The report's session as scripted, then one for the error mail: status 1 and
+  // the report tried exactly once. Returns the transcript.
+  auto runOnce = [&](std::vector<test::ServerStep> script) {
+    std::ranges::copy(errorMailSession, std::back_inserter(script));
+    test::ScriptServer server(script);
     UseServer(server.Port());
     const TProcessResult r = Run({}, kNoWaiting);
     EXPECT_EQ(r.exitStatus, 1) << r.err;
-    const std::string t = server.Transcript();
+    std::string t = server.Transcript();
     EXPECT_EQ(Count(t, "MAIL FROM:<absender@example.com>"), 1u) << t;
     EXPECT_EQ(Count(t, "MAIL FROM:<vornetta@localhost>"), 1u) << t;
-    EXPECT_NE(t.find("5.7.1 Absender nicht erlaubt\r\nVersand nach einem Versuch aufgegeben "
-                     "(Einstellung wiederholen im Abschnitt email).\r\n"),
-              std::string::npos)
-        << t;
-  }
+    return t;
+  };
+
+  std::string t = runOnce({test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
+                           test::Reply("550 5.7.1 Absender nicht erlaubt"), test::Await()});
+  EXPECT_NE(t.find("5.7.1 Absender nicht erlaubt\r\nVersand nach einem Versuch aufgegeben "
+                   "(Einstellung wiederholen im Abschnitt email).\r\n"),
+            std::string::npos)
+      << t;
 
   // The server took the whole message but its answer never came: it may hold
   // the mail, so sending again could deliver it twice.
-  std::vector<test::ServerStep> silent = {test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"),
-                                          test::Reply("250 reset"), test::Reply("250 sender"),
-                                          test::Reply("250 to"), test::Reply("354 data"), test::Await()};
-  std::ranges::copy(errorMailSession(), std::back_inserter(silent));
-  test::ScriptServer server(silent);
-  UseServer(server.Port());
-  const TProcessResult r = Run({}, kNoWaiting);
-  EXPECT_EQ(r.exitStatus, 1) << r.err;
-  const std::string t = server.Transcript();
-  EXPECT_EQ(Count(t, "MAIL FROM:<absender@example.com>"), 1u) << t;
+  t = runOnce({test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
+               test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"), test::Await()});
   EXPECT_NE(t.find("Versand nach einem Versuch aufgegeben"), std::string::npos) << t;
 }
 
