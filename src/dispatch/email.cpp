@@ -1,5 +1,6 @@
 #include "dispatch/email.h"
 
+#include "message/body_lines.h"
 #include "message/message_writer.h"
 #include "message/multipart_writer.h"
 #include "platform/code_page.h"
@@ -62,16 +63,7 @@ message::TIdMessagePriority MessagePriority(std::int32_t priority) {
 
 std::vector<std::string> BodyLines(std::string_view body) {
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < body.size()) {
-    const std::size_t end = body.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(body.substr(start));
-      break;
-    }
-    lines.emplace_back(body.substr(start, end - start));
-    start = end + (body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1);
-  }
+  message::ForEachBodyLine(body, [&lines](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
@@ -84,7 +76,7 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   mail.BccList.SetListText(Bcc);
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
-  mail.Body = BodyLines(Body);
+  mail.BodyText = Body;
   mail.Priority = MessagePriority(Priority);
   if (!Attachments.empty()) {
     mail.Attachments = Attachments;

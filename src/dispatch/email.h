@@ -22,7 +22,9 @@ class EMail {
   std::string Cc;
   std::string Bcc;
   std::string Subject;  // cleaned in place by Send
-  std::string Body;     // line breaks CR, LF or CR LF
+  // Line breaks CR, LF or CR LF. A view, not a copy: the text (a report may be
+  // many megabytes) must outlive Send.
+  std::string_view Body;
   bool IsHtml = false;
   std::int32_t Priority = 3;  // 1 highest .. 5 lowest; anything else is 3
   std::string CharSet = "ISO-8859-15";

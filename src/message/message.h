@@ -1,9 +1,11 @@
-// The message object: sender, recipients, subject, content type, body lines,
-// priority, date and extra headers, and the header block built from them.
+// The message object: sender, recipients, subject, content type, body (lines or
+// a view over a text), priority, date and extra headers, and the header block
+// built from them.
 #pragma once
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +48,9 @@ class TIdMessage {
   std::string ContentType;
   std::string ContentTransferEncoding;
   std::vector<std::string> Body;
+  // The body as one text that the message only looks at (lines end in CR LF, CR
+  // or LF); when set it is written instead of Body and must outlive the writing.
+  std::optional<std::string_view> BodyText;
   TIdMessagePriority Priority = mpNormal;
   TDateTime Date;  // zero: the moment the header is built
   TIdHeaderList ExtraHeaders;

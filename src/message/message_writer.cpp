@@ -1,7 +1,8 @@
-// The data phase of a message. Body lines go out one SendLine each; only lines
-// that need a "." in front are copied.
+// The data phase of a message. Body lines are cut from the body text as they are
+// written; only lines that need a "." in front are copied.
 #include "message/message_writer.h"
 
+#include "message/body_lines.h"
 #include "message/multipart_writer.h"
 
 namespace vornetta::message {
@@ -46,10 +47,17 @@ void WriteBody(TIdLineWriter& out, const TIdMessage& msg) {
 
 void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
   if (msg.HeaderEncoding().Transfer == TTransfer::iso2022jp) {
-    for (const std::string& line : msg.Body) SendDotStuffed(out, ConvertToIso2022JP(line));
+    auto sendConverted = [&out](std::string_view line) { SendDotStuffed(out, ConvertToIso2022JP(line)); };
+    if (msg.BodyText)
+      ForEachBodyLine(*msg.BodyText, sendConverted);
+    else
+      for (const std::string& line : msg.Body) sendConverted(line);
     return;
   }
-  WriteBodyLines(out, msg.Body);
+  if (msg.BodyText)
+    ForEachBodyLine(*msg.BodyText, [&out](std::string_view line) { SendOneStuffed(out, line); });
+  else
+    WriteBodyLines(out, msg.Body);
 }
 
 void WriteHeader(TIdLineWriter& out, const TIdMessage& msg) {

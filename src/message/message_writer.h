@@ -20,7 +20,8 @@ void WriteHeader(TIdLineWriter& out, const TIdMessage& msg);
 // The body: WriteTextBody, or with attachments WriteMultipartBody.
 void WriteBody(TIdLineWriter& out, const TIdMessage& msg);
 
-// The body lines, converted to ISO-2022-JP on a Japanese system, dot-stuffed.
+// The body lines (of BodyText when it is set, else of Body), converted to
+// ISO-2022-JP on a Japanese system, dot-stuffed.
 void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg);
 
 // Every line dot-stuffed with one SendLine each.

@@ -1,5 +1,6 @@
 #include "message/multipart_writer.h"
 
+#include "message/body_lines.h"
 #include "message/header_encoding.h"
 #include "message/message_writer.h"
 
@@ -9,6 +10,16 @@ namespace {
 constexpr std::string_view kBoundaryStem = "=_Vornetta_Teil_";
 
 bool AnyLineHolds(const TIdMessage& msg, const std::string& boundary, bool iso2022jp) {
+  if (msg.BodyText) {
+    // A boundary holds no line break, so a line holds it exactly when the text does.
+    if (msg.BodyText->find(boundary) != std::string_view::npos) return true;
+    bool found = false;
+    if (iso2022jp)
+      ForEachBodyLine(*msg.BodyText, [&](std::string_view line) {
+        found = found || ConvertToIso2022JP(line).find(boundary) != std::string::npos;
+      });
+    return found;
+  }
   for (const std::string& line : msg.Body) {
     const std::string_view sent = line;
     if (sent.find(boundary) != std::string_view::npos) return true;

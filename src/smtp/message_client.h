@@ -1,5 +1,5 @@
 // A client that writes messages: the message writer puts the header block and
-// the body through this connection's SendLine.
+// the body through this connection in blocks of at least 64 KiB.
 #pragma once
 
 #include "message/message.h"
@@ -10,7 +10,8 @@ namespace vornetta::smtp {
 class TIdMessageClient : public TIdTCPClient {
  public:
   // Header lines, one empty line and, unless headersOnly, the dot-stuffed body.
-  // Reads nothing; throws what writing throws.
+  // Every byte has reached the socket when it returns. Reads nothing; throws
+  // what writing throws.
   void WriteMessage(const message::TIdMessage& msg, bool headersOnly = false);
 };
 

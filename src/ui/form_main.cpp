@@ -789,14 +789,20 @@ void TFormMain::PiecesAppended(const report::TReportText&) { htmlsource->CatchUp
 void TFormMain::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void TFormMain::LoadPreview(std::string_view documentText) {
-  const TPreview preview = CutPreview(documentText);
-  if (preview.shortened) {
-    previewNote->setText(PreviewNote(preview));
-    previewNote->show();
+  // An unattended run ends right after its send and nobody sees the preview:
+  // laying out rich text is most of a small run's time, so it is skipped.
+  if (config::HasUnattendSwitch(params_)) {
+    ClearPreview();
   } else {
-    previewNote->hide();
+    const TPreview preview = CutPreview(documentText);
+    if (preview.shortened) {
+      previewNote->setText(PreviewNote(preview));
+      previewNote->show();
+    } else {
+      previewNote->hide();
+    }
+    html->setHtml(ToQString(preview.shown));
   }
-  html->setHtml(ToQString(preview.shown));
   PageControl2->setCurrentWidget(TabSheet6);
 }
 

@@ -1,0 +1,182 @@
+// End to end: an unattended run of build/vornetta (database, report, mail) beside
+// the shell pipeline `sqlite3 -html DB QUERY | python3 peer_send.py` doing the
+// same job, both mailing to one local sink that reads and discards.
+//   build/bench/end_to_end [rows ...]          default 1000 10000 100000
+//   build/bench/end_to_end --mariadb [rows]    default 200000; needs the
+//       VORNETTA_MARIADB_* variables of scripts/mariadb-test-server.sh
+// Each contender runs three times per size, alternating; the median wall time
+// and the largest peak memory are shown.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+
+extern char** environ;
+
+namespace {
+
+using vornetta::bench::RunChild;
+using vornetta::bench::TRun;
+using vornetta::bench::TScratchFolder;
+
+constexpr int kRuns = 3;
+const std::string kSourceDir = VORNETTA_SOURCE_DIR;
+const std::string kProgram = std::string(VORNETTA_BINARY_DIR) + "/vornetta";
+
+// bench/discard_sink.py, started once; tells the size of each mail it took.
+class TSink {
+ public:
+  TSink() {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const std::string script = kSourceDir + "/bench/discard_sink.py";
+    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()), nullptr};
+    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0)
+      throw std::runtime_error("cannot start the sink");
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    out_ = fdopen(fds[0], "r");
+    if (std::fscanf(out_, " port %d", &port_) != 1) throw std::runtime_error("the sink did not start");
+  }
+  ~TSink() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    std::fclose(out_);
+  }
+  int Port() const { return port_; }
+  long NextMailBytes() {
+    long bytes = 0;
+    if (std::fscanf(out_, " mail %ld", &bytes) != 1) throw std::runtime_error("the sink took no mail");
+    return bytes;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  FILE* out_ = nullptr;
+  int port_ = 0;
+};
+
+struct TContender {
+  std::vector<double> seconds;
+  long peakKb = 0;
+  long bytes = 0;
+  void Add(const TRun& run, long mailBytes) {
+    seconds.push_back(run.seconds);
+    peakKb = std::max(peakKb, run.peakKb);
+    bytes = mailBytes;
+  }
+  double Median() {
+    std::sort(seconds.begin(), seconds.end());
+    return seconds[seconds.size() / 2];
+  }
+};
+
+void WriteIni(const std::string& path, const std::string& connection, int port) {
+  std::ofstream(path) << "[datenbank]\r\nconnection=" << connection << "\r\n[sql]\r\n0=select * from t;\r\n"
+                      << "[email]\r\nempfaenger=leitung@example.com\r\nabsender=bericht@example.com\r\n"
+                      << "betreff=Bench\r\nsmtpserver=127.0.0.1:" << port << "\r\n";
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+void Compare(TSink& sink, const std::string& label, const std::string& ini, const std::string& peerCommand) {
+  TContender ours, peer;
+  for (int run = 0; run < kRuns; ++run) {
+    ours.Add(RunChild({kProgram, ini, "-unattend"}, nullptr), sink.NextMailBytes());
+    if (!peerCommand.empty()) peer.Add(RunChild({"sh", "-c", peerCommand}, nullptr), sink.NextMailBytes());
+  }
+  const double oursS = ours.Median();
+  std::printf("%-16s vornetta %7.2f s %7.1f MB %9.2f MB mail | ", label.c_str(), oursS, ours.peakKb / 1024.0,
+              ours.bytes / 1e6);
+  if (peerCommand.empty()) {
+    std::printf("memory/(1.3 x mail + 40 MB) %.2f\n", ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40));
+    return;
+  }
+  const double peerS = peer.Median();
+  std::printf("peer %6.2f s %6.1f MB %9.2f MB mail | ratio %.2f, +%.2f s, memory/(1.3 x mail + 40 MB) %.2f\n",
+              peerS, peer.peakKb / 1024.0, peer.bytes / 1e6, oursS / peerS, oursS - peerS,
+              ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40));
+  std::fflush(stdout);
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') throw std::runtime_error(std::string(name) + " is not set");
+  return value;
+}
+
+void RunSqlite(TSink& sink, const TScratchFolder& scratch, const std::vector<long>& sizes) {
+  for (long rows : sizes) {
+    const std::string db = (scratch.Path() / ("rows" + std::to_string(rows) + ".db")).string();
+    vornetta::bench::CreateMixedTable(db, scratch.Path(), rows);
+    const std::string ini = (scratch.Path() / "sqlite.ini").string();
+    WriteIni(ini, "Driver={SQLite3};Database=" + db + ";", sink.Port());
+    const std::string peer = "sqlite3 -html " + Quoted(db) + " 'select * from t' | python3 " +
+                             Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
+    Compare(sink, "sqlite " + std::to_string(rows), ini, peer);
+  }
+}
+
+void RunMariaDb(TSink& sink, const TScratchFolder& scratch, long rows) {
+  const std::string host = Env("VORNETTA_MARIADB_HOST"), port = Env("VORNETTA_MARIADB_PORT"),
+                    user = Env("VORNETTA_MARIADB_USER"), password = Env("VORNETTA_MARIADB_PASSWORD"),
+                    database = Env("VORNETTA_MARIADB_DATABASE");
+  const std::string client = "mariadb -h " + host + " -P " + port + " -u " + user + " -p" + Quoted(password) + " " +
+                             database;
+  const std::string create =
+      "drop table if exists t; create table t (id integer, name text, price double, qty integer, day date, "
+      "stamp timestamp null, amount decimal(10,2), note varchar(40)); insert into t select seq, concat('Kunde ', seq), "
+      "seq * 0.25, seq % 1000, date('2020-01-01') + interval (seq % 2000) day, "
+      "timestamp('2020-01-01 08:00:00') + interval seq minute, round(seq * 1.07, 2), "
+      "case when seq % 10 = 0 then null else concat('Bemerkung <b>', seq % 97, '</b>') end from seq_1_to_" +
+      std::to_string(rows) + ";";
+  RunChild({"sh", "-c", client + " -e " + Quoted(create)}, nullptr);
+  const std::string ini = (scratch.Path() / "mariadb.ini").string();
+  WriteIni(ini,
+           "Driver={MySQL};Server=" + host + ";Port=" + port + ";Database=" + database + ";Uid=" + user +
+               ";Pwd=" + password + ";",
+           sink.Port());
+  const std::string peer = client + " --html -e 'select * from t' | python3 " +
+                           Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
+  Compare(sink, "mariadb " + std::to_string(rows), ini, peer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    // As under cron: no display, Qt's offscreen platform.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const bool mariadb = argc > 1 && std::string(argv[1]) == "--mariadb";
+    std::vector<long> sizes;
+    for (int i = mariadb ? 2 : 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
+    if (sizes.empty()) sizes = mariadb ? std::vector<long>{200000} : std::vector<long>{1000, 10000, 100000};
+    TScratchFolder scratch;
+    TSink sink;
+    if (mariadb) {
+      for (long rows : sizes) RunMariaDb(sink, scratch, rows);
+    } else {
+      RunSqlite(sink, scratch, sizes);
+    }
+    return 0;
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "end_to_end: %s\n", failure.what());
+    return 1;
+  }
+}
