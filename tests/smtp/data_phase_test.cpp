@@ -81,7 +81,9 @@ TEST(DataPhase, LargeBodyGoesOutExactlyInLargeRequests) {
   std::size_t bytes = 0;
   for (std::size_t i = first; i < last; ++i) {
     bytes += handler.requests[i].size();
-    if (i + 1 < last) EXPECT_GE(handler.requests[i].size(), 16u * 1024) << "request " << i;
+    if (i + 1 < last) {
+      EXPECT_GE(handler.requests[i].size(), 16u * 1024) << "request " << i;
+    }
   }
   EXPECT_EQ(bytes, data.text.size());
   EXPECT_LE(last - first, data.text.size() / (16 * 1024) + 1);
