@@ -44,8 +44,8 @@ class TSink {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     const std::string script = kSourceDir + "/bench/discard_sink.py";
-    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()), nullptr};
-    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0)
+    char* argv[] = {const_cast<char*>("/usr/bin/python3"), const_cast<char*>(script.c_str()), nullptr};
+    if (posix_spawn(&pid_, "/usr/bin/python3", &actions, nullptr, argv, environ) != 0)
       throw std::runtime_error("cannot start the sink");
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -96,8 +96,11 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 void Compare(TSink& sink, const std::string& label, const std::string& ini, const std::string& peerCommand) {
   TContender ours, peer;
   for (int run = 0; run < kRuns; ++run) {
-    ours.Add(RunChild({kProgram, ini, "-unattend"}, nullptr), sink.NextMailBytes());
-    if (!peerCommand.empty()) peer.Add(RunChild({"sh", "-c", peerCommand}, nullptr), sink.NextMailBytes());
+    const TRun oursRun = RunChild({kProgram, ini, "-unattend"}, nullptr);
+    ours.Add(oursRun, sink.NextMailBytes());
+    if (peerCommand.empty()) continue;
+    const TRun peerRun = RunChild({"sh", "-c", peerCommand}, nullptr);
+    peer.Add(peerRun, sink.NextMailBytes());
   }
   const double oursS = ours.Median();
   std::printf("%-16s vornetta %7.2f s %7.1f MB %9.2f MB mail | ", label.c_str(), oursS, ours.peakKb / 1024.0,
@@ -125,7 +128,7 @@ void RunSqlite(TSink& sink, const TScratchFolder& scratch, const std::vector<lon
     vornetta::bench::CreateMixedTable(db, scratch.Path(), rows);
     const std::string ini = (scratch.Path() / "sqlite.ini").string();
     WriteIni(ini, "Driver={SQLite3};Database=" + db + ";", sink.Port());
-    const std::string peer = "sqlite3 -html " + Quoted(db) + " 'select * from t' | python3 " +
+    const std::string peer = "sqlite3 -html " + Quoted(db) + " 'select * from t' | /usr/bin/python3 " +
                              Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
     Compare(sink, "sqlite " + std::to_string(rows), ini, peer);
   }
@@ -150,7 +153,7 @@ void RunMariaDb(TSink& sink, const TScratchFolder& scratch, long rows) {
            "Driver={MySQL};Server=" + host + ";Port=" + port + ";Database=" + database + ";Uid=" + user +
                ";Pwd=" + password + ";",
            sink.Port());
-  const std::string peer = client + " --html -e 'select * from t' | python3 " +
+  const std::string peer = client + " --html -e 'select * from t' | /usr/bin/python3 " +
                            Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
   Compare(sink, "mariadb " + std::to_string(rows), ini, peer);
 }

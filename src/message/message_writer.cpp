@@ -23,12 +23,12 @@ void SendOneStuffed(TIdLineWriter& out, std::string_view line) {
 }  // namespace
 
 void SendDotStuffed(TIdLineWriter& out, std::string_view line) {
-  std::size_t brk = line.find_first_of("\r\n");
+  std::size_t brk = FindLineBreak(line, 0);
   while (brk != std::string_view::npos) {
     SendOneStuffed(out, line.substr(0, brk));
     const std::size_t next = line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n' ? brk + 2 : brk + 1;
     line.remove_prefix(next);
-    brk = line.find_first_of("\r\n");
+    brk = FindLineBreak(line, 0);
   }
   SendOneStuffed(out, line);
 }

@@ -784,7 +784,10 @@ void TFormMain::ShowSourcePage() {
   ClearPreview();
 }
 
-void TFormMain::PiecesAppended(const report::TReportText&) { htmlsource->CatchUp(); }
+void TFormMain::PiecesAppended(const report::TReportText&) {
+  // Nobody scrolls the source view of an unattended run: its line index is not built.
+  if (!config::HasUnattendSwitch(params_)) htmlsource->CatchUp();
+}
 
 void TFormMain::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 

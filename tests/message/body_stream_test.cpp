@@ -33,6 +33,20 @@ TEST(BodyLineCutter, SplitsAtEveryBreakWithoutAnExtraLineAtTheEnd) {
   EXPECT_EQ(Cut("a\n\rb\r"), (Lines{"a", "", "b"}));
 }
 
+TEST(BodyLineCutter, FindsTheFirstBreakLikeASearchForEitherByte) {
+  std::string text;
+  unsigned state = 12345;
+  for (int i = 0; i < 4000; ++i) {
+    state = state * 1103515245 + 12345;
+    const unsigned pick = (state >> 16) % 10;
+    text += pick == 0 ? '\r' : pick == 1 ? '\n' : static_cast<char>('a' + pick);
+  }
+  for (std::size_t start = 0; start <= text.size() + 1; ++start)
+    ASSERT_EQ(FindLineBreak(text, start), std::string_view(text).find_first_of("\r\n", start)) << start;
+  EXPECT_EQ(FindLineBreak("", 0), std::string_view::npos);
+  EXPECT_EQ(FindLineBreak("abc", 0), std::string_view::npos);
+}
+
 TIdMessage Mail() {
   TIdMessage msg;
   msg.Clock.Now = [] { return TDateTime{2026, 12, 7, 5, 10, 0}; };
