@@ -147,7 +147,9 @@ void RunMariaDb(TSink& sink, const TScratchFolder& scratch, long rows) {
       "timestamp('2020-01-01 08:00:00') + interval seq minute, round(seq * 1.07, 2), "
       "case when seq % 10 = 0 then null else concat('Bemerkung <b>', seq % 97, '</b>') end from seq_1_to_" +
       std::to_string(rows) + ";";
-  RunChild({"sh", "-c", client + " -e " + Quoted(create)}, nullptr);
+  const std::string createFile = (scratch.Path() / "create-mariadb.sql").string();
+  std::ofstream(createFile) << create << "\n";
+  RunChild({"sh", "-c", client}, createFile.c_str());
   const std::string ini = (scratch.Path() / "mariadb.ini").string();
   WriteIni(ini,
            "Driver={MySQL};Server=" + host + ";Port=" + port + ";Database=" + database + ";Uid=" + user +
