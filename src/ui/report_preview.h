@@ -1,6 +1,6 @@
 // What the HTML view is given of a report. Qt's rich text lays out a table
-// whole and in one go, which blocks the window (measured on the 2-core machine:
-// 10 to 40 ms per 10 rows of 8 columns); the preview therefore shows only the
+// whole and in one go, which blocks the window (measured on the shared 2-core
+// machine: 1 to 7 ms per row of 8 columns); the preview therefore shows only the
 // beginning of a larger report, cut at a line boundary, and says so, so that
 // loading it stays within about 100 ms. The mail always carries the whole report.
 #pragma once
