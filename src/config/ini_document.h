@@ -34,6 +34,9 @@ class IniDocument {
 
   std::string Serialize() const;
 
+  // True when the text began with the UTF-8 byte-order mark: its values are UTF-8.
+  bool Utf8() const { return byteOrderMark_; }
+
   // True once an edit changed a line; a file that is not changed is not rewritten.
   bool Modified() const { return modified_; }
 

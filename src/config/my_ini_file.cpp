@@ -9,6 +9,7 @@
 #include "config/command_line.h"
 #include "config/file_store.h"
 #include "config/ini_document.h"
+#include "platform/code_page.h"
 
 namespace vornetta::config {
 
@@ -74,7 +75,22 @@ std::string StoredForm(std::string_view value) {
   return stored;
 }
 
-std::string ValueOf(std::string_view raw) { return Unescape(WithoutQuotes(raw)); }
+// A file that begins with the UTF-8 byte-order mark holds UTF-8; every other
+// file holds the system code page, the program's own encoding of texts.
+std::string ValueOf(const IniDocument& document, std::string_view raw) {
+  std::string value = Unescape(WithoutQuotes(raw));
+  return document.Utf8() ? platform::FromUtf8(value) : value;
+}
+
+std::string InFileEncoding(const IniDocument& document, std::string stored) {
+  return document.Utf8() ? platform::ToUtf8(stored) : stored;
+}
+
+std::vector<std::pair<std::string, std::string>> InFileEncoding(
+    const IniDocument& document, std::vector<std::pair<std::string, std::string>> entries) {
+  for (auto& entry : entries) entry.second = InFileEncoding(document, std::move(entry.second));
+  return entries;
+}
 
 template <typename Integer>
 std::string ToDecimal(Integer value) {
@@ -195,18 +211,18 @@ std::string TMyIniFile::ReadValue(const std::string& section, const std::string&
                                   const std::string& defaultValue) const {
   IniDocument document = Load(path_);
   std::optional<std::string_view> raw = document.RawValue(section, key);
-  return raw ? ValueOf(*raw) : defaultValue;
+  return raw ? ValueOf(document, *raw) : defaultValue;
 }
 
 void TMyIniFile::WriteValue(const std::string& section, const std::string& key, const std::string& value) {
   std::string stored = StoredForm(value);
-  Modify(path_, [&](IniDocument& document) { return document.Set(section, key, stored); });
+  Modify(path_, [&](IniDocument& document) { return document.Set(section, key, InFileEncoding(document, stored)); });
 }
 
 int TMyIniFile::ReadNumber(const std::string& section, const std::string& key, int defaultValue) const {
   IniDocument document = Load(path_);
   std::optional<std::string_view> raw = document.RawValue(section, key);
-  return raw ? ParseNumber(ValueOf(*raw), defaultValue) : defaultValue;
+  return raw ? ParseNumber(ValueOf(document, *raw), defaultValue) : defaultValue;
 }
 
 void TMyIniFile::WriteNumber(const std::string& section, const std::string& key, int value) {
@@ -244,7 +260,7 @@ void TMyIniFile::WriteValueIfMissing(const std::string& section, const std::stri
                                      const std::string& value) {
   std::string stored = StoredForm(value);
   Modify(path_, [&](IniDocument& document) {
-    return document.RawValue(section, key) || document.Set(section, key, stored);
+    return document.RawValue(section, key) || document.Set(section, key, InFileEncoding(document, stored));
   });
 }
 
@@ -259,13 +275,13 @@ std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::
   bool found = false;
   bool storedOk = Modify(path_, [&](IniDocument& document) {
     if (std::optional<std::string_view> raw = document.RawValue(section, key)) {
-      value = ValueOf(*raw);
+      value = ValueOf(document, *raw);
       found = true;
       return true;
     }
-    if (!document.Set(section, key, stored)) return false;
+    if (!document.Set(section, key, InFileEncoding(document, stored))) return false;
     // What a read of the file now returns.
-    value = ValueOf(*document.RawValue(section, key));
+    value = ValueOf(document, *document.RawValue(section, key));
     return true;
   });
   return found || storedOk ? value : defaultValue;
@@ -281,14 +297,14 @@ void TMyIniFile::WriteText(const std::string& section, const std::string& text) 
   // One rewrite that gives the file the single writes would give it.
   Modify(path_, [&](IniDocument& document) {
     document.Clear(section);
-    return document.Append(section, entries);
+    return document.Append(section, InFileEncoding(document, entries));
   });
 }
 
 std::string TMyIniFile::ReadText(const std::string& section) const {
   IniDocument document = Load(path_);
   std::string text;
-  for (const auto& [name, raw] : document.Entries(section)) text.append(ValueOf(raw)).append("\r\n");
+  for (const auto& [name, raw] : document.Entries(section)) text.append(ValueOf(document, raw)).append("\r\n");
   return text;
 }
 
@@ -297,9 +313,9 @@ void TMyIniFile::MigrateLegacy() {
   Modify(path_, [](IniDocument& document) {
     if (std::optional<std::string_view> oldScript = document.RawValue("datenbank", "sql")) {
       if (document.Entries("sql").empty()) {
-        std::string script = ReplaceAll(ValueOf(*oldScript), "|||", "\r\n");
+        std::string script = ReplaceAll(ValueOf(document, *oldScript), "|||", "\r\n");
         document.Clear("sql");
-        if (!document.Append("sql", NumberedEntries(script))) return false;
+        if (!document.Append("sql", InFileEncoding(document, NumberedEntries(script)))) return false;
       }
       document.Remove("datenbank", "sql");
     }

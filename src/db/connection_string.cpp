@@ -73,9 +73,10 @@ std::optional<std::string> Find(const Pairs& pairs, std::string_view key) {
   return std::nullopt;
 }
 
-// Keys of an ODBC connection string (values may stand in braces with "}}" inside).
-std::vector<std::string> OdbcKeys(std::string_view text) {
-  std::vector<std::string> keys;
+// Pairs of an ODBC connection string, keys lower-cased; a value may stand in
+// braces with "}}" inside for "}".
+Pairs OdbcPairs(std::string_view text) {
+  Pairs pairs;
   size_t i = 0;
   while (i < text.size()) {
     size_t eq = text.find_first_of("=;", i);
@@ -84,23 +85,35 @@ std::vector<std::string> OdbcKeys(std::string_view text) {
       i = eq + 1;
       continue;
     }
-    keys.push_back(Lower(Trim(text.substr(i, eq - i))));
+    std::string key = Lower(Trim(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && text[v] == ' ') ++v;
+    std::string value;
     if (v < text.size() && text[v] == '{') {
       for (++v; v < text.size(); ++v) {
         if (text[v] == '}') {
           if (v + 1 < text.size() && text[v + 1] == '}') {
+            value += '}';
             ++v;
             continue;
           }
           break;
         }
+        value += text[v];
       }
     }
     size_t end = text.find(';', v);
+    if (value.empty() && v < text.size() && text[v] != '{')
+      value = std::string(Trim(text.substr(v, (end == std::string_view::npos ? text.size() : end) - v)));
+    pairs.emplace_back(std::move(key), std::move(value));
     i = end == std::string_view::npos ? text.size() : end + 1;
   }
+  return pairs;
+}
+
+std::vector<std::string> OdbcKeys(std::string_view text) {
+  std::vector<std::string> keys;
+  for (auto& [key, value] : OdbcPairs(text)) keys.push_back(std::move(key));
   return keys;
 }
 
@@ -183,12 +196,21 @@ std::string OdbcConnectionString(const std::string& stored) {
     else if (provider.starts_with("sqloledb"))
       odbc = FromSqlOleDb(pairs);
   }
-  // NOTE: the SQLite ODBC driver reads a whole result into memory unless StepAPI=1.
-  bool sqliteType = lower.find("mysql") == std::string::npos && lower.find("sqloledb") == std::string::npos &&
-                    lower.find("sqlite") != std::string::npos;
-  if (sqliteType && Lower(odbc).find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
-  if (DatabaseTypeOf(stored) == "postgresql") AddPostgresOptions(odbc);
+  // NOTE: the SQLite ODBC driver reads a whole result into memory unless StepAPI=1,
+  // and creates an empty database for a mistyped file name unless NoCreat=1.
+  const std::string type = DatabaseTypeOf(stored);
+  if (type == "sqlite") {
+    const std::string lowerOdbc = Lower(odbc);
+    if (lowerOdbc.find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
+    if (lowerOdbc.find("nocreat") == std::string::npos) AppendPair(odbc, "NoCreat", "1");
+  }
+  if (type == "postgresql") AddPostgresOptions(odbc);
   return odbc;
+}
+
+std::string SqliteDatabaseFile(const std::string& stored) {
+  if (DatabaseTypeOf(stored) != "sqlite") return {};
+  return Find(OdbcPairs(OdbcConnectionString(stored)), "database").value_or("");
 }
 
 }  // namespace vornetta::db

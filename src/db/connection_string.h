@@ -9,9 +9,13 @@ namespace vornetta::db {
 // "Provider=MSDASQL...;Extended Properties=\"...\"": the ODBC string inside, with
 // UID and PWD from "User ID" and "Password" when it lacks them.
 // "Provider=SQLOLEDB...;Data Source=...;Initial Catalog=...": the FreeTDS driver.
-// For a SQLite string (the "sqlite" type) StepAPI=1 is added unless it is set.
+// For a SQLite string (the "sqlite" type) StepAPI=1 and NoCreat=1 (never create
+// a database) are added unless they are set.
 // For a PostgreSQL string: UseDeclareFetch=1, Fetch=1000 and BoolsAsChar=0, each
 // unless it is set.
 std::string OdbcConnectionString(const std::string& stored);
+
+// The "Database" value of a SQLite string (the file), else empty.
+std::string SqliteDatabaseFile(const std::string& stored);
 
 }  // namespace vornetta::db

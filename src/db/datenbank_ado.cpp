@@ -1,8 +1,11 @@
 #include "db/datenbank_ado.h"
 
+#include <sys/stat.h>
+
 #include "db/connection_string.h"
 #include "db/database_error.h"
 #include "db/database_type.h"
+#include "platform/code_page.h"
 
 namespace vornetta::db {
 namespace {
@@ -18,6 +21,16 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
 }
 
+// The SQLite driver says only "connect failed" when the file it may not create is missing.
+void ThrowWhenSqliteFileMissing(const std::string& stored) {
+  const std::string file = SqliteDatabaseFile(stored);
+  struct stat info {};
+  if (file.empty() || file == ":memory:" || ::stat(platform::ToUtf8(file).c_str(), &info) == 0) return;
+  throw EDatabaseError(platform::FromUtf8("SQLite-Datenbank \"") + file +
+                       platform::FromUtf8("\" nicht gefunden; bitte den Dateinamen in der Einstellung "
+                                          "\"connection\" (Abschnitt \"datenbank\") prüfen."));
+}
+
 }  // namespace
 
 TDatenbankAdo::TDatenbankAdo(std::string connectionString) : connectionString_(std::move(connectionString)) {
@@ -28,7 +41,12 @@ TDatenbankAdo::~TDatenbankAdo() { Close(); }
 
 void TDatenbankAdo::Open() {
   auto connection = std::make_unique<TConnection>();
-  connection->Open(OdbcConnectionString(connectionString_));
+  try {
+    connection->Open(OdbcConnectionString(connectionString_));
+  } catch (const EDatabaseError&) {
+    ThrowWhenSqliteFileMissing(connectionString_);
+    throw;
+  }
   Close();
   connection_ = std::move(connection);
 }

@@ -24,21 +24,33 @@ std::string Narrow(const char16_t* text, size_t length) {
   return platform::FromUtf16(std::u16string_view(text, length));
 }
 
+// The text in the system code page when it fits there, else in UTF-8 with utf8 set.
+void NarrowOrUtf8(const char16_t* text, size_t length, std::string& out, bool& utf8) {
+  const std::u16string_view wide(text, length);
+  utf8 = !platform::FromUtf16Exact(wide, out);
+  if (utf8) out = platform::Utf16ToUtf8(wide);
+}
+
 // NOTE: for drivers without wide functions (SQLite) the driver manager reports
 // name lengths in the driver's UTF-8 bytes, not in characters: the terminator counts.
-std::string NameText(const std::u16string& buffer, size_t reported) {
+std::u16string_view NameView(const std::u16string& buffer, size_t reported) {
   std::u16string_view text(buffer.data(), std::min(reported, buffer.size() - 1));
-  return Narrow(text.data(), std::min(text.find(u'\0'), text.size()));
+  return text.substr(0, std::min(text.find(u'\0'), text.size()));
+}
+
+std::string NameText(const std::u16string& buffer, size_t reported) {
+  const std::u16string_view text = NameView(buffer, reported);
+  return Narrow(text.data(), text.size());
 }
 
 // Text of a UTF-16 value; ASCII, the common case, is copied without a conversion buffer.
-void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
+void AssignWide(const char* bytes, size_t byteCount, std::string& out, bool& utf8) {
   const char16_t* text = reinterpret_cast<const char16_t*>(bytes);
   size_t length = byteCount / 2;
   out.resize(length);
   for (size_t i = 0; i < length; ++i) {
     if (text[i] >= 0x80) {
-      out = Narrow(text, length);
+      NarrowOrUtf8(text, length, out, utf8);
       return;
     }
     out[i] = static_cast<char>(text[i]);
@@ -138,15 +150,14 @@ void TRecordSet::Describe(const TConnection& connection) {
       name.resize(static_cast<size_t>(nameLength) + 1);
     }
     column.name = NameText(name, static_cast<size_t>(std::max<SQLSMALLINT>(nameLength, 0)));
+    std::u16string wideName(NameView(name, static_cast<size_t>(std::max<SQLSMALLINT>(nameLength, 0))));
 
     SQLSMALLINT labelBytes = 0;
     std::fill(name.begin(), name.end(), u'\0');
     SQLRETURN rc = SQLColAttributeW(stmt_.Get(), n, SQL_DESC_LABEL, name.data(),
                                     static_cast<SQLSMALLINT>(name.size() * 2), &labelBytes, nullptr);
-    if (SQL_SUCCEEDED(rc) && labelBytes > 0)
-      column.label = NameText(name, static_cast<size_t>(labelBytes));
-    else
-      column.label = column.name;
+    if (SQL_SUCCEEDED(rc) && labelBytes > 0) wideName = NameView(name, static_cast<size_t>(labelBytes));
+    NarrowOrUtf8(wideName.data(), wideName.size(), column.label, column.labelUtf8);
 
     column.type = FieldTypeOf(sqlType, precision, scale);
     column.size = precision;
@@ -259,6 +270,7 @@ void TRecordSet::FetchRow(bool readValues) {
 
 void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
   std::string& out = column.value;
+  column.valueUtf8 = false;
   if (column.indicator == SQL_NULL_DATA) {
     out.clear();
     return;
@@ -296,7 +308,7 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
     case Fetch::Real: {
       SQLREAL v;
       std::memcpy(&v, slot, sizeof v);
-      FormatFloat(v, 7, out);
+      FormatSingle(v, out);
       return;
     }
     case Fetch::Boolean: out = *slot ? "True" : "False"; return;
@@ -325,7 +337,7 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
       if (auto bytes = piece(SQL_C_BINARY)) return FormatBinary(*bytes, out);
       break;
     case Fetch::Text:
-      if (auto text = piece(SQL_C_WCHAR)) return AssignWide(text->data(), text->size(), out);
+      if (auto text = piece(SQL_C_WCHAR)) return AssignWide(text->data(), text->size(), out, column.valueUtf8);
       break;
     case Fetch::Utf8Text:
       if (auto text = piece(SQL_C_CHAR)) return AssignUtf8(*text, out);
@@ -336,6 +348,7 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
   std::string& out = column.value;
+  column.valueUtf8 = false;
   SQLLEN indicator = 0;
   auto get = [&](SQLSMALLINT cType, void* target, SQLLEN size) {
     Check(SQLGetData(stmt_.Get(), n, cType, target, size, &indicator), stmt_, "SQLGetData");
@@ -362,11 +375,11 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
       return;
     }
     case Fetch::Real: {
-      // A single-precision value shown with its own precision, not with the
-      // noise digits of its double widening (0.1 and not 0.100000001490116).
+      // Shortest text of the float itself: 0.1 and not 0.100000001490116 of its
+      // widening to double, and 12345678 whole so that the column sum reads it.
       SQLREAL v = 0;
       if (!get(SQL_C_FLOAT, &v, sizeof v)) break;
-      FormatFloat(v, 7, out);
+      FormatSingle(v, out);
       return;
     }
     case Fetch::Boolean: {
@@ -411,7 +424,7 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
       return;
     case Fetch::Text:
       if (!ReadLong(n, SQL_C_WCHAR)) break;
-      AssignWide(buffer_.data(), bufferLength_, out);
+      AssignWide(buffer_.data(), bufferLength_, out, column.valueUtf8);
       return;
   }
   out.clear();

@@ -41,10 +41,14 @@ class TRecordSet {
   int FieldCount() const { return static_cast<int>(columns_.size()); }
   // Field i from 0; an index outside 0..FieldCount()-1 throws std::out_of_range.
   const std::string& FieldName(int i) const { return Column(i).name; }
+  // In the system code page, or in UTF-8 when it does not fit there (DisplayNameIsUtf8).
   const std::string& DisplayName(int i) const { return Column(i).label; }
+  bool DisplayNameIsUtf8(int i) const { return Column(i).labelUtf8; }
   TFieldType DataType(int i) const { return Column(i).type; }
-  // The text of the current record's value: "" for NULL and at the end.
+  // The text of the current record's value: "" for NULL and at the end. In the
+  // system code page, or in UTF-8 when it does not fit there (ValueIsUtf8).
   const std::string& Value(int i) const { return Column(i).value; }
+  bool ValueIsUtf8(int i) const { return Column(i).valueUtf8; }
 
  private:
   enum class Fetch {
@@ -53,10 +57,12 @@ class TRecordSet {
   struct ColumnInfo {
     std::string name;
     std::string label;
+    bool labelUtf8 = false;
     TFieldType type = TFieldType::ftUnknown;
     Fetch fetch = Fetch::Text;
     SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
+    bool valueUtf8 = false;
     // Where SQLFetch puts the value; 0 bytes: not bound, read with SQLGetData.
     size_t boundOffset = 0;
     size_t boundBytes = 0;

@@ -121,6 +121,11 @@ void FormatFloat(double value, int digits, std::string& out) {
   platform::AppendGeneralNumber(out, value, digits, platform::DecimalSeparator());
 }
 
+void FormatSingle(float value, std::string& out) {
+  out.clear();
+  platform::AppendShortestSingle(out, value, platform::DecimalSeparator());
+}
+
 void FormatDecimal(std::string_view digits, std::string& out) {
   out.assign(digits);
   const char separator = platform::DecimalSeparator();

@@ -14,6 +14,8 @@ namespace vornetta::db {
 
 // General format with at most `digits` significant digits: "12,5", "1E20", "1,5E-7".
 void FormatFloat(double value, int digits, std::string& out);
+// A single-precision value: the fewest digits that read back to it, laid out as above.
+void FormatSingle(float value, std::string& out);
 // The driver's decimal digits with the regional separator in place of ".".
 void FormatDecimal(std::string_view digits, std::string& out);
 void FormatDate(const SQL_DATE_STRUCT& date, std::string& out);

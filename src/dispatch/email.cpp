@@ -3,6 +3,8 @@
 #include "message/body_lines.h"
 #include "message/message_writer.h"
 #include "message/multipart_writer.h"
+#include "message/address_check.h"
+#include "message/body_encoding.h"
 #include "platform/code_page.h"
 #include "smtp/smtp.h"
 
@@ -69,14 +71,22 @@ std::vector<std::string> BodyLines(std::string_view body) {
 
 void EMail::FillMessage(message::TIdMessage& mail) {
   Subject = CleanSubject(std::move(Subject));
+  message::CheckAddressSetting(AddressSettings.From, From, true);
+  message::CheckAddressSetting(AddressSettings.To, To, false);
+  message::CheckAddressSetting(AddressSettings.Cc, Cc, false);
+  message::CheckAddressSetting(AddressSettings.Bcc, Bcc, false);
   mail.From.SetText(From);
   mail.Subject = Subject;
   mail.Recipients.SetListText(To);
   mail.CCList.SetListText(Cc);
   mail.BccList.SetListText(Bcc);
+  if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
+    throw ESendError(platform::FromUtf8("Kein Empfänger angegeben."));
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;
+  if (message::NeedsQuotedPrintable(Body, message::BodyInIso2022JP(mail)))
+    mail.ContentTransferEncoding = message::kQuotedPrintable;
   mail.Priority = MessagePriority(Priority);
   if (!Attachments.empty()) {
     mail.Attachments = Attachments;

@@ -15,6 +15,21 @@
 
 namespace vornetta::dispatch {
 
+// A mail that must not go out as it stands ("Kein Empf\u00e4nger angegeben.").
+class ESendError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The settings of section "email" the address fields were read from, named by
+// the messages of a refused address.
+struct TAddressSettings {
+  std::string From = "absender";
+  std::string To = "empfaenger";
+  std::string Cc = "cc";
+  std::string Bcc = "bcc";
+};
+
 class EMail {
  public:
   std::string From;     // one address: "Name <addr>" or a bare address
@@ -42,14 +57,18 @@ class EMail {
   // that the server may hold the mail even when its reply never came.
   bool DataEndSent = false;
 
+  TAddressSettings AddressSettings;
+
   // Sends the mail described by the fields; changes Subject (CleanSubject) and
   // nothing else. The client waits at most smtp::kMailReplyTimeoutMs for each
   // reply and for the TLS handshake, so an unattended run always ends. With a
   // user name the login must happen (AUTH LOGIN, else AUTH PLAIN). "ssl"
-  // without a port in Host means port 465. Throws whatever the address parser
-  // or the SMTP conversation raises (message::EIdEmailParseError and
-  // EEncryptionSetting before connecting, smtp::EIdException and its
-  // descendants), messages unchanged.
+  // without a port in Host means port 465. Before connecting, refuses an
+  // address text message::CheckAddressSetting refuses and a mail without any
+  // recipient (ESendError "Kein Empf\u00e4nger angegeben."). Throws whatever the
+  // address parser or the SMTP conversation raises (message::EIdEmailParseError,
+  // ESendError and EEncryptionSetting before connecting, smtp::EIdException and
+  // its descendants), messages unchanged.
   void Send();
 
   // The mail exactly as the data phase of Send carries it, but to `out` and

@@ -13,6 +13,7 @@
 #include "dispatch/email.h"
 #include "dispatch/password_command.h"
 #include "dispatch/send_retry.h"
+#include "message/body_encoding.h"
 #include "platform/code_page.h"
 #include "report/report_text.h"
 
@@ -33,6 +34,14 @@ void ReadTransport(config::TMyIniFile& ini, EMail& job) {
   job.CaFile = Setting(ini, "zertifikate");
   const std::string passwordCommand = Setting(ini, "smtppassbefehl");
   if (!passwordCommand.empty() && !job.Username.empty()) job.Password = PasswordFromCommand(passwordCommand);
+}
+
+// Messages are texts of the code page, and ISO-8859-15 has no en dash: a hyphen
+// stands in for it there rather than a "?".
+std::string NoReportMessage() {
+  std::string text;
+  if (platform::FromUtf8Exact("Kein Bericht vorhanden – bitte zuerst erstellen.", text)) return text;
+  return platform::FromUtf8("Kein Bericht vorhanden - bitte zuerst erstellen.");
 }
 
 void Report(std::ostream& err, const std::string& message) {
@@ -66,6 +75,9 @@ void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView&
 void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view, TDelivery& delivery) {
   delivery.attempts = 0;
   if (HasSomethingToSend(ini, report)) {
+    // The counter outlives the text a send clears, and a failed build leaves a text
+    // without its end: neither is a report to mail.
+    if (report.PieceCount() == 0 || report.Unfinished()) throw ESendError(NoReportMessage());
     EMail job;
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
@@ -77,6 +89,7 @@ void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView&
     job.IsHtml = true;
     job.Subject = Setting(ini, "betreff");
     job.Body = report.DocumentText();
+    if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
     job.Attachments = CsvAttachments(report);
     if (delivery.dryRun) {
       job.WriteTo(*delivery.dryRun);  // no connection, so no transport settings and no password command
@@ -97,6 +110,7 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.Password = Setting(ini, "smtppass");
   job.From = kErrorMailSender;
   job.To = Setting(ini, "absender");
+  job.AddressSettings.To = "absender";
   job.IsHtml = false;
   job.Subject = kErrorSubjectPrefix + Setting(ini, "betreff");
   job.Body = message;

@@ -54,7 +54,10 @@ class TUnattendedView : public TSendView {
 // verschluesselung (default auto), zertifikate and smtppassbefehl) whose body
 // is the document text. Then the report text is cleared (the row counter
 // stays) and the views are reset. A failure of the send leaves report and views
-// as they were and is thrown.
+// as they were and is thrown. A counter above zero with an empty text (the
+// report was sent already) or an unfinished one (its build failed) throws
+// ESendError "Kein Bericht vorhanden – bitte zuerst erstellen." (a hyphen for
+// the dash where the code page has none) and sends nothing.
 // A report without data rows and count tables is sent as well when the flag
 // "ergebnisLeer" of section "datenbank" is set (it is read only then, without
 // storing a default). CSV tables of the build (setting "anhang") go along as

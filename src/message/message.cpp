@@ -4,6 +4,7 @@
 #include <string>
 
 #include "message/multipart_writer.h"
+#include "message/header_charset.h"
 
 namespace vornetta::message {
 namespace {
@@ -58,24 +59,26 @@ TIdHeaderList TIdMessage::BuildHeaderLines() const {
   const std::chrono::minutes offset = Clock.UtcOffset ? Clock.UtcOffset() : LocalUtcOffset();
 
   TIdHeaderList headers;
-  headers.SetHeaderValue("From", EncodeAddressForHeader(From, how));
-  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", how));
-  headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, how));
-  headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, how));
+  headers.SetHeaderValue("From", EncodeAddressForHeader(From, HeaderEncodingFor(how, From)));
+  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", HeaderEncodingFor(how, Subject)));
+  headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, HeaderEncodingFor(how, Recipients)));
+  headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, HeaderEncodingFor(how, CCList)));
   headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));
   if (Encoding == meMIME && !Attachments.empty()) {
     // The body's own type and encoding move into its part (multipart_writer.h).
     headers.SetHeaderValue("MIME-Version", "1.0");
     headers.SetHeaderValue("Content-Type", MultipartContentType(Boundary));
   } else if (Encoding == meMIME) {
-    // "MIME-Version" belongs to multipart messages only: a single-part mail stays as it always was.
     headers.SetHeaderValue("Content-Type", contentType);
+    // A single-part body declares the MIME version only with a transfer encoding.
+    if (!ContentTransferEncoding.empty()) headers.SetHeaderValue("MIME-Version", "1.0");
     headers.SetHeaderValue("Content-Transfer-Encoding", ContentTransferEncoding);
   }
   headers.SetHeaderValue("Sender", Sender.Text());
-  headers.SetHeaderValue("Reply-To", EncodeAddressListForHeader(ReplyTo, how));
-  headers.SetHeaderValue("Organization", EncodeHeaderWords(Organization, "", how));
-  headers.SetHeaderValue("Disposition-Notification-To", EncodeAddressForHeader(ReceiptRecipient, how));
+  headers.SetHeaderValue("Reply-To", EncodeAddressListForHeader(ReplyTo, HeaderEncodingFor(how, ReplyTo)));
+  headers.SetHeaderValue("Organization", EncodeHeaderWords(Organization, "", HeaderEncodingFor(how, Organization)));
+  headers.SetHeaderValue("Disposition-Notification-To",
+                         EncodeAddressForHeader(ReceiptRecipient, HeaderEncodingFor(how, ReceiptRecipient)));
   headers.SetHeaderValue("References", References);
   headers.SetHeaderValue("Date", FormatInternetDate(when, offset));
   const int priority = Priority >= mpHighest && Priority <= mpLowest ? static_cast<int>(Priority) : mpNormal;

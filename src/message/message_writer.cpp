@@ -4,6 +4,7 @@
 
 #include "message/body_lines.h"
 #include "message/multipart_writer.h"
+#include "message/body_encoding.h"
 
 namespace vornetta::message {
 namespace {
@@ -46,7 +47,18 @@ void WriteBody(TIdLineWriter& out, const TIdMessage& msg) {
 }
 
 void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
-  if (msg.HeaderEncoding().Transfer == TTransfer::iso2022jp) {
+  const bool iso2022jp = BodyInIso2022JP(msg);
+  if (msg.ContentTransferEncoding == kQuotedPrintable) {
+    auto sendEncoded = [&](std::string_view line) {
+      SendQuotedPrintable(out, iso2022jp ? ConvertToIso2022JP(line) : std::string(line));
+    };
+    if (msg.BodyText)
+      ForEachBodyLine(*msg.BodyText, sendEncoded);
+    else
+      for (const std::string& line : msg.Body) sendEncoded(line);
+    return;
+  }
+  if (iso2022jp) {
     auto sendConverted = [&out](std::string_view line) { SendDotStuffed(out, ConvertToIso2022JP(line)); };
     if (msg.BodyText)
       ForEachBodyLine(*msg.BodyText, sendConverted);

@@ -118,6 +118,50 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// iconv without replacements: false at the first sequence it cannot convert.
+bool IconvExact(const char* from, const char* to, std::string_view input, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.resize(input.size() * 2 + 16);
+  char* in = const_cast<char*>(input.data());
+  size_t inLeft = input.size();
+  size_t used = 0;
+  bool exact = true;
+  while (inLeft > 0) {
+    char* dst = out.data() + used;
+    size_t outLeft = out.size() - used;
+    size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    used = out.size() - outLeft;
+    if (rc != static_cast<size_t>(-1)) {
+      exact = rc == 0;  // a positive count is of irreversible (approximated) conversions
+      break;
+    }
+    if (errno != E2BIG) {
+      exact = false;
+      break;
+    }
+    out.resize(out.size() * 2);
+  }
+  iconv_close(cd);
+  out.resize(used);
+  return exact;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string wide;
+  wide.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp = NextUtf8(utf8, i);
+    if (cp >= 0x10000) {
+      wide += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      wide += static_cast<char16_t>(cp);
+    }
+  }
+  return wide;
+}
+
 }  // namespace
 
 std::string LocaleName() {
@@ -212,18 +256,43 @@ std::string FromUtf8(std::string_view utf8) {
     for (size_t i = 0; i < utf8.size();) out += UnicodeToLatin9(NextUtf8(utf8, i));
     return out;
   }
-  std::u16string wide;
-  wide.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    char32_t cp = NextUtf8(utf8, i);
-    if (cp >= 0x10000) {
-      wide += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      wide += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      wide += static_cast<char16_t>(cp);
+  return FromUtf16(Utf8ToUtf16(utf8));
+}
+
+bool FromUtf16Exact(std::u16string_view text, std::string& out) {
+  if (IsLatin9()) {
+    out.clear();
+    out.reserve(text.size());
+    for (char16_t c : text) {
+      if (c >= 0xD800 && c <= 0xDFFF) return false;
+      const char b = UnicodeToLatin9(c);
+      if (b == '?' && c != u'?') return false;
+      out += b;
     }
+    return true;
   }
-  return FromUtf16(wide);
+  return IconvExact("UTF-16LE", SystemCodePage(), U16Bytes(text), out);
+}
+
+bool FromUtf8Exact(std::string_view utf8, std::string& out) {
+  for (size_t i = 0; i < utf8.size();)
+    if (NextUtf8(utf8, i) == 0xFFFD) return false;  // not UTF-8 at all
+  return FromUtf16Exact(Utf8ToUtf16(utf8), out);
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
 }
 
 }  // namespace vornetta::platform

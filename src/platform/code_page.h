@@ -41,4 +41,12 @@ std::string FromUtf16(std::u16string_view text);
 std::string ToUtf8(std::string_view text);
 std::string FromUtf8(std::string_view utf8);
 
+// Exact conversions into the system code page: false when a character of the
+// text has no place in it (out is then unspecified). Text that cannot be held
+// this way travels as UTF-8 instead, marked as such by its owner.
+bool FromUtf16Exact(std::u16string_view text, std::string& out);
+bool FromUtf8Exact(std::string_view utf8, std::string& out);
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
 }  // namespace vornetta::platform

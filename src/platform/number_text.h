@@ -13,4 +13,12 @@ namespace vornetta::platform {
 // infinities and NaN are "INF", "-INF", "NAN". Independent of the C locale.
 void AppendGeneralNumber(std::string& out, double value, int significantDigits, char decimalSeparator);
 
+// The significant digits of the value texts and column sums.
+inline constexpr int kGeneralDigits = 15;
+
+// A single-precision value with the fewest digits that read back to the same
+// float, laid out like a 15-digit general number: 12345678 is "12345678",
+// 1234567.5 "1234567,5", 0.1f "0,1" (not the digits of its widening to double).
+void AppendShortestSingle(std::string& out, float value, char decimalSeparator);
+
 }  // namespace vornetta::platform

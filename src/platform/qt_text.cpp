@@ -14,4 +14,8 @@ std::string FromQString(const QString& text) {
                                        static_cast<size_t>(text.size())));
 }
 
+QString ToQString(std::string_view text, bool utf8) {
+  return utf8 ? QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())) : ToQString(text);
+}
+
 }  // namespace vornetta::platform

@@ -8,6 +8,8 @@
 namespace vornetta::platform {
 
 QString ToQString(std::string_view text);
+// From UTF-8 when `utf8` (a text the code page could not hold), else as above.
+QString ToQString(std::string_view text, bool utf8);
 std::string FromQString(const QString& text);
 
 }  // namespace vornetta::platform

@@ -82,6 +82,14 @@ void AppendTableStart(TReportText& text, std::size_t number) {
   text.Append({"<table width=\"100%\" class=\"sql", TDecimal(static_cast<long long>(number)).View(), "\">"});
 }
 
+// A cell whose text is in UTF-8 (the other parts are ASCII) turns the report into UTF-8.
+void AppendCell(TReportText& text, std::initializer_list<std::string_view> parts, bool utf8) {
+  if (utf8)
+    text.AppendUtf8(parts);
+  else
+    text.Append(parts);
+}
+
 // True when section "email" asks for the results as CSV attachments ("anhang"
 // is "csv"); empty means none. Throws EReportError for any other value.
 bool WantsCsvAttachments(config::TMyIniFile& ini) {
@@ -108,11 +116,13 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
   TColumnNames names;
   for (int i = 0; i < fieldCount; ++i) {
     const std::string& displayName = records->DisplayName(i);
-    const std::string className = ColumnClassName(displayName);
+    const bool utf8Name = records->DisplayNameIsUtf8(i);
+    // Only ASCII letters and digits stay in a class name: the code page form gives the same.
+    const std::string className = ColumnClassName(utf8Name ? platform::FromUtf8(displayName) : displayName);
     names.Register(className);
     TColumn& column = columns[static_cast<std::size_t>(i)];
     column.cellClass = className + ' ' + db::TDatenbankAdo::FieldTypeName(records->DataType(i));
-    text.Append({"<th class=\"", column.cellClass, "\">", displayName, "</th>"});
+    AppendCell(text, {"<th class=\"", column.cellClass, "\">", displayName, "</th>"}, utf8Name);
   }
   text.Append("</tr>");
   if (csv) {
@@ -130,8 +140,9 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
     text.Append({"<tr id=\"row", TDecimal(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
                  "\">"});
     for (int i = 0; i < fieldCount; ++i) {
-      text.Append({"<td class=\"", columns[static_cast<std::size_t>(i)].cellClass, "\">", records->Value(i),
-                   "</td>"});
+      AppendCell(text, {"<td class=\"", columns[static_cast<std::size_t>(i)].cellClass, "\">", records->Value(i),
+                        "</td>"},
+                 records->ValueIsUtf8(i));
     }
     text.Append("</tr>");
     for (int i = 0; i < fieldCount; ++i) {
@@ -167,9 +178,9 @@ struct TChangeKind {
 };
 
 constexpr TChangeKind kChangeKinds[] = {
-    {"update", "ergebnisUpdate", "<tr class=\"update\"><td>", " Datens\xE4tze ge\xE4ndert.</td></tr>"},
-    {"delete", "ergebnisDelete", "<tr class=\"delete\"><td>", " Datens\xE4tze gel\xF6scht.</td></tr>"},
-    {"insert", "ergebnisInsert", "<tr class=\"insert\"><td>", " Datens\xE4tze eingef\xFCgt.</td></tr>"},
+    {"update", "ergebnisUpdate", "<tr class=\"update\"><td>", " Datensätze geändert.</td></tr>"},
+    {"delete", "ergebnisDelete", "<tr class=\"delete\"><td>", " Datensätze gelöscht.</td></tr>"},
+    {"insert", "ergebnisInsert", "<tr class=\"insert\"><td>", " Datensätze eingefügt.</td></tr>"},
 };
 
 void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection, const std::string& statement,
@@ -184,7 +195,12 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   }
   if (!ini.ReadFlag("datenbank", kind.flag, false)) return;
   AppendTableStart(text, number);
-  text.Append({kind.rowStart, TDecimal(changed).View(), kind.rowEnd});
+  // The row end is UTF-8: in the code page when it fits there, else the report becomes UTF-8.
+  std::string rowEnd;
+  if (platform::FromUtf8Exact(kind.rowEnd, rowEnd))
+    text.Append({kind.rowStart, TDecimal(changed).View(), rowEnd});
+  else
+    text.AppendUtf8({kind.rowStart, TDecimal(changed).View(), kind.rowEnd});
   text.Append("</table><br>");
   text.AddRow();
 }
@@ -251,11 +267,14 @@ std::string ColumnClassName(std::string_view displayName) {
 void BuildReport(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
                  TReportView& view) {
   text.Clear();
+  text.SetUnfinished(true);
   view.ShowSourcePage();
   try {
     WriteDocument(ini, connection, text, view);
+    text.SetUnfinished(false);
   } catch (...) {
-    // The partial document is shown; the build's own failure is the one reported.
+    // The partial document is shown but stays unfinished, so it is never sent.
+    // The build's own failure is the one reported.
     try {
       LoadPreview(text, view);
     } catch (...) {

@@ -34,7 +34,8 @@ std::string ColumnClassName(std::string_view displayName);
 // `connection` from "datenbank"/"connection" when it is empty (and keeps it
 // there), runs every statement of section "sql" and writes the footer; sets the
 // row counter. Whatever happens, the preview is loaded from the text written so
-// far; then a failure is rethrown: EReportError "unbekannte Anweisung" or a
+// far; then a failure is rethrown, the text left Unfinished() so that it is
+// never sent: EReportError "unbekannte Anweisung" or a
 // class-name message, db::EDatabaseError from the connection or a statement.
 // Nothing may release `connection` while the build lets events through.
 void BuildReport(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,

@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
 
 namespace vornetta::report {
 namespace {
@@ -61,11 +65,46 @@ void TReportText::Grow(std::size_t extraBytes) {
 void TReportText::Append(std::string_view piece) { Append({piece}); }
 
 void TReportText::Append(std::initializer_list<std::string_view> parts) {
+  if (utf8_) {
+    std::string converted;
+    for (std::string_view part : parts) converted += platform::ToUtf8(part);
+    const std::string_view piece = converted;
+    AppendParts(&piece, 1);
+    return;
+  }
+  AppendParts(parts.begin(), parts.size());
+}
+
+void TReportText::AppendUtf8(std::initializer_list<std::string_view> parts) {
+  if (!utf8_) SwitchToUtf8();
+  AppendParts(parts.begin(), parts.size());
+}
+
+void TReportText::SwitchToUtf8() {
+  std::vector<std::string> pieces;
+  pieces.reserve(pieceCount_);
+  for (std::size_t i = 0; i < pieceCount_; ++i) pieces.push_back(platform::ToUtf8(Piece(i)));
+  // Only the text starts again; counter, flags and CSV tables stay.
+  std::free(text_);
+  std::free(starts_);
+  text_ = nullptr;
+  starts_ = nullptr;
+  textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
+  textPrefaulted_ = startsPrefaulted_ = 0;
+  for (const std::string& piece : pieces) {
+    const std::string_view view = piece;
+    AppendParts(&view, 1);
+  }
+  utf8_ = true;
+}
+
+void TReportText::AppendParts(const std::string_view* parts, std::size_t count) {
   std::size_t length = 0;
-  for (std::string_view part : parts) length += part.size();
+  for (std::size_t i = 0; i < count; ++i) length += parts[i].size();
   Grow(length);
   starts_[pieceCount_++] = textSize_;
-  for (std::string_view part : parts) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view part = parts[i];
     if (part.empty()) continue;
     std::memcpy(text_ + textSize_, part.data(), part.size());
     textSize_ += part.size();
@@ -87,6 +126,8 @@ void TReportText::Clear() {
   textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
   textPrefaulted_ = startsPrefaulted_ = 0;
   csvTables_.Clear();
+  unfinished_ = false;
+  utf8_ = false;
 }
 
 void TReportText::AddRow() {

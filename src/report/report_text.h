@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "report/csv_tables.h"
@@ -26,6 +27,13 @@ class TReportText {
   // Appends one piece made of the parts joined without separators.
   void Append(std::initializer_list<std::string_view> parts);
 
+  // The text is in the system code page until a piece arrives that only UTF-8
+  // can hold (AppendUtf8); then every piece so far is converted, later pieces
+  // given to Append are converted too, and Utf8() is true until Clear.
+  bool Utf8() const { return utf8_; }
+  // Appends one piece whose parts are UTF-8 (ASCII parts are both).
+  void AppendUtf8(std::initializer_list<std::string_view> parts);
+
   std::size_t PieceCount() const { return pieceCount_; }
   // Piece index (from 0) without its CR LF; index must be below PieceCount().
   std::string_view Piece(std::size_t index) const;
@@ -40,6 +48,10 @@ class TReportText {
   // The result tables as CSV, filled by a build only when attachments are on.
   TCsvTables& CsvTables() { return csvTables_; }
   const TCsvTables& CsvTables() const { return csvTables_; }
+  // True while a build writes the text and after a build that failed: such a
+  // text lacks its end and is never sent. Clear makes it false again.
+  bool Unfinished() const { return unfinished_; }
+  void SetUnfinished(bool unfinished) { unfinished_ = unfinished; }
 
   std::int32_t RowCount() const { return rowCount_; }
   void SetRowCount(std::int32_t count) { rowCount_ = count; }
@@ -48,6 +60,8 @@ class TReportText {
 
  private:
   void Grow(std::size_t extraBytes);
+  void AppendParts(const std::string_view* parts, std::size_t count);
+  void SwitchToUtf8();
 
   // Both arrays grow with realloc: large blocks are moved by remapping pages
   // instead of copying, so growing never holds the document twice.
@@ -61,6 +75,8 @@ class TReportText {
   std::size_t startsPrefaulted_ = 0;
   std::int32_t rowCount_ = 0;
   TCsvTables csvTables_;
+  bool unfinished_ = false;
+  bool utf8_ = false;
 };
 
 }  // namespace vornetta::report

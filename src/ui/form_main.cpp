@@ -804,7 +804,7 @@ void TFormMain::LoadPreview(std::string_view documentText) {
     } else {
       previewNote->hide();
     }
-    html->setHtml(ToQString(preview.shown));
+    html->setHtml(ToQString(preview.shown, reportText_.Utf8()));
   }
   PageControl2->setCurrentWidget(TabSheet6);
 }

@@ -130,7 +130,7 @@ void TSourceView::paintEvent(QPaintEvent*) {
   for (std::size_t i = first; i < lineStarts_.size() && y - metrics.ascent() < viewport()->height(); ++i) {
     const std::string_view line = Line(i);
     if (firstColumn < line.size()) {
-      QString shown = platform::ToQString(line.substr(firstColumn, columns));
+      QString shown = platform::ToQString(line.substr(firstColumn, columns), text_ && text_->Utf8());
       shown.replace(QLatin1Char('\t'), QLatin1Char(' '));  // one column per byte keeps the columns aligned
       painter.drawText(x, y, shown);
     }
@@ -151,7 +151,7 @@ void TSourceView::changeEvent(QEvent* event) {
 void TSourceView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
     // The view has no selection: copying takes the whole source.
-    QApplication::clipboard()->setText(platform::ToQString(Document()));
+    QApplication::clipboard()->setText(platform::ToQString(Document(), text_ && text_->Utf8()));
     return;
   }
   if (event->matches(QKeySequence::MoveToStartOfDocument)) {

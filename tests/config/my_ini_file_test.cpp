@@ -4,6 +4,7 @@
 
 #include <clocale>
 
+#include "platform/code_page.h"
 #include "temp_folder.h"
 
 using namespace vornetta::config;
@@ -215,4 +216,21 @@ TEST_F(IniFileTest, MigrationAndTextsKeepLongValuesWhole) {
   EXPECT_EQ(ini.ReadText("sql"), expected);
   EXPECT_EQ(ini.KeyNames("sql").size(), 2000u);
   EXPECT_EQ(ini.KeyNames("sql").back(), "1999");
+}
+
+TEST_F(IniFileTest, AFileBeginningWithTheByteOrderMarkIsReadAndWrittenAsUtf8) {
+  vornetta::platform::UseSystemLanguage(vornetta::platform::Language::Other);
+  Given("\xEF\xBB\xBF[email]\r\nbetreff=Umsätze in €\r\n[sql]\r\n0=select 'ä'\r\n");
+  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Ums\xE4tze in \xA4");
+  EXPECT_EQ(ini.ReadText("sql"), "select '\xE4'\r\n");
+  ini.WriteValue("email", "kopfzeile", "Gr\xF6\xDF" "e");
+  ini.WriteText("sql", "a\r\n\xFC");
+  EXPECT_EQ(ini.ReadValueDefault("email", "fusszeile", "\xA4"), "\xA4");
+  EXPECT_EQ(File(), "\xEF\xBB\xBF[email]\r\nbetreff=Umsätze in €\r\nkopfzeile=Größe\r\nfusszeile=€\r\n"
+                    "[sql]\r\n0=a\r\n1=ü\r\n");
+  // Without the mark the bytes are the code page's, as always.
+  Given("[email]\r\nbetreff=Ums\xE4tze\r\n");
+  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Ums\xE4tze");
+  ini.WriteValue("email", "cc", "\xE4");
+  EXPECT_EQ(File(), "[email]\r\nbetreff=Ums\xE4tze\r\ncc=\xE4\r\n");
 }

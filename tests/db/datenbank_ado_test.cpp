@@ -107,6 +107,22 @@ TEST_F(GermanLocale, ValueTextsUseTheRegionalSettings) {
   EXPECT_EQ(out, "1,23456789012346E17");
   FormatFloat(0.1f, 7, out);
   EXPECT_EQ(out, "0,1");
+  // Single precision: the fewest digits that read back to the same float, laid
+  // out in the 15-digit general format.
+  FormatSingle(0.1f, out);
+  EXPECT_EQ(out, "0,1");
+  FormatSingle(12345678.0f, out);
+  EXPECT_EQ(out, "12345678");
+  FormatSingle(1234567.5f, out);
+  EXPECT_EQ(out, "1234567,5");
+  FormatSingle(16777217.0f, out);  // not a float: it is stored as 16777216
+  EXPECT_EQ(out, "16777216");
+  FormatSingle(-3.4028235e38f, out);
+  EXPECT_EQ(out, "-3,4028235E38");
+  FormatSingle(1.5e-7f, out);
+  EXPECT_EQ(out, "1,5E-7");
+  FormatSingle(0.00012345f, out);
+  EXPECT_EQ(out, "0,00012345");
   FormatDecimal("-12.50", out);
   EXPECT_EQ(out, "-12,50");
   FormatDate(SQL_DATE_STRUCT{2024, 2, 29}, out);
@@ -221,9 +237,13 @@ TEST(OdbcConnectionString, LeavesOtherStringsAloneExceptForSqliteStreaming) {
   EXPECT_EQ(OdbcConnectionString(""), "");
   EXPECT_EQ(OdbcConnectionString("Provider=Other;Data Source=x"), "Provider=Other;Data Source=x");
   EXPECT_EQ(OdbcConnectionString("Driver={SQLite3};Database=/tmp/a.db"),
-            "Driver={SQLite3};Database=/tmp/a.db;StepAPI=1;");
+            "Driver={SQLite3};Database=/tmp/a.db;StepAPI=1;NoCreat=1;");
   EXPECT_EQ(OdbcConnectionString("Driver={SQLite3};Database=/tmp/a.db;stepapi=0;"),
-            "Driver={SQLite3};Database=/tmp/a.db;stepapi=0;");
+            "Driver={SQLite3};Database=/tmp/a.db;stepapi=0;NoCreat=1;");
+  EXPECT_EQ(OdbcConnectionString("Driver={SQLite3};Database=/tmp/a.db;nocreat=0;"),
+            "Driver={SQLite3};Database=/tmp/a.db;nocreat=0;StepAPI=1;");
+  EXPECT_EQ(SqliteDatabaseFile("Driver={SQLite3};Database={/tmp/a;b.db};"), "/tmp/a;b.db");
+  EXPECT_EQ(SqliteDatabaseFile("Driver={MySQL};Database=lager;"), "");
 }
 
 // The PostgreSQL markers come last: a string of an older type keeps its type.

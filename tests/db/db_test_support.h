@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <dlfcn.h>
@@ -42,7 +43,10 @@ inline void PinDriver(const char* name) {
     dlopen(path, RTLD_NOW | RTLD_NODELETE);
 }
 
+// Connections never create a database, so the file is created here, empty
+// (an empty file is an empty SQLite database).
 inline std::string SqliteConnection(const std::filesystem::path& file) {
+  if (!std::filesystem::exists(file)) std::ofstream(file, std::ios::binary).flush();
   return "Driver={SQLite3};Database=" + file.string() + ";";
 }
 

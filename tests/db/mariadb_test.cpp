@@ -113,7 +113,19 @@ TEST_F(MariaDbTest, EveryColumnTypeHasItsKindNameAndText) {
   EXPECT_EQ(rs->RecNo(), 2);
 }
 
-TEST_F(MariaDbTest, NonLatinNamesAndValuesComeBackOrBecomeQuestionMarks) {
+TEST_F(MariaDbTest, FloatColumnsGiveTheShortestTextOfTheirSingleValue) {
+  ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8"));
+  db_->Execute("create table m (f float)");
+  db_->Execute("insert into m values (12345678), (1234567.5), (0.1), (-2.5e-7), (3.4e30)");
+  std::vector<std::string> texts;
+  for (auto rs = db_->GetData("select f from m"); !rs->Eof(); rs->Next()) {
+    EXPECT_EQ(rs->DataType(0), TFieldType::ftFloat);
+    texts.push_back(rs->Value(0));
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"12345678", "1234567,5", "0,1", "-2,5E-7", "3,4E30"}));
+}
+
+TEST_F(MariaDbTest, NonLatinNamesAndValuesComeBackInTheCodePageOrInUtf8) {
   platform::UseSystemLanguage(platform::Language::Japanese);
   const std::string table = platform::FromUtf8("注文");
   const std::string column = platform::FromUtf8("名前");
@@ -131,11 +143,16 @@ TEST_F(MariaDbTest, NonLatinNamesAndValuesComeBackOrBecomeQuestionMarks) {
   platform::UseSystemLanguage(platform::Language::Other);
   db_->Execute(platform::FromUtf8("insert into jv values ('Привет Größe €', 'x')"));
   std::vector<std::string> values;
+  std::vector<bool> utf8;
   for (auto rs = db_->GetData("select * from jv"); !rs->Eof(); rs->Next()) {
     EXPECT_EQ(rs->FieldName(0), "??");
     values.push_back(rs->Value(0));
+    utf8.push_back(rs->ValueIsUtf8(0));
   }
-  EXPECT_EQ(values, (std::vector<std::string>{"???????", "?????? Gr\xF6\xDF" "e \xA4"}));
+  // What the code page cannot hold comes as UTF-8, marked so; the second value
+  // lost its Cyrillic letters already in the statement, which is in the code page.
+  EXPECT_EQ(values, (std::vector<std::string>{"日本語テキスト", "?????? Gr\xF6\xDF" "e \xA4"}));
+  EXPECT_EQ(utf8, (std::vector<bool>{true, false}));
 }
 
 // TEXT and BLOB values longer than the place a fetch writes them to are read again whole.

@@ -144,7 +144,7 @@ TEST_F(SqliteTest, ValuesLongerThanTheirDeclaredSizeArriveWhole) {
   EXPECT_EQ(counted->RecordCount(), 3);
 }
 
-TEST_F(SqliteTest, NonLatinTextArrivesInTheSystemCodePageOrAsQuestionMarks) {
+TEST_F(SqliteTest, NonLatinTextArrivesInTheSystemCodePageOrInUtf8) {
   // Written in UTF-8 by the statement in the Japanese code page, read back in both.
   platform::UseSystemLanguage(platform::Language::Japanese);
   std::string japanese = platform::FromUtf8("\xE6\x97\xA5\xE6\x9C\xAC");  // 日本
@@ -163,7 +163,11 @@ TEST_F(SqliteTest, NonLatinTextArrivesInTheSystemCodePageOrAsQuestionMarks) {
             (std::vector<std::string>{"??????", "??", "a?b", "Gr\xF6\xDF" "e \xA4"}));
   auto rs = db_->GetData("select * from jv");
   EXPECT_EQ(rs->FieldName(0), "??");
-  EXPECT_EQ(rs->Value(0), "??");
+  // A value the code page cannot hold comes as UTF-8, marked so; so does its label.
+  EXPECT_EQ(rs->Value(0), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_TRUE(rs->ValueIsUtf8(0));
+  EXPECT_EQ(rs->DisplayName(0), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_TRUE(rs->DisplayNameIsUtf8(0));
 }
 
 TEST_F(SqliteTest, LargeStatementsValuesAndResultsWork) {
@@ -248,9 +252,26 @@ TEST(SqliteConnection, BadConnectionStringsFailWithAMessage) {
   }
 }
 
+TEST(SqliteConnection, AMissingFileIsAnErrorNamingItAndIsNeverCreated) {
+  TempDir dir;
+  const std::string missing = (dir.Path() / "lagr.db").string();
+  try {
+    TDatenbankAdo db("Driver={SQLite3};Database=" + missing + ";");
+    ADD_FAILURE() << "opened";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"" + missing + "\""), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("\"connection\""), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  // Asked for explicitly, the driver may still create one.
+  TDatenbankAdo created("Driver={SQLite3};Database=" + missing + ";NoCreat=0;");
+  EXPECT_TRUE(std::filesystem::exists(missing));
+}
+
 TEST(SqliteConnection, TypeMarkersDecideTranslationAndRefusal) {
   TempDir dir;
   const std::string file = (dir.Path() / "m.db").string();
+  test::SqliteConnection(file);  // creates the file
   // A SQLite database reached under the SQL Server marker shows the quote translation.
   TDatenbankAdo mssql("Driver={SQLite3};Database=" + file + ";Description=SQLOLEDB;");
   EXPECT_EQ(mssql.DatabaseType(), "mssql");

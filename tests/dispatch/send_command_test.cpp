@@ -103,6 +103,30 @@ TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
   }
 }
 
+TEST_F(SendCommand, ASentOrUnfinishedReportIsNeverMailed) {
+  // Nobody listens: any attempt to send would fail with a socket message.
+  UseServer(test::UnusedLoopbackPort());
+  const std::string none = std::string("Kein Bericht vorhanden - bitte zuerst erstellen.");
+  auto messageOfSend = [&] {
+    try {
+      SendReport(*ini_, report_, view_);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("(kein Fehler)");
+  };
+  // After a send the text is empty while the counter stays.
+  report_.SetRowCount(3);
+  EXPECT_EQ(messageOfSend(), none);
+  // A build that failed leaves its partial text unfinished.
+  FillReport(2);
+  report_.SetUnfinished(true);
+  EXPECT_EQ(messageOfSend(), none);
+  EXPECT_EQ(report_.PieceCount(), 3u);
+  EXPECT_EQ(view_.resets, 0);
+  EXPECT_FALSE(ini_->HasKey("email", "smtpserver") && ini_->HasKey("email", "cc"));
+}
+
 TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
   const std::string server = "127.0.0.1:" + std::to_string(test::UnusedLoopbackPort());
   FillReport(1);

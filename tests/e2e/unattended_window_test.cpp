@@ -10,6 +10,7 @@
 #include <QTextBrowser>
 #include <memory>
 
+#include "platform/code_page.h"
 #include "ui/fake_dialogs.h"
 #include "ui/form_main.h"
 #include "ui/qt_application.h"
@@ -122,10 +123,11 @@ TEST_F(WindowSend, ClearsTheReportAfterASendAndKeepsItAfterAFailure) {
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(source->LineCount(), 0u);
 
-  // A second send without a new build mails an empty body.
+  // A second send without a new build mails nothing and says so.
   Click("SpeedButton2");
-  ASSERT_EQ(sink_->Mails().size(), 2u);
-  EXPECT_EQ(sink_->Mails()[1].body, "");
+  EXPECT_EQ(sink_->Mails().size(), 1u);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1], std::string("Kein Bericht vorhanden - bitte zuerst erstellen."));
 }
 
 }  // namespace

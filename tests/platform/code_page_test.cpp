@@ -60,3 +60,21 @@ TEST(DoubleByteCodePages, LeadBytesOnlyInDoubleByteCodePages) {
   }
   EXPECT_FALSE(IsDbcsLeadByte(0xB0));
 }
+
+TEST(ExactConversion, FailsWhereTheCodePageWouldPutAQuestionMark) {
+  std::string out;
+  EXPECT_TRUE(FromUtf16Exact(u"Größe 5 € ?", out));
+  EXPECT_EQ(out, "Gr\xF6\xDF" "e 5 \xA4 ?");
+  EXPECT_FALSE(FromUtf16Exact(u"Eilig \u2013 bitte", out));
+  EXPECT_FALSE(FromUtf16Exact(u"\u00A4", out));  // the Latin-1 currency sign has no place in Latin-9
+  EXPECT_FALSE(FromUtf16Exact(u"a\U0001F600", out));
+  EXPECT_TRUE(FromUtf8Exact("Datensätze", out));
+  EXPECT_EQ(out, "Datens\xE4tze");
+  EXPECT_FALSE(FromUtf8Exact("\xE4", out));  // not UTF-8
+  EXPECT_EQ(Utf16ToUtf8(u"Łukasz \U0001F600 \xD800"), "Łukasz 😀 \uFFFD");
+  LanguageScope japanese(Language::Japanese);
+  EXPECT_TRUE(FromUtf8Exact("日本語", out));
+  EXPECT_EQ(out, "\x93\xFA\x96\x7B\x8C\xEA");
+  EXPECT_FALSE(FromUtf8Exact("Datensätze", out));
+  EXPECT_FALSE(FromUtf16Exact(u"\u0141", out));
+}

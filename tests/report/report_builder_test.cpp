@@ -207,6 +207,38 @@ TEST_F(ReportBuild, NumbersTablesByStatementAndCountsFlaggedChanges) {
   EXPECT_EQ(text_.RowCount(), 1);
 }
 
+TEST_F(ReportBuild, TextTheCodePageCannotHoldTurnsTheReportIntoUtf8) {
+  // NOTE: the SQLite driver passes wide text through the locale's character set.
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  Sql("create table n (\"Łukasz\" text); insert into n values ('Eilig – bitte prüfen');");
+  ini_->WriteValue("email", "kopfzeile", "Ums\xE4tze");
+  ini_->WriteFlag("datenbank", "ergebnisUpdate", true);
+  ASSERT_EQ(Build("select * from n; update t set Betrag = 1 where 0"), "");
+  EXPECT_TRUE(text_.Utf8());
+  const std::string document = Document();
+  // Every piece is UTF-8 now, those written before the value too; nothing became "?".
+  EXPECT_TRUE(Contains(document, "<div class=\"kopfzeile\">\r\nUmsätze\r\n"));
+  EXPECT_TRUE(Contains(document, "<th class=\"ukasz string\">Łukasz</th>"));
+  EXPECT_TRUE(Contains(document, "<td class=\"ukasz string\">Eilig – bitte prüfen</td>"));
+  EXPECT_TRUE(Contains(document, "<td>0 Datensätze geändert.</td>"));
+  EXPECT_EQ(document.find('?'), std::string::npos);
+
+  // The next build that fits the code page is in the code page again.
+  ASSERT_EQ(Build("select Betrag from t where Betrag = 12.5"), "");
+  EXPECT_FALSE(text_.Utf8());
+  EXPECT_TRUE(Contains(Document(), "<div class=\"kopfzeile\">\r\nUms\xE4tze\r\n"));
+}
+
+TEST_F(ReportBuild, CountRowsUnderACodePageWithoutUmlautsAreUtf8) {
+  platform::UseSystemLanguage(platform::Language::Japanese);
+  ini_->WriteFlag("datenbank", "ergebnisDelete", true);
+  const std::string message = Build("delete from t where Kunde = 'niemand'");
+  platform::UseSystemLanguage(platform::Language::Other);
+  ASSERT_EQ(message, "");
+  EXPECT_TRUE(text_.Utf8());
+  EXPECT_TRUE(Contains(Document(), "<tr class=\"delete\"><td>0 Datensätze gelöscht.</td></tr>"));
+}
+
 TEST(ColumnClassName, LowerCasesThenKeepsLettersAndDigits) {
   EXPECT_EQ(report::ColumnClassName("Umsatz 2024 (\xA4)"), "umsatz2024");
   EXPECT_EQ(report::ColumnClassName("Kunde_Nr"), "kundenr");

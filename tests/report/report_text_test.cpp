@@ -62,3 +62,20 @@ TEST(ReportText, RowCounterDoesNotOverflow) {
   text.AddRow();
   EXPECT_EQ(text.RowCount(), std::numeric_limits<std::int32_t>::max());
 }
+
+TEST(ReportText, AUtf8PieceConvertsTheTextOnceAndEveryLaterPiece) {
+  TReportText text;
+  text.Append("<p>Ums\xE4tze");
+  text.Append({"a\r\nb", "\xA4"});
+  text.SetRowCount(4);
+  EXPECT_FALSE(text.Utf8());
+  text.AppendUtf8({"<td>", "Łukasz – €", "</td>"});
+  EXPECT_TRUE(text.Utf8());
+  text.Append({"Gr\xF6\xDF" "e", " \xA4"});
+  EXPECT_EQ(text.DocumentText(), "<p>Umsätze\r\na\r\nb€\r\n<td>Łukasz – €</td>\r\nGröße €\r\n");
+  ASSERT_EQ(text.PieceCount(), 4u);
+  EXPECT_EQ(text.Piece(1), "a\r\nb€");
+  EXPECT_EQ(text.RowCount(), 4);
+  text.Clear();
+  EXPECT_FALSE(text.Utf8());
+}

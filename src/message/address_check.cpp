@@ -1,0 +1,125 @@
+// The entries are found the way the list parser finds them: commas and
+// semicolons outside double quotes and comments end an entry, a ":" outside them
+// ends a group's name. Each entry is then parsed alone to see what it gives.
+#include "message/address_check.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
+
+namespace vornetta::message {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c == 0x7F; }
+
+// `reason` is UTF-8 like the other texts of this file; `entry` is in the system code page.
+[[noreturn]] void Refuse(std::string_view setting, std::string_view entry, std::string_view reason) {
+  std::string message = platform::FromUtf8("Ungültige Adresse in der Einstellung \"");
+  message.append(setting);
+  message += "\" (Abschnitt \"email\"): ";
+  message.append(entry);
+  message += " (";
+  message += platform::FromUtf8(reason);
+  message += ')';
+  throw EIdEmailParseError(message);
+}
+
+// What is open at the end of a walk.
+struct TOpen {
+  bool quote = false;
+  int comments = 0;
+};
+
+// Walks the text like the parsers do and calls plain(i, c) for every character
+// outside double quotes and comments; a backslash takes the next character along.
+template <typename Plain>
+TOpen Walk(std::string_view text, Plain plain) {
+  TOpen open;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\\') {
+      ++i;
+    } else if (open.quote) {
+      open.quote = c != '"';
+    } else if (c == '(') {
+      ++open.comments;
+    } else if (open.comments > 0) {
+      if (c == ')') --open.comments;
+    } else if (c == '"') {
+      open.quote = true;
+    } else {
+      plain(i, c);
+    }
+  }
+  return open;
+}
+
+// The entries of a list text, blank ones left out.
+std::vector<std::string_view> Entries(std::string_view text) {
+  std::vector<std::string_view> entries;
+  std::size_t start = 0;
+  auto close = [&](std::size_t end) {
+    if (!Trimmed(text.substr(start, end - start)).empty()) entries.push_back(text.substr(start, end - start));
+    start = end + 1;
+  };
+  Walk(text, [&](std::size_t i, char c) {
+    if (c == ',' || c == ';') close(i);
+    if (c == ':') start = i + 1;  // a group's name is no address
+  });
+  if (start < text.size()) close(text.size());
+  return entries;
+}
+
+// What is left open at the end of one entry, or empty.
+std::string_view Unclosed(std::string_view entry) {
+  bool inAngle = false;
+  const TOpen open = Walk(entry, [&](std::size_t, char c) {
+    if (c == '<') inAngle = true;
+    if (c == '>') inAngle = false;
+  });
+  if (open.quote) return "Anführungszeichen nicht geschlossen";
+  if (open.comments > 0) return "Kommentar nicht mit \")\" geschlossen";
+  if (inAngle) return "spitze Klammer nicht mit \">\" geschlossen";
+  return {};
+}
+
+void CheckEntry(std::string_view setting, std::string_view entry) {
+  const std::string_view shown = Trimmed(entry);
+  if (std::string_view open = Unclosed(entry); !open.empty()) Refuse(setting, shown, open);
+  if (shown == "<>") return;  // the list parser drops it; nothing is sent
+  TIdEMailAddressItem item;
+  try {
+    item.SetText(entry);
+  } catch (const EIdEmailParseError&) {
+    return;  // the parse of the mail job reports it with its own message
+  }
+  if (item.Address.empty()) Refuse(setting, shown, "keine Adresse");
+  if (item.Address.back() == '.') Refuse(setting, shown, "endet mit \".\"");
+}
+
+}  // namespace
+
+void CheckAddressSetting(std::string_view setting, std::string_view text, bool single) {
+  for (unsigned char c : text) {
+    if (!IsForbiddenControl(c)) continue;
+    std::string message = "Die Einstellung \"";
+    message.append(setting);
+    message += platform::FromUtf8(
+        "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.");
+    throw EIdEmailParseError(message);
+  }
+  if (single) {
+    if (!Trimmed(text).empty()) CheckEntry(setting, text);
+    return;
+  }
+  for (std::string_view entry : Entries(text)) CheckEntry(setting, entry);
+}
+
+}  // namespace vornetta::message

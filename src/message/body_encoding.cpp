@@ -1,0 +1,82 @@
+#include "message/body_encoding.h"
+
+#include "message/header_encoding.h"
+#include "message/message_writer.h"
+
+namespace vornetta::message {
+namespace {
+
+constexpr std::size_t kMaxEncodedLine = 76;
+constexpr std::string_view kHex = "0123456789ABCDEF";
+
+bool IsLiteral(unsigned char c) { return (c >= 33 && c <= 126 && c != '=') || c == ' ' || c == '\t'; }
+
+// One line without breaks.
+void SendEncodedLine(TIdLineWriter& out, std::string_view line) {
+  std::string encoded;
+  encoded.reserve(kMaxEncodedLine + 1);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    const bool last = i + 1 == line.size();
+    char token[3] = {static_cast<char>(c), 0, 0};
+    std::size_t length = 1;
+    if (!IsLiteral(c) || (last && (c == ' ' || c == '\t'))) {
+      token[0] = '=';
+      token[1] = kHex[c >> 4];
+      token[2] = kHex[c & 15];
+      length = 3;
+    }
+    // A soft break "=" ends every line but the last, so it needs room too.
+    const std::size_t limit = last ? kMaxEncodedLine : kMaxEncodedLine - 1;
+    if (encoded.size() + length > limit) {
+      encoded += '=';
+      SendDotStuffed(out, encoded);
+      encoded.clear();
+    }
+    encoded.append(token, length);
+  }
+  SendDotStuffed(out, encoded);
+}
+
+}  // namespace
+
+bool BodyInIso2022JP(const TIdMessage& msg) {
+  return msg.HeaderEncoding().Transfer == TTransfer::iso2022jp && msg.CharSet != kUtf8CharSet;
+}
+
+bool NeedsQuotedPrintable(const std::vector<std::string>& body, bool iso2022jp) {
+  for (const std::string& line : body)
+    if (NeedsQuotedPrintable(std::string_view(line), iso2022jp)) return true;
+  return false;
+}
+
+bool NeedsQuotedPrintable(std::string_view body, bool iso2022jp) {
+  std::string converted;
+  std::string_view text = body;
+  if (iso2022jp) {  // line breaks stay as they are in the conversion
+    converted = ConvertToIso2022JP(body);
+    text = converted;
+  }
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::size_t stuffed = end > start && text[start] == '.' ? 1 : 0;
+    if (end - start + stuffed > kMaxLineOctets) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+void SendQuotedPrintable(TIdLineWriter& out, std::string_view line) {
+  std::size_t brk = line.find_first_of("\r\n");
+  while (brk != std::string_view::npos) {
+    SendEncodedLine(out, line.substr(0, brk));
+    const std::size_t next = line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n' ? brk + 2 : brk + 1;
+    line.remove_prefix(next);
+    brk = line.find_first_of("\r\n");
+  }
+  SendEncodedLine(out, line);
+}
+
+}  // namespace vornetta::message
