@@ -120,17 +120,17 @@ TEST(QuotedPrintableBody, EncodesIntoShortLinesThatDecodeToTheSameBytes) {
 }
 
 TEST(QuotedPrintableBody, IsChosenOnlyForLinesLongerThan998OctetsOnTheWire) {
-  EXPECT_FALSE(NeedsQuotedPrintable({std::string(998, 'x'), ""}, false));
-  EXPECT_TRUE(NeedsQuotedPrintable({"kurz", std::string(999, 'x')}, false));
-  EXPECT_TRUE(NeedsQuotedPrintable({"." + std::string(997, 'x')}, false));  // dot-stuffed to 999
-  EXPECT_TRUE(NeedsQuotedPrintable({"a\r\n" + std::string(999, 'x') + "\r\nb"}, false));
-  EXPECT_FALSE(NeedsQuotedPrintable({std::string(998, 'x') + "\r\n" + std::string(998, 'x')}, false));
+  EXPECT_FALSE(NeedsQuotedPrintable(std::vector<std::string>{std::string(998, 'x'), ""}, false));
+  EXPECT_TRUE(NeedsQuotedPrintable(std::vector<std::string>{"kurz", std::string(999, 'x')}, false));
+  EXPECT_TRUE(NeedsQuotedPrintable(std::vector<std::string>{"." + std::string(997, 'x')}, false));  // dot-stuffed to 999
+  EXPECT_TRUE(NeedsQuotedPrintable(std::vector<std::string>{"a\r\n" + std::string(999, 'x') + "\r\nb"}, false));
+  EXPECT_FALSE(NeedsQuotedPrintable(std::vector<std::string>{std::string(998, 'x') + "\r\n" + std::string(998, 'x')}, false));
   // The ISO-2022-JP form is what counts: 498 kanji become 996 bytes plus two escapes.
   LanguageScope japanese(Language::Japanese);
   std::string kanji;
   for (int i = 0; i < 498; ++i) kanji += "\x93\xFA";
-  EXPECT_FALSE(NeedsQuotedPrintable({kanji}, false));
-  EXPECT_TRUE(NeedsQuotedPrintable({kanji}, true));
+  EXPECT_FALSE(NeedsQuotedPrintable(std::vector<std::string>{kanji}, false));
+  EXPECT_TRUE(NeedsQuotedPrintable(std::vector<std::string>{kanji}, true));
 }
 
 TEST(QuotedPrintableBody, AddsMimeVersionAndTransferEncodingHeaders) {
