@@ -1,9 +1,12 @@
 #include "config/file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -44,6 +47,35 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+bool WriteAllAt(int fd, std::string_view bytes) {
+  off_t offset = 0;
+  while (!bytes.empty()) {
+    ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    offset += n;
+  }
+  return true;
+}
+
+// Appends everything from the current position to the end; on failure bytes is empty.
+bool ReadAll(int fd, std::string& bytes) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      bytes.clear();
+      return false;
+    }
+    if (n == 0) return true;
+    bytes.append(buffer.data(), static_cast<std::size_t>(n));
+  }
+}
+
 // The file a write really replaces: the target of a symbolic link.
 bool ResolveTarget(const std::string& path, std::string& target) {
   struct stat st {};
@@ -58,6 +90,86 @@ bool ResolveTarget(const std::string& path, std::string& target) {
   return true;
 }
 
+struct FileLocation {
+  std::string folder;  // ends in "/"
+  std::string name;
+};
+
+FileLocation LocationOf(const std::string& target) {
+  std::string::size_type slash = target.rfind('/');
+  if (slash == std::string::npos) return {"./", target};
+  return {target.substr(0, slash + 1), target.substr(slash + 1)};
+}
+
+// Temporaries are ".<name>.XXXXXX" beside the file (mkstemp fills in the six
+// characters); a short prefix of the name keeps it within the file system's limit.
+std::string TemporaryPrefix(const std::string& name) { return "." + name.substr(0, 200) + "."; }
+
+bool IsTemporaryOf(std::string_view entry, std::string_view prefix) {
+  if (entry.size() != prefix.size() + 6 || !entry.starts_with(prefix)) return false;
+  for (char c : entry.substr(prefix.size())) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A writer holds an exclusive lock on its temporary until the rename; the lock
+// ends with the process, so an unlocked temporary belongs to a write that was
+// killed. It holds a copy of the settings (the password too) and goes.
+void RemoveIfUnowned(int folder, const char* name) {
+  FileDescriptor fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat opened {}, named {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+      opened.st_uid != ::geteuid())
+    return;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return;
+  if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
+    ::unlinkat(folder, name, 0);
+}
+
+// Creates the temporary (mode 0600, from mkstemp) and locks it. A cleaner may
+// remove the name between the two steps; then another name is tried.
+int CreateLockedTemporary(std::string& temporary) {
+  const std::string pattern = temporary;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    temporary = pattern;
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    // A file system without locks: nobody can take the temporary away either.
+    if (locked != 0) return fd;
+    struct stat opened {}, named {};
+    if (::fstat(fd, &opened) == 0 && ::stat(temporary.c_str(), &named) == 0 && SameFile(opened, named)) return fd;
+    ::close(fd);
+  }
+  return -1;
+}
+
+// Writes bytes over the file itself, keeping its owner and mode. Space for a
+// longer content is reserved first, and a failed write puts the old content back.
+bool RewriteInPlace(const std::string& target, std::string_view bytes) {
+  FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC));
+  struct stat st {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::string old;
+  if (!ReadAll(fd.get(), old)) return false;
+  if (bytes.size() > old.size() &&
+      ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+      errno != EOPNOTSUPP && errno != ENOSYS)
+    return false;
+  auto replaceWith = [&](std::string_view content) {
+    return WriteAllAt(fd.get(), content) && ::ftruncate(fd.get(), static_cast<off_t>(content.size())) == 0 &&
+           ::fsync(fd.get()) == 0;
+  };
+  if (replaceWith(bytes)) return true;
+  replaceWith(old);
+  return false;
+}
+
 }  // namespace
 
 ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes) {
@@ -67,18 +179,20 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return ReadOutcome::Failed;
   if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  return ReadAll(fd.get(), bytes) ? ReadOutcome::Read : ReadOutcome::Failed;
+}
 
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      bytes.clear();
-      return ReadOutcome::Failed;
-    }
-    if (n == 0) return ReadOutcome::Read;
-    bytes.append(buffer.data(), static_cast<std::size_t>(n));
+void RemoveStaleTemporaries(const std::string& path) {
+  std::string target;
+  if (path.empty() || !ResolveTarget(path, target)) return;
+  const FileLocation location = LocationOf(target);
+  DIR* dir = ::opendir(location.folder.c_str());
+  if (dir == nullptr) return;
+  const std::string prefix = TemporaryPrefix(location.name);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsTemporaryOf(entry->d_name, prefix)) RemoveIfUnowned(::dirfd(dir), entry->d_name);
   }
+  ::closedir(dir);
 }
 
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
@@ -90,28 +204,27 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   if (exists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
   if (!exists && errno != ENOENT) return false;
 
-  std::string::size_type slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  // A short prefix of the name keeps the temporary name within the file system's limit.
-  std::string temporary = folder + (folder.back() == '/' ? "" : "/") + "." + name.substr(0, 200) + ".XXXXXX";
+  const FileLocation location = LocationOf(target);
+  RemoveStaleTemporaries(target);
+  std::string temporary = location.folder + TemporaryPrefix(location.name) + "XXXXXX";
+  FileDescriptor fd(CreateLockedTemporary(temporary));
+  // A folder the user may not write in still holds a file the user may change.
+  if (fd.get() < 0) return exists && RewriteInPlace(target, bytes);
 
-  // mkstemp creates the file with mode 0600.
-  FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  bool ok = WriteAll(fd.get(), bytes);
-  if (ok && exists) {
-    ok = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
-    if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-      // Only root may give the file back to its owner; others keep their own.
-      int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
-      (void)ignored;
-    }
+  bool ok = WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  if (ok && exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+    // Only the file itself keeps its owner: the rename would hand it to this user.
+    fd.Close();
+    ::unlink(temporary.c_str());
+    return RewriteInPlace(target, bytes);
   }
-  ok = ok && ::fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
+  // The copy stays private until the moment it becomes the file.
+  if (ok && exists) ok = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temporary.c_str());
+  // The lock is held through the rename, so no cleaner takes the copy before it.
+  fd.Close();
   return ok;
 }
 

@@ -13,11 +13,18 @@ enum class ReadOutcome { Read, Missing, Failed };
 // Failed: the path exists but cannot be read as a file.
 ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Writes bytes to a new file in the same folder and renames it over path, so the
-// old content stays whole when anything fails. An existing file keeps its mode
-// (and, where allowed, its owner); a new one gets mode 0600. A symbolic link is
-// followed, the link itself stays. A file the caller may not write is left alone.
+// Writes bytes to a new file in the same folder (mode 0600 until the moment it
+// becomes the file) and renames it over path, so the old content stays whole when
+// anything fails. An existing file keeps its mode and owner: when the folder takes
+// no new file, or the new one could not be given the old owner, the file is
+// rewritten in place instead (written, truncated, synced; the old content put back
+// when that fails). A new file gets mode 0600. A symbolic link is followed, the
+// link itself stays. A file the caller may not write is left alone.
 // Returns false when nothing was stored.
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
+
+// Removes temporaries of the file left by writes that were killed: those of this
+// user that no living process holds. Never fails.
+void RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace vornetta::config::detail

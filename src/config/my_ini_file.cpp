@@ -183,7 +183,7 @@ bool Modify(const std::string& path, Edit edit) {
 
 }  // namespace
 
-TMyIniFile::TMyIniFile(std::string path) : path_(std::move(path)) {}
+TMyIniFile::TMyIniFile(std::string path) : path_(std::move(path)) { detail::RemoveStaleTemporaries(path_); }
 
 std::string TMyIniFile::DefaultPath(const std::vector<std::string>& params,
                                     const std::string& programPath) {

@@ -18,7 +18,8 @@ class EConfigFileError : public std::runtime_error {
 
 class TMyIniFile {
  public:
-  // Opens the file at path. Nothing is read or created here.
+  // Opens the file at path. Nothing is read or created here; copies of the file
+  // left behind by killed writes are removed.
   explicit TMyIniFile(std::string path);
 
   // The default location: parameter 1 (params[0]) when it is not empty, begins
@@ -35,7 +36,8 @@ class TMyIniFile {
 
   // Reads never fail: a missing or unreadable file, section or key gives the default.
   // Writes that cannot be stored are dropped silently; the file is never left
-  // half-written (the new content replaces the old one in a single rename).
+  // half-written (the new content replaces the old one in a single rename, or,
+  // where the folder takes no new file, is written over it and put back on failure).
 
   // Values: CR, LF and TAB are stored as "##13", "##10" and "##09". A read drops
   // blanks at both ends and one pair of matching surrounding quotes, so a value
