@@ -180,6 +180,7 @@ std::string TIdTCPConnection::ReceiveLine() {
     }
     if (maxLineLength_ > 0 && (found != npos ? found > limit : inputQueue_.Size() > limit)) {
       if (maxLineAction_ == TIdMaxLineAction::maException) throw EIdReadLnMaxLineLengthExceeded();
+      replyBytes_ += limit;
       return inputQueue_.Extract(limit);
     }
     if (found != npos) break;
@@ -187,14 +188,18 @@ std::string TIdTCPConnection::ReceiveLine() {
     if (FillInputQueue(true) == 0) return {};
   }
   std::string line = inputQueue_.Extract(found + 1);
+  replyBytes_ += found + 1;
   line.pop_back();
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
 
 std::string TIdTCPConnection::ReceiveReplyLine() {
-  for (;;) {
+  for (std::size_t skipped = 0;; ++skipped) {
     std::string line = ReceiveLine();
+    // Every byte counts, blank lines too: a flood of them fails like an endless reply.
+    if (maxReplyLength_ != 0 ? replyBytes_ > maxReplyLength_ : skipped > kMaxSkippedLines)
+      throw EIdReadLnMaxLineLengthExceeded();
     std::string_view trimmed = Trim(line);
     if (!trimmed.empty()) return std::string(trimmed);
   }
@@ -207,21 +212,16 @@ int TIdTCPConnection::ReadReply(TIdReplyCodes accepted) {
   } scope{replyDeadline_};
   if (replyTimeout_ > 0) replyDeadline_ = Clock::now() + std::chrono::milliseconds(replyTimeout_);
 
+  replyBytes_ = 0;
   std::vector<std::string> lines;
-  std::size_t total = 0;
-  auto add = [&](std::string line) {
-    total += line.size();
-    if (maxReplyLength_ != 0 && total > maxReplyLength_) throw EIdReadLnMaxLineLengthExceeded();
-    lines.push_back(std::move(line));
-  };
-  add(ReceiveReplyLine());
+  lines.push_back(ReceiveReplyLine());
   const std::string& first = lines.front();
   if (first.size() > 3 && first[3] == '-') {
     const std::string endMarker = first.substr(0, 3) + ' ';
     for (;;) {
       std::string line = ReceiveReplyLine();
       bool last = line.size() < 4 || StartsWithNoCase(line, endMarker);
-      add(std::move(line));
+      lines.push_back(std::move(line));
       if (last) break;
     }
   }

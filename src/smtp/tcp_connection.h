@@ -107,10 +107,15 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   int ReplyTimeout() const { return replyTimeout_; }
   void SetReplyTimeout(int ms);
 
-  // Largest sum of line lengths one reply may have; 0 means none. A longer
-  // reply raises EIdReadLnMaxLineLengthExceeded instead of filling memory.
+  // Most bytes one reply may take from the connection, line ends and blank lines
+  // included; 0 means none (then at most kMaxSkippedLines blank lines in a row).
+  // More raises EIdReadLnMaxLineLengthExceeded instead of filling memory or
+  // spinning until the reply limit.
+  static constexpr std::size_t kMaxSkippedLines = 1 << 20;
   std::size_t MaxReplyLength() const { return maxReplyLength_; }
   void SetMaxReplyLength(std::size_t bytes) { maxReplyLength_ = bytes; }
+  // Bytes the last (or current) reply took from the connection.
+  std::size_t ReplyBytesReceived() const { return replyBytes_; }
 
   bool PeerClosed() const { return peerClosed_; }
   const TIdRFCReply& LastReply() const { return lastReply_; }
@@ -124,7 +129,8 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   // The next line ended by LF (the LF and a CR before it dropped). Returns an
   // empty text once when the peer closed in the middle of a line.
   std::string ReceiveLine();
-  // The next line that is not blank, trimmed of blanks and control characters.
+  // The next line that is not blank, trimmed of blanks and control characters;
+  // the lines it takes count toward the reply's byte limit.
   std::string ReceiveReplyLine();
   // One receive cycle: bytes received, 0 when the connection closed.
   int FillInputQueue(bool raiseIfClosed);
@@ -162,6 +168,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   int readTimeout_ = 0;
   int replyTimeout_ = 0;
   std::size_t maxReplyLength_ = 1 << 20;
+  std::size_t replyBytes_ = 0;
   std::optional<std::chrono::steady_clock::time_point> replyDeadline_;
   bool peerClosed_ = false;
   TIdRFCReply lastReply_;

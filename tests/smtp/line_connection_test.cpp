@@ -196,6 +196,42 @@ TEST(LineConnection, LongRepliesAreReadAndEndlessOnesCut) {
   EXPECT_THROW(client->ReadReply({250}), EIdReadLnMaxLineLengthExceeded);
 }
 
+TEST(LineConnection, BlankLineFloodFailsOnceTheReplyCapIsReached) {
+  // More blank lines than the cap allows, and the connection stays open behind them.
+  std::string flood;
+  for (int i = 0; i < (3 << 20) / 4; ++i) flood += "\r\n \n";
+  ScriptServer server({Send(flood)});
+  auto client = ConnectTo(server);
+  try {
+    client->ReadReply({220});
+    FAIL() << "no exception";
+  } catch (const EIdReadLnMaxLineLengthExceeded& e) {
+    EXPECT_EQ(Utf8(e.what()), "Max. Zeilenlänge überschritten.");
+  }
+  // The line that crossed the cap ended the reply: 1 MiB of line pairs, then one "\r\n".
+  EXPECT_EQ(client->ReplyBytesReceived(), (1u << 20) + 2);
+  client->CloseConnection();
+
+  // Without a cap the count of blank lines in a row is bounded instead.
+  std::string lines(TIdTCPConnection::kMaxSkippedLines + 10, '\n');
+  ScriptServer uncapped({Send(lines)});
+  auto unlimited = ConnectTo(uncapped);
+  unlimited->SetMaxReplyLength(0);
+  EXPECT_THROW(unlimited->ReadReply({220}), EIdReadLnMaxLineLengthExceeded);
+  EXPECT_EQ(unlimited->ReplyBytesReceived(), TIdTCPConnection::kMaxSkippedLines + 2);
+  unlimited->CloseConnection();
+
+  // Line ends count too: a reply of many short lines reaches the cap sooner than its text.
+  ScriptServer counted({Send("250-a\r\n250-b\r\n250 c\r\n250-a\r\n250-b\r\n250 c\r\n")});
+  auto tight = ConnectTo(counted);
+  tight->SetMaxReplyLength(21);
+  EXPECT_EQ(tight->ReadReply({250}), 250);
+  EXPECT_EQ(tight->ReplyBytesReceived(), 21u);
+  tight->SetMaxReplyLength(20);
+  EXPECT_THROW(tight->ReadReply({250}), EIdReadLnMaxLineLengthExceeded);
+  tight->CloseConnection();
+}
+
 TEST(LineConnection, ReplyBeforeCloseIsReadThenCloseIsReported) {
   ScriptServer server({Send("221-bye\r\n221 now\r\n"), Close()});
   auto client = ConnectTo(server);
