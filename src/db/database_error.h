@@ -1,5 +1,6 @@
 // The failure of a database operation. what() is the driver's message (first
-// diagnostic record, system code page) or one of the system's own texts.
+// diagnostic record, system code page, control characters replaced by "?") or
+// one of the system's own texts.
 #pragma once
 
 #include <stdexcept>

@@ -4,6 +4,7 @@
 
 #include "db/database_error.h"
 #include "platform/code_page.h"
+#include "platform/safe_text.h"
 
 namespace vornetta::db {
 namespace {
@@ -30,7 +31,9 @@ std::u16string_view Wide(const SQLWCHAR* text, size_t length) {
           message.assign(big.data(), std::min<size_t>(length, big.size() - 1));
       }
       if (message.empty()) message.assign(Wide(small, std::min<size_t>(length, std::size(small) - 1)));
-      throw EDatabaseError(platform::FromUtf16(message), platform::FromUtf16(Wide(state, 5)),
+      // The driver's text becomes a message: a NUL would cut it short, other control characters reach terminals.
+      throw EDatabaseError(platform::ReplaceControlCharacters(platform::FromUtf16(message)),
+                           platform::FromUtf16(Wide(state, 5)),
                            static_cast<int>(native));
     }
   }

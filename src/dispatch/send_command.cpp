@@ -10,11 +10,13 @@
 #include "config/my_ini_file.h"
 #include "config/program_switches.h"
 #include "dispatch/dry_run_output.h"
+#include "config/password_exposure.h"
 #include "dispatch/email.h"
 #include "dispatch/password_command.h"
 #include "dispatch/send_retry.h"
 #include "message/body_encoding.h"
 #include "platform/code_page.h"
+#include "platform/safe_text.h"
 #include "report/report_text.h"
 
 namespace vornetta::dispatch {
@@ -113,7 +115,8 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.AddressSettings.To = "absender";
   job.IsHtml = false;
   job.Subject = kErrorSubjectPrefix + Setting(ini, "betreff");
-  job.Body = message;
+  // The message may quote a server or driver: its control characters stay out of the mail.
+  job.Body = platform::ReplaceControlCharacters(message);
   ReadTransport(ini, job);
   job.Send();
 }
@@ -122,6 +125,8 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
                   std::ostream& err, const TRunOptions& options) {
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
+  // A warning only: set-ups that work today go on working.
+  if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) Report(err, warning);
   std::string message;
   try {
     view.ShowSendPage();
@@ -170,7 +175,8 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
   return options;
 }
 
-std::string StderrLine(std::string_view message) {
+std::string StderrLine(std::string_view text) {
+  const std::string message = platform::ReplaceControlCharacters(text);
   std::string line;
   line.reserve(message.size());
   for (std::size_t i = 0; i < message.size(); ++i) {

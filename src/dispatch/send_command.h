@@ -99,7 +99,8 @@ struct TRunOptions {
 // milliseconds (for tests, which never wait minutes).
 TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 
-// The unattended run: shows the page "Versand", builds, sends; on any failure
+// The unattended run: warns on err when the configuration file exposes a
+// password (PasswordExposureWarning), shows the page "Versand", builds, sends; on any failure
 // writes "vornetta: <message>" to err and mails the message to the sender;
 // when that fails too, writes its message the same way. Never throws and never
 // waits for a person; returns the exit status. The caller ends the program.
@@ -111,9 +112,10 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
                   std::ostream& err, const TRunOptions& options = {});
 
-// A failure message as one line for stderr: every line break (CR LF, CR or LF)
-// becomes one blank, trailing blanks go, and the text is converted from the
-// system code page to UTF-8.
+// A failure message as one line for stderr: other control characters become "?"
+// (ReplaceControlCharacters), every line break (CR LF, CR or LF) becomes one
+// blank, trailing blanks go, and the text is converted from the system code page
+// to UTF-8.
 std::string StderrLine(std::string_view message);
 
 }  // namespace vornetta::dispatch

@@ -109,7 +109,7 @@ class EIdAlreadyConnected : public EIdException {
 };
 
 // A reply code the command does not accept; the message is the server's reply
-// text, every line followed by CR LF.
+// text, every line followed by CR LF, its control characters replaced by "?".
 class EIdProtocolReplyError : public EIdException {
  public:
   EIdProtocolReplyError(int replyCode, const std::string& message)

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <limits>
 
+#include "platform/safe_text.h"
 #include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
@@ -232,9 +233,10 @@ int TIdTCPConnection::ReadReply(TIdReplyCodes accepted) {
 int TIdTCPConnection::CheckReplyCode(int code, TIdReplyCodes accepted) {
   if (accepted.size() == 0 || std::find(accepted.begin(), accepted.end(), code) != accepted.end())
     return code;
+  // The server's text becomes a message: a NUL would cut it short, other control characters reach terminals.
   std::string message;
   for (const std::string& line : lastReply_.Text()) {
-    message += line;
+    message += platform::ReplaceControlCharacters(line);
     message += "\r\n";
   }
   throw EIdProtocolReplyError(lastReply_.NumericCode(), message);

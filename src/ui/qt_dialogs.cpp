@@ -7,9 +7,12 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "platform/code_page.h"
 #include "platform/qt_text.h"
+#include "platform/safe_text.h"
+#include "dispatch/send_command.h"
 #include "ui/texts.h"
 
 namespace vornetta::ui {
@@ -17,16 +20,23 @@ namespace vornetta::ui {
 using platform::FromQString;
 using platform::ToQString;
 
+namespace {
+
+// A message may quote a server or driver; its control characters are not shown.
+QString MessageText(const std::string& text) { return ToQString(platform::ReplaceControlCharacters(text)); }
+
+}  // namespace
+
 TQtDialogs::TQtDialogs(QWidget* parent) : parent_(parent) {}
 
 void TQtDialogs::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), ToQString(text),
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), MessageText(text),
                   QMessageBox::Ok, parent_);
   box.exec();
 }
 
 TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, ToQString(caption), ToQString(text), QMessageBox::NoButton,
+  QMessageBox box(QMessageBox::Warning, ToQString(caption), MessageText(text), QMessageBox::NoButton,
                   parent_);
   QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
@@ -62,9 +72,46 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
 void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void WriteStderrMessage(const std::string& message) {
-  const std::string line = "vornetta: " + platform::ToUtf8(message) + "\n";
+  const std::string line = "vornetta: " + dispatch::StderrLine(message) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
+}
+
+namespace {
+
+// What FailureText says, without allocating: a UTF-8 text of this program, or the failure's own.
+struct FailureMessage {
+  const char* utf8 = "Unbekannter Fehler";
+  const char* codePage = nullptr;
+};
+
+FailureMessage MessageOf(std::exception_ptr failure) noexcept {
+  FailureMessage message;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    message.utf8 = "Nicht genügend Arbeitsspeicher.";
+  } catch (const std::exception& e) {
+    message.codePage = e.what();
+  } catch (...) {
+  }
+  return message;
+}
+
+}  // namespace
+
+std::string FailureText(std::exception_ptr failure) {
+  const FailureMessage message = MessageOf(failure);
+  return message.codePage ? std::string(message.codePage) : platform::FromUtf8(message.utf8);
+}
+
+void WriteStderrFailure(std::exception_ptr failure) noexcept {
+  try {
+    WriteStderrMessage(FailureText(failure));
+  } catch (...) {
+    const FailureMessage message = MessageOf(failure);
+    std::fprintf(stderr, "vornetta: %s\n", message.codePage ? message.codePage : message.utf8);
+  }
 }
 
 void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }

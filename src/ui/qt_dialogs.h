@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <exception>
+#include <string>
+
 #include "ui/dialogs.h"
 
 namespace vornetta::ui {
@@ -38,5 +41,13 @@ class TStderrDialogs : public TDialogs {
 // Writes "vornetta: <message>" and a line break to stderr; message is in the
 // system code page and is converted for the terminal.
 void WriteStderrMessage(const std::string& message);
+
+// The message of a failure: its what(), or a German text for a lack of memory
+// and for a failure outside the standard hierarchy.
+std::string FailureText(std::exception_ptr failure);
+
+// Writes FailureText the way of WriteStderrMessage. Never throws: for destructors
+// and the program's last word; short of memory the text goes out unconverted.
+void WriteStderrFailure(std::exception_ptr failure) noexcept;
 
 }  // namespace vornetta::ui

@@ -2,10 +2,19 @@
 // -unattend against SQLite, MariaDB and PostgreSQL through ODBC, mailing through a real SMTP
 // server on a loopback port; the exit status, stderr, what arrived and the
 // configuration file afterwards.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,9 +61,11 @@ class UnattendedRun : public ::testing::Test {
     ASSERT_EQ(r.exitStatus, 0) << r.err;
   }
 
-  // Saves the configuration and runs the program on it with German regional settings.
-  TProcessResult Run() {
+  // Saves the configuration (private to its owner unless `mode` says otherwise)
+  // and runs the program on it with German regional settings.
+  TProcessResult Run(mode_t mode = 0600) {
     ini_.Save(IniPath());
+    ::chmod(IniPath().c_str(), mode);
     return RunProcess({ProgramPath(), IniPath(), "-unattend"},
                       {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"},
                       dir_.Path());
@@ -320,6 +331,90 @@ TEST_F(UnattendedRun, ScriptedServerReceivesTheDocumentDotStuffedAndQuit) {
   const std::size_t body = t.find("\r\n\r\n");
   ASSERT_NE(body, std::string::npos);
   EXPECT_EQ(t.substr(body + 4), stuffed + ".\r\nQUIT\r\n");
+}
+
+TEST_F(UnattendedRun, HostileReplyReachesStderrAndTheErrorMailWithoutControlCharacters) {
+  using namespace std::string_literals;
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;");
+  // NUL, ESC, BEL, DEL and the C1 byte CSI around text that must stay as it is.
+  const std::string hostile = "\x00\xff\xfeGARBAGE\x1b[31mrot\x07\x9b" "2J\x7f" "Ende"s;
+  test::ScriptServer server({test::Send("220 fake\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
+                             test::Reply("550 " + hostile), test::Await(), test::Close(),
+                             // The error mail comes in a session of its own.
+                             test::NextSession(), test::Send("220 fake\r\n"), test::Reply("250 fake"),
+                             test::Reply("250 reset"), test::Reply("250 sender"), test::Reply("250 to"),
+                             test::Reply("354 data"), test::Reply("250 queued"), test::Await(), test::Close()});
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(server.Port()));
+  const TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_EQ(r.err, "vornetta: ?ÿþGARBAGE?[31mrot??2J?Ende\n");
+
+  const std::string t = server.Transcript();
+  const std::size_t errorMail = t.rfind("\r\n\r\n");
+  ASSERT_NE(errorMail, std::string::npos) << t;
+  EXPECT_EQ(t.substr(errorMail + 4), "?\xff\xfeGARBAGE?[31mrot??2J?Ende\r\n.\r\nQUIT\r\n");
+}
+
+TEST_F(UnattendedRun, WarnsOnceWhenOthersMayReadTheSmtpPassword) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;");
+  ini_.Set("email", "smtppass", "geheim");
+  TProcessResult r = Run(0644);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "vornetta: Warnung: " + IniPath() + " ist für andere lesbar; chmod 600 empfohlen\n");
+  EXPECT_EQ(sink_->Mails().size(), 1u) << "the warning does not stop the run";
+
+  r = Run(0600);
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(sink_->Mails().size(), 2u);
+}
+
+// The process of this test's run, found by its configuration file on the command line.
+pid_t ProgramProcess(const std::string& iniPath) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string cmdline = ReadFile(entry.path().string() + "/cmdline");
+    if (cmdline.find(iniPath + '\0' + "-unattend") != std::string::npos) return std::stoi(name);
+  }
+  return -1;
+}
+
+TEST_F(UnattendedRun, HoldsThePasswordWithoutCoreDumps) {
+  CreateSqlite(kSalesTable);
+  ini_.SetText("sql", "select kunde from umsatz;");
+  ini_.Set("email", "smtppass", "geheim");
+  // A server that accepts and says nothing holds the run while its limits are read.
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+  auto run = std::async(std::launch::async, [this] { return Run(); });
+
+  pollfd waiting{listener, POLLIN, 0};
+  ASSERT_EQ(::poll(&waiting, 1, 120000), 1);
+  const int connection = ::accept(listener, nullptr, nullptr);
+  const pid_t program = ProgramProcess(IniPath());
+  std::string limits = program > 0 ? ReadFile("/proc/" + std::to_string(program) + "/limits") : "";
+  ::close(listener);
+  ::close(connection);
+  EXPECT_EQ(run.get().exitStatus, 2);
+
+  ASSERT_GT(program, 0);
+  const std::size_t core = limits.find("Max core file size");
+  ASSERT_NE(core, std::string::npos) << limits;
+  std::istringstream line(limits.substr(core + std::string_view("Max core file size").size()));
+  std::string soft, hard;
+  line >> soft >> hard;
+  EXPECT_EQ(soft, "0") << limits;
+  EXPECT_EQ(hard, "0") << limits;
 }
 
 // The connection string a test server's start script exported. Without it the
