@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStringList>
 #include <langinfo.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 #include <clocale>
 #include <algorithm>
@@ -63,6 +65,13 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 void UseUtf8CharacterSet() {
   const char* codeset = nl_langinfo(CODESET);
   if (codeset == nullptr || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+// The process holds the SMTP password: no core file may keep a copy of it.
+void DisableCoreDumps() {
+  const rlimit none{0, 0};
+  ::setrlimit(RLIMIT_CORE, &none);
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 bool HasUnattendArgument(int argc, char** argv) {
@@ -161,10 +170,11 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  DisableCoreDumps();
   try {
     return Run(argc, argv);
-  } catch (const std::exception& failure) {
-    vornetta::ui::WriteStderrMessage(failure.what());
+  } catch (...) {
+    vornetta::ui::WriteStderrFailure(std::current_exception());
     return 1;
   }
 }

@@ -150,10 +150,7 @@ TFormMain::TFormMain(std::vector<std::string> params, TDialogs* dialogs, std::st
 
 TFormMain::~TFormMain() {
   TimerUnattend->stop();
-  if (config_) {
-    RunCommand([this] { LeavePage(currentPage_); });
-    FormHide();
-  }
+  if (config_) StoreAtEnd(false);
 }
 
 // ---------------------------------------------------------------- controls
@@ -530,11 +527,28 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   // start lets events through comes before the event loop, which must not run then.
   TimerUnattend->stop();
   if (starting_) terminateRequested_ = true;
-  if (config_) {
+  if (config_) StoreAtEnd(true);
+  event->accept();
+}
+
+void TFormMain::StoreAtEnd(bool mayShowDialogs) noexcept {
+  try {
     RunCommand([this] { LeavePage(currentPage_); });
     FormHide();
+  } catch (...) {
+    const std::exception_ptr failure = std::current_exception();
+    bool shown = false;
+    try {
+      if (mayShowDialogs) {
+        dialogs_->ShowMessage(FailureText(failure));
+        shown = true;
+      }
+    } catch (...) {
+    }
+    if (!shown) WriteStderrFailure(failure);
   }
-  event->accept();
+  connection_.reset();
+  config_.reset();
 }
 
 void TFormMain::FormShow() {

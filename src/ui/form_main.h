@@ -105,6 +105,10 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
 
   void FormShow();
   void FormHide();
+  // The writes at the end (page leave action, FormHide). A failure, of memory
+  // too, is reported (as a message when mayShowDialogs, else on stderr) and never
+  // leaves; the configuration is released either way.
+  void StoreAtEnd(bool mayShowDialogs) noexcept;
   bool OpenConfiguration();
   void RestoreGeometry();
   void PauseProcessingEvents(int milliseconds);
