@@ -50,7 +50,7 @@ if command -v clang++ >/dev/null; then
   for fuzzer in build-fuzz/fuzz/fuzz_*; do
     [ -x "$fuzzer" ] || continue
     corpus="$work/corpus-$(basename "$fuzzer")"; mkdir -p "$corpus"
-    "$fuzzer" -max_total_time=20 -rss_limit_mb=2048 "$corpus" tests/fuzz/corpus/"$(basename "$fuzzer")" 2>"$work/fuzz.log" ||
+    "$fuzzer" -max_total_time="${VORNETTA_FUZZ_SECONDS:-20}" -rss_limit_mb=2048 "$corpus" tests/fuzz/corpus/"$(basename "$fuzzer")" 2>"$work/fuzz.log" ||
       { tail -40 "$work/fuzz.log"; status=1; }
   done
 fi
