@@ -3,13 +3,13 @@
 // ending the program. A binary of its own: it replaces the global operator new.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <new>
-#include <sstream>
 
 #include "fake_dialogs.h"
 #include "platform/code_page.h"
@@ -40,11 +40,9 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 
 namespace {
 
-std::string FileContent(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+std::string ReadBytes(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 class FormTeardown : public ::testing::Test {
@@ -71,14 +69,14 @@ const std::string kOutOfMemory = vornetta::platform::FromUtf8("Nicht genügend A
 
 TEST_F(FormTeardown, DestructorReportsAFailingWriteOnStderrAndReturns) {
   auto window = Start();
-  const std::string before = FileContent(path_);
+  const std::string before = ReadBytes(path_);
   testing::internal::CaptureStderr();
   failLarge = true;
   window.reset();
   failLarge = false;
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "vornetta: Nicht genügend Arbeitsspeicher.\n");
-  EXPECT_EQ(FileContent(path_), before) << "nothing half-written";
+  EXPECT_EQ(ReadBytes(path_), before) << "nothing half-written";
 }
 
 TEST_F(FormTeardown, CloseShowsTheFailureAndReleasesTheConfiguration) {
