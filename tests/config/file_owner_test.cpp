@@ -37,7 +37,7 @@ struct stat StatOf(const std::string& path) {
   return st;
 }
 
-// Runs the write tool, as nobody when this process is root; returns its exit status.
+// Runs the tools' ini_write, as nobody when this process is root; returns its exit status.
 int WriteAsOtherUser(const std::string& path, const std::string& value) {
   std::vector<std::string> args;
   if (::geteuid() == 0) {
