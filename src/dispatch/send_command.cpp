@@ -116,7 +116,8 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.IsHtml = false;
   job.Subject = kErrorSubjectPrefix + Setting(ini, "betreff");
   // The message may quote a server or driver: its control characters stay out of the mail.
-  job.Body = platform::ReplaceControlCharacters(message);
+  const std::string body = platform::ReplaceControlCharacters(message);
+  job.Body = body;
   ReadTransport(ini, job);
   job.Send();
 }
