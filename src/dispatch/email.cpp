@@ -113,6 +113,7 @@ void EMail::Send() {
     client.SetAuthenticationType(smtp::atNone);
   }
   client.SetReplyTimeout(smtp::kMailReplyTimeoutMs);
+  client.SetWaitHook(WaitHook);
 
   message::TIdMessage mail;
   FillMessage(mail);
@@ -128,6 +129,7 @@ void EMail::Send() {
   }
   DataEndSent = true;
   client.CloseSession();
+  RecipientCount = mail.Recipients.Count() + mail.CCList.Count() + mail.BccList.Count();
 }
 
 void EMail::WriteTo(message::TIdLineWriter& out) {

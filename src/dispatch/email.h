@@ -12,6 +12,7 @@
 #include "message/line_writer.h"
 #include "message/message.h"
 #include "smtp/smtp.h"
+#include "smtp/wait_hook.h"
 
 namespace vornetta::dispatch {
 
@@ -56,6 +57,10 @@ class EMail {
   // Set by Send: true once the final "." of the data phase has gone out. After
   // that the server may hold the mail even when its reply never came.
   bool DataEndSent = false;
+  // Set by a successful Send: the number of recipients (To, CC and BCC).
+  std::size_t RecipientCount = 0;
+  // Runs between the slices of every wait for the server; null waits whole.
+  smtp::TIdWaitHook* WaitHook = nullptr;
 
   TAddressSettings AddressSettings;
 
@@ -68,7 +73,8 @@ class EMail {
   // recipient (ESendError "Kein Empf\u00e4nger angegeben."). Throws whatever the
   // address parser or the SMTP conversation raises (message::EIdEmailParseError,
   // ESendError and EEncryptionSetting before connecting, smtp::EIdException and
-  // its descendants), messages unchanged.
+  // its descendants, smtp::EIdWaitCancelled when the hook ends it), messages
+  // unchanged.
   void Send();
 
   // The mail exactly as the data phase of Send carries it, but to `out` and

@@ -69,12 +69,14 @@ bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& repo
 
 }  // namespace
 
-void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view) {
+TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view) {
   TDelivery direct;
-  SendReport(ini, report, view, direct);
+  return SendReport(ini, report, view, direct);
 }
 
-void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view, TDelivery& delivery) {
+TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view,
+                        TDelivery& delivery) {
+  TSendOutcome outcome;
   delivery.attempts = 0;
   if (HasSomethingToSend(ini, report)) {
     // The counter outlives the text a send clears, and a failed build leaves a text
@@ -98,11 +100,16 @@ void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView&
       delivery.attempts = 1;
     } else {
       ReadTransport(ini, job);
+      job.WaitHook = view.SendWaitHook();
       delivery.attempts = SendWithRetries(job, delivery.retries, delivery.wait, delivery.onRetry);
+      outcome.sent = true;
+      outcome.recipients = job.RecipientCount;
+      outcome.reportBytes = job.Body.size();
     }
   }
   report.Clear();
   view.ResetReportViews();
+  return outcome;
 }
 
 void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <cstddef>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@
 
 #include "dispatch/send_retry.h"
 #include "message/line_writer.h"
+
+#include "smtp/wait_hook.h"
 
 namespace vornetta::config {
 class TMyIniFile;
@@ -36,6 +39,17 @@ class TSendView {
   // After a send: the source page (TabSheet7) is the visible one, the source
   // view shows the now empty report and the HTML view the empty page.
   virtual void ResetReportViews() = 0;
+  // Runs between the slices of the send's waits for the server (the window lets
+  // its events through and may end the send); null waits whole.
+  virtual smtp::TIdWaitHook* SendWaitHook() { return nullptr; }
+};
+
+// What a send did: whether a mail went out, to how many recipients, with how
+// many bytes of report text.
+struct TSendOutcome {
+  bool sent = false;
+  std::size_t recipients = 0;
+  std::size_t reportBytes = 0;
 };
 
 // What the unattended run needs of the window besides that.
@@ -62,7 +76,7 @@ class TUnattendedView : public TSendView {
 // "ergebnisLeer" of section "datenbank" is set (it is read only then, without
 // storing a default). CSV tables of the build (setting "anhang") go along as
 // attachments ergebnis-1.csv, ... of a multipart/mixed mail.
-void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
+TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
 
 // How the unattended run hands a report over.
 struct TDelivery {
@@ -75,7 +89,8 @@ struct TDelivery {
 };
 
 // The send command through `delivery`.
-void SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view, TDelivery& delivery);
+TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view,
+                        TDelivery& delivery);
 
 // The plain-text error mail of an unattended run: from kErrorMailSender to the
 // setting "absender", subject kErrorSubjectPrefix and "betreff", through the

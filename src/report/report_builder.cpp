@@ -224,6 +224,7 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
     const std::string& statement = statements[number];
+    view.StatementStarted(number + 1, statements.size(), statement);
     const std::string kind = db::TDatenbankAdo::StatementKind(statement);
     if (kind == "select") {
       WriteSelectTable(*connection, statement, number, text, throttle, csv);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string_view>
 
 namespace vornetta::report {
@@ -25,8 +26,13 @@ class TReportView {
   virtual void PiecesAppended(const TReportText& text) = 0;
 
   // Lets the window handle its pending events. Called right after
-  // PiecesAppended during a build, at most once per EventSlice().
+  // PiecesAppended during a build, at most once per EventSlice(). May throw to
+  // end the build after the current record (a cancel).
   virtual void ProcessPendingEvents() = 0;
+
+  // Statement `number` (from 1) of `count` is about to run; for a progress
+  // display. The text is only valid during the call.
+  virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/) {}
 
   // The least time between two passes through the window's events during a
   // build. A pass costs more than writing a row, so rows are written in slices.

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -65,8 +66,9 @@ int PortOf(const sockaddr_storage& address) {
 
 }  // namespace
 
-// EINTR restarts the wait with the time that is left.
-int PollFor(int fd, short events, int limitMs) {
+// EINTR restarts the wait with the time that is left. With a hook the wait goes
+// in slices and the hook runs after each one that passed without the event.
+int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs < 0 ? 0 : limitMs);
   for (;;) {
     int wait = -1;
@@ -74,9 +76,16 @@ int PollFor(int fd, short events, int limitMs) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       wait = left > 0 ? static_cast<int>(left) : 0;
     }
+    const bool sliced = hook != nullptr && wait != 0;
+    if (sliced) {
+      const int slice = std::max(hook->WaitSliceMs(), 1);
+      wait = wait < 0 ? slice : std::min(wait, slice);
+    }
     pollfd entry{fd, events, 0};
     int rc = poll(&entry, 1, wait);
-    if (rc >= 0 || errno != EINTR) return rc;
+    if (rc < 0 && errno == EINTR) continue;
+    if (rc != 0 || !sliced) return rc;
+    if (!hook->ContinueWaiting()) throw EIdWaitCancelled();
   }
 }
 
@@ -130,7 +139,7 @@ void TIdSocketHandle::BindLocal() {
   ReadAddresses(false);
 }
 
-int TIdSocketHandle::ConnectPeer(int timeoutMs) {
+int TIdSocketHandle::ConnectPeer(int timeoutMs, TIdWaitHook* hook) {
   sockaddr_storage address{};
   socklen_t length = 0;
   if (!SocketAddress(remoteIp_, remotePort_, address, length)) {
@@ -140,7 +149,7 @@ int TIdSocketHandle::ConnectPeer(int timeoutMs) {
   const auto* peer = reinterpret_cast<const sockaddr*>(&address);
 
   int rc;
-  if (timeoutMs <= 0) {
+  if (timeoutMs <= 0 && hook == nullptr) {
     rc = connect(socketId_, peer, length);
     if (rc != 0) return Failed();
   } else {
@@ -148,7 +157,8 @@ int TIdSocketHandle::ConnectPeer(int timeoutMs) {
     fcntl(socketId_, F_SETFL, flags | O_NONBLOCK);
     rc = connect(socketId_, peer, length);
     if (rc != 0 && errno == EINPROGRESS) {
-      int ready = PollFor(socketId_, POLLOUT, timeoutMs);
+      // A cancelled attempt leaves the socket non-blocking; it is closed right after.
+      int ready = PollFor(socketId_, POLLOUT, timeoutMs > 0 ? timeoutMs : -1, hook);
       int error = ETIMEDOUT;
       socklen_t length = sizeof error;
       if (ready > 0) getsockopt(socketId_, SOL_SOCKET, SO_ERROR, &error, &length);
@@ -172,9 +182,9 @@ void TIdSocketHandle::ReleaseSocket() {
   socketId_ = -1;
 }
 
-bool TIdSocketHandle::WaitReadable(int limitMs) {
+bool TIdSocketHandle::WaitReadable(int limitMs, TIdWaitHook* hook) {
   if (!allocated_) throw EIdConnClosedGracefully();
-  return PollFor(socketId_, POLLIN, limitMs) == 1;
+  return PollFor(socketId_, POLLIN, limitMs, hook) == 1;
 }
 
 void TIdIOHandlerSocket::PrepareBinding() {
@@ -204,7 +214,7 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, const std:
       int on = 1;
       setsockopt(binding_->SocketId(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
-    const int rc = binding_->ConnectPeer(timeout);
+    const int rc = binding_->ConnectPeer(timeout, WaitHook());
     // A failed address gives way to the next one; the last one's failure is reported.
     if (rc == 0 || i + 1 == addresses.size()) {
       Stack().CheckSocketResult(rc, {});
@@ -223,7 +233,7 @@ void TIdIOHandlerSocket::StartTls(const TTlsOptions& options) {
   if (!IsConnected()) throw EIdClosedSocket();
   tls_.reset();
   try {
-    tls_ = std::make_unique<TTlsChannel>(binding_->SocketId(), options, sendTimeout_);
+    tls_ = std::make_unique<TTlsChannel>(binding_->SocketId(), options, sendTimeout_, WaitHook());
   } catch (...) {
     // Nothing more goes over a connection whose handshake failed, not even QUIT.
     CloseBinding();
@@ -231,12 +241,16 @@ void TIdIOHandlerSocket::StartTls(const TTlsOptions& options) {
   }
 }
 
-// A broken TLS layer closes the socket, so that no later command is tried on it.
+// A broken TLS layer closes the socket, so that no later command is tried on it;
+// so does a wait that the hook ended: the conversation ends at once, without QUIT.
 template <typename Call>
 auto TIdIOHandlerSocket::Guarded(Call call) -> decltype(call()) {
   try {
     return call();
   } catch (const EIdTlsError&) {
+    CloseBinding();
+    throw;
+  } catch (const EIdWaitCancelled&) {
     CloseBinding();
     throw;
   }
@@ -247,7 +261,7 @@ bool TIdIOHandlerSocket::IsConnected() const { return binding_ && binding_->IsAl
 bool TIdIOHandlerSocket::WaitReadable(int limitMs) {
   if (!binding_) throw EIdConnClosedGracefully();
   if (tls_ && binding_->IsAllocated()) return Guarded([&] { return tls_->WaitReadable(limitMs); });
-  return binding_->WaitReadable(limitMs);
+  return Guarded([&] { return binding_->WaitReadable(limitMs, WaitHook()); });
 }
 
 long TIdIOHandlerSocket::ReceiveInto(char* buffer, std::size_t size) {
@@ -263,19 +277,24 @@ long TIdIOHandlerSocket::ReceiveInto(char* buffer, std::size_t size) {
 long TIdIOHandlerSocket::SendFrom(const char* buffer, std::size_t size) {
   if (!IsConnected()) throw EIdClosedSocket();
   if (tls_) return Guarded([&] { return tls_->Send(buffer, size, sendTimeout_); });
+  return Guarded([&] { return SendPlain(buffer, size); });
+}
+
+long TIdIOHandlerSocket::SendPlain(const char* buffer, std::size_t size) {
   const int fd = binding_->SocketId();
+  const bool waitFirst = sendTimeout_ > 0 || WaitHook() != nullptr;
   for (;;) {
     int flags = MSG_NOSIGNAL;
-    if (sendTimeout_ > 0) {
+    if (waitFirst) {
       // Without a limit the send may block for ever on a peer that stopped reading.
-      int ready = PollFor(fd, POLLOUT, sendTimeout_);
+      int ready = PollFor(fd, POLLOUT, sendTimeout_ > 0 ? sendTimeout_ : -1, WaitHook());
       if (ready == 0) errno = ETIMEDOUT;
       if (ready <= 0) return Failed();
       flags |= MSG_DONTWAIT;
     }
     ssize_t n = send(fd, buffer, size, flags);
     if (n >= 0) return static_cast<long>(n);
-    if (errno == EINTR || (sendTimeout_ > 0 && errno == EAGAIN)) continue;
+    if (errno == EINTR || (waitFirst && errno == EAGAIN)) continue;
     return Failed();
   }
 }

@@ -13,12 +13,14 @@
 
 #include "smtp/socket_stack.h"
 #include "smtp/tls_channel.h"
+#include "smtp/wait_hook.h"
 
 namespace vornetta::smtp {
 
 // The one place where the transport waits on a socket: poll for the events, the
 // limit in milliseconds, below 0 without end. >0 ready, 0 limit passed, -1 failed.
-int PollFor(int fd, short events, int limitMs);
+// With a hook the wait goes in its slices; throws EIdWaitCancelled when it ends them.
+int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook = nullptr);
 
 // States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
 // -> connected (ConnectPeer) -> not allocated (ReleaseSocket). The destructor
@@ -55,14 +57,16 @@ class TIdSocketHandle {
 
   // Connects to RemoteIP:RemotePort; a timeout above 0 bounds the attempt in
   // milliseconds (failing with 10060). Returns the platform result, -1 on failure.
-  int ConnectPeer(int timeoutMs);
+  // With a hook the attempt waits in its slices (throws EIdWaitCancelled).
+  int ConnectPeer(int timeoutMs, TIdWaitHook* hook = nullptr);
 
   // Shuts down and closes the socket; a second call does nothing.
   void ReleaseSocket();
 
   // True when data (or the peer's close) can be read within the limit; a limit
-  // below 0 waits without end. Throws EIdConnClosedGracefully without a socket.
-  bool WaitReadable(int limitMs);
+  // below 0 waits without end. Throws EIdConnClosedGracefully without a socket,
+  // EIdWaitCancelled when the hook ends the wait.
+  bool WaitReadable(int limitMs, TIdWaitHook* hook = nullptr);
 
  private:
   void ReadAddresses(bool withRemote);
@@ -86,6 +90,13 @@ class TIdIOHandler : public TIdComponent {
   virtual long ReceiveInto(char* buffer, std::size_t size) = 0;
   virtual long SendFrom(const char* buffer, std::size_t size) = 0;
   virtual void CloseBinding() = 0;
+
+  // Runs between the slices of every wait of this handler; null waits whole.
+  TIdWaitHook* WaitHook() const { return waitHook_; }
+  void SetWaitHook(TIdWaitHook* hook) { waitHook_ = hook; }
+
+ private:
+  TIdWaitHook* waitHook_ = nullptr;
 };
 
 class TIdIOHandlerSocket : public TIdIOHandler {
@@ -123,6 +134,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void SetSendTimeout(int ms) { sendTimeout_ = ms; }
 
  private:
+  long SendPlain(const char* buffer, std::size_t size);
   template <typename Call>
   auto Guarded(Call call) -> decltype(call());
 

@@ -98,6 +98,15 @@ void TIdTCPConnection::ApplySendTimeout() {
     socketHandler->SetSendTimeout(replyTimeout_);
 }
 
+void TIdTCPConnection::SetWaitHook(TIdWaitHook* hook) {
+  waitHook_ = hook;
+  ApplyWaitHook();
+}
+
+void TIdTCPConnection::ApplyWaitHook() {
+  if (ioHandler_ != nullptr) ioHandler_->SetWaitHook(waitHook_);
+}
+
 void TIdTCPConnection::SendBytes(const char* data, std::ptrdiff_t count) {
   if (count <= 0 || data == nullptr) return;
   CheckPeerClosed(true, true);
@@ -293,6 +302,7 @@ void TIdTCPClient::OpenConnection(int timeout) {
   try {
     IOHandler()->PrepareBinding();
     ClearReceiveState();
+    ApplyWaitHook();
     IOHandler()->ConnectTo(host_, port_, boundIp_, boundPort_, timeout);
     ApplySendTimeout();
   } catch (...) {

@@ -117,6 +117,11 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   // Bytes the last (or current) reply took from the connection.
   std::size_t ReplyBytesReceived() const { return replyBytes_; }
 
+  // Runs between the slices of every socket wait (smtp/wait_hook.h); null, the
+  // default, waits whole. The caller keeps owning it.
+  TIdWaitHook* WaitHook() const { return waitHook_; }
+  void SetWaitHook(TIdWaitHook* hook);
+
   bool PeerClosed() const { return peerClosed_; }
   const TIdRFCReply& LastReply() const { return lastReply_; }
 
@@ -154,6 +159,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
   TIdStack& Stack() const { return *SocketStack(); }
   void ApplySendTimeout();
+  void ApplyWaitHook();
 
  private:
   int WaitLimit() const;
@@ -169,6 +175,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   int replyTimeout_ = 0;
   std::size_t maxReplyLength_ = 1 << 20;
   std::size_t replyBytes_ = 0;
+  TIdWaitHook* waitHook_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> replyDeadline_;
   bool peerClosed_ = false;
   TIdRFCReply lastReply_;

@@ -114,8 +114,8 @@ int Left(const Clock::time_point* deadline) {
 
 }  // namespace
 
-TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs)
-    : fd_(fd), peerName_(options.PeerName) {
+TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWaitHook* hook)
+    : fd_(fd), hook_(hook), peerName_(options.PeerName) {
   ERR_clear_error();
   context_.reset(SSL_CTX_new(TLS_client_method()));
   if (!context_) Fail(u8"TLS kann nicht eingerichtet werden");
@@ -194,7 +194,7 @@ void TTlsChannel::Fail(const char8_t* what) {
 
 bool TTlsChannel::WaitFor(int sslError, int limitMs) {
   const short events = sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN;
-  return PollFor(fd_, events, limitMs) > 0;
+  return PollFor(fd_, events, limitMs, hook_) > 0;
 }
 
 bool TTlsChannel::WaitReadable(int limitMs) {

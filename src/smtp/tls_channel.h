@@ -12,6 +12,8 @@ struct ssl_ctx_st;
 
 namespace vornetta::smtp {
 
+class TIdWaitHook;
+
 struct TTlsOptions {
   // The host name or address the certificate must name; a name is also sent as SNI.
   std::string PeerName;
@@ -27,8 +29,9 @@ class TTlsChannel {
  public:
   // Handshakes on the connected socket, which becomes non-blocking. Each wait
   // lasts at most limitMs (0 or below: no limit). Throws EIdTlsError (handshake,
-  // certificate, CA file), EIdSocketError for a failing socket.
-  TTlsChannel(int fd, const TTlsOptions& options, int limitMs);
+  // certificate, CA file), EIdSocketError for a failing socket. Every wait of the
+  // channel runs `hook` between its slices (null: whole waits).
+  TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWaitHook* hook = nullptr);
   ~TTlsChannel();
   TTlsChannel(const TTlsChannel&) = delete;
   TTlsChannel& operator=(const TTlsChannel&) = delete;
@@ -61,6 +64,7 @@ class TTlsChannel {
   };
 
   int fd_;
+  TIdWaitHook* hook_;
   std::string peerName_;
   std::unique_ptr<ssl_ctx_st, FreeContext> context_;
   std::unique_ptr<ssl_st, FreeSsl> ssl_;

@@ -10,6 +10,7 @@
 #include "db/command.h"
 #include "platform/code_page.h"
 #include "platform/regional.h"
+#include "ui/secret_mask.h"
 
 namespace vornetta::ui {
 namespace {
@@ -32,7 +33,12 @@ const TProbes& ProbesFor(const std::string& databaseType) {
       " where table_schema not in ('pg_catalog', 'information_schema') ",
       " select * from pg_catalog.pg_namespace where oid > 0 ",
       " select * from pg_catalog.pg_namespace where oid > :Art "};
+  // SQLite has neither "show tables" nor the sample table: its own catalogue serves.
+  static const TProbes sqlite{" select name from sqlite_master where type = 'table' ",
+                              " select * from sqlite_master where rootpage > 0 ",
+                              " select * from sqlite_master where rootpage > :Art "};
   if (databaseType == "postgresql") return postgresql;
+  if (databaseType == "sqlite") return sqlite;
   return server;
 }
 
@@ -53,7 +59,8 @@ void TDatabaseCommands::EditConnection() {
   connection_.reset();
   std::string text = ini_.ReadValueDefault("datenbank", "connection", "");
   if (text.empty()) text = DefaultConnectionString();
-  if (dialogs_.InputQuery("Datenbankverbindung", "Bitte geben Sie die Datenbankverbindung ein:", text, 255))
+  // No limit: a connection string is never cut on its way through the dialog.
+  if (dialogs_.InputQuery("Datenbankverbindung", "Bitte geben Sie die Datenbankverbindung ein:", text, 0))
     ini_.WriteValue("datenbank", "connection", text);
 }
 
@@ -82,7 +89,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
   try {
     const std::string connectionString = ini_.ReadValue("datenbank", "connection", "");
     if (connectionString.empty()) throw std::runtime_error("Verbindung nicht gesetzt");
-    Log(log, "Verbindung: " + connectionString);
+    Log(log, "Verbindung: " + MaskPasswords(connectionString));
     Log(log, platform::FromUtf8("Öffne Verbindung"));
     auto database = std::make_unique<db::TDatenbankAdo>(connectionString);
 

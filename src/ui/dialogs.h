@@ -17,11 +17,14 @@ class TDialogs {
   // A message box with the text and an OK button.
   virtual void ShowMessage(const std::string& text) = 0;
 
+  // The same for a failed command, under a caption that names it.
+  virtual void ShowFailure(const std::string& /*caption*/, const std::string& text) { ShowMessage(text); }
+
   // A warning with the buttons "&Ja", "&Nein", "Abbrechen"; closing it is Cancel.
   virtual Answer AskWarning(const std::string& caption, const std::string& text) = 0;
 
   // A one-line input with caption and prompt, starting from `value` and limited
-  // to `maxLength` characters. True and the new text in `value` on OK.
+  // to `maxLength` characters (0: no limit). True and the new text in `value` on OK.
   virtual bool InputQuery(const std::string& caption, const std::string& prompt,
                           std::string& value, int maxLength) = 0;
 

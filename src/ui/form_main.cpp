@@ -37,7 +37,9 @@
 #include "ui/report_preview.h"
 #include "ui/source_view.h"
 #include "ui/statement_test.h"
+#include "ui/status_texts.h"
 #include "ui/texts.h"
+#include "ui/wrapping_check_box.h"
 
 #ifndef VORNETTA_VERSION
 #define VORNETTA_VERSION ""
@@ -112,6 +114,12 @@ void FocusPage(QWidget* page) {
   }
   page->setFocus(Qt::OtherFocusReason);
 }
+
+// "Abbrechen" during a build: thrown out of the builder's pass through the events.
+class EBuildCancelled : public std::runtime_error {
+ public:
+  EBuildCancelled() : std::runtime_error(kBuildCancelled) {}
+};
 
 // The connection test's log: one memo line per entry.
 class TMemoLog : public TLogSink {
@@ -204,6 +212,14 @@ void TFormMain::CreateControls() {
   layout->setSpacing(10);
   layout->addLayout(header);
   layout->addWidget(PageControl1, 1);
+
+  lblStatus = new QLabel(this);
+  lblStatus->setObjectName(QStringLiteral("lblStatus"));
+  lblStatus->setTextFormat(Qt::PlainText);
+  // A long statement must not widen the window.
+  lblStatus->setMinimumWidth(1);
+  lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout->addWidget(lblStatus);
 }
 
 QWidget* TFormMain::CreateInfoPage() {
@@ -282,7 +298,7 @@ QWidget* TFormMain::CreateSqlPage() {
   statement->setFont(fixed);
 
   auto newCheck = [page](const char* name, const QString& caption) {
-    auto* box = new QCheckBox(caption, page);
+    auto* box = new TWrappingCheckBox(caption, page);
     box->setObjectName(QString::fromLatin1(name));
     return box;
   };
@@ -392,9 +408,12 @@ QWidget* TFormMain::CreateEmailPage() {
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
 
-  QWidget* order[] = {empfaenger,       cc,       bcc,       smtpserver, smtpuser,
-                      smtppass,         absender, betreff,   verschluesselung, zertifikate,
-                      chooseCertificates, fusszeile, kopfzeile, css, csvAttachments};
+  // Tab order as on screen: left column, right column, each top to bottom, then
+  // the full-width memos.
+  QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,            verschluesselung,
+                            smtpserver, smtpuser, smtppass,    absender,           zertifikate,
+                            chooseCertificates,   kopfzeile,   fusszeile,          css,
+                            csvAttachments};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   return page;
@@ -404,9 +423,12 @@ QWidget* TFormMain::CreateVersandPage() {
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet2"));
 
-  SpeedButton1 = NewButton("SpeedButton1", QStringLiteral("erstellen"), page);
-  SpeedButton2 = NewButton("SpeedButton2", QStringLiteral("versenden"), page);
-  for (QPushButton* button : {SpeedButton1, SpeedButton2}) {
+  // Alt+E and Alt+V; the visible texts only gain the underline.
+  SpeedButton1 = NewButton("SpeedButton1", QStringLiteral("&erstellen"), page);
+  SpeedButton2 = NewButton("SpeedButton2", QStringLiteral("&versenden"), page);
+  btnAbbrechen = NewButton("btnAbbrechen", QStringLiteral("Abbrechen"), page);
+  btnAbbrechen->setEnabled(false);
+  for (QPushButton* button : {SpeedButton1, SpeedButton2, btnAbbrechen}) {
     button->setMinimumSize(100, 25);
   }
 
@@ -446,6 +468,7 @@ QWidget* TFormMain::CreateVersandPage() {
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(SpeedButton1);
   buttons->addWidget(SpeedButton2);
+  buttons->addWidget(btnAbbrechen);
   buttons->addStretch(1);
 
   auto* layout = new QHBoxLayout(page);
@@ -454,6 +477,7 @@ QWidget* TFormMain::CreateVersandPage() {
 
   connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+  connect(btnAbbrechen, &QPushButton::clicked, this, [this] { AbbrechenClick(); });
   return page;
 }
 
@@ -479,10 +503,11 @@ void TFormMain::RunCommand(F&& command) {
 }
 
 template <class F>
-void TFormMain::RunButtonCommand(F&& command) {
+void TFormMain::RunButtonCommand(F&& command, bool cancellable) {
   if (busy_ || !config_) return;
   busy_ = true;
-  SetCommandButtonsEnabled(false);
+  cancelRequested_ = false;
+  SetCommandButtonsEnabled(false, cancellable);
   RunCommand(std::forward<F>(command));
   SetCommandButtonsEnabled(true);
   busy_ = false;
@@ -492,11 +517,14 @@ void TFormMain::RunButtonCommand(F&& command) {
   }
 }
 
-void TFormMain::SetCommandButtonsEnabled(bool enabled) {
+void TFormMain::SetCommandButtonsEnabled(bool enabled, bool cancellable) {
   for (QPushButton* button : {Button3, Button4, Statement_testen, SpeedButton1, SpeedButton2}) {
     button->setEnabled(enabled);
   }
+  btnAbbrechen->setEnabled(!enabled && cancellable);
 }
+
+void TFormMain::SetStatus(const QString& text) { lblStatus->setText(text); }
 
 void TFormMain::ShowError(const std::exception& failure) { dialogs_->ShowMessage(failure.what()); }
 
@@ -595,15 +623,16 @@ bool TFormMain::OpenConfiguration() {
   }
 }
 
+// Position and size are the client area's, both when stored and when restored:
+// a window manager adds its frame outside them, so the window reopens exactly
+// where it was instead of moving by the title bar's height each time.
 void TFormMain::RestoreGeometry() {
-  const int top = config_->ReadNumber("FormMain", "top", y());
-  move(x(), top);
-  const int left = config_->ReadNumber("FormMain", "left", x());
-  move(left, y());
-  const int height = config_->ReadNumber("FormMain", "height", this->height());
-  resize(width(), height);
-  const int width = config_->ReadNumber("FormMain", "width", this->width());
-  resize(width, this->height());
+  QRect area = geometry();
+  area.moveTop(config_->ReadNumber("FormMain", "top", area.y()));
+  area.moveLeft(config_->ReadNumber("FormMain", "left", area.x()));
+  area.setHeight(config_->ReadNumber("FormMain", "height", area.height()));
+  area.setWidth(config_->ReadNumber("FormMain", "width", area.width()));
+  setGeometry(area);
 }
 
 void TFormMain::PauseProcessingEvents(int milliseconds) {
@@ -614,10 +643,11 @@ void TFormMain::PauseProcessingEvents(int milliseconds) {
 
 void TFormMain::FormHide() {
   if (config_) {
-    config_->WriteNumber("FormMain", "top", y());
-    config_->WriteNumber("FormMain", "left", x());
-    config_->WriteNumber("FormMain", "height", height());
-    config_->WriteNumber("FormMain", "width", width());
+    const QRect area = geometry();
+    config_->WriteNumber("FormMain", "top", area.y());
+    config_->WriteNumber("FormMain", "left", area.x());
+    config_->WriteNumber("FormMain", "height", area.height());
+    config_->WriteNumber("FormMain", "width", area.width());
   }
   connection_.reset();
   config_.reset();
@@ -751,11 +781,53 @@ void TFormMain::Statement_testenClick() {
 }
 
 void TFormMain::SpeedButton1Click() {
-  RunButtonCommand([this] { BuildReport(); });
+  RunButtonCommand(
+      [this] {
+        try {
+          BuildReport();
+        } catch (const EBuildCancelled& cancelled) {
+          SetStatus(QString::fromUtf8(cancelled.what()));
+          return;
+        } catch (const std::exception& failure) {
+          SetStatus(QString::fromUtf8(kBuildFailedCaption) + QLatin1Char('.'));
+          dialogs_->ShowFailure(kBuildFailedCaption, failure.what());
+          return;
+        }
+        SetStatus(BuildDoneText(reportText_.RowCount()));
+      },
+      true);
 }
 
 void TFormMain::SpeedButton2Click() {
-  RunButtonCommand([this] { dispatch::SendReport(*config_, reportText_, *this); });
+  RunButtonCommand(
+      [this] {
+        SetStatus(QStringLiteral("eMail wird versendet …"));
+        dispatch::TSendOutcome outcome;
+        try {
+          outcome = dispatch::SendReport(*config_, reportText_, *this);
+        } catch (const smtp::EIdWaitCancelled& cancelled) {
+          SetStatus(ToQString(cancelled.what()));
+          return;
+        } catch (const std::exception& failure) {
+          SetStatus(QString::fromUtf8(kSendFailedCaption) + QLatin1Char('.'));
+          dialogs_->ShowFailure(kSendFailedCaption, failure.what());
+          return;
+        }
+        SetStatus(outcome.sent ? SentText(outcome.recipients, outcome.reportBytes)
+                               : QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
+      },
+      true);
+}
+
+void TFormMain::AbbrechenClick() {
+  if (busy_) cancelRequested_ = true;
+}
+
+int TFormMain::WaitSliceMs() const { return std::max(1, static_cast<int>(eventSlice_.count())); }
+
+bool TFormMain::ContinueWaiting() {
+  QCoreApplication::processEvents();
+  return !cancelRequested_;
 }
 
 void TFormMain::TimerUnattendTimer() {
@@ -766,7 +838,8 @@ void TFormMain::TimerUnattendTimer() {
   // The run writes its own failures to stderr and never throws. It lets events
   // through while it builds: the buttons stay off and a close waits for its end.
   busy_ = true;
-  SetCommandButtonsEnabled(false);
+  cancelRequested_ = false;
+  SetCommandButtonsEnabled(false, true);
   const int status =
       dispatch::RunUnattended(*config_, reportText_, *this, std::cerr, dispatch::RunOptionsFor(params_));
   busy_ = false;
@@ -777,7 +850,15 @@ void TFormMain::TimerUnattendTimer() {
 // ---------------------------------------------------------------- report
 
 void TFormMain::BuildReport() {
-  report::BuildReport(*config_, connection_, reportText_, *this);
+  building_ = true;
+  statementNumber_ = 0;
+  const auto built = qScopeGuard([this] { building_ = false; });
+  try {
+    report::BuildReport(*config_, connection_, reportText_, *this);
+  } catch (const EBuildCancelled&) {
+    reportText_.SetRowCount(0);  // a cancelled report is never sent
+    throw;
+  }
 }
 
 void TFormMain::ResetReportViews() {
@@ -803,7 +884,24 @@ void TFormMain::PiecesAppended(const report::TReportText&) {
   if (!config::HasUnattendSwitch(params_)) htmlsource->CatchUp();
 }
 
-void TFormMain::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+void TFormMain::ProcessPendingEvents() {
+  // A repaint of the status line costs far more than a row: a tenth of a second
+  // between two updates reads as live progress.
+  if (statementNumber_ > 0 && statusClock_.elapsed() >= 100) {
+    SetStatus(BuildProgressText(statementNumber_, statementCount_, currentStatement_, reportText_.RowCount()));
+    statusClock_.start();
+  }
+  QCoreApplication::processEvents();
+  if (building_ && cancelRequested_) throw EBuildCancelled();
+}
+
+void TFormMain::StatementStarted(std::size_t number, std::size_t count, std::string_view statement) {
+  statementNumber_ = number;
+  statementCount_ = count;
+  currentStatement_.assign(statement);
+  SetStatus(BuildProgressText(number, count, statement, reportText_.RowCount()));
+  statusClock_.start();
+}
 
 void TFormMain::LoadPreview(std::string_view documentText) {
   // An unattended run ends right after its send and nobody sees the preview:

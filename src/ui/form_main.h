@@ -5,6 +5,7 @@
 // of its buttons, showing their failures through its dialogs.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "dispatch/send_command.h"
 #include "report/report_text.h"
 #include "report/report_view.h"
+#include "smtp/wait_hook.h"
 #include "ui/dialogs.h"
 
 class QCheckBox;
@@ -32,7 +34,10 @@ namespace vornetta::ui {
 
 class TSourceView;
 
-class TFormMain : public QWidget, public report::TReportView, public dispatch::TUnattendedView {
+class TFormMain : public QWidget,
+                  public report::TReportView,
+                  public dispatch::TUnattendedView,
+                  public smtp::TIdWaitHook {
   Q_OBJECT
 
  public:
@@ -59,12 +64,20 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   const std::vector<std::string>& Parameters() const { return params_; }
 
   // dispatch::TUnattendedView
-  // The report build (throws its failure after the preview is loaded).
+  // The report build (throws its failure after the preview is loaded). A build
+  // ended by "Abbrechen" throws "Erstellen abgebrochen." and leaves nothing to send.
   void BuildReport() override;
   // After a send: clears the report text, shows the source page and the empty preview.
   void ResetReportViews() override;
   // Makes the page "Versand" the current one.
   void ShowSendPage() override;
+  // The window itself: the send lets window events through while it waits.
+  smtp::TIdWaitHook* SendWaitHook() override { return this; }
+
+  // smtp::TIdWaitHook: processes pending events every event slice; false once
+  // "Abbrechen" was clicked.
+  int WaitSliceMs() const override;
+  bool ContinueWaiting() override;
 
   // The window's default error display: a message box with the failure's text.
   void ShowError(const std::exception& failure);
@@ -72,7 +85,9 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   // report::TReportView
   void ShowSourcePage() override;
   void PiecesAppended(const report::TReportText& text) override;
+  // Throws "Erstellen abgebrochen." once "Abbrechen" was clicked during a build.
   void ProcessPendingEvents() override;
+  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement) override;
   std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
   void LoadPreview(std::string_view documentText) override;
 
@@ -98,10 +113,12 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   void RunCommand(F&& command);
   // Runs a button's command. Commands let window events through, so while one
   // runs the other buttons are disabled and closing the window waits for its end:
-  // nothing may release the connection or the configuration under it.
+  // nothing may release the connection or the configuration under it. While a
+  // cancellable command runs, "Abbrechen" is enabled.
   template <class F>
-  void RunButtonCommand(F&& command);
-  void SetCommandButtonsEnabled(bool enabled);
+  void RunButtonCommand(F&& command, bool cancellable = false);
+  void SetCommandButtonsEnabled(bool enabled, bool cancellable = false);
+  void SetStatus(const QString& text);
 
   void FormShow();
   void FormHide();
@@ -128,6 +145,7 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   void Statement_testenClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
+  void AbbrechenClick();
   void TimerUnattendTimer();
 
   void ClearPreview();
@@ -146,6 +164,8 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   bool formShowDone_ = false;
   bool busy_ = false;
   bool closePending_ = false;
+  bool cancelRequested_ = false;
+  bool building_ = false;
   bool terminateRequested_ = false;
   int exitStatus_ = 0;
   QWidget* currentPage_ = nullptr;
@@ -185,14 +205,20 @@ class TFormMain : public QWidget, public report::TReportView, public dispatch::T
   QPlainTextEdit* css = nullptr;
   QPushButton* SpeedButton1 = nullptr;
   QPushButton* SpeedButton2 = nullptr;
+  QPushButton* btnAbbrechen = nullptr;
   QTabWidget* PageControl2 = nullptr;
   QWidget* TabSheet6 = nullptr;
   QWidget* TabSheet7 = nullptr;
   QLabel* previewNote = nullptr;
   QTextBrowser* html = nullptr;
   TSourceView* htmlsource = nullptr;
+  QLabel* lblStatus = nullptr;  // under the pages: progress and outcome of build and send
 
   std::chrono::milliseconds eventSlice_{15};
+  std::string currentStatement_;  // the running statement, for the status line
+  std::size_t statementNumber_ = 0;
+  std::size_t statementCount_ = 0;
+  QElapsedTimer statusClock_;  // since the status line last showed progress
 };
 
 }  // namespace vornetta::ui

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 #include "platform/code_page.h"
@@ -29,9 +30,10 @@ QString MessageText(const std::string& text) { return ToQString(platform::Replac
 
 TQtDialogs::TQtDialogs(QWidget* parent) : parent_(parent) {}
 
-void TQtDialogs::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), MessageText(text),
-                  QMessageBox::Ok, parent_);
+void TQtDialogs::ShowMessage(const std::string& text) { ShowFailure(kAppTitle, text); }
+
+void TQtDialogs::ShowFailure(const std::string& caption, const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), MessageText(text), QMessageBox::Ok, parent_);
   box.exec();
 }
 
@@ -41,7 +43,8 @@ TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::s
   QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
   QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-  box.setDefaultButton(yes);
+  // Enter must not run a statement that changes data.
+  box.setDefaultButton(no);
   box.setEscapeButton(cancel);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
@@ -56,13 +59,16 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
   dialog.setInputMode(QInputDialog::TextInput);
   dialog.setWindowTitle(ToQString(caption));
   dialog.setLabelText(ToQString(prompt));
-  dialog.setTextValue(ToQString(value));
   dialog.setOkButtonText(QStringLiteral("OK"));
   dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
   // The dialog's line edit exists once the input mode is set; the limit applies to typing.
-  if (auto* edit = dialog.findChild<QLineEdit*>(); edit && maxLength > 0) {
-    edit->setMaxLength(std::max(maxLength, static_cast<int>(dialog.textValue().size())));
+  const QString initial = ToQString(value);
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    // Set before the text: Qt's own default limit would cut a longer one silently.
+    edit->setMaxLength(maxLength > 0 ? std::max(maxLength, static_cast<int>(initial.size()))
+                                     : std::numeric_limits<int>::max());
   }
+  dialog.setTextValue(initial);
   dialog.resize(std::max(dialog.sizeHint().width(), 480), dialog.sizeHint().height());
   if (dialog.exec() != QDialog::Accepted) return false;
   value = FromQString(dialog.textValue());

@@ -18,6 +18,7 @@ class TQtDialogs : public TDialogs {
   explicit TQtDialogs(QWidget* parent = nullptr);
 
   void ShowMessage(const std::string& text) override;
+  void ShowFailure(const std::string& caption, const std::string& text) override;
   Answer AskWarning(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;

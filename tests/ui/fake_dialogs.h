@@ -12,12 +12,19 @@
 class FakeDialogs : public vornetta::ui::TDialogs {
  public:
   std::vector<std::string> messages;
+  std::vector<std::string> captions;  // of the failures among the messages
   std::vector<std::string> warnings;  // caption + "|" + text
   std::vector<std::string> inputs;    // caption + "|" + prompt + "|" + initial value
   std::deque<Answer> answers;
   std::deque<std::pair<bool, std::string>> inputAnswers;
 
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+
+  // Failures land among the messages; their captions are kept beside them.
+  void ShowFailure(const std::string& caption, const std::string& text) override {
+    captions.push_back(caption);
+    ShowMessage(text);
+  }
 
   Answer AskWarning(const std::string& caption, const std::string& text) override {
     warnings.push_back(caption + "|" + text);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -20,6 +24,7 @@
 using vornetta::config::TMyIniFile;
 using vornetta::ui::TFormMain;
 using vornetta::ui::test::Find;
+using vornetta::ui::test::ModalAnswer;
 using vornetta::ui::test::ShowPage;
 
 namespace {
@@ -41,8 +46,9 @@ class FormCommandsTest : public ::testing::Test {
 
   std::string ConnectionString() const { return "Driver={SQLite3};Database=" + db_ + ";"; }
 
-  std::unique_ptr<TFormMain> Start() {
-    auto window = std::make_unique<TFormMain>(std::vector<std::string>{ini_}, &dialogs_,
+  // With real dialogs when `withQtDialogs`: a test then answers them with ModalAnswer.
+  std::unique_ptr<TFormMain> Start(bool withQtDialogs = false) {
+    auto window = std::make_unique<TFormMain>(std::vector<std::string>{ini_}, withQtDialogs ? nullptr : &dialogs_,
                                               dir_.filePath(QStringLiteral("vornetta")).toStdString());
     window->show();
     return window;
@@ -92,7 +98,7 @@ TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {
   Find<QPushButton>(*window, "Button3")->click();
   ASSERT_EQ(dialogs_.inputs.size(), 1u);
   EXPECT_EQ(dialogs_.inputs[0].rfind("Datenbankverbindung|Bitte geben Sie die Datenbankverbindung ein:|", 0), 0u);
-  EXPECT_EQ(dialogs_.lastMaxLength, 255);
+  EXPECT_EQ(dialogs_.lastMaxLength, 0);  // no limit
   EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), ConnectionString());
 
   // A connection made by another command is dropped when the string is edited.
@@ -127,13 +133,14 @@ TEST_F(FormCommandsTest, BuildShowsTheReportInBothViewsAndFailuresInTheErrorDisp
   Find<QPushButton>(*window, "SpeedButton1")->click();
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0], "unbekannte Anweisung");
+  EXPECT_EQ(dialogs_.captions, std::vector<std::string>{"Erstellen fehlgeschlagen"});
   EXPECT_TRUE(Find<QTextBrowser>(*window, "html")->toPlainText().contains(QStringLiteral("Meier")));
 }
 
 TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
   CreateDatabase(QStringLiteral(
       "create table zahl(n integer);"
-      "with recursive r(n) as (select 1 union all select n + 1 from r where n < 20000) "
+      "with recursive r(n) as (select 1 union all select n + 1 from r where n < 2000) "
       "insert into zahl select n from r;"));
   {
     TMyIniFile ini(ini_);
@@ -146,10 +153,71 @@ TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
   window->SetEventSlice(std::chrono::milliseconds(0));
   QTimer::singleShot(0, window.get(), [&] { window->close(); });
   Find<QPushButton>(*window, "SpeedButton1")->click();
-  EXPECT_EQ(window->ReportText().RowCount(), 20000);
+  EXPECT_EQ(window->ReportText().RowCount(), 2000);
   EXPECT_EQ(window->Config(), nullptr);  // closed once the build had ended
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+
+TEST_F(FormCommandsTest, DataChangeWarningHasNeinAsItsDefaultButton) {
+  CreateDatabase(QStringLiteral("create table kunde(umsatz real); insert into kunde values (12.5);"));
+  TMyIniFile(ini_).WriteValue("datenbank", "connection", ConnectionString());
+  auto window = Start(true);
+  ShowPage(*window, "TabSheet4");
+  Find<QPlainTextEdit>(*window, "statement")->setPlainText(QStringLiteral("update kunde set umsatz = 0"));
+  QString defaultButton;
+  ModalAnswer<QMessageBox> answer([&](QMessageBox* box) {
+    defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+    box->escapeButton()->click();  // "Abbrechen": nothing runs
+  });
+  Find<QPushButton>(*window, "Statement_testen")->click();
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(defaultButton, QStringLiteral("&Nein"));
+
+  QProcess sqlite;
+  sqlite.start(QStringLiteral("/usr/bin/sqlite3"), {QString::fromStdString(db_), QStringLiteral("select umsatz from kunde")});
+  ASSERT_TRUE(sqlite.waitForFinished(30000));
+  EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), QByteArray("12.5"));
+}
+
+TEST_F(FormCommandsTest, ConnectionDialogTakesLongStringsWhole) {
+  auto window = Start(true);
+  ShowPage(*window, "TabSheet3");
+  const QString connection = QStringLiteral("Driver={SQLite3};Database=") + QString(5000, u'x') + u';';
+  ModalAnswer<QInputDialog> answer([&](QInputDialog* dialog) {
+    dialog->findChild<QLineEdit*>()->setText(connection);
+    dialog->accept();
+  });
+  Find<QPushButton>(*window, "Button3")->click();
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), connection.toStdString());
+}
+
+TEST_F(FormCommandsTest, SqliteConnectionTestUsesTheCatalogueAndHidesThePassword) {
+  CreateDatabase(QStringLiteral("create table kunde(name text); create table auftrag(nr integer);"));
+  TMyIniFile(ini_).WriteValue("datenbank", "connection", ConnectionString() + "Pwd=geheim;");
+  auto window = Start();
+  ShowPage(*window, "TabSheet3");
+  Find<QPushButton>(*window, "Button4")->click();
+  QStringList lines = Find<QPlainTextEdit>(*window, "Memodbtest")->toPlainText().split(u'\n');
+  for (QString& line : lines) line = line.section(u'\t', 1);  // without the time stamp
+  EXPECT_EQ(lines, (QStringList{QString::fromStdString("Verbindung: " + ConnectionString() + "Pwd=***;"),
+                                QStringLiteral("Öffne Verbindung"), QStringLiteral("Lese Tabellen"),
+                                QStringLiteral("2 Tabellen gefunden"), QStringLiteral("teste Dataset"),
+                                QStringLiteral("teste Command"), QStringLiteral("tests abgeschlossen"),
+                                QStringLiteral("schliesse Datenbankverbindung"), QStringLiteral("Test erfolgreich")}));
+}
+
+TEST_F(FormCommandsTest, SqliteConnectionTestOnAMissingFileEndsWithTheDriversMessage) {
+  const std::string missing = dir_.filePath(QStringLiteral("fehlt/kunden.db")).toStdString();
+  TMyIniFile(ini_).WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + missing + ";");
+  auto window = Start();
+  ShowPage(*window, "TabSheet3");
+  Find<QPushButton>(*window, "Button4")->click();
+  const QString log = Find<QPlainTextEdit>(*window, "Memodbtest")->toPlainText();
+  EXPECT_TRUE(log.contains(QStringLiteral("\tFEHLER:\n"))) << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Test erfolgreich"))) << log.toStdString();
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+}
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,6 +34,7 @@ using vornetta::config::TMyIniFile;
 using vornetta::ui::TFormMain;
 using vornetta::ui::test::Find;
 using vornetta::ui::test::ShowPage;
+using vornetta::ui::test::SpinEventsUntil;
 
 namespace {
 
@@ -39,16 +43,6 @@ std::string FileContent(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-// Lets window events through until `done` holds or a generous bound has passed;
-// returns whether it holds.
-template <class Condition>
-bool SpinEventsUntil(Condition done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
 }
 
 class FormMainTest : public ::testing::Test {
@@ -100,7 +94,7 @@ TEST_F(FormMainTest, NamedFileIsCreatedPrivateAndMigratedAndGeometryIsStoredAtTh
   EXPECT_TRUE(window->Config()->HasKey("email", "css"));
   EXPECT_FALSE(window->Config()->HasSection("FormMain"));
 
-  const QRect geometry(window->x(), window->y(), window->width(), window->height());
+  const QRect geometry = window->geometry();
   window.reset();
   TMyIniFile ini(path);
   EXPECT_EQ(ini.KeyNames("FormMain"), (std::vector<std::string>{"top", "left", "height", "width"}));
@@ -121,10 +115,23 @@ TEST_F(FormMainTest, StoredGeometryIsRestoredAndBadNumbersKeepTheCurrentValue) {
     ini.WriteValue("FormMain", "width", "breit");
   }
   auto window = Start({path});
-  EXPECT_EQ(window->y(), 40);
-  EXPECT_EQ(window->x(), 60);
-  EXPECT_EQ(window->height(), 480);
-  EXPECT_EQ(window->width(), 852);
+  EXPECT_EQ(window->geometry(), QRect(60, 40, 852, 480));
+}
+
+// The offscreen platform gives windows a frame, as a window manager does: the
+// window must come back where it was, not offset by the frame.
+TEST_F(FormMainTest, WindowReopensExactlyWhereItWasClosed) {
+  const std::string path = Path("wieder.ini");
+  auto window = Start({path});
+  const QRect placed(333, 222, 700, 500);
+  window->setGeometry(placed);
+  ASSERT_TRUE(SpinEventsUntil([&] { return window->geometry() == placed; }));
+  window.reset();
+  for (int reopen = 0; reopen < 3; ++reopen) {
+    window = Start({path});
+    EXPECT_EQ(window->geometry(), placed) << "reopened " << reopen + 1 << " times";
+    window.reset();
+  }
 }
 
 TEST_F(FormMainTest, UncreatableFileIsReportedAndEndsTheStartWithStatusOne) {
@@ -331,6 +338,57 @@ TEST_F(FormMainTest, TimerTicksOnceAndOnlyTheSwitchStartsTheUnattendedRun) {
     EXPECT_FALSE(Find<QTimer>(*window, "TimerUnattend")->isActive());
     EXPECT_EQ(Find<QTabWidget>(*window, "PageControl1")->currentWidget(), Find<QWidget>(*window, "TabSheet2"));
   }
+}
+
+TEST_F(FormMainTest, EmailPageTabOrderFollowsTheScreen) {
+  auto window = Start({Path("tab.ini")});
+  ShowPage(*window, "TabSheet5");
+  const QStringList onScreen{"empfaenger", "cc",          "bcc",         "betreff",   "verschluesselung",
+                             "smtpserver", "smtpuser",    "smtppass",    "absender",  "zertifikate",
+                             "zertifikateWaehlen",        "kopfzeile",   "fusszeile", "css",
+                             "cbAnhang"};
+  // The fields in the order Tab visits them (other controls may stand between).
+  QStringList visited;
+  QWidget* start = Find<QWidget>(*window, "empfaenger");
+  QWidget* widget = start;
+  do {
+    if (onScreen.contains(widget->objectName()) && !visited.contains(widget->objectName()))
+      visited << widget->objectName();
+    widget = widget->nextInFocusChain();
+  } while (widget != start);
+  EXPECT_EQ(visited, onScreen);
+}
+
+TEST_F(FormMainTest, CommandButtonsHaveAcceleratorsAndKeepTheirTexts) {
+  auto window = Start({Path("keys.ini")});
+  auto* build = Find<QPushButton>(*window, "SpeedButton1");
+  auto* send = Find<QPushButton>(*window, "SpeedButton2");
+  EXPECT_EQ(build->shortcut(), QKeySequence(Qt::ALT | Qt::Key_E));
+  EXPECT_EQ(send->shortcut(), QKeySequence(Qt::ALT | Qt::Key_V));
+  EXPECT_EQ(QString(build->text()).remove(u'&'), QStringLiteral("erstellen"));
+  EXPECT_EQ(QString(send->text()).remove(u'&'), QStringLiteral("versenden"));
+}
+
+TEST_F(FormMainTest, SqlPageCheckBoxTextWrapsAndTheEditorKeepsItsWidthAtMinimumSize) {
+  auto window = Start({Path("klein.ini")});
+  ShowPage(*window, "TabSheet4");
+  window->resize(window->minimumSize());
+  auto* editor = Find<QPlainTextEdit>(*window, "statement");
+  auto* empty = Find<QCheckBox>(*window, "cbErgebnisLeer");
+  auto* page = Find<QWidget>(*window, "TabSheet4");
+  ASSERT_TRUE(SpinEventsUntil([&] { return page->width() < 540; }));
+  EXPECT_EQ(empty->text(), QStringLiteral("eMail auch bei leerem Ergebnis verschicken"));
+  EXPECT_GE(empty->height(), 2 * empty->fontMetrics().height());  // wrapped onto two lines or more
+  EXPECT_LE(empty->geometry().right(), editor->geometry().left());
+  EXPECT_GE(editor->width(), page->width() / 2) << "editor " << editor->width() << " of " << page->width();
+  // The text is still the check box's: a click on it toggles.
+  const QPointF onText(empty->width() - 4, empty->height() / 2);
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, onText, empty->mapToGlobal(onText), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(empty, &click);
+  }
+  EXPECT_TRUE(empty->isChecked());
 }
 
 }  // namespace

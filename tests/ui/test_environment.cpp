@@ -1,4 +1,27 @@
+#include <QTimer>
+
 #include "qt_application.h"
+
+namespace {
+
+// A window that asked the application to end (an unattended run, the last
+// window closed) leaves Qt's "quit now" mark set, and every later event loop,
+// a modal dialog's too, would end at once. One pass through the application's
+// own loop before each test, while no window is open, clears it.
+class ClearQuitMark : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    if (QCoreApplication::instance() == nullptr) return;
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+  }
+};
+
+const bool clearQuitMarkAdded = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ClearQuitMark);
+  return true;
+}();
+
+}  // namespace
 
 // Registered before gtest_main runs the tests.
 static ::testing::Environment* const qtEnvironment =

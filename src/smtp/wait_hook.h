@@ -1,0 +1,26 @@
+// Keeps the caller of a mail conversation responsive: every wait of the socket
+// (connect, a reply, a send the peer does not take yet) is cut into slices and
+// the hook runs between them. Without a hook the waits are whole, as before.
+#pragma once
+
+#include "smtp/exceptions.h"
+
+namespace vornetta::smtp {
+
+// "Versand abgebrochen.": the hook ended the conversation.
+class EIdWaitCancelled : public EIdException {
+ public:
+  EIdWaitCancelled() : EIdException("Versand abgebrochen.") {}
+};
+
+class TIdWaitHook {
+ public:
+  virtual ~TIdWaitHook() = default;
+  // Longest single wait in milliseconds before the hook runs again (at least 1).
+  virtual int WaitSliceMs() const { return 15; }
+  // Runs after every slice that passed without the awaited event. False ends
+  // the wait with EIdWaitCancelled; a wait limit keeps counting across slices.
+  virtual bool ContinueWaiting() = 0;
+};
+
+}  // namespace vornetta::smtp

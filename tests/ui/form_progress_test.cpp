@@ -1,0 +1,192 @@
+// Build and send on the real window while they run: the status line, the
+// "Abbrechen" button, and a send that keeps the window alive while a scripted
+// server stays silent.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+#include "config/my_ini_file.h"
+#include "fake_dialogs.h"
+#include "smtp/script_server.h"
+#include "ui/form_main.h"
+#include "window_controls.h"
+
+using vornetta::config::TMyIniFile;
+using vornetta::test::Await;
+using vornetta::test::Close;
+using vornetta::test::ScriptServer;
+using vornetta::test::Send;
+using vornetta::ui::TFormMain;
+using vornetta::ui::test::Find;
+
+namespace {
+
+class FormProgressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    db_ = dir_.filePath(QStringLiteral("zahlen.db")).toStdString();
+    ini_ = dir_.filePath(QStringLiteral("p.ini")).toStdString();
+  }
+
+  // A table "zahl" with the numbers 1 to rows and a configuration that selects them.
+  void Configure(int rows, int smtpPort) {
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("/usr/bin/sqlite3"),
+                 {QString::fromStdString(db_),
+                  QStringLiteral("create table zahl(n integer);"
+                                 "with recursive r(n) as (select 1 union all select n + 1 from r where n < %1) "
+                                 "insert into zahl select n from r;")
+                      .arg(rows)});
+    ASSERT_TRUE(sqlite.waitForFinished(30000));
+    ASSERT_EQ(sqlite.exitCode(), 0) << sqlite.readAllStandardError().toStdString();
+    TMyIniFile ini(ini_);
+    ini.WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + db_ + ";");
+    ini.WriteText("sql", "select n from zahl");
+    ini.WriteValue("email", "smtpserver", "127.0.0.1:" + std::to_string(smtpPort));
+    ini.WriteValue("email", "absender", "bericht@example.com");
+    ini.WriteValue("email", "empfaenger", "a@example.com, b@example.com");
+    ini.WriteValue("email", "bcc", "c@example.com");
+  }
+
+  std::unique_ptr<TFormMain> Start() {
+    auto window = std::make_unique<TFormMain>(std::vector<std::string>{ini_}, &dialogs_,
+                                              dir_.filePath(QStringLiteral("vornetta")).toStdString());
+    window->show();
+    return window;
+  }
+
+  static QString Status(TFormMain& window) { return Find<QLabel>(window, "lblStatus")->text(); }
+
+  QTemporaryDir dir_;
+  std::string db_;
+  std::string ini_;
+  FakeDialogs dialogs_;
+};
+
+TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWorking) {
+  ScriptServer server({Await()});  // accepts, never greets
+  Configure(3, server.Port());
+  auto window = Start();
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  ASSERT_EQ(window->ReportText().RowCount(), 3);
+  auto* cancel = Find<QPushButton>(*window, "btnAbbrechen");
+  EXPECT_FALSE(cancel->isEnabled());  // only while a build or a send runs
+
+  // The ticks can only arrive while the send waits: click() returns after it.
+  int ticks = 0;
+  bool buttonsOffDuringSend = false;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    if (++ticks == 5) {
+      buttonsOffDuringSend = !Find<QPushButton>(*window, "SpeedButton1")->isEnabled() && cancel->isEnabled();
+      cancel->click();
+    }
+  });
+  ticker.start(1);
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  ticker.stop();
+
+  EXPECT_GE(ticks, 5);
+  EXPECT_TRUE(buttonsOffDuringSend);
+  EXPECT_EQ(Status(*window), QStringLiteral("Versand abgebrochen."));
+  EXPECT_TRUE(dialogs_.messages.empty());  // asked for, so no message box
+  EXPECT_EQ(window->ReportText().RowCount(), 3);  // kept for another try
+  EXPECT_FALSE(window->ReportText().DocumentText().empty());
+  EXPECT_FALSE(cancel->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(*window, "SpeedButton2")->isEnabled());
+}
+
+TEST_F(FormProgressTest, ClosingDuringASendWaitsForItsEnd) {
+  ScriptServer server({Await()});
+  Configure(1, server.Port());
+  auto window = Start();
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  bool openWhileSending = false;
+  QTimer::singleShot(0, window.get(), [&] {
+    window->close();
+    openWhileSending = window->Config() != nullptr;
+    Find<QPushButton>(*window, "btnAbbrechen")->click();
+  });
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  EXPECT_TRUE(openWhileSending);
+  EXPECT_EQ(window->Config(), nullptr);  // closed once the send had ended
+}
+
+TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeavesNothingToSend) {
+  Configure(2000, vornetta::test::UnusedLoopbackPort());
+  auto window = Start();
+  window->SetEventSlice(std::chrono::milliseconds(0));  // every record lets events through
+  auto* cancel = Find<QPushButton>(*window, "btnAbbrechen");
+  int rowsAtClick = 0;
+  QString progress;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (rowsAtClick == 0 && window->ReportText().RowCount() >= 1000) {
+      rowsAtClick = window->ReportText().RowCount();
+      progress = Status(*window);
+      cancel->click();
+    }
+  });
+  watch.start(0);
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  watch.stop();
+
+  ASSERT_GE(rowsAtClick, 1000);
+  EXPECT_TRUE(progress.startsWith(QStringLiteral("Anweisung 1 von 1: select n from zahl – ")))
+      << progress.toStdString();
+  EXPECT_TRUE(progress.endsWith(QStringLiteral(" Datensätze gelesen"))) << progress.toStdString();
+  EXPECT_EQ(Status(*window), QStringLiteral("Erstellen abgebrochen."));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  const std::string document(window->ReportText().DocumentText());
+  EXPECT_NE(document.find("id=\"row" + std::to_string(rowsAtClick) + "\""), std::string::npos);
+  EXPECT_EQ(document.find("id=\"row" + std::to_string(rowsAtClick + 1) + "\""), std::string::npos);
+  EXPECT_EQ(window->ReportText().RowCount(), 0);
+
+  // Nothing to send: no connection is tried (nothing listens on the port).
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(Status(*window), QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
+}
+
+TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
+  ScriptServer server = vornetta::test::AcceptingServer(3);
+  Configure(2, server.Port());
+  auto window = Start();
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 2 Datensätze."));
+  const std::size_t bytes = window->ReportText().DocumentText().size();
+  ASSERT_LT(bytes, 1024u);
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(Status(*window), QStringLiteral("eMail an 3 Empfänger versendet (%1 Bytes).").arg(bytes));
+  EXPECT_NE(server.Transcript().find("RCPT TO:<c@example.com>"), std::string::npos);
+}
+
+TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
+  // Greets, reads EHLO, then closes: the layer's own message stays as it is.
+  ScriptServer server({Send("220 mail.example\r\n"), Await(), Close()});
+  Configure(1, server.Port());
+  auto window = Start();
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  ASSERT_EQ(dialogs_.captions, std::vector<std::string>{"Versand fehlgeschlagen"});
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Die Verbindung wurde erfolgreich geschlossen."});
+  EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
+  EXPECT_EQ(window->ReportText().RowCount(), 1);
+
+  TMyIniFile(ini_).WriteText("sql", "select n from zahl;\r\nvacuum");
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  ASSERT_EQ(dialogs_.captions.size(), 2u);
+  EXPECT_EQ(dialogs_.captions[1], "Erstellen fehlgeschlagen");
+  EXPECT_EQ(dialogs_.messages[1], "unbekannte Anweisung");
+  EXPECT_EQ(Status(*window), QStringLiteral("Erstellen fehlgeschlagen."));
+}
+
+}  // namespace
