@@ -13,6 +13,7 @@
 #include "script_server.h"
 #include "smtp/exceptions.h"
 #include "smtp/smtp.h"
+#include "smtp/wait_hook.h"
 
 namespace vornetta::smtp {
 namespace {
@@ -327,6 +328,53 @@ TEST(SmtpClient, BadServersEndInClearErrors) {
               "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.");
     EXPECT_EQ(code, 10054);
     EXPECT_FALSE(smtp->IsConnected());
+  }
+}
+
+// Counts its calls and ends the wait at the given one.
+class CountingHook : public TIdWaitHook {
+ public:
+  explicit CountingHook(int endAt) : endAt_(endAt) {}
+  int WaitSliceMs() const override { return 1; }
+  bool ContinueWaiting() override { return ++calls < endAt_; }
+  int calls = 0;
+
+ private:
+  int endAt_;
+};
+
+TEST(SmtpClient, WaitHookRunsWhileTheServerIsSilentAndCanEndTheWait) {
+  {
+    SCOPED_TRACE("silent before the greeting");
+    ScriptServer server({Await()});
+    auto smtp = Client(server);
+    CountingHook hook(20);
+    smtp->SetWaitHook(&hook);
+    smtp->SetReplyTimeout(10 * 60 * 1000);  // only the hook can end it
+    EXPECT_EQ(FailureOf<EIdWaitCancelled>([&] { smtp->OpenSession(); }), "Versand abgebrochen.");
+    EXPECT_EQ(hook.calls, 20);
+    EXPECT_FALSE(smtp->IsConnected());
+    EXPECT_EQ(server.Transcript(), "");  // ended at once: no QUIT either
+  }
+  {
+    SCOPED_TRACE("a hook that lets the wait go on changes nothing");
+    ScriptServer server({Send("220 hi\r\n"), Reply("250 hello"), Await(), Close()});
+    auto smtp = Client(server);
+    CountingHook hook(1 << 30);
+    smtp->SetWaitHook(&hook);
+    smtp->OpenSession();
+    smtp->CloseSession();
+    EXPECT_EQ(server.Transcript(), "EHLO client.test\r\nQUIT\r\n");
+  }
+  {
+    SCOPED_TRACE("the reply limit still counts across slices");
+    ScriptServer server({Send("220 hi\r\n"), Await()});
+    auto smtp = Client(server);
+    CountingHook hook(1 << 30);
+    smtp->SetWaitHook(&hook);
+    smtp->SetReplyTimeout(200);
+    EXPECT_EQ(FailureOf<EIdReadTimeout>([&] { smtp->OpenSession(); }), "Zeitüberschreitung beim Lesen");
+    EXPECT_GT(hook.calls, 0);
   }
 }
 
