@@ -287,6 +287,21 @@ std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::
   return found || storedOk ? value : defaultValue;
 }
 
+std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::string& key,
+                                         const std::string& defaultValue, bool& utf8) {
+  std::string value = ReadValueDefault(section, key, defaultValue);
+  utf8 = false;
+  IniDocument document = Load(path_);
+  std::optional<std::string_view> raw = document.RawValue(section, key);
+  if (!document.Utf8() || !raw) return value;
+  std::string text = Unescape(WithoutQuotes(*raw)), fitting;
+  // Text that is not UTF-8 at all is read as before.
+  if (platform::FromUtf8Exact(text, fitting) || !platform::IsUtf8(text))
+    return value;
+  utf8 = true;
+  return text;
+}
+
 bool TMyIniFile::ReadFlagDefault(const std::string& section, const std::string& key, bool defaultValue) {
   WriteFlagIfMissing(section, key, defaultValue);
   return ReadFlag(section, key, defaultValue);

@@ -73,6 +73,10 @@ class TMyIniFile {
   std::string ReadValueDefault(const std::string& section, const std::string& key,
                                const std::string& defaultValue);
   bool ReadFlagDefault(const std::string& section, const std::string& key, bool defaultValue);
+  // The same, but lossless: a value of a UTF-8 file that the code page cannot
+  // hold comes back as UTF-8 with `utf8` set; every other value as above.
+  std::string ReadValueDefault(const std::string& section, const std::string& key,
+                               const std::string& defaultValue, bool& utf8);
 
   // A multi-line text as a section of keys "0", "1", ...: every old key of the
   // section goes, lines split at CR LF, CR or LF (no extra line for a final break).

@@ -29,6 +29,21 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+// A list parsed from UTF-8 text: names and addresses the code page can hold are
+// converted to it, other names stay UTF-8 and are marked so.
+void FromUtf8Items(message::TIdEMailAddressItem& item) {
+  std::string fitting;
+  if (platform::FromUtf8Exact(item.Name, fitting))
+    item.Name = std::move(fitting);
+  else
+    item.NameUtf8 = true;
+  if (platform::FromUtf8Exact(item.Address, fitting)) item.Address = std::move(fitting);
+}
+
+void FromUtf8Items(message::TIdEMailAddressList& list) {
+  for (std::size_t i = 0; i < list.Count(); ++i) FromUtf8Items(list[i]);
+}
+
 }  // namespace
 
 smtp::TEncryption EncryptionOf(std::string_view setting) {
@@ -77,9 +92,14 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   message::CheckAddressSetting(AddressSettings.Bcc, Bcc, false);
   mail.From.SetText(From);
   mail.Subject = Subject;
+  mail.SubjectUtf8 = Utf8.Subject;
   mail.Recipients.SetListText(To);
   mail.CCList.SetListText(Cc);
   mail.BccList.SetListText(Bcc);
+  if (Utf8.From) FromUtf8Items(mail.From);
+  if (Utf8.To) FromUtf8Items(mail.Recipients);
+  if (Utf8.Cc) FromUtf8Items(mail.CCList);
+  if (Utf8.Bcc) FromUtf8Items(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
     throw ESendError(platform::FromUtf8("Kein Empfänger angegeben."));
   mail.CharSet = CharSet;

@@ -29,6 +29,11 @@ std::string Setting(config::TMyIniFile& ini, const char* key, const char* defaul
   return ini.ReadValueDefault(kSection, key, defaultValue);
 }
 
+// A header text: lossless, so a UTF-8 file's text the code page cannot hold stays UTF-8.
+std::string HeaderSetting(config::TMyIniFile& ini, const char* key, bool& utf8) {
+  return ini.ReadValueDefault(kSection, key, "", utf8);
+}
+
 // The transport settings, read after the others: encryption, CA file and the
 // password command, which replaces smtppass when a user is set.
 void ReadTransport(config::TMyIniFile& ini, EMail& job) {
@@ -86,12 +91,12 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
     job.Password = Setting(ini, "smtppass");
-    job.From = Setting(ini, "absender");
-    job.To = Setting(ini, "empfaenger");
-    job.Cc = Setting(ini, "cc");
-    job.Bcc = Setting(ini, "bcc");
+    job.From = HeaderSetting(ini, "absender", job.Utf8.From);
+    job.To = HeaderSetting(ini, "empfaenger", job.Utf8.To);
+    job.Cc = HeaderSetting(ini, "cc", job.Utf8.Cc);
+    job.Bcc = HeaderSetting(ini, "bcc", job.Utf8.Bcc);
     job.IsHtml = true;
-    job.Subject = Setting(ini, "betreff");
+    job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
     job.Body = report.DocumentText();
     if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
     job.Attachments = CsvAttachments(report);
@@ -118,10 +123,11 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.Username = Setting(ini, "smtpuser");
   job.Password = Setting(ini, "smtppass");
   job.From = kErrorMailSender;
-  job.To = Setting(ini, "absender");
+  job.To = HeaderSetting(ini, "absender", job.Utf8.To);
   job.AddressSettings.To = "absender";
   job.IsHtml = false;
-  job.Subject = kErrorSubjectPrefix + Setting(ini, "betreff");
+  job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
+  job.Subject.insert(0, kErrorSubjectPrefix);
   // The message may quote a server or driver: its control characters stay out of the mail.
   const std::string body = platform::ReplaceControlCharacters(message);
   job.Body = body;

@@ -299,9 +299,12 @@ std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, char encodin
   if (item.Name.empty()) return item.Address;
   bool needsWords = false;
   for (unsigned char c : item.Name) needsWords = needsWords || c < 32 || c >= 127;
-  std::string out = needsWords
-                        ? EncodeHeaderWords(item.Name, kAddressSpecials, encoding, transfer, charset)
-                        : Quoted(item.Name);
+  std::string out;
+  if (item.NameUtf8)
+    out = EncodeHeaderWords(item.Name, kAddressSpecials, Utf8HeaderEncoding({transfer, encoding, std::string(charset)}));
+  else
+    out = needsWords ? EncodeHeaderWords(item.Name, kAddressSpecials, encoding, transfer, charset)
+                     : Quoted(item.Name);
   out += " <";
   out += item.Address;
   out += '>';

@@ -34,12 +34,12 @@ THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, std::string_view t
 }
 
 THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, const TIdEMailAddressItem& item) {
-  return HeaderEncodingFor(how, std::string_view(item.Name));
+  return item.NameUtf8 ? how : HeaderEncodingFor(how, std::string_view(item.Name));
 }
 
 THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, const TIdEMailAddressList& list) {
   for (const TIdEMailAddressItem& item : list)
-    if (HoldsLatin9OnlyCharacter(item.Name)) return HeaderEncodingFor(how, item);
+    if (!item.NameUtf8 && HoldsLatin9OnlyCharacter(item.Name)) return HeaderEncodingFor(how, item);
   return how;
 }
 

@@ -15,6 +15,16 @@ constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::string_view kHex = "0123456789ABCDEF";
 constexpr std::size_t kEncodedWordBudget = 75;
+constexpr std::string_view kUtf8Label = "UTF-8";
+
+// Bytes of the UTF-8 sequence starting at i: the lead byte and the continuation
+// bytes after it (a stray byte counts alone).
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
+  std::size_t n = 1;
+  if (static_cast<unsigned char>(s[i]) >= 0xC0)
+    while (i + n < s.size() && n < 4 && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
 
 bool IsWordSeparator(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
@@ -53,7 +63,7 @@ constexpr std::string_view kLeaveJis = "\x1b(B";
 class EncodedRunWriter {
  public:
   EncodedRunWriter(std::string& out, bool base64, std::string_view charset, const SpecialSet& specials)
-      : out_(out), base64_(base64), specials_(specials) {
+      : out_(out), base64_(base64), utf8_(charset == kUtf8Label), specials_(specials) {
     opening_ = "=?";
     opening_.append(charset);
     opening_ += '?';
@@ -77,7 +87,8 @@ class EncodedRunWriter {
   // Characters of the system code page: a lead byte and its trail byte together.
   void WriteCodePageUnits(std::string_view run) {
     for (std::size_t i = 0; i < run.size();) {
-      const std::size_t n = platform::IsDbcsLeadByte(static_cast<unsigned char>(run[i])) && i + 1 < run.size() ? 2 : 1;
+      const auto lead = static_cast<unsigned char>(run[i]);
+      std::size_t n = utf8_ ? Utf8SequenceLength(run, i) : platform::IsDbcsLeadByte(lead) && i + 1 < run.size() ? 2 : 1;
       AddUnit(run.substr(i, n), false);
       i += n;
     }
@@ -163,6 +174,7 @@ class EncodedRunWriter {
 
   std::string& out_;
   const bool base64_;
+  const bool utf8_;
   const SpecialSet& specials_;
   std::string opening_;
   std::string bytes_;        // the current word's bytes, not yet encoded
@@ -244,6 +256,10 @@ THeaderEncoding ChooseHeaderEncoding() {
     case platform::Language::Other: break;
   }
   return {TTransfer::bit8, 'Q', "ISO-8859-1"};
+}
+
+THeaderEncoding Utf8HeaderEncoding(const THeaderEncoding& how) {
+  return {TTransfer::bit8, how.Encoding == '8' ? 'B' : how.Encoding, std::string(kUtf8Label)};
 }
 
 std::string EncodeHeaderWords(std::string_view value, std::string_view specials,

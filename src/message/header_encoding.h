@@ -30,10 +30,15 @@ inline constexpr std::size_t kFoldWidth = 78;
 // Chooses the header encoding from the system language (platform::SystemLanguage).
 THeaderEncoding ChooseHeaderEncoding();
 
+// The encoding of a header text the code page cannot hold: UTF-8 encoded words
+// with the encoding letter of `how` ("B" where `how` leaves text unencoded).
+THeaderEncoding Utf8HeaderEncoding(const THeaderEncoding& how);
+
 // Replaces the words of `value` that hold control or 8-bit characters (or one of
 // `specials`) by encoded words of at most 75 characters, each holding whole
 // characters, consecutive ones joined by CR LF TAB. Under the iso2022jp transfer
-// the value is converted first.
+// the value is converted first. With the charset "UTF-8" the value is UTF-8 and
+// a word holds whole UTF-8 sequences.
 std::string EncodeHeaderWords(std::string_view value, std::string_view specials, char encoding,
                               TTransfer transfer, std::string_view charset);
 std::string EncodeHeaderWords(std::string_view value, std::string_view specials,

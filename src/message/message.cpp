@@ -60,7 +60,7 @@ TIdHeaderList TIdMessage::BuildHeaderLines() const {
 
   TIdHeaderList headers;
   headers.SetHeaderValue("From", EncodeAddressForHeader(From, HeaderEncodingFor(how, From)));
-  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", HeaderEncodingFor(how, Subject)));
+  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", SubjectUtf8 ? Utf8HeaderEncoding(how) : HeaderEncodingFor(how, Subject)));
   headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, HeaderEncodingFor(how, Recipients)));
   headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, HeaderEncodingFor(how, CCList)));
   headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));

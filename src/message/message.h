@@ -44,6 +44,7 @@ class TIdMessage {
   TIdEMailAddressList CCList;
   TIdEMailAddressList BccList;
   std::string Subject;
+  bool SubjectUtf8 = false;  // Subject is UTF-8 (the code page cannot hold it)
   std::string CharSet;
   std::string ContentType;
   std::string ContentTransferEncoding;

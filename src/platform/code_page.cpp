@@ -274,9 +274,14 @@ bool FromUtf16Exact(std::u16string_view text, std::string& out) {
   return IconvExact("UTF-16LE", SystemCodePage(), U16Bytes(text), out);
 }
 
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();)
+    if (NextUtf8(text, i) == 0xFFFD) return false;
+  return true;
+}
+
 bool FromUtf8Exact(std::string_view utf8, std::string& out) {
-  for (size_t i = 0; i < utf8.size();)
-    if (NextUtf8(utf8, i) == 0xFFFD) return false;  // not UTF-8 at all
+  if (!IsUtf8(utf8)) return false;  // not UTF-8 at all
   return FromUtf16Exact(Utf8ToUtf16(utf8), out);
 }
 

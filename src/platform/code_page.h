@@ -46,6 +46,8 @@ std::string FromUtf8(std::string_view utf8);
 // this way travels as UTF-8 instead, marked as such by its owner.
 bool FromUtf16Exact(std::u16string_view text, std::string& out);
 bool FromUtf8Exact(std::string_view utf8, std::string& out);
+// True when the text is well-formed UTF-8.
+bool IsUtf8(std::string_view text);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -32,8 +32,11 @@ class Delivery : public ::testing::Test {
         .SetText("sql", "select kunde, betrag from umsatz;");
   }
 
-  TProcessResult Run() {
-    ini_.Save(dir_ / "report.ini");
+  TProcessResult Run(bool utf8File = false) {
+    if (utf8File)
+      WriteFile(dir_ / "report.ini", ini_.Utf8Bytes());
+    else
+      ini_.Save(dir_ / "report.ini");
     return RunProcess({ProgramPath(), dir_ / "report.ini", "-unattend"},
                       {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"},
                       dir_.Path());
@@ -106,6 +109,33 @@ TEST_F(Delivery, ValuesTheCodePageCannotHoldArriveInUtf8) {
   EXPECT_NE(parsed.find("<h1>Umsätze</h1>\n"), std::string::npos) << parsed;
   EXPECT_NE(parsed.find("<td class=\"kunde string\">Eilig – bitte prüfen</td>\n"), std::string::npos) << parsed;
   EXPECT_NE(parsed.find("<td class=\"kunde string\">Şahin „Łukasz“</td>\n"), std::string::npos) << parsed;
+}
+
+// A UTF-8 configuration file: header texts the code page cannot hold go out as
+// UTF-8 encoded words, everything that fits exactly as from a code-page file.
+TEST_F(Delivery, HeaderTextsTheCodePageCannotHoldGoOutAsUtf8Words) {
+  ini_.Set("email", "betreff", "Eilig – bitte prüfen")
+      .Set("email", "absender", "Łukasz Nowak <absender@example.com>")
+      .Set("email", "empfaenger", "Müller <leitung@example.com>, Şahin „Chef“ <chef@example.com>")
+      .Set("email", "cc", "Ärger <cc@example.com>");
+  const TProcessResult r = Run(true);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u) << sink_->Log();
+  const TReceivedMail& mail = mails[0];
+  EXPECT_EQ(mail.Header("Subject"), "Eilig =?UTF-8?Q?=E2=80=93?= bitte =?UTF-8?Q?pr=C3=BCfen?=");
+  EXPECT_EQ(mail.Header("Cc"), "=?ISO-8859-1?Q?=C4rger?= <cc@example.com>");
+  EXPECT_EQ(mail.Header("To"),
+            "=?ISO-8859-1?Q?M=FCller?= <leitung@example.com>,\r\n"
+            " =?UTF-8?Q?=C5=9Eahin_=E2=80=9EChef=E2=80=9C?= <chef@example.com>");
+  EXPECT_EQ(mail.rcptTo, (std::vector<std::string>{"leitung@example.com", "chef@example.com", "cc@example.com"}));
+  const std::string parsed = Parsed(mail);
+  EXPECT_NE(parsed.find("Subject: Eilig – bitte prüfen\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("From: Łukasz Nowak <absender@example.com>\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("To: Müller <leitung@example.com>, Şahin „Chef“ <chef@example.com>\n"), std::string::npos)
+      << parsed;
+  EXPECT_NE(parsed.find("Cc: Ärger <cc@example.com>\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("Defects: 0\n"), std::string::npos) << parsed;
 }
 
 TEST_F(Delivery, AShortReportKeepsItsBytesAndHasNoTransferEncoding) {

@@ -342,13 +342,15 @@ TIniText& TIniText::SetText(const std::string& section, const std::string& textU
   return *this;
 }
 
-std::string TIniText::Bytes() const {
-  std::string text;
+std::string TIniText::Bytes() const { return Latin9(Utf8Bytes().substr(3)); }
+
+std::string TIniText::Utf8Bytes() const {
+  std::string text = "\xEF\xBB\xBF";
   for (const auto& [section, keys] : sections_) {
     text += "[" + section + "]\r\n";
     for (const auto& [key, value] : keys) text += key + "=" + Escaped(value) + "\r\n";
   }
-  return Latin9(text);
+  return text;
 }
 
 namespace {

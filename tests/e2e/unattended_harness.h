@@ -101,6 +101,8 @@ class TIniText {
   // A multi-line text as numbered keys "0", "1", ... (one per line).
   TIniText& SetText(const std::string& section, const std::string& textUtf8);
   std::string Bytes() const;
+  // The file as UTF-8 with the byte-order mark.
+  std::string Utf8Bytes() const;
   void Save(const std::string& path) const { WriteFile(path, Bytes()); }
 
  private:

@@ -189,3 +189,39 @@ TEST(HeaderCharset, LabelsLatin9OnlyCharactersAsIso885915AndNothingElse) {
 
 }  // namespace
 }  // namespace vornetta::message
+
+namespace vornetta::message {
+namespace {
+
+// A long UTF-8 text splits into words that each hold whole UTF-8 sequences, in
+// "Q" on Latin systems and "B" where the language's header words are base64.
+TEST(Utf8HeaderWords, KeepEverySequenceWholeWithTheLanguagesEncodingLetter) {
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "Ж€";  // two- and three-byte sequences
+  for (Language language : {Language::Other, Language::Japanese}) {
+    LanguageScope scope(language);
+    const THeaderEncoding how = Utf8HeaderEncoding(ChooseHeaderEncoding());
+    EXPECT_EQ(how.CharSet, "UTF-8");
+    EXPECT_EQ(how.Transfer, TTransfer::bit8);
+    const std::string encoded = EncodeHeaderWords(text, "", how);
+    const std::string opening = language == Language::Other ? "=?UTF-8?Q?" : "=?UTF-8?B?";
+    std::size_t words = 0;
+    for (std::size_t start = 0; start < encoded.size(); ++words) {
+      std::size_t end = encoded.find("\r\n\t", start);
+      if (end == std::string::npos) end = encoded.size();
+      const std::string word = encoded.substr(start, end - start);
+      EXPECT_LE(word.size(), 75u) << word;
+      ASSERT_EQ(word.rfind(opening, 0), 0u) << word;
+      if (language == Language::Other) {
+        // Whole sequences: every word starts at a lead byte and ends after a full "Ж" or "€".
+        EXPECT_TRUE(word.starts_with(opening + "=D0=96") || word.starts_with(opening + "=E2=82=AC")) << word;
+        EXPECT_TRUE(word.ends_with("=D0=96?=") || word.ends_with("=E2=82=AC?=")) << word;
+      }
+      start = end == encoded.size() ? end : end + 3;
+    }
+    EXPECT_GT(words, 1u);
+  }
+}
+
+}  // namespace
+}  // namespace vornetta::message
