@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/code_page.h"
+
 namespace vornetta::config::detail {
 
 namespace {
@@ -105,6 +107,13 @@ IniDocument::Line IniDocument::EntryLine(std::string_view key, std::string_view 
   text.reserve(key.size() + 1 + rawValue.size());
   text.append(key).append(1, '=').append(rawValue);
   return NewLine(std::move(text));
+}
+
+void IniDocument::ConvertToUtf8() {
+  if (byteOrderMark_) return;
+  for (Line& line : lines_) line = NewLine(platform::ToUtf8(line.text));
+  byteOrderMark_ = true;
+  modified_ = true;
 }
 
 std::string IniDocument::Serialize() const {

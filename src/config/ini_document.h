@@ -36,6 +36,9 @@ class IniDocument {
 
   // True when the text began with the UTF-8 byte-order mark: its values are UTF-8.
   bool Utf8() const { return byteOrderMark_; }
+  // Turns a code-page text into UTF-8 with the byte-order mark, every line
+  // converted; nothing happens to a text that is UTF-8 already.
+  void ConvertToUtf8();
 
   // True once an edit changed a line; a file that is not changed is not rewritten.
   bool Modified() const { return modified_; }

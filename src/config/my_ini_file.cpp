@@ -219,6 +219,15 @@ void TMyIniFile::WriteValue(const std::string& section, const std::string& key, 
   Modify(path_, [&](IniDocument& document) { return document.Set(section, key, InFileEncoding(document, stored)); });
 }
 
+void TMyIniFile::WriteValueUtf8(const std::string& section, const std::string& key,
+                                const std::string& utf8Value) {
+  std::string stored = StoredForm(utf8Value);
+  Modify(path_, [&](IniDocument& document) {
+    document.ConvertToUtf8();
+    return document.Set(section, key, stored);
+  });
+}
+
 int TMyIniFile::ReadNumber(const std::string& section, const std::string& key, int defaultValue) const {
   IniDocument document = Load(path_);
   std::optional<std::string_view> raw = document.RawValue(section, key);

@@ -48,6 +48,10 @@ class TMyIniFile {
                         const std::string& defaultValue) const;
   void WriteValue(const std::string& section, const std::string& key, const std::string& value);
 
+  // A UTF-8 value (a text the code page cannot hold): the first such write
+  // rewrites the file as UTF-8 with the byte-order mark, all values converted.
+  void WriteValueUtf8(const std::string& section, const std::string& key, const std::string& utf8Value);
+
   // Integers: written in decimal; read as decimal or "0x" hexadecimal, else the default.
   int ReadNumber(const std::string& section, const std::string& key, int defaultValue) const;
   void WriteNumber(const std::string& section, const std::string& key, int value);

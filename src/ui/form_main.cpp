@@ -29,6 +29,7 @@
 #include <utility>
 
 #include "config/command_line.h"
+#include "platform/code_page.h"
 #include "platform/qt_text.h"
 #include "report/report_builder.h"
 #include "ui/database_commands.h"
@@ -721,10 +722,11 @@ bool IsCsvAttachment(const std::string& value) {
 
 void TFormMain::TabSheet5Enter() {
   for (const TEmailField& field : kEmailFields) {
-    const std::string value = config_->ReadValueDefault("email", field.key, field.defaultValue);
+    bool utf8 = false;
+    const std::string value = config_->ReadValueDefault("email", field.key, field.defaultValue, utf8);
     auto* control = TabSheet5->findChild<QWidget*>(QString::fromLatin1(field.key));
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-      edit->setText(ToQString(value));
+      edit->setText(ToQString(value, utf8));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
       SetMemoText(memo, value);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
@@ -747,7 +749,12 @@ void TFormMain::TabSheet5Exit() {
   for (const TEmailField& field : kEmailFields) {
     auto* control = TabSheet5->findChild<QWidget*>(QString::fromLatin1(field.key));
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-      config_->WriteValue("email", field.key, FromQString(edit->text()));
+      // A text the code page cannot hold is stored as UTF-8 rather than with "?".
+      std::string value;
+      if (platform::FromUtf16Exact(edit->text().toStdU16String(), value))
+        config_->WriteValue("email", field.key, value);
+      else
+        config_->WriteValueUtf8("email", field.key, platform::Utf16ToUtf8(edit->text().toStdU16String()));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
       config_->WriteValue("email", field.key, MemoText(memo));
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {

@@ -219,6 +219,38 @@ TEST_F(FormMainTest, CsvCheckBoxStoresTheAttachmentSettingAndKeepsValuesItCannot
   EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "csv");
 }
 
+// An en dash has no place in the code page: the file turns UTF-8 (with the
+// byte-order mark, the values stored before converted) instead of storing "?".
+TEST_F(FormMainTest, ATypedTextTheCodePageCannotHoldTurnsTheFileUtf8) {
+  const std::string path = Path("utf8.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet5");
+  Find<QLineEdit>(*window, "cc")->setText(QStringLiteral("Müller <m@example.com>"));
+  ShowPage(*window, "TabSheet3");
+  EXPECT_NE(FileContent(path).find("cc=M\xFCller <m@example.com>\r\n"), std::string::npos);  // still the code page
+
+  ShowPage(*window, "TabSheet5");
+  Find<QLineEdit>(*window, "betreff")->setText(QStringLiteral("Eilig – bitte prüfen"));
+  ShowPage(*window, "TabSheet3");
+  const std::string content = FileContent(path);
+  EXPECT_EQ(content.rfind("\xEF\xBB\xBF", 0), 0u) << content;
+  EXPECT_NE(content.find("betreff=Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen\r\n"), std::string::npos) << content;
+  EXPECT_NE(content.find("cc=M\xC3\xBCller <m@example.com>\r\n"), std::string::npos) << content;
+  EXPECT_EQ(content.find('?'), std::string::npos) << content;
+
+  // Shown again as typed, and the next store keeps the file UTF-8.
+  Find<QLineEdit>(*window, "betreff")->clear();
+  ShowPage(*window, "TabSheet5");
+  EXPECT_EQ(Find<QLineEdit>(*window, "betreff")->text(), QStringLiteral("Eilig – bitte prüfen"));
+  EXPECT_EQ(Find<QLineEdit>(*window, "cc")->text(), QStringLiteral("Müller <m@example.com>"));
+  Find<QLineEdit>(*window, "bcc")->setText(QStringLiteral("Jörg <j@example.com>"));
+  ShowPage(*window, "TabSheet3");
+  const std::string again = FileContent(path);
+  EXPECT_EQ(again.rfind("\xEF\xBB\xBF", 0), 0u);
+  EXPECT_NE(again.find("bcc=J\xC3\xB6rg <j@example.com>\r\n"), std::string::npos) << again;
+  EXPECT_NE(again.find("betreff=Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen\r\n"), std::string::npos) << again;
+}
+
 TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) {
   const std::string path = Path("kopf.ini");
   auto window = Start({path});
