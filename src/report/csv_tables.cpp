@@ -22,10 +22,10 @@ void TCsvTables::StartTable() {
   recordStarted_ = false;
 }
 
-void TCsvTables::AddField(std::string_view value) {
+void TCsvTables::AddField(std::string_view value, bool utf8) {
   std::string& table = tables_.back();
   if (recordStarted_) table += ';';
-  table += CsvField(platform::ToUtf8(value));
+  table += CsvField(utf8 ? std::string(value) : platform::ToUtf8(value));
   recordStarted_ = true;
 }
 

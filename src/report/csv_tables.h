@@ -15,8 +15,9 @@ class TCsvTables {
   // Starts the next table: its text begins with the byte-order mark.
   void StartTable();
   // Appends one field of the current record; `value` is in the system code
-  // page. Fields of one record are separated by ";".
-  void AddField(std::string_view value);
+  // page, or UTF-8 already when `utf8` (a text the code page cannot hold).
+  // Fields of one record are separated by ";".
+  void AddField(std::string_view value, bool utf8 = false);
   // Ends the current record with CR LF.
   void EndRecord();
 

@@ -127,7 +127,7 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
   text.Append("</tr>");
   if (csv) {
     csv->StartTable();
-    for (int i = 0; i < fieldCount; ++i) csv->AddField(records->DisplayName(i));
+    for (int i = 0; i < fieldCount; ++i) csv->AddField(records->DisplayName(i), records->DisplayNameIsUtf8(i));
     csv->EndRecord();
   }
 
@@ -149,7 +149,7 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
       columns[static_cast<std::size_t>(i)].sum.Add(TextToNumber(records->Value(i)));
     }
     if (csv) {
-      for (int i = 0; i < fieldCount; ++i) csv->AddField(records->Value(i));
+      for (int i = 0; i < fieldCount; ++i) csv->AddField(records->Value(i), records->ValueIsUtf8(i));
       csv->EndRecord();
     }
     text.AddRow();

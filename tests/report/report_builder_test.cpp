@@ -347,6 +347,22 @@ TEST_F(ReportBuild, CsvTablesFollowTheSelectsOnlyWhenAttachmentsAreOn) {
             "Unbekannter Wert \"pdf\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
 }
 
+// A value the code page cannot hold is UTF-8 already: the table
+// carries it as it is, next to the converted code-page texts.
+TEST_F(ReportBuild, CsvTablesTakeUtf8ValuesUnconverted) {
+  Sql("insert into t values ('Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen', 1);");
+  ini_->WriteValue("email", "anhang", "csv");
+  ASSERT_EQ(Build("select Kunde from t where Betrag = 1;\n"
+                  "select Kunde from t where Kunde like 'Gro%';"),
+            "");
+  ASSERT_TRUE(text_.Utf8());
+  const std::vector<std::string>& tables = text_.CsvTables().Tables();
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(tables[0], "\xEF\xBB\xBF" "Kunde\r\n"
+                       "Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen\r\n");
+  EXPECT_EQ(tables[1], "\xEF\xBB\xBF" "Kunde\r\n");
+}
+
 TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {
   EXPECT_EQ(report::CsvField(""), "");
   EXPECT_EQ(report::CsvField("12,5"), "12,5");  // the decimal comma is no separator here
