@@ -85,12 +85,7 @@ void TReportText::SwitchToUtf8() {
   pieces.reserve(pieceCount_);
   for (std::size_t i = 0; i < pieceCount_; ++i) pieces.push_back(platform::ToUtf8(Piece(i)));
   // Only the text starts again; counter, flags and CSV tables stay.
-  std::free(text_);
-  std::free(starts_);
-  text_ = nullptr;
-  starts_ = nullptr;
-  textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
-  textPrefaulted_ = startsPrefaulted_ = 0;
+  ReleaseText();
   for (const std::string& piece : pieces) {
     const std::string_view view = piece;
     AppendParts(&view, 1);
@@ -118,13 +113,17 @@ std::string_view TReportText::Piece(std::size_t index) const {
   return {text_ + starts_[index], end - kLineEnd.size() - starts_[index]};
 }
 
-void TReportText::Clear() {
+void TReportText::ReleaseText() {
   std::free(text_);
   std::free(starts_);
   text_ = nullptr;
   starts_ = nullptr;
   textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
   textPrefaulted_ = startsPrefaulted_ = 0;
+}
+
+void TReportText::Clear() {
+  ReleaseText();
   csvTables_.Clear();
   unfinished_ = false;
   utf8_ = false;

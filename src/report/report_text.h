@@ -62,6 +62,8 @@ class TReportText {
   void Grow(std::size_t extraBytes);
   void AppendParts(const std::string_view* parts, std::size_t count);
   void SwitchToUtf8();
+  // Frees the text and the piece offsets; everything else stays.
+  void ReleaseText();
 
   // Both arrays grow with realloc: large blocks are moved by remapping pages
   // instead of copying, so growing never holds the document twice.
