@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -89,6 +90,7 @@ void WriteIni(const std::string& path, const std::string& connection, int port) 
   std::ofstream(path) << "[datenbank]\r\nconnection=" << connection << "\r\n[sql]\r\n0=select * from t;\r\n"
                       << "[email]\r\nempfaenger=leitung@example.com\r\nabsender=bericht@example.com\r\n"
                       << "betreff=Bench\r\nsmtpserver=127.0.0.1:" << port << "\r\n";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
@@ -103,16 +105,17 @@ void Compare(TSink& sink, const std::string& label, const std::string& ini, cons
     peer.Add(peerRun, sink.NextMailBytes());
   }
   const double oursS = ours.Median();
-  std::printf("%-16s vornetta %7.2f s %7.1f MB %9.2f MB mail | ", label.c_str(), oursS, ours.peakKb / 1024.0,
-              ours.bytes / 1e6);
+  // Every size in MiB, so the memory ratio reads off the printed figures.
+  const double memoryRatio = ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40);
+  std::printf("%-16s vornetta %7.2f s %7.1f MiB %9.2f MiB mail | ", label.c_str(), oursS, ours.peakKb / 1024.0,
+              ours.bytes / 1048576.0);
   if (peerCommand.empty()) {
-    std::printf("memory/(1.3 x mail + 40 MB) %.2f\n", ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40));
+    std::printf("memory/(1.3 x mail + 40 MiB) %.3f\n", memoryRatio);
     return;
   }
   const double peerS = peer.Median();
-  std::printf("peer %6.2f s %6.1f MB %9.2f MB mail | ratio %.2f, +%.2f s, memory/(1.3 x mail + 40 MB) %.2f\n",
-              peerS, peer.peakKb / 1024.0, peer.bytes / 1e6, oursS / peerS, oursS - peerS,
-              ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40));
+  std::printf("peer %6.2f s %6.1f MiB %9.2f MiB mail | ratio %.2f, +%.2f s, memory/(1.3 x mail + 40 MiB) %.3f\n",
+              peerS, peer.peakKb / 1024.0, peer.bytes / 1048576.0, oursS / peerS, oursS - peerS, memoryRatio);
   std::fflush(stdout);
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +18,12 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Pre-faults the pages of a large block a few megabytes ahead of the write
+// Pre-faults the pages of a large block a megabyte ahead of the write
 // position in one call: taking the page faults one by one costs more than
 // writing the report into the pages. Only a hint; nothing fails without it.
 void Prefault(void* data, std::size_t capacityBytes, std::size_t neededBytes, std::size_t& prefaulted) {
 #ifdef MADV_POPULATE_WRITE
-  constexpr std::size_t kAhead = std::size_t{4} << 20;
+  constexpr std::size_t kAhead = std::size_t{1} << 20;
   if (neededBytes <= prefaulted || capacityBytes < kAhead) return;
   const auto page = static_cast<std::uintptr_t>(4096);
   const auto base = reinterpret_cast<std::uintptr_t>(data);
@@ -97,7 +98,8 @@ void TReportText::AppendParts(const std::string_view* parts, std::size_t count) 
   std::size_t length = 0;
   for (std::size_t i = 0; i < count; ++i) length += parts[i].size();
   Grow(length);
-  starts_[pieceCount_++] = textSize_;
+  while ((std::uint64_t{textSize_} >> offsetBits_) > wraps_.size()) wraps_.push_back(pieceCount_);
+  starts_[pieceCount_++] = static_cast<std::uint32_t>(textSize_ & ((std::uint64_t{1} << offsetBits_) - 1));
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view part = parts[i];
     if (part.empty()) continue;
@@ -108,9 +110,15 @@ void TReportText::AppendParts(const std::string_view* parts, std::size_t count) 
   textSize_ += kLineEnd.size();
 }
 
+std::size_t TReportText::Start(std::size_t index) const {
+  const auto high = static_cast<std::size_t>(std::upper_bound(wraps_.begin(), wraps_.end(), index) - wraps_.begin());
+  return (high << offsetBits_) | starts_[index];
+}
+
 std::string_view TReportText::Piece(std::size_t index) const {
-  const std::size_t end = index + 1 < pieceCount_ ? starts_[index + 1] : textSize_;
-  return {text_ + starts_[index], end - kLineEnd.size() - starts_[index]};
+  const std::size_t start = Start(index);
+  const std::size_t end = index + 1 < pieceCount_ ? Start(index + 1) : textSize_;
+  return {text_ + start, end - kLineEnd.size() - start};
 }
 
 void TReportText::ReleaseText() {
@@ -118,6 +126,8 @@ void TReportText::ReleaseText() {
   std::free(starts_);
   text_ = nullptr;
   starts_ = nullptr;
+  wraps_.clear();
+  wraps_.shrink_to_fit();
   textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
   textPrefaulted_ = startsPrefaulted_ = 0;
 }

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/csv_tables.h"
 
@@ -16,6 +17,9 @@ namespace vornetta::report {
 class TReportText {
  public:
   TReportText() = default;
+  // Tests shrink the span of one piece offset (32 bits) to reach the wrap
+  // beyond it with a small text.
+  explicit TReportText(unsigned offsetBits) : offsetBits_(offsetBits) {}
   TReportText(const TReportText&) = delete;
   TReportText& operator=(const TReportText&) = delete;
   ~TReportText();
@@ -65,12 +69,21 @@ class TReportText {
   // Frees the text and the piece offsets; everything else stays.
   void ReleaseText();
 
+  // The start of piece `index` in text_ (see starts_).
+  std::size_t Start(std::size_t index) const;
+
   // Both arrays grow with realloc: large blocks are moved by remapping pages
   // instead of copying, so growing never holds the document twice.
   char* text_ = nullptr;
   std::size_t textSize_ = 0;
   std::size_t textCapacity_ = 0;
-  std::size_t* starts_ = nullptr;  // offset of each piece in text_
+  // The low 32 bits (offsetBits_) of each piece's offset in text_: a report
+  // has about ten pieces per row, so full offsets would cost a tenth of the
+  // document again. The high bits come from wraps_: wraps_[k] is the first
+  // piece that starts at or beyond (k + 1) * 4 GiB.
+  std::uint32_t* starts_ = nullptr;
+  std::vector<std::size_t> wraps_;
+  unsigned offsetBits_ = 32;
   std::size_t pieceCount_ = 0;
   std::size_t startsCapacity_ = 0;
   std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages

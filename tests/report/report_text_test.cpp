@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 using namespace vornetta::report;
 
@@ -22,6 +23,30 @@ TEST(ReportText, DocumentIsEveryPieceFollowedByCrLf) {
   EXPECT_EQ(text.Piece(1), "");
   EXPECT_EQ(text.Piece(2), "<style>a\r\nb</style>");  // a multi-line piece stays one piece
   EXPECT_EQ(text.Piece(3), "");
+}
+
+// Offsets are kept in 32 bits plus a table of wraps; 8-bit offsets wrap every
+// 256 bytes, so pieces far past several wraps (one longer than a whole span,
+// one empty) must still come back exactly, also after Clear and the UTF-8 switch.
+TEST(ReportText, PiecesSurviveOffsetWraps) {
+  TReportText text(8);
+  std::vector<std::string> pieces;
+  for (int i = 0; i < 300; ++i) pieces.push_back(std::string(i % 11, static_cast<char>('a' + i % 26)));
+  pieces[150] = std::string(700, 'L');
+  for (const std::string& piece : pieces) text.Append(piece);
+  ASSERT_EQ(text.PieceCount(), pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) ASSERT_EQ(text.Piece(i), pieces[i]) << i;
+
+  text.AppendUtf8({"\xE2\x80\x93"});
+  for (std::size_t i = 0; i < pieces.size(); ++i) ASSERT_EQ(text.Piece(i), pieces[i]) << i;
+  EXPECT_EQ(text.Piece(pieces.size()), "\xE2\x80\x93");
+
+  text.Clear();
+  text.Append("x");
+  text.Append(std::string(300, 'y'));
+  text.Append("z");
+  EXPECT_EQ(text.Piece(0), "x");
+  EXPECT_EQ(text.Piece(2), "z");
 }
 
 TEST(ReportText, KeepsEveryPieceAcrossGrowth) {
