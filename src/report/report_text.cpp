@@ -9,7 +9,6 @@
 #include <limits>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "platform/code_page.h"
 
@@ -82,16 +81,29 @@ void TReportText::AppendUtf8(std::initializer_list<std::string_view> parts) {
 }
 
 void TReportText::SwitchToUtf8() {
-  std::vector<std::string> pieces;
-  pieces.reserve(pieceCount_);
-  for (std::size_t i = 0; i < pieceCount_; ++i) pieces.push_back(platform::ToUtf8(Piece(i)));
-  // Only the text starts again; counter, flags and CSV tables stay.
-  ReleaseText();
-  for (const std::string& piece : pieces) {
+  // The converted pieces go straight into a second text, so the switch holds
+  // the document twice at most (not once more as a list of strings). Only the
+  // text is exchanged; counter, flags and CSV tables stay.
+  TReportText converted(offsetBits_);
+  for (std::size_t i = 0; i < pieceCount_; ++i) {
+    const std::string piece = platform::ToUtf8(Piece(i));
     const std::string_view view = piece;
-    AppendParts(&view, 1);
+    converted.AppendParts(&view, 1);
   }
+  SwapText(converted);
   utf8_ = true;
+}
+
+void TReportText::SwapText(TReportText& other) {
+  std::swap(text_, other.text_);
+  std::swap(textSize_, other.textSize_);
+  std::swap(textCapacity_, other.textCapacity_);
+  std::swap(starts_, other.starts_);
+  std::swap(wraps_, other.wraps_);
+  std::swap(pieceCount_, other.pieceCount_);
+  std::swap(startsCapacity_, other.startsCapacity_);
+  std::swap(textPrefaulted_, other.textPrefaulted_);
+  std::swap(startsPrefaulted_, other.startsPrefaulted_);
 }
 
 void TReportText::AppendParts(const std::string_view* parts, std::size_t count) {

@@ -66,6 +66,8 @@ class TReportText {
   void Grow(std::size_t extraBytes);
   void AppendParts(const std::string_view* parts, std::size_t count);
   void SwitchToUtf8();
+  // Exchanges the text and the piece offsets with `other`; nothing else.
+  void SwapText(TReportText& other);
   // Frees the text and the piece offsets; everything else stays.
   void ReleaseText();
 
