@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <clocale>
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -14,6 +17,7 @@
 #include <unistd.h>
 
 #include "db/datenbank_ado.h"
+#include "platform/code_page.h"
 
 namespace vornetta::db::test {
 
@@ -50,31 +54,42 @@ inline std::string SqliteConnection(const std::filesystem::path& file) {
   return "Driver={SQLite3};Database=" + file.string() + ";";
 }
 
-struct MariaDb {
+// One private server of the tests, as its start script exported it.
+struct TServer {
   std::string host, port, user, password, database, connection;
+  std::string driver;  // the driver name stored connection strings use for it
 
   // A connection string to another database of the same server, by default
-  // through the driver name that carries the "mysql" marker.
-  std::string ConnectionTo(const std::string& db, const std::string& driver = "MySQL") const {
-    return "Driver={" + driver + "};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
-           ";Pwd=" + password + ";";
+  // through the server's own driver name.
+  std::string ConnectionTo(const std::string& db, const std::string& otherDriver = "") const {
+    return "Driver={" + (otherDriver.empty() ? driver : otherDriver) + "};Server=" + host + ";Port=" + port +
+           ";Database=" + db + ";Uid=" + user + ";Pwd=" + password + ";";
   }
 };
+using MariaDb = TServer;
+using Postgres = TServer;
 
 inline std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
 }
 
-// The server started by scripts/mariadb-test-server.sh; in CI its absence is a failure.
-inline std::optional<MariaDb> MariaDbServer() {
-  MariaDb m{Env("VORNETTA_MARIADB_HOST"), Env("VORNETTA_MARIADB_PORT"), Env("VORNETTA_MARIADB_USER"),
-            Env("VORNETTA_MARIADB_PASSWORD"), Env("VORNETTA_MARIADB_DATABASE"),
-            Env("VORNETTA_MARIADB_CONNECTION")};
-  if (m.connection.empty() || m.port.empty()) return std::nullopt;
-  if (m.host.empty()) m.host = "127.0.0.1";
-  return m;
+// The server whose settings a start script exported as VORNETTA_<PREFIX>_*.
+inline std::optional<TServer> ServerFromEnvironment(const std::string& prefix, std::string driver) {
+  const auto get = [&](const char* name) { return Env(("VORNETTA_" + prefix + "_" + name).c_str()); };
+  TServer server{get("HOST"),     get("PORT"),       get("USER"), get("PASSWORD"),
+                 get("DATABASE"), get("CONNECTION"), std::move(driver)};
+  if (server.connection.empty() || server.port.empty()) return std::nullopt;
+  if (server.host.empty()) server.host = "127.0.0.1";
+  return server;
 }
+
+// The server started by scripts/mariadb-test-server.sh, reached through the
+// driver name that carries the "mysql" marker.
+inline std::optional<MariaDb> MariaDbServer() { return ServerFromEnvironment("MARIADB", "MySQL"); }
+
+// The server started by scripts/postgres-test-server.sh.
+inline std::optional<Postgres> PostgresServer() { return ServerFromEnvironment("POSTGRES", "PostgreSQL Unicode"); }
 
 inline bool InCi() { return Env("CI") == "true"; }
 
@@ -103,34 +118,48 @@ class TOwnDatabase {
   std::string admin_, name_, dropOptions_;
 };
 
-struct Postgres {
-  std::string host, port, user, password, database, connection;
+// A test that works in a database of its own on a private server, under the
+// C.UTF-8 locale and the Latin-9 code page. Without the server the test is
+// skipped, but in CI, where the server must run, it fails.
+class TServerDatabaseTest : public ::testing::Test {
+ protected:
+  struct TKind {
+    std::optional<TServer> (*find)();
+    const char* name;    // for the messages
+    const char* prefix;  // of the environment variables
+    std::string createOptions, dropOptions;
+  };
+  explicit TServerDatabaseTest(TKind kind) : kind_(std::move(kind)) {}
 
-  // A connection string to another database of the same server.
-  std::string ConnectionTo(const std::string& db, const std::string& driver = "PostgreSQL Unicode") const {
-    return "Driver={" + driver + "};Server=" + host + ";Port=" + port + ";Database=" + db + ";Uid=" + user +
-           ";Pwd=" + password + ";";
+  void SetUp() override {
+    platform::UseSystemLanguage(platform::Language::Other);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    auto server = kind_.find();
+    if (!server) {
+      if (InCi()) FAIL() << "VORNETTA_" << kind_.prefix << "_CONNECTION is not set";
+      std::string script = kind_.prefix;
+      for (char& c : script) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      GTEST_SKIP() << "no " << kind_.name << " test server (scripts/" << script << "-test-server.sh start)";
+    }
+    server_ = *server;
+    static int number = 0;
+    name_ = "vt_db_" + std::to_string(getpid()) + "_" + std::to_string(++number);
+    database_.emplace(server_.connection, name_, kind_.createOptions, kind_.dropOptions);
+    db_ = std::make_unique<TDatenbankAdo>(server_.ConnectionTo(name_));
   }
+  void TearDown() override {
+    db_.reset();
+    database_.reset();
+    std::setlocale(LC_ALL, "C");
+  }
+
+  TServer server_;
+  std::string name_;
+  std::optional<TOwnDatabase> database_;
+  std::unique_ptr<TDatenbankAdo> db_;
+
+ private:
+  TKind kind_;
 };
 
-// The server started by scripts/postgres-test-server.sh; in CI its absence is a failure.
-inline std::optional<Postgres> PostgresServer() {
-  Postgres p{Env("VORNETTA_POSTGRES_HOST"), Env("VORNETTA_POSTGRES_PORT"), Env("VORNETTA_POSTGRES_USER"),
-             Env("VORNETTA_POSTGRES_PASSWORD"), Env("VORNETTA_POSTGRES_DATABASE"),
-             Env("VORNETTA_POSTGRES_CONNECTION")};
-  if (p.connection.empty() || p.port.empty()) return std::nullopt;
-  if (p.host.empty()) p.host = "127.0.0.1";
-  return p;
-}
-
 }  // namespace vornetta::db::test
-
-// Skips the test without a server, but fails in CI where the server must run.
-#define REQUIRE_MARIADB(var)                                                              \
-  auto var##_opt = ::vornetta::db::test::MariaDbServer();                                 \
-  if (!var##_opt) {                                                                       \
-    if (::vornetta::db::test::InCi()) FAIL() << "VORNETTA_MARIADB_CONNECTION is not set"; \
-    GTEST_SKIP() << "no MariaDB test server (scripts/mariadb-test-server.sh start)";      \
-  }                                                                                       \
-  const ::vornetta::db::test::MariaDb& var = *var##_opt
-

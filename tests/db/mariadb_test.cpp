@@ -1,6 +1,5 @@
 // The MySQL path against the private MariaDB server of the tests.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <clocale>
 
@@ -13,33 +12,9 @@
 namespace vornetta::db {
 namespace {
 
-// Each test works in a database of its own, so test binaries may run side by side.
-class MariaDbTest : public ::testing::Test {
+class MariaDbTest : public test::TServerDatabaseTest {
  protected:
-  void SetUp() override {
-    platform::UseSystemLanguage(platform::Language::Other);
-    std::setlocale(LC_ALL, "C.UTF-8");
-    auto server = test::MariaDbServer();
-    if (!server) {
-      if (test::InCi()) FAIL() << "VORNETTA_MARIADB_CONNECTION is not set";
-      GTEST_SKIP() << "no MariaDB test server (scripts/mariadb-test-server.sh start)";
-    }
-    server_ = *server;
-    static int number = 0;
-    name_ = "vt_db_" + std::to_string(getpid()) + "_" + std::to_string(++number);
-    database_.emplace(server_.connection, name_, " character set utf8mb4");
-    db_ = std::make_unique<TDatenbankAdo>(server_.ConnectionTo(name_));
-  }
-  void TearDown() override {
-    db_.reset();
-    database_.reset();
-    std::setlocale(LC_ALL, "C");
-  }
-
-  test::MariaDb server_;
-  std::string name_;
-  std::optional<test::TOwnDatabase> database_;
-  std::unique_ptr<TDatenbankAdo> db_;
+  MariaDbTest() : TServerDatabaseTest({test::MariaDbServer, "MariaDB", "MARIADB", " character set utf8mb4", ""}) {}
 };
 
 TEST_F(MariaDbTest, ChangingStatementsReportAffectedCountsAndShowTablesLists) {

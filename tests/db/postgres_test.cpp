@@ -1,7 +1,6 @@
 // The PostgreSQL path against the private server of the tests
 // (scripts/postgres-test-server.sh).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <clocale>
 
@@ -15,39 +14,17 @@
 namespace vornetta::db {
 namespace {
 
-// Each test works in a database of its own, so test binaries may run side by side.
-class PostgresTest : public ::testing::Test {
+class PostgresTest : public test::TServerDatabaseTest {
  protected:
-  void SetUp() override {
-    platform::UseSystemLanguage(platform::Language::Other);
-    std::setlocale(LC_ALL, "C.UTF-8");
-    auto server = test::PostgresServer();
-    if (!server) {
-      if (test::InCi()) FAIL() << "VORNETTA_POSTGRES_CONNECTION is not set";
-      GTEST_SKIP() << "no PostgreSQL test server (scripts/postgres-test-server.sh start)";
-    }
-    server_ = *server;
-    static int number = 0;
-    name_ = "vt_db_" + std::to_string(getpid()) + "_" + std::to_string(++number);
-    database_.emplace(server_.connection, name_, " encoding 'UTF8' template template0", " with (force)");
-    db_ = std::make_unique<TDatenbankAdo>(server_.ConnectionTo(name_));
-  }
-  void TearDown() override {
-    db_.reset();
-    database_.reset();
-    std::setlocale(LC_ALL, "C");
-  }
+  PostgresTest()
+      : TServerDatabaseTest(
+            {test::PostgresServer, "PostgreSQL", "POSTGRES", " encoding 'UTF8' template template0", " with (force)"}) {}
 
   std::vector<std::string> Column(const std::string& sql, int i = 0) {
     std::vector<std::string> values;
     for (auto rs = db_->GetData(sql); !rs->Eof(); rs->Next()) values.push_back(rs->Value(i));
     return values;
   }
-
-  test::Postgres server_;
-  std::string name_;
-  std::optional<test::TOwnDatabase> database_;
-  std::unique_ptr<TDatenbankAdo> db_;
 };
 
 TEST_F(PostgresTest, EveryColumnTypeHasItsKindNameAndText) {
