@@ -6,6 +6,8 @@
 # The connection string names the driver "MySQL", the marker of the database type.
 # Every wait is bounded; progress and errors go to stderr.
 set -euo pipefail
+name=mariadb-test-server
+. "$(dirname "$0")/test-server-common.sh"
 
 usage() { echo "usage: $0 start|stop <workdir>" >&2; exit 2; }
 [ $# -eq 2 ] || usage
@@ -28,8 +30,6 @@ find_bin() {  # first of the names that exists
   exit 1
 }
 
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-
 stop_server() {
   [ -f "$pidfile" ] || return 0
   local pid
@@ -37,13 +37,7 @@ stop_server() {
   [ -n "$pid" ] || return 0
   timeout 10 "$(find_bin mariadb-admin mysqladmin)" --no-defaults --socket="$sock" -uroot \
     --connect-timeout=2 shutdown >/dev/null 2>&1 || true
-  local i
-  for i in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    [ "$i" -eq 50 ] && kill "$pid" 2>/dev/null
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  wait_for_exit "$pid" TERM
   rm -f "$pidfile"
 }
 
@@ -69,41 +63,19 @@ start_server() {
     exit 1
   fi
 
-  # A port found free can be taken by a parallel start before the server binds
-  # it: a server that dies at once is tried again on the next port.
-  local port=33306 attempt ready=no server=
-  for attempt in 1 2 3 4 5; do
-    while port_in_use "$port"; do
-      port=$((port + 1))
-      [ "$port" -lt 33400 ] || { echo "mariadb-test-server: no free port" >&2; exit 1; }
-    done
+  launch_server() {
     # Detached from the caller's stdout, so that "$(... start ...)" returns.
     setsid "$mariadbd" --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$sock" \
-      --pid-file="$pidfile" --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
+      --pid-file="$pidfile" --port="$1" --bind-address=127.0.0.1 --skip-name-resolve \
       --user="$(id -un)" --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
       --lower-case-table-names=1 --innodb-buffer-pool-size=32M --innodb-log-file-size=16M --skip-log-bin \
       --log-error="$dir/error.log" </dev/null >/dev/null 2>&1 &
     server=$!
-    local i
-    for i in $(seq 1 200); do
-      if timeout 5 "$admin" --no-defaults --socket="$sock" -uroot --connect-timeout=1 ping >/dev/null 2>&1; then
-        ready=yes
-        break
-      fi
-      kill -0 "$server" 2>/dev/null || break
-      sleep 0.1
-    done
-    [ "$ready" = yes ] && break
-    kill -0 "$server" 2>/dev/null && break  # alive but not answering: no point in another port
-    port=$((port + 1))
-  done
-  if [ "$ready" != yes ]; then
-    echo "mariadb-test-server: server did not start:" >&2
-    tail -20 "$dir/error.log" >&2 || true
-    kill "$server" 2>/dev/null || true
-    stop_server
-    exit 1
-  fi
+  }
+  server_ready() {
+    timeout 5 "$admin" --no-defaults --socket="$sock" -uroot --connect-timeout=1 ping >/dev/null 2>&1
+  }
+  start_on_free_port 33306 33400 "$dir/error.log"
 
   timeout 20 "$client" --no-defaults --socket="$sock" -uroot --connect-timeout=5 <<SQL
 CREATE DATABASE $database CHARACTER SET utf8mb4;

@@ -7,6 +7,8 @@
 # "postgres" user and hands it the data directory. Every wait is bounded;
 # progress and errors go to stderr.
 set -euo pipefail
+name=postgres-test-server
+. "$(dirname "$0")/test-server-common.sh"
 
 usage() { echo "usage: $0 start|stop <workdir>" >&2; exit 2; }
 [ $# -eq 2 ] || usage
@@ -39,8 +41,6 @@ as_owner() {
   fi
 }
 
-port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-
 stop_server() {
   [ -f "$pidfile" ] || return 0
   local pid
@@ -48,13 +48,7 @@ stop_server() {
   [ -n "$pid" ] || return 0
   # SIGINT: the fast shutdown, which ends open sessions.
   kill -INT "$pid" 2>/dev/null || true
-  local i
-  for i in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    [ "$i" -eq 50 ] && kill -QUIT "$pid" 2>/dev/null
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  wait_for_exit "$pid" QUIT
   rm -f "$pidfile"
 }
 
@@ -87,41 +81,17 @@ start_server() {
   fi
   rm -f "$pwfile"
 
-  # A port found free can be taken by a parallel start before the server binds
-  # it: a server that dies at once is tried again on the next port.
-  local port=35432 attempt ready=no server=
-  for attempt in 1 2 3 4 5; do
-    while port_in_use "$port"; do
-      port=$((port + 1))
-      [ "$port" -lt 35532 ] || { echo "postgres-test-server: no free port" >&2; exit 1; }
-    done
+  launch_server() {
     # Detached from the caller's stdout, so that "$(... start ...)" returns.
     # Durability is of no use to throw-away test data.
-    as_owner setsid "$bin/postgres" -D "$data" -p "$port" -c listen_addresses=127.0.0.1 \
+    as_owner setsid "$bin/postgres" -D "$data" -p "$1" -c listen_addresses=127.0.0.1 \
       -c unix_socket_directories="$dir" -c fsync=off -c synchronous_commit=off -c full_page_writes=off \
       -c shared_buffers=32MB -c max_connections=50 -c logging_collector=off \
       </dev/null >"$dir/server.log" 2>&1 &
     server=$!
-    local i
-    for i in $(seq 1 300); do
-      if timeout 5 "$bin/pg_isready" -q -h "$dir" -p "$port" -t 1 2>/dev/null; then
-        ready=yes
-        break
-      fi
-      kill -0 "$server" 2>/dev/null || break
-      sleep 0.1
-    done
-    [ "$ready" = yes ] && break
-    kill -0 "$server" 2>/dev/null && break  # alive but not answering: no point in another port
-    port=$((port + 1))
-  done
-  if [ "$ready" != yes ]; then
-    echo "postgres-test-server: server did not start:" >&2
-    tail -20 "$dir/server.log" >&2 || true
-    kill "$server" 2>/dev/null || true
-    stop_server
-    exit 1
-  fi
+  }
+  server_ready() { timeout 5 "$bin/pg_isready" -q -h "$dir" -p "$1" -t 1 2>/dev/null; }
+  start_on_free_port 35432 35532 "$dir/server.log"
 
   as_owner timeout 20 "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$port" -U postgres -d postgres <<SQL >&2
 CREATE ROLE $user LOGIN SUPERUSER PASSWORD '$password';
