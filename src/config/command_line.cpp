@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include "config/ini_document.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::config {
 
@@ -24,7 +24,7 @@ std::optional<std::string> ConfigFileParameter(const std::vector<std::string>& p
 bool HasUnattendSwitch(const std::vector<std::string>& params) {
   for (const std::string& param : params) {
     if (param.empty() || (param.front() != '-' && param.front() != '/')) continue;
-    if (detail::EqualNoCase(std::string_view(param).substr(1), "unattend")) return true;
+    if (platform::EqualsNoCase(std::string_view(param).substr(1), "unattend")) return true;
   }
   return false;
 }

@@ -4,50 +4,21 @@
 #include <unordered_set>
 
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::config::detail {
 
 namespace {
 
+using platform::EqualsNoCase;
+using platform::FindLineBreak;
+using platform::TrimBlanks;
+
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string FoldedKey(std::string_view name) {
-  std::string folded(name);
-  std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
-  return folded;
-}
 
 bool IsBlankLine(std::string_view text) { return TrimBlanks(text).empty(); }
 
 }  // namespace
-
-std::size_t FindLineBreak(std::string_view text, std::size_t start) {
-  // A plain loop: find_first_of searches its set once per character.
-  for (std::size_t i = start; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') return i;
-  }
-  return std::string_view::npos;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 IniDocument::IniDocument(std::string bytes) : source_(std::move(bytes)) {
   std::string_view rest(source_);
@@ -56,16 +27,7 @@ IniDocument::IniDocument(std::string bytes) : source_(std::move(bytes)) {
   // first line is read without it.
   std::size_t start = rest.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   byteOrderMark_ = start != 0;
-  while (start < rest.size()) {
-    std::size_t end = FindLineBreak(rest, start);
-    if (end == std::string_view::npos) {
-      lines_.push_back(Classify(rest.substr(start)));
-      break;
-    }
-    lines_.push_back(Classify(rest.substr(start, end - start)));
-    start = end + 1;
-    if (rest[end] == '\r' && start < rest.size() && rest[start] == '\n') ++start;
-  }
+  platform::ForEachLine(rest.substr(start), [this](std::string_view line) { lines_.push_back(Classify(line)); });
 }
 
 IniDocument::Line IniDocument::Classify(std::string_view text) {
@@ -132,7 +94,7 @@ void IniDocument::ForEachEntry(std::string_view section, Visit visit) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     if (line.kind == Kind::Section) {
-      inside = EqualNoCase(line.Name(), section);
+      inside = EqualsNoCase(line.Name(), section);
     } else if (inside && line.kind == Kind::Entry) {
       if (!visit(i, line)) return;
     }
@@ -145,7 +107,7 @@ std::optional<std::string_view> IniDocument::RawValue(std::string_view section,
   key = TrimBlanks(key);
   std::optional<std::string_view> found;
   ForEachEntry(section, [&](std::size_t, const Line& line) {
-    if (!EqualNoCase(line.Name(), key)) return true;
+    if (!EqualsNoCase(line.Name(), key)) return true;
     found = line.Value();
     return false;
   });
@@ -157,7 +119,7 @@ std::vector<IniDocument::Entry> IniDocument::Entries(std::string_view section) c
   std::vector<Entry> entries;
   std::unordered_set<std::string> seen;
   ForEachEntry(section, [&](std::size_t, const Line& line) {
-    if (seen.insert(FoldedKey(line.Name())).second) entries.emplace_back(line.Name(), line.Value());
+    if (seen.insert(platform::LowerAscii(line.Name())).second) entries.emplace_back(line.Name(), line.Value());
     return true;
   });
   return entries;
@@ -182,7 +144,7 @@ bool IniDocument::CanStore(std::string_view section, std::string_view key,
 std::size_t IniDocument::InsertionPoint(std::string_view section) const {
   std::size_t i = 0;
   while (i < lines_.size() &&
-         !(lines_[i].kind == Kind::Section && EqualNoCase(lines_[i].Name(), section))) {
+         !(lines_[i].kind == Kind::Section && EqualsNoCase(lines_[i].Name(), section))) {
     ++i;
   }
   if (i == lines_.size()) return std::string::npos;
@@ -201,7 +163,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
 
   std::size_t existing = std::string::npos;
   ForEachEntry(section, [&](std::size_t index, const Line& line) {
-    if (!EqualNoCase(line.Name(), key)) return true;
+    if (!EqualsNoCase(line.Name(), key)) return true;
     existing = index;
     return false;
   });
@@ -248,7 +210,7 @@ bool IniDocument::Remove(std::string_view section, std::string_view key) {
   std::vector<bool> drop(lines_.size(), false);
   bool any = false;
   ForEachEntry(section, [&](std::size_t index, const Line& line) {
-    if (EqualNoCase(line.Name(), key)) drop[index] = any = true;
+    if (EqualsNoCase(line.Name(), key)) drop[index] = any = true;
     return true;
   });
   if (any) DropLines(drop);

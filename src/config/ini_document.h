@@ -102,13 +102,4 @@ class IniDocument {
   bool modified_ = false;
 };
 
-// Position of the first CR or LF at or after start, or npos.
-std::size_t FindLineBreak(std::string_view text, std::size_t start = 0);
-
-// Blanks (spaces and tabs) trimmed off both ends.
-std::string_view TrimBlanks(std::string_view text);
-
-// Equal with ASCII letters compared without regard to case.
-bool EqualNoCase(std::string_view a, std::string_view b);
-
 }  // namespace vornetta::config::detail

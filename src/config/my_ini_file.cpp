@@ -1,6 +1,5 @@
 #include "config/my_ini_file.h"
 
-#include <charconv>
 #include <climits>
 #include <filesystem>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 #include "config/file_store.h"
 #include "config/ini_document.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::config {
 
@@ -92,14 +92,6 @@ std::vector<std::pair<std::string, std::string>> InFileEncoding(
   return entries;
 }
 
-template <typename Integer>
-std::string ToDecimal(Integer value) {
-  char buffer[24];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  (void)ec;
-  return std::string(buffer, end);
-}
-
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -113,51 +105,18 @@ int ParseNumber(std::string_view text, int defaultValue) {
   } else if (text.size() > 1 && text.front() == '+' && text[1] != '-') {
     text.remove_prefix(1);
   }
-  int value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
-  if (ec != std::errc() || ptr != end || text.empty()) return defaultValue;
-  return value;
-}
-
-// Lines of a text: breaks at CR LF, CR or LF; a break at the very end ends the
-// last line without starting another.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = detail::FindLineBreak(text, start);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
-  }
-  return lines;
+  return platform::ParseInteger<int>(text, base).value_or(defaultValue);
 }
 
 // A text's lines as the entries "0", "1", ... in stored form.
 std::vector<std::pair<std::string, std::string>> NumberedEntries(std::string_view text) {
-  std::vector<std::string_view> lines = SplitLines(text);
+  std::vector<std::string_view> lines = platform::SplitLines(text);
   std::vector<std::pair<std::string, std::string>> entries;
   entries.reserve(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    entries.emplace_back(ToDecimal(i), StoredForm(lines[i]));
+    entries.emplace_back(platform::DecimalText(i), StoredForm(lines[i]));
   }
   return entries;
-}
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string result;
-  result.reserve(text.size());
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size()) {
-    result.append(text.substr(start, at - start)).append(to);
-  }
-  result.append(text.substr(start));
-  return result;
 }
 
 // The file's current content; an unreadable file reads as empty.
@@ -189,7 +148,7 @@ std::string TMyIniFile::DefaultPath(const std::vector<std::string>& params,
                                     const std::string& programPath) {
   if (!params.empty()) {
     const std::string& name = params.front();
-    bool iniName = name.size() >= 4 && detail::EqualNoCase(std::string_view(name).substr(name.size() - 4), ".ini");
+    bool iniName = name.size() >= 4 && platform::EqualsNoCase(std::string_view(name).substr(name.size() - 4), ".ini");
     if (!name.empty() && name.front() != '-' && name.front() != '/' && iniName) {
       std::string path = FullPath(name);
       struct stat st {};
@@ -235,7 +194,7 @@ int TMyIniFile::ReadNumber(const std::string& section, const std::string& key, i
 }
 
 void TMyIniFile::WriteNumber(const std::string& section, const std::string& key, int value) {
-  WriteValue(section, key, ToDecimal(value));
+  WriteValue(section, key, platform::DecimalText(value));
 }
 
 bool TMyIniFile::ReadFlag(const std::string& section, const std::string& key, bool defaultValue) const {
@@ -337,7 +296,7 @@ void TMyIniFile::MigrateLegacy() {
   Modify(path_, [](IniDocument& document) {
     if (std::optional<std::string_view> oldScript = document.RawValue("datenbank", "sql")) {
       if (document.Entries("sql").empty()) {
-        std::string script = ReplaceAll(ValueOf(document, *oldScript), "|||", "\r\n");
+        std::string script = platform::ReplaceAll(ValueOf(document, *oldScript), "|||", "\r\n");
         document.Clear("sql");
         if (!document.Append("sql", InFileEncoding(document, NumberedEntries(script)))) return false;
       }
@@ -349,7 +308,7 @@ void TMyIniFile::MigrateLegacy() {
     // rewrite keeps every other byte (quotes and blanks included) as it was.
     for (const char* key : {"kopfzeile", "fusszeile", "css"}) {
       std::optional<std::string_view> raw = document.RawValue("email", key);
-      std::string updated = raw ? ReplaceAll(*raw, "|||", "##13##10") : std::string();
+      std::string updated = raw ? platform::ReplaceAll(*raw, "|||", "##13##10") : std::string();
       if (!raw || updated != *raw) document.Set("email", key, updated);
     }
     return true;

@@ -6,16 +6,14 @@
 
 #include "config/command_line.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::config {
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // True when an entry "<name>=<something>" of the connection string has a value.
 bool HasValuedEntry(std::string_view connection, std::string_view name) {
-  std::string lower(connection);
-  for (char& c : lower) c = Lower(c);
+  const std::string lower = platform::LowerAscii(connection);
   for (std::size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
     const bool startsEntry = at == 0 || lower[at - 1] == ';' || lower[at - 1] == ' ' || lower[at - 1] == '"';
     std::size_t value = lower.find_first_not_of(' ', at + name.size());

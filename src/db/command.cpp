@@ -3,23 +3,13 @@
 #include "db/connection.h"
 #include "db/database_error.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::db {
 namespace {
 
 bool IsNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -68,7 +58,7 @@ TCommand::TCommand(TConnection& connection, std::string_view commandText)
 void TCommand::SetParameter(std::string_view name, int value) {
   bool found = false;
   for (size_t i = 0; i < names_.size(); ++i) {
-    if (SameName(names_[i], name)) {
+    if (platform::EqualsNoCase(names_[i], name)) {
       values_[i] = value;
       set_[i] = true;
       found = true;

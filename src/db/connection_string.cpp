@@ -1,6 +1,7 @@
 #include "db/connection_string.h"
 
 #include "db/database_type.h"
+#include "platform/text.h"
 
 #include <optional>
 #include <string_view>
@@ -12,18 +13,8 @@ namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
+using platform::Trim;
+using platform::LowerAscii;
 
 // Pairs of an OLE DB connection string: "key=value" separated by ";", a value may
 // stand in double or single quotes, a quote doubled inside stands for itself.
@@ -36,7 +27,7 @@ Pairs ParseOleDb(std::string_view text) {
       i = eq == std::string_view::npos ? text.size() : eq + 1;
       continue;
     }
-    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    std::string key = LowerAscii(Trim(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
     std::string value;
@@ -85,7 +76,7 @@ Pairs OdbcPairs(std::string_view text) {
       i = eq + 1;
       continue;
     }
-    std::string key = Lower(Trim(text.substr(i, eq - i)));
+    std::string key = LowerAscii(Trim(text.substr(i, eq - i)));
     size_t v = eq + 1;
     while (v < text.size() && text[v] == ' ') ++v;
     std::string value;
@@ -186,11 +177,11 @@ void AddPostgresOptions(std::string& odbc) {
 }  // namespace
 
 std::string OdbcConnectionString(const std::string& stored) {
-  const std::string lower = Lower(stored);
+  const std::string lower = LowerAscii(stored);
   std::string odbc = stored;
   if (lower.find("provider") != std::string::npos) {
     Pairs pairs = ParseOleDb(stored);
-    std::string provider = Lower(Trim(Find(pairs, "provider").value_or("")));
+    std::string provider = LowerAscii(Trim(Find(pairs, "provider").value_or("")));
     if (provider.starts_with("msdasql"))
       odbc = FromMsdasql(pairs);
     else if (provider.starts_with("sqloledb"))
@@ -200,7 +191,7 @@ std::string OdbcConnectionString(const std::string& stored) {
   // and creates an empty database for a mistyped file name unless NoCreat=1.
   const std::string type = DatabaseTypeOf(stored);
   if (type == "sqlite") {
-    const std::string lowerOdbc = Lower(odbc);
+    const std::string lowerOdbc = LowerAscii(odbc);
     if (lowerOdbc.find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
     if (lowerOdbc.find("nocreat") == std::string::npos) AppendPair(odbc, "NoCreat", "1");
   }

@@ -1,12 +1,11 @@
 #include "db/database_type.h"
+#include "platform/text.h"
 
 namespace vornetta::db {
 
 std::string DatabaseTypeOf(std::string_view connectionString) {
   if (connectionString.empty()) return "null";
-  std::string lower(connectionString);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = platform::LowerAscii(connectionString);
   auto has = [&](std::string_view marker) { return lower.find(marker) != std::string::npos; };
   if (has("mysql")) return "mysql";
   if (has("sqloledb")) return "mssql";

@@ -6,20 +6,10 @@
 #include "db/database_error.h"
 #include "db/database_type.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::db {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
-}
 
 // The SQLite driver says only "connect failed" when the file it may not create is missing.
 void ThrowWhenSqliteFileMissing(const std::string& stored) {
@@ -95,9 +85,9 @@ std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement)
 }
 
 std::string TDatenbankAdo::StatementKind(std::string_view statement) {
-  while (!statement.empty() && static_cast<unsigned char>(statement.front()) <= ' ') statement.remove_prefix(1);
+  statement = platform::TrimLeft(statement);
   for (std::string_view kind : {"select", "update", "insert", "delete"})
-    if (StartsWithNoCase(statement, kind)) return std::string(kind);
+    if (platform::StartsWithNoCase(statement, kind)) return std::string(kind);
   return {};
 }
 

@@ -1,32 +1,22 @@
 #include "db/statement_script.h"
 
+#include "platform/text.h"
+
 namespace vornetta::db {
 namespace {
 
 // Separators are line breaks by the time the text is trimmed, so they go with the blanks.
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' ' || c == ';'; }
+bool IsTrimmed(char c) { return platform::IsControlOrSpace(c) || c == ';'; }
 
 }  // namespace
 
 // Every line of the script ends in a blank (its line break), then each ";" ends a
 // line; the whole text is trimmed once, so only the outer statements lose blanks.
 std::vector<std::string> SplitStatements(std::string_view script) {
-  std::string joined;
-  joined.reserve(script.size() + 1);
-  for (size_t i = 0; i < script.size(); ++i) {
-    char c = script[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < script.size() && script[i + 1] == '\n') ++i;
-      joined += ' ';
-    } else {
-      joined += c;
-    }
-  }
+  std::string joined = platform::LineBreaksToSpaces(script);
   if (!script.empty() && script.back() != '\r' && script.back() != '\n') joined += ' ';
 
-  std::string_view text = joined;
-  while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+  const std::string_view text = platform::TrimIf(joined, IsTrimmed);
 
   std::vector<std::string> statements;
   if (text.empty()) return statements;

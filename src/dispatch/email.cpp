@@ -1,11 +1,11 @@
 #include "dispatch/email.h"
 
-#include "message/body_lines.h"
-#include "message/message_writer.h"
-#include "message/multipart_writer.h"
 #include "message/address_check.h"
 #include "message/body_encoding.h"
+#include "message/message_writer.h"
+#include "message/multipart_writer.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 #include "smtp/smtp.h"
 
 namespace vornetta::dispatch {
@@ -15,19 +15,7 @@ namespace {
 // The submission port with TLS from the first byte (RFC 8314).
 constexpr int kImplicitTlsPort = 465;
 
-// Every occurrence of `from` replaced by `to`, scanning left to right without
-// looking at replaced text again.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string result;
-  result.reserve(text.size());
-  std::size_t pos = 0;
-  for (std::size_t hit; (hit = text.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
-    result.append(text, pos, hit - pos);
-    result.append(to);
-  }
-  result.append(text, pos);
-  return result;
-}
+using platform::ReplaceAll;
 
 // A list parsed from UTF-8 text: names and addresses the code page can hold are
 // converted to it, other names stay UTF-8 and are marked so.
@@ -49,7 +37,7 @@ void FromUtf8Items(message::TIdEMailAddressList& list) {
 smtp::TEncryption EncryptionOf(std::string_view setting) {
   std::string word;
   for (char c : setting)
-    if (static_cast<unsigned char>(c) > 32) word += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (!platform::IsControlOrSpace(c)) word += platform::ToLowerAscii(c);
   if (word.empty() || word == "auto") return smtp::TEncryption::Auto;
   if (word == "starttls") return smtp::TEncryption::StartTls;
   if (word == "ssl") return smtp::TEncryption::Implicit;
@@ -80,7 +68,7 @@ message::TIdMessagePriority MessagePriority(std::int32_t priority) {
 
 std::vector<std::string> BodyLines(std::string_view body) {
   std::vector<std::string> lines;
-  message::ForEachBodyLine(body, [&lines](std::string_view line) { lines.emplace_back(line); });
+  platform::ForEachLine(body, [&lines](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 

@@ -8,15 +8,16 @@
 #include <thread>
 
 #include "config/my_ini_file.h"
+#include "config/password_exposure.h"
 #include "config/program_switches.h"
 #include "dispatch/dry_run_output.h"
-#include "config/password_exposure.h"
 #include "dispatch/email.h"
 #include "dispatch/password_command.h"
 #include "dispatch/send_retry.h"
 #include "message/body_encoding.h"
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
+#include "platform/text.h"
 #include "report/report_text.h"
 
 namespace vornetta::dispatch {
@@ -190,18 +191,7 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
 }
 
 std::string StderrLine(std::string_view text) {
-  const std::string message = platform::ReplaceControlCharacters(text);
-  std::string line;
-  line.reserve(message.size());
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    const char c = message[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') ++i;
-      line += ' ';
-    } else {
-      line += c;
-    }
-  }
+  std::string line = platform::LineBreaksToSpaces(platform::ReplaceControlCharacters(text));
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return platform::ToUtf8(line);
 }

@@ -1,10 +1,11 @@
 #include "dispatch/send_retry.h"
 
-#include <charconv>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "dispatch/email.h"
+#include "platform/text.h"
 #include "smtp/exceptions.h"
 
 namespace vornetta::dispatch {
@@ -93,14 +94,12 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
 }
 
 int ParseRetries(const std::string& text) {
-  int value = -1;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > 100) {
+  const std::optional<int> value = platform::ParseInteger<int>(text);
+  if (!value || *value < 0 || *value > 100) {
     throw std::runtime_error("Die Einstellung wiederholen (Abschnitt email) muss eine Zahl von 0 bis 100 sein, nicht \"" +
                              text + "\".");
   }
-  return value;
+  return *value;
 }
 
 }  // namespace vornetta::dispatch

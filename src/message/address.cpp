@@ -6,41 +6,26 @@
 
 #include <array>
 
+#include "platform/text.h"
+
 namespace vornetta::message {
 namespace {
 
 constexpr std::string_view kOutsideAddress = "@ Outside-Adresse";
 
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
-bool IsStripped(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimLeft(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && IsTrimmed(s[i])) ++i;
-  return s.substr(i);
-}
-
-std::string_view Trim(std::string_view s) {
-  s = TrimLeft(s);
-  while (!s.empty() && IsTrimmed(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string_view Strip(std::string_view s) {
-  while (!s.empty() && IsStripped(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsStripped(s.back())) s.remove_suffix(1);
-  return s;
-}
+using platform::IsControlOrSpace;
+using platform::Trim;
+using platform::TrimLeft;
 
 bool IsBlank(std::string_view s) { return Trim(s).empty(); }
 
-// Trims and strips in place; the common case (nothing to remove at the front)
+// Trims in place; the common case (nothing to remove at the front)
 // costs nothing, so repeated calls on a growing name stay linear.
-void TrimAndStripInPlace(std::string& s) {
-  std::size_t front = 0;  // spaces and TABs are trimmed characters too
-  while (front < s.size() && IsTrimmed(s[front])) ++front;
+void TrimInPlace(std::string& s) {
+  std::size_t front = 0;
+  while (front < s.size() && IsControlOrSpace(s[front])) ++front;
   if (front > 0) s.erase(0, front);
-  while (!s.empty() && IsTrimmed(s.back())) s.pop_back();
+  while (!s.empty() && IsControlOrSpace(s.back())) s.pop_back();
 }
 
 constexpr std::array<bool, 256> MakeAtext() {
@@ -65,13 +50,6 @@ std::string Quoted(std::string_view s) {
     out += c;
   }
   out += '"';
-  return out;
-}
-
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return out;
 }
 
@@ -107,7 +85,7 @@ std::string TIdEMailAddressItem::Text() const {
     }
   }
 
-  if (Name.empty() || Name == UpperAscii(Address)) return addressPart;
+  if (Name.empty() || Name == platform::UpperAscii(Address)) return addressPart;
   bool plainName = true;
   for (char c : Name) plainName = plainName && (IsAtext(c) || c == ' ');
   std::string text = plainName ? Name : Quoted(Name);
@@ -174,12 +152,12 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
         break;
       case '<':
         Name.append(before);
-        TrimAndStripInPlace(Name);
+        TrimInPlace(Name);
         angle = inAddress = true;
         break;
       case '>':
         inAddress = afterAt = false;
-        Address.append(Strip(Trim(before)));
+        Address.append(Trim(before));
         break;
       case '@':
         afterAt = true;
@@ -190,7 +168,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
         break;
       case '.':
         if (angle) {
-          Address.append(Strip(Trim(before)));
+          Address.append(Trim(before));
           Address += '.';
           rest = TrimLeft(rest.substr(cut));
           cut = 0;
@@ -210,7 +188,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
     }
     rest = rest.substr(cut);
   }
-  if (inAddress && !angle) Address.append(Strip(Trim(rest)));
+  if (inAddress && !angle) Address.append(Trim(rest));
 }
 
 TIdEMailAddressItem& TIdEMailAddressList::Add() { return items_.emplace_back(); }

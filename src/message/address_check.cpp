@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::message {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  return text;
-}
+using platform::Trim;
 
 bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c == 0x7F; }
 
@@ -66,7 +63,7 @@ std::vector<std::string_view> Entries(std::string_view text) {
   std::vector<std::string_view> entries;
   std::size_t start = 0;
   auto close = [&](std::size_t end) {
-    if (!Trimmed(text.substr(start, end - start)).empty()) entries.push_back(text.substr(start, end - start));
+    if (!Trim(text.substr(start, end - start)).empty()) entries.push_back(text.substr(start, end - start));
     start = end + 1;
   };
   Walk(text, [&](std::size_t i, char c) {
@@ -91,7 +88,7 @@ std::string_view Unclosed(std::string_view entry) {
 }
 
 void CheckEntry(std::string_view setting, std::string_view entry) {
-  const std::string_view shown = Trimmed(entry);
+  const std::string_view shown = Trim(entry);
   if (std::string_view open = Unclosed(entry); !open.empty()) Refuse(setting, shown, open);
   if (shown == "<>") return;  // the list parser drops it; nothing is sent
   TIdEMailAddressItem item;
@@ -116,7 +113,7 @@ void CheckAddressSetting(std::string_view setting, std::string_view text, bool s
     throw EIdEmailParseError(message);
   }
   if (single) {
-    if (!Trimmed(text).empty()) CheckEntry(setting, text);
+    if (!Trim(text).empty()) CheckEntry(setting, text);
     return;
   }
   for (std::string_view entry : Entries(text)) CheckEntry(setting, entry);

@@ -2,6 +2,7 @@
 
 #include "message/header_encoding.h"
 #include "message/message_writer.h"
+#include "platform/text.h"
 
 namespace vornetta::message {
 namespace {
@@ -59,7 +60,7 @@ bool NeedsQuotedPrintable(std::string_view body, bool iso2022jp) {
   }
   std::size_t start = 0;
   while (start <= text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
+    std::size_t end = platform::FindLineBreak(text, start);
     if (end == std::string_view::npos) end = text.size();
     const std::size_t stuffed = end > start && text[start] == '.' ? 1 : 0;
     if (end - start + stuffed > kMaxLineOctets) return true;
@@ -69,14 +70,8 @@ bool NeedsQuotedPrintable(std::string_view body, bool iso2022jp) {
 }
 
 void SendQuotedPrintable(TIdLineWriter& out, std::string_view line) {
-  std::size_t brk = line.find_first_of("\r\n");
-  while (brk != std::string_view::npos) {
-    SendEncodedLine(out, line.substr(0, brk));
-    const std::size_t next = line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n' ? brk + 2 : brk + 1;
-    line.remove_prefix(next);
-    brk = line.find_first_of("\r\n");
-  }
-  SendEncodedLine(out, line);
+  platform::ForEachLine(
+      line, [&out](std::string_view piece) { SendEncodedLine(out, piece); }, platform::FinalBreak::StartsEmptyLine);
 }
 
 }  // namespace vornetta::message

@@ -1,6 +1,7 @@
 // Header lines. An entry is its first line and every following line that begins
 // with a space or a TAB.
 #include "message/header_list.h"
+#include "platform/text.h"
 
 #include <limits>
 
@@ -9,13 +10,8 @@ namespace {
 
 bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool StartsWithName(const std::string& line, std::string_view name) {
-  if (line.size() <= name.size() || line[name.size()] != ':') return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if (LowerAscii(line[i]) != LowerAscii(name[i])) return false;
-  return true;
+  return line.size() > name.size() && line[name.size()] == ':' && platform::StartsWithNoCase(line, name);
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 // written; only lines that need a "." in front are copied.
 #include "message/message_writer.h"
 
-#include "message/body_lines.h"
-#include "message/multipart_writer.h"
 #include "message/body_encoding.h"
+#include "message/multipart_writer.h"
+#include "platform/text.h"
 
 namespace vornetta::message {
 namespace {
+
+using platform::ForEachLine;
+
 
 void SendOneStuffed(TIdLineWriter& out, std::string_view line) {
   if (line.empty() || line.front() != '.') {
@@ -24,14 +27,8 @@ void SendOneStuffed(TIdLineWriter& out, std::string_view line) {
 }  // namespace
 
 void SendDotStuffed(TIdLineWriter& out, std::string_view line) {
-  std::size_t brk = FindLineBreak(line, 0);
-  while (brk != std::string_view::npos) {
-    SendOneStuffed(out, line.substr(0, brk));
-    const std::size_t next = line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n' ? brk + 2 : brk + 1;
-    line.remove_prefix(next);
-    brk = FindLineBreak(line, 0);
-  }
-  SendOneStuffed(out, line);
+  platform::ForEachLine(
+      line, [&out](std::string_view piece) { SendOneStuffed(out, piece); }, platform::FinalBreak::StartsEmptyLine);
 }
 
 void WriteBodyLines(TIdLineWriter& out, const std::vector<std::string>& lines) {
@@ -53,7 +50,7 @@ void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
       SendQuotedPrintable(out, iso2022jp ? ConvertToIso2022JP(line) : std::string(line));
     };
     if (msg.BodyText)
-      ForEachBodyLine(*msg.BodyText, sendEncoded);
+      ForEachLine(*msg.BodyText, sendEncoded);
     else
       for (const std::string& line : msg.Body) sendEncoded(line);
     return;
@@ -61,13 +58,13 @@ void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
   if (iso2022jp) {
     auto sendConverted = [&out](std::string_view line) { SendDotStuffed(out, ConvertToIso2022JP(line)); };
     if (msg.BodyText)
-      ForEachBodyLine(*msg.BodyText, sendConverted);
+      ForEachLine(*msg.BodyText, sendConverted);
     else
       for (const std::string& line : msg.Body) sendConverted(line);
     return;
   }
   if (msg.BodyText)
-    ForEachBodyLine(*msg.BodyText, [&out](std::string_view line) { SendOneStuffed(out, line); });
+    ForEachLine(*msg.BodyText, [&out](std::string_view line) { SendOneStuffed(out, line); });
   else
     WriteBodyLines(out, msg.Body);
 }

@@ -1,8 +1,8 @@
 #include "message/multipart_writer.h"
 
-#include "message/body_lines.h"
 #include "message/header_encoding.h"
 #include "message/message_writer.h"
+#include "platform/text.h"
 
 namespace vornetta::message {
 namespace {
@@ -15,7 +15,7 @@ bool AnyLineHolds(const TIdMessage& msg, const std::string& boundary, bool iso20
     if (msg.BodyText->find(boundary) != std::string_view::npos) return true;
     bool found = false;
     if (iso2022jp)
-      ForEachBodyLine(*msg.BodyText, [&](std::string_view line) {
+      platform::ForEachLine(*msg.BodyText, [&](std::string_view line) {
         found = found || ConvertToIso2022JP(line).find(boundary) != std::string::npos;
       });
     return found;

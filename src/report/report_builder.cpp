@@ -1,6 +1,5 @@
 #include "report/report_builder.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstddef>
 #include <unordered_set>
@@ -12,6 +11,7 @@
 #include "db/statement_script.h"
 #include "platform/code_page.h"
 #include "platform/regional.h"
+#include "platform/text.h"
 #include "report/column_sum.h"
 
 namespace vornetta::report {
@@ -19,18 +19,7 @@ namespace {
 
 constexpr std::string_view kClassChars = "abcdefghijklmnopqrstuvwxyz0123456789";
 
-// Decimal text of an integer without the locale.
-class TDecimal {
- public:
-  explicit TDecimal(long long value) {
-    size_ = static_cast<std::size_t>(std::to_chars(digits_, digits_ + sizeof digits_, value).ptr - digits_);
-  }
-  std::string_view View() const { return {digits_, size_}; }
-
- private:
-  char digits_[24];
-  std::size_t size_;
-};
+using platform::TDecimalText;
 
 // Lets the window through after a record only when its event slice has passed:
 // a pass through the event loop costs more than writing a row.
@@ -79,7 +68,7 @@ struct TColumn {
 };
 
 void AppendTableStart(TReportText& text, std::size_t number) {
-  text.Append({"<table width=\"100%\" class=\"sql", TDecimal(static_cast<long long>(number)).View(), "\">"});
+  text.Append({"<table width=\"100%\" class=\"sql", TDecimalText(static_cast<long long>(number)).View(), "\">"});
 }
 
 // A cell whose text is in UTF-8 (the other parts are ASCII) turns the report into UTF-8.
@@ -95,9 +84,7 @@ void AppendCell(TReportText& text, std::initializer_list<std::string_view> parts
 bool WantsCsvAttachments(config::TMyIniFile& ini) {
   const std::string value = ini.ReadValueDefault("email", "anhang", "");
   if (value.empty()) return false;
-  std::string lower = value;
-  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (lower == "csv") return true;
+  if (platform::EqualsNoCase(value, "csv")) return true;
   throw EReportError("Unbekannter Wert \"" + value +
                      "\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
 }
@@ -132,12 +119,12 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statemen
   }
 
   if (records->Eof()) {
-    text.Append({"<tr class=\"empty\"><td colspan=\"", TDecimal(fieldCount).View(),
+    text.Append({"<tr class=\"empty\"><td colspan=\"", TDecimalText(fieldCount).View(),
                  "\">kein Ergebnis</td></tr>"});
   }
   while (!records->Eof()) {
     const int recNo = records->RecNo();
-    text.Append({"<tr id=\"row", TDecimal(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
+    text.Append({"<tr id=\"row", TDecimalText(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
                  "\">"});
     for (int i = 0; i < fieldCount; ++i) {
       AppendCell(text, {"<td class=\"", columns[static_cast<std::size_t>(i)].cellClass, "\">", records->Value(i),
@@ -198,9 +185,9 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   // The row end is UTF-8: in the code page when it fits there, else the report becomes UTF-8.
   std::string rowEnd;
   if (platform::FromUtf8Exact(kind.rowEnd, rowEnd))
-    text.Append({kind.rowStart, TDecimal(changed).View(), rowEnd});
+    text.Append({kind.rowStart, TDecimalText(changed).View(), rowEnd});
   else
-    text.AppendUtf8({kind.rowStart, TDecimal(changed).View(), kind.rowEnd});
+    text.AppendUtf8({kind.rowStart, TDecimalText(changed).View(), kind.rowEnd});
   text.Append("</table><br>");
   text.AddRow();
 }
@@ -258,8 +245,8 @@ std::string ColumnClassName(std::string_view displayName) {
     char& c = lower[i];
     if (platform::IsDbcsLeadByte(static_cast<unsigned char>(c))) {
       ++i;  // the second byte of a double-byte character is no letter
-    } else if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
+    } else {
+      c = platform::ToLowerAscii(c);
     }
   }
   return KeepChars(lower, kClassChars);

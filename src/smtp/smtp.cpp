@@ -1,10 +1,10 @@
 #include "smtp/smtp.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "message/header_encoding.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 #include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
@@ -12,11 +12,6 @@ namespace {
 
 std::string Text(const char8_t* utf8) { return platform::FromUtf8(reinterpret_cast<const char*>(utf8)); }
 
-std::string UpperCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
-  return text;
-}
 
 }  // namespace
 
@@ -107,7 +102,7 @@ bool TIdSMTP::TlsActive() const {
 // "AUTH LOGIN PLAIN" and "AUTH=LOGIN" both announce LOGIN.
 void TIdSMTP::CollectAuthMechanisms() {
   for (const std::string& text : LastReply().Text()) {
-    const std::string line = UpperCase(text);
+    const std::string line = platform::UpperAscii(text);
     if (line == "STARTTLS" || line.compare(0, 9, "STARTTLS ") == 0) startTlsOffered_ = true;
     if (line.compare(0, 5, "AUTH ") != 0 && line.compare(0, 5, "AUTH=") != 0) continue;
     std::string rest = line.substr(4);
@@ -208,11 +203,8 @@ THostPort SplitHostPort(std::string_view text, int defaultPort) {
   size_t colon = text.rfind(':');
   if (colon != std::string_view::npos) {
     std::string_view digits = text.substr(colon + 1);
-    int port = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (!digits.empty() && digits.front() != '-' && ec == std::errc() && end == digits.data() + digits.size() &&
-        port >= 1 && port <= 65535)
-      return {std::string(text.substr(0, colon)), port};
+    const std::optional<int> port = platform::ParseInteger<int>(digits);
+    if (port && digits.front() != '-' && *port >= 1 && *port <= 65535) return {std::string(text.substr(0, colon)), *port};
   }
   return {std::string(text), defaultPort};
 }

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <memory>
 #include <mutex>
 
 #include "platform/code_page.h"
 #include "platform/host.h"
+#include "platform/text.h"
 #include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
@@ -75,19 +75,8 @@ constexpr ErrorText kErrorTexts[] = {
     {11001, u8"Host nicht gefunden."},
 };
 
-std::string Decimal(int value) {
-  char digits[16];
-  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
-}
-
 // "localhost" in any letter case: 127.0.0.1 without asking the resolver.
-bool IsLocalhostName(const std::string& host) {
-  std::string upper = host;
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper == "LOCALHOST";
-}
+bool IsLocalhostName(const std::string& host) { return platform::EqualsNoCase(host, "localhost"); }
 
 }  // namespace
 
@@ -177,7 +166,7 @@ std::string TIdStack::SocketErrorText(int code) {
   std::string text;
   for (const ErrorText& entry : kErrorTexts)
     if (entry.code == code) text = platform::FromUtf8(reinterpret_cast<const char*>(entry.text));
-  return "Socket-Fehler # " + Decimal(code) + "\r\n" + text;
+  return "Socket-Fehler # " + platform::DecimalText(code) + "\r\n" + text;
 }
 
 void TIdStack::RaiseSocketFailure(int code) { throw EIdSocketError(code, SocketErrorText(code)); }
@@ -198,11 +187,8 @@ bool TIdStack::IsDottedQuad(std::string_view text) {
       piece = text.substr(0, dot);
       text = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
     }
-    int value = -1;
-    auto [end, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-    if (piece.empty() || ec != std::errc() || end != piece.data() + piece.size() || value < 0 ||
-        value > 255)
-      return false;
+    const std::optional<int> value = platform::ParseInteger<int>(piece);
+    if (!value || *value < 0 || *value > 255) return false;
   }
   return true;
 }

@@ -1,10 +1,9 @@
 #include "smtp/tcp_connection.h"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 
 #include "platform/safe_text.h"
+#include "platform/text.h"
 #include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
@@ -12,22 +11,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (Upper(text[i]) != Upper(prefix[i])) return false;
-  return true;
-}
+using platform::StartsWithNoCase;
+using platform::Trim;
 
 }  // namespace
 
@@ -68,13 +53,7 @@ void TIdRFCReply::ParseLines(const std::vector<std::string>& lines) {
   std::string_view code = Trim(std::string_view(lines.front()).substr(0, 4));
   if (code.size() == 4 && code[3] == '-') code.remove_suffix(1);
   textCode_ = code;
-  if (!code.empty()) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), value);
-    if (ec == std::errc() && end == code.data() + code.size() &&
-        value >= std::numeric_limits<int16_t>::min() && value <= std::numeric_limits<int16_t>::max())
-      numericCode_ = static_cast<int16_t>(value);
-  }
+  if (const auto value = platform::ParseInteger<int16_t>(code)) numericCode_ = *value;
   text_.reserve(lines.size());
   for (const std::string& line : lines) text_.push_back(line.size() > 4 ? line.substr(4) : std::string());
 }

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "message/body_lines.h"
 #include "message/buffered_line_writer.h"
 #include "message/message_writer.h"
 #include "message_test_support.h"
+#include "platform/text.h"
 
 namespace vornetta::message {
 namespace {
@@ -20,31 +20,8 @@ using test::LineCollector;
 
 std::vector<std::string> Cut(std::string_view text) {
   std::vector<std::string> lines;
-  ForEachBodyLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+  platform::ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
   return lines;
-}
-
-TEST(BodyLineCutter, SplitsAtEveryBreakWithoutAnExtraLineAtTheEnd) {
-  using Lines = std::vector<std::string>;
-  EXPECT_EQ(Cut(""), Lines{});
-  EXPECT_EQ(Cut("a\r\n"), Lines{"a"});
-  EXPECT_EQ(Cut("a\rb\nc\r\nd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(Cut("\n\r"), (Lines{"", ""}));
-  EXPECT_EQ(Cut("a\n\rb\r"), (Lines{"a", "", "b"}));
-}
-
-TEST(BodyLineCutter, FindsTheFirstBreakLikeASearchForEitherByte) {
-  std::string text;
-  unsigned state = 12345;
-  for (int i = 0; i < 4000; ++i) {
-    state = state * 1103515245 + 12345;
-    const unsigned pick = (state >> 16) % 10;
-    text += pick == 0 ? '\r' : pick == 1 ? '\n' : static_cast<char>('a' + pick);
-  }
-  for (std::size_t start = 0; start <= text.size() + 1; ++start)
-    ASSERT_EQ(FindLineBreak(text, start), std::string_view(text).find_first_of("\r\n", start)) << start;
-  EXPECT_EQ(FindLineBreak("", 0), std::string_view::npos);
-  EXPECT_EQ(FindLineBreak("abc", 0), std::string_view::npos);
 }
 
 TIdMessage Mail() {
