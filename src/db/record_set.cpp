@@ -1,6 +1,5 @@
 #include "db/record_set.h"
 
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +8,7 @@
 #include "db/database_error.h"
 #include "db/value_text.h"
 #include "platform/code_page.h"
+#include "platform/text.h"
 
 namespace vornetta::db {
 namespace {
@@ -79,26 +79,87 @@ size_t TerminatedLength(const char* data, size_t room, SQLSMALLINT cType) {
   return std::min(text.find('\0'), text.size());
 }
 
+// Bytes the driver adds after a character value it writes: a terminator of the C type.
+size_t TerminatorBytes(SQLSMALLINT cType) { return cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0; }
+
+// A fixed-size value from its bytes; the bytes of a bound slot or a local buffer.
+template <class T>
+T Load(std::string_view raw) {
+  T value;
+  std::memcpy(&value, raw.data(), sizeof value);
+  return value;
+}
+
+// The value formatters, one per kind: raw bytes as the driver delivered them
+// (the fixed-size structure or the whole text) in, the value text out; utf8 is
+// set when the text stays in UTF-8.
+void FormatSigned(std::string_view raw, std::string& out, bool&) {
+  out.assign(platform::TDecimalText(static_cast<long long>(Load<SQLBIGINT>(raw))).View());
+}
+void FormatUnsigned(std::string_view raw, std::string& out, bool&) {
+  out.assign(platform::TDecimalText(static_cast<unsigned long long>(Load<SQLUBIGINT>(raw))).View());
+}
+void FormatDouble(std::string_view raw, std::string& out, bool&) { FormatFloat(Load<SQLDOUBLE>(raw), 15, out); }
+// Shortest text of the float itself: 0.1 and not 0.100000001490116 of its
+// widening to double, and 12345678 whole so that the column sum reads it.
+void FormatReal(std::string_view raw, std::string& out, bool&) { FormatSingle(Load<SQLREAL>(raw), out); }
+void FormatBoolean(std::string_view raw, std::string& out, bool&) { out = raw.front() ? "True" : "False"; }
+void FormatDateValue(std::string_view raw, std::string& out, bool&) { FormatDate(Load<SQL_DATE_STRUCT>(raw), out); }
+void FormatTimestampValue(std::string_view raw, std::string& out, bool&) {
+  FormatTimestamp(Load<SQL_TIMESTAMP_STRUCT>(raw), out);
+}
+// MySQL times are durations too (-01:00:00, 48:00:00), which the time structure
+// cannot hold: read as text, and only a time of day is reformatted.
+void FormatTimeValue(std::string_view raw, std::string& out, bool&) { FormatTimeText(raw, out); }
+void FormatDateTextValue(std::string_view raw, std::string& out, bool&) { FormatDateTimeText(raw, out); }
+void FormatDecimalValue(std::string_view raw, std::string& out, bool&) { FormatDecimal(raw, out); }
+void FormatBinaryValue(std::string_view raw, std::string& out, bool&) { FormatBinary(raw, out); }
+void FormatWideText(std::string_view raw, std::string& out, bool& utf8) { AssignWide(raw.data(), raw.size(), out, utf8); }
+void FormatUtf8Text(std::string_view raw, std::string& out, bool&) { AssignUtf8(raw, out); }
+
 }  // namespace
 
-SQLSMALLINT TRecordSet::BoundType(Fetch fetch) {
+// How each kind of value arrives and becomes text, for both reading paths (a
+// bound slot after the fetch, SQLGetData one by one): the C type the driver
+// delivers, the bytes of its fixed-size form (0: a text or byte string of any
+// length, read whole) and its formatter.
+struct TRecordSet::TValueFormat {
+  SQLSMALLINT cType;
+  size_t fixedBytes;
+  void (*format)(std::string_view raw, std::string& out, bool& utf8);
+};
+
+const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
+  static constexpr TValueFormat kSigned{SQL_C_SBIGINT, sizeof(SQLBIGINT), FormatSigned};
+  static constexpr TValueFormat kUnsigned{SQL_C_UBIGINT, sizeof(SQLUBIGINT), FormatUnsigned};
+  static constexpr TValueFormat kDouble{SQL_C_DOUBLE, sizeof(SQLDOUBLE), FormatDouble};
+  static constexpr TValueFormat kReal{SQL_C_FLOAT, sizeof(SQLREAL), FormatReal};
+  static constexpr TValueFormat kBoolean{SQL_C_BIT, 1, FormatBoolean};
+  static constexpr TValueFormat kDate{SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT), FormatDateValue};
+  static constexpr TValueFormat kTimestamp{SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT), FormatTimestampValue};
+  static constexpr TValueFormat kTime{SQL_C_CHAR, 0, FormatTimeValue};
+  static constexpr TValueFormat kDateText{SQL_C_CHAR, 0, FormatDateTextValue};
+  static constexpr TValueFormat kDecimal{SQL_C_CHAR, 0, FormatDecimalValue};
+  static constexpr TValueFormat kBinary{SQL_C_BINARY, 0, FormatBinaryValue};
+  static constexpr TValueFormat kText{SQL_C_WCHAR, 0, FormatWideText};
+  static constexpr TValueFormat kUtf8Text{SQL_C_CHAR, 0, FormatUtf8Text};
   using enum Fetch;
   switch (fetch) {
-    case Signed: return SQL_C_SBIGINT;
-    case Unsigned: return SQL_C_UBIGINT;
-    case Double: return SQL_C_DOUBLE;
-    case Real: return SQL_C_FLOAT;
-    case Boolean: return SQL_C_BIT;
-    case Date: return SQL_C_TYPE_DATE;
-    case Timestamp: return SQL_C_TYPE_TIMESTAMP;
-    case Time:
-    case DateText:
-    case Utf8Text:
-    case Decimal: return SQL_C_CHAR;
-    case Binary: return SQL_C_BINARY;
-    case Text: return SQL_C_WCHAR;
+    case Signed: return kSigned;
+    case Unsigned: return kUnsigned;
+    case Double: return kDouble;
+    case Real: return kReal;
+    case Boolean: return kBoolean;
+    case Date: return kDate;
+    case Timestamp: return kTimestamp;
+    case Time: return kTime;
+    case DateText: return kDateText;
+    case Decimal: return kDecimal;
+    case Binary: return kBinary;
+    case Utf8Text: return kUtf8Text;
+    case Text: break;
   }
-  return SQL_C_WCHAR;
+  return kText;
 }
 
 TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
@@ -191,25 +252,18 @@ void TRecordSet::BindColumns() {
     // all of them would be read twice (and the MariaDB driver reads past its own
     // buffer converting a cut wide value).
     const bool sized = column.size > 0 && column.type != TFieldType::ftMemo && column.type != TFieldType::ftBlob;
+    const bool fits = sized && column.size <= kMaxBoundChars;
     switch (column.fetch) {
-      case Fetch::Signed:
-      case Fetch::Unsigned: column.boundBytes = sizeof(SQLBIGINT); break;
-      case Fetch::Double: column.boundBytes = sizeof(SQLDOUBLE); break;
-      case Fetch::Real: column.boundBytes = sizeof(SQLREAL); break;
-      case Fetch::Boolean: column.boundBytes = 1; break;
-      case Fetch::Date: column.boundBytes = sizeof(SQL_DATE_STRUCT); break;
-      case Fetch::Timestamp: column.boundBytes = sizeof(SQL_TIMESTAMP_STRUCT); break;
       case Fetch::Time:
       case Fetch::DateText: column.boundBytes = kTimeTextBytes; break;
       // Sign, point and terminator beside the digits.
-      case Fetch::Decimal:
-        column.boundBytes = sized && column.size <= kMaxBoundChars ? std::max<size_t>(column.size + 4, 32) : 0;
-        break;
+      case Fetch::Decimal: column.boundBytes = fits ? std::max<size_t>(column.size + 4, 32) : 0; break;
       case Fetch::Binary: column.boundBytes = sized && column.size <= kMaxBoundBinary ? column.size : 0; break;
       // Room for a surrogate pair per character and the terminator.
-      case Fetch::Text: column.boundBytes = sized && column.size <= kMaxBoundChars ? (2 * column.size + 1) * 2 : 0; break;
+      case Fetch::Text: column.boundBytes = fits ? (2 * column.size + 1) * 2 : 0; break;
       // Up to four bytes per character and the terminator.
-      case Fetch::Utf8Text: column.boundBytes = sized && column.size <= kMaxBoundChars ? 4 * column.size + 1 : 0; break;
+      case Fetch::Utf8Text: column.boundBytes = fits ? 4 * column.size + 1 : 0; break;
+      default: column.boundBytes = FormatOf(column.fetch).fixedBytes; break;
     }
     column.boundOffset = total;
     total += (column.boundBytes + 7) & ~size_t{7};
@@ -219,7 +273,7 @@ void TRecordSet::BindColumns() {
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
     if (column.boundBytes == 0) continue;
-    if (!SQL_SUCCEEDED(SQLBindCol(stmt_.Get(), n, BoundType(column.fetch), base + column.boundOffset,
+    if (!SQL_SUCCEEDED(SQLBindCol(stmt_.Get(), n, FormatOf(column.fetch).cType, base + column.boundOffset,
                                   static_cast<SQLLEN>(column.boundBytes), &column.indicator))) {
       Unbind();  // this driver gets the values one by one
       return;
@@ -269,169 +323,44 @@ void TRecordSet::FetchRow(bool readValues) {
 }
 
 void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
-  std::string& out = column.value;
+  const TValueFormat& kind = FormatOf(column.fetch);
   column.valueUtf8 = false;
   if (column.indicator == SQL_NULL_DATA) {
-    out.clear();
+    column.value.clear();
     return;
   }
   const char* slot = reinterpret_cast<const char*>(bound_.data()) + column.boundOffset;
+  if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, column.value, column.valueUtf8);
   // A character or binary value: in the slot when it fitted, else read again whole.
-  auto piece = [&](SQLSMALLINT cType) -> std::optional<std::string_view> {
-    const size_t terminator = cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0;
-    if (column.indicator != SQL_NO_TOTAL && column.indicator >= 0 &&
-        static_cast<size_t>(column.indicator) + terminator <= column.boundBytes)
-      return std::string_view(slot, static_cast<size_t>(column.indicator));
-    if (!ReadLong(n, cType)) return std::nullopt;
-    return Buffered();
-  };
-  char digits[32];
-  switch (column.fetch) {
-    case Fetch::Signed: {
-      SQLBIGINT v;
-      std::memcpy(&v, slot, sizeof v);
-      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<long long>(v)).ptr);
-      return;
-    }
-    case Fetch::Unsigned: {
-      SQLUBIGINT v;
-      std::memcpy(&v, slot, sizeof v);
-      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(v)).ptr);
-      return;
-    }
-    case Fetch::Double: {
-      SQLDOUBLE v;
-      std::memcpy(&v, slot, sizeof v);
-      FormatFloat(v, 15, out);
-      return;
-    }
-    case Fetch::Real: {
-      SQLREAL v;
-      std::memcpy(&v, slot, sizeof v);
-      FormatSingle(v, out);
-      return;
-    }
-    case Fetch::Boolean: out = *slot ? "True" : "False"; return;
-    case Fetch::Date: {
-      SQL_DATE_STRUCT v;
-      std::memcpy(&v, slot, sizeof v);
-      FormatDate(v, out);
-      return;
-    }
-    case Fetch::Timestamp: {
-      SQL_TIMESTAMP_STRUCT v;
-      std::memcpy(&v, slot, sizeof v);
-      FormatTimestamp(v, out);
-      return;
-    }
-    case Fetch::Time:
-      if (auto text = piece(SQL_C_CHAR)) return FormatTimeText(*text, out);
-      break;
-    case Fetch::DateText:
-      if (auto text = piece(SQL_C_CHAR)) return FormatDateTimeText(*text, out);
-      break;
-    case Fetch::Decimal:
-      if (auto text = piece(SQL_C_CHAR)) return FormatDecimal(*text, out);
-      break;
-    case Fetch::Binary:
-      if (auto bytes = piece(SQL_C_BINARY)) return FormatBinary(*bytes, out);
-      break;
-    case Fetch::Text:
-      if (auto text = piece(SQL_C_WCHAR)) return AssignWide(text->data(), text->size(), out, column.valueUtf8);
-      break;
-    case Fetch::Utf8Text:
-      if (auto text = piece(SQL_C_CHAR)) return AssignUtf8(*text, out);
-      break;
-  }
-  out.clear();
+  if (column.indicator != SQL_NO_TOTAL && column.indicator >= 0 &&
+      static_cast<size_t>(column.indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
+    return kind.format({slot, static_cast<size_t>(column.indicator)}, column.value, column.valueUtf8);
+  ReadWhole(n, column, kind);
 }
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
-  std::string& out = column.value;
+  const TValueFormat& kind = FormatOf(column.fetch);
   column.valueUtf8 = false;
+  if (kind.fixedBytes == 0) return ReadWhole(n, column, kind);
+  alignas(SQL_TIMESTAMP_STRUCT) char fixed[sizeof(SQL_TIMESTAMP_STRUCT)] = {};  // the largest fixed form
   SQLLEN indicator = 0;
-  auto get = [&](SQLSMALLINT cType, void* target, SQLLEN size) {
-    Check(SQLGetData(stmt_.Get(), n, cType, target, size, &indicator), stmt_, "SQLGetData");
-    return indicator != SQL_NULL_DATA;
-  };
-  char digits[32];
-  switch (column.fetch) {
-    case Fetch::Signed: {
-      SQLBIGINT v = 0;
-      if (!get(SQL_C_SBIGINT, &v, sizeof v)) break;
-      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<long long>(v)).ptr);
-      return;
-    }
-    case Fetch::Unsigned: {
-      SQLUBIGINT v = 0;
-      if (!get(SQL_C_UBIGINT, &v, sizeof v)) break;
-      out.assign(digits, std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long long>(v)).ptr);
-      return;
-    }
-    case Fetch::Double: {
-      SQLDOUBLE v = 0;
-      if (!get(SQL_C_DOUBLE, &v, sizeof v)) break;
-      FormatFloat(v, 15, out);
-      return;
-    }
-    case Fetch::Real: {
-      // Shortest text of the float itself: 0.1 and not 0.100000001490116 of its
-      // widening to double, and 12345678 whole so that the column sum reads it.
-      SQLREAL v = 0;
-      if (!get(SQL_C_FLOAT, &v, sizeof v)) break;
-      FormatSingle(v, out);
-      return;
-    }
-    case Fetch::Boolean: {
-      unsigned char v = 0;
-      if (!get(SQL_C_BIT, &v, sizeof v)) break;
-      out = v ? "True" : "False";
-      return;
-    }
-    case Fetch::Date: {
-      SQL_DATE_STRUCT v{};
-      if (!get(SQL_C_TYPE_DATE, &v, sizeof v)) break;
-      FormatDate(v, out);
-      return;
-    }
-    case Fetch::Time:
-      // MySQL times are durations too (-01:00:00, 48:00:00), which the time
-      // structure cannot hold: read as text, and only a time of day is reformatted.
-      if (!ReadLong(n, SQL_C_CHAR)) break;
-      FormatTimeText(Buffered(), out);
-      return;
-    case Fetch::Timestamp: {
-      SQL_TIMESTAMP_STRUCT v{};
-      if (!get(SQL_C_TYPE_TIMESTAMP, &v, sizeof v)) break;
-      FormatTimestamp(v, out);
-      return;
-    }
-    case Fetch::DateText:
-      if (!ReadLong(n, SQL_C_CHAR)) break;
-      FormatDateTimeText(Buffered(), out);
-      return;
-    case Fetch::Decimal:
-      if (!ReadLong(n, SQL_C_CHAR)) break;
-      FormatDecimal(Buffered(), out);
-      return;
-    case Fetch::Binary:
-      if (!ReadLong(n, SQL_C_BINARY)) break;
-      FormatBinary(Buffered(), out);
-      return;
-    case Fetch::Utf8Text:
-      if (!ReadLong(n, SQL_C_CHAR)) break;
-      AssignUtf8(Buffered(), out);
-      return;
-    case Fetch::Text:
-      if (!ReadLong(n, SQL_C_WCHAR)) break;
-      AssignWide(buffer_.data(), bufferLength_, out, column.valueUtf8);
-      return;
-  }
-  out.clear();
+  Check(SQLGetData(stmt_.Get(), n, kind.cType, fixed, static_cast<SQLLEN>(kind.fixedBytes), &indicator), stmt_,
+        "SQLGetData");
+  if (indicator == SQL_NULL_DATA)
+    column.value.clear();
+  else
+    kind.format({fixed, kind.fixedBytes}, column.value, column.valueUtf8);
+}
+
+void TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind) {
+  if (ReadLong(n, kind.cType))
+    kind.format(Buffered(), column.value, column.valueUtf8);
+  else
+    column.value.clear();
 }
 
 bool TRecordSet::ReadLong(SQLUSMALLINT n, SQLSMALLINT cType) {
-  const size_t terminator = cType == SQL_C_WCHAR ? 2 : cType == SQL_C_CHAR ? 1 : 0;
+  const size_t terminator = TerminatorBytes(cType);
   if (buffer_.size() < kFirstBufferBytes) buffer_.resize(kFirstBufferBytes);
   size_t used = 0;
   bufferLength_ = 0;

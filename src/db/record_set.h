@@ -81,9 +81,12 @@ class TRecordSet {
   void BindColumns();
   void Unbind() noexcept;
   void FetchRow(bool readValues);
-  void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
+  struct TValueFormat;
+  static const TValueFormat& FormatOf(Fetch fetch);
+  // The current record's value of the column, from its bound slot or with SQLGetData.
   void ConvertBound(SQLUSMALLINT number, ColumnInfo& column);
-  static SQLSMALLINT BoundType(Fetch fetch);
+  void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
+  void ReadWhole(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind);
   // Reads a character or binary value in pieces into buffer_, its byte count into
   // bufferLength_; false for NULL. The buffer only grows, so values reuse it.
   bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);

@@ -1,5 +1,6 @@
 // The user's regional settings as the C library sees them after setlocale:
-// decimal separator and the short date and time formats.
+// decimal separator and the short date and time formats, with a fast path for
+// the short formats that value texts take once per date or time.
 #pragma once
 
 #include <ctime>
@@ -13,6 +14,17 @@ char DecimalSeparator();
 // Date and time in the locale's short formats (D_FMT, T_FMT).
 std::string FormatShortDate(const std::tm& when);
 std::string FormatShortTime(const std::tm& when);
+
+// The short formats appended to out. A format of plain numeric fields (%d %e %m
+// %Y %y %H %M %S %T %D %F %R) is laid out here for years 1000 to 9999, exactly
+// as strftime would; any other format or year goes through strftime. Allocates
+// nothing beyond out's growth on the fast path.
+void AppendShortDate(const std::tm& when, std::string& out);
+void AppendShortTime(const std::tm& when, std::string& out);
+
+// A calendar date and time of day as a broken-down time with its weekday set
+// (for formats with %a); no time zone is applied.
+std::tm CivilTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // The local broken-down time of a moment.
 std::tm LocalTime(std::time_t when);
