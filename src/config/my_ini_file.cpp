@@ -291,6 +291,29 @@ std::string TMyIniFile::ReadText(const std::string& section) const {
   return text;
 }
 
+void TMyIniFile::WriteTextUtf8(const std::string& section, const std::string& utf8Text) {
+  std::vector<std::pair<std::string, std::string>> entries = NumberedEntries(utf8Text);
+  Modify(path_, [&](IniDocument& document) {
+    document.ConvertToUtf8();
+    document.Clear(section);
+    return document.Append(section, entries);
+  });
+}
+
+std::string TMyIniFile::ReadText(const std::string& section, bool& utf8) const {
+  utf8 = false;
+  IniDocument document = Load(path_);
+  std::string text;
+  for (const auto& [name, raw] : document.Entries(section)) text.append(Unescape(WithoutQuotes(raw))).append("\r\n");
+  if (!document.Utf8()) return text;
+  std::string fitting;
+  if (platform::FromUtf8Exact(text, fitting)) return fitting;
+  // Text that is not UTF-8 at all is read as before.
+  if (!platform::IsUtf8(text)) return ReadText(section);
+  utf8 = true;
+  return text;
+}
+
 void TMyIniFile::MigrateLegacy() {
   // One rewrite for all steps: the old script is never gone before its new section is stored.
   Modify(path_, [](IniDocument& document) {

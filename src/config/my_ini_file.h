@@ -87,6 +87,12 @@ class TMyIniFile {
   void WriteText(const std::string& section, const std::string& text);
   // The section's values in key order, each followed by CR LF; empty when no keys.
   std::string ReadText(const std::string& section) const;
+  // The same for a UTF-8 text (one the code page cannot hold): the first such
+  // write rewrites the file as UTF-8 with the byte-order mark.
+  void WriteTextUtf8(const std::string& section, const std::string& utf8Text);
+  // Lossless: a text of a UTF-8 file that the code page cannot hold comes back
+  // whole as UTF-8 with `utf8` set; every other text as ReadText gives it.
+  std::string ReadText(const std::string& section, bool& utf8) const;
 
   // Brings files of older versions up to date; run once at every start. All its
   // changes are stored in one rewrite, and values keep every byte except that

@@ -68,9 +68,9 @@ TOdbcHandle TConnection::NewStatement() {
   return TOdbcHandle(SQL_HANDLE_STMT, dbc_.Get());
 }
 
-int TConnection::Execute(const std::string& statement) {
+int TConnection::Execute(const std::string& statement, platform::TextEncoding encoding) {
   TOdbcHandle stmt = NewStatement();
-  std::u16string wide = platform::ToUtf16(statement);
+  std::u16string wide = platform::ToUtf16(statement, encoding);
   SQLRETURN rc = Check(SQLExecDirectW(stmt.Get(), WidePtr(wide), static_cast<SQLINTEGER>(wide.size())),
                        stmt, "SQLExecDirect");
   if (rc == SQL_NO_DATA) return 0;  // a searched update or delete that matched nothing

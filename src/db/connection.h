@@ -5,6 +5,7 @@
 #include <string>
 
 #include "db/odbc_handle.h"
+#include "platform/code_page.h"
 
 namespace vornetta::db {
 
@@ -32,7 +33,7 @@ class TConnection {
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
-  int Execute(const std::string& statement);
+  int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
   // A new statement handle on this connection. Throws when not connected.
   TOdbcHandle NewStatement();

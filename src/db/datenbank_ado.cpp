@@ -70,18 +70,22 @@ std::string TDatenbankAdo::Prepared(const std::string& statement) const {
   return DatabaseType() == "mssql" ? TranslateQuotes(statement) : statement;
 }
 
-int TDatenbankAdo::Execute(const std::string& statement) {
+int TDatenbankAdo::Execute(const std::string& statement, platform::TextEncoding encoding) {
   std::string sql = Prepared(statement);
-  return Connection().Execute(sql);
+  return Connection().Execute(sql, encoding);
 }
 
-int TDatenbankAdo::ExecuteUpdate(const std::string& statement) { return Execute(statement); }
+int TDatenbankAdo::ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding) {
+  return Execute(statement, encoding);
+}
 
-int TDatenbankAdo::ExecuteDelete(const std::string& statement) { return Execute(statement); }
+int TDatenbankAdo::ExecuteDelete(const std::string& statement, platform::TextEncoding encoding) {
+  return Execute(statement, encoding);
+}
 
-std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement) {
+std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement, platform::TextEncoding encoding) {
   std::string sql = Prepared(statement);
-  return std::make_unique<TRecordSet>(Connection(), sql);
+  return std::make_unique<TRecordSet>(Connection(), sql, encoding);
 }
 
 std::string TDatenbankAdo::StatementKind(std::string_view statement) {

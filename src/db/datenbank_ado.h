@@ -11,6 +11,7 @@
 #include "db/connection.h"
 #include "db/field_type.h"
 #include "db/record_set.h"
+#include "platform/code_page.h"
 
 namespace vornetta::db {
 
@@ -31,12 +32,13 @@ class TDatenbankAdo {
   std::string DatabaseType() const;
 
   // The affected-record count. Throws "unknown Database Type" before anything is
-  // sent, or EDatabaseError with the driver's message.
-  int Execute(const std::string& statement);
-  int ExecuteUpdate(const std::string& statement);
-  int ExecuteDelete(const std::string& statement);
+  // sent, or EDatabaseError with the driver's message. A statement is in the
+  // code page unless its encoding says UTF-8.
+  int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  int ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  int ExecuteDelete(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   // An open record set on the first record; the caller owns it.
-  std::unique_ptr<TRecordSet> GetData(const std::string& statement);
+  std::unique_ptr<TRecordSet> GetData(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
   // For "mssql": double quotes become single quotes, then backquotes double quotes.
   std::string TranslateQuotes(const std::string& statement) const;

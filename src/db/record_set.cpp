@@ -162,9 +162,9 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
   return kText;
 }
 
-TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
+TRecordSet::TRecordSet(TConnection& connection, const std::string& statement, platform::TextEncoding encoding)
     : stmt_(connection.NewStatement()) {
-  std::u16string wide = platform::ToUtf16(statement);
+  std::u16string wide = platform::ToUtf16(statement, encoding);
   SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
                                       static_cast<SQLINTEGER>(wide.size())),
                        stmt_, "SQLExecDirect");

@@ -10,6 +10,7 @@
 
 #include "db/field_type.h"
 #include "db/odbc_handle.h"
+#include "platform/code_page.h"
 
 namespace vornetta::db {
 
@@ -19,7 +20,7 @@ class TRecordSet {
  public:
   // Runs the statement on the connection and positions on the first record.
   // Throws EDatabaseError with the driver's message.
-  TRecordSet(TConnection& connection, const std::string& statement);
+  TRecordSet(TConnection& connection, const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   ~TRecordSet();
   TRecordSet(const TRecordSet&) = delete;
   TRecordSet& operator=(const TRecordSet&) = delete;

@@ -285,6 +285,10 @@ bool FromUtf8Exact(std::string_view utf8, std::string& out) {
   return FromUtf16Exact(Utf8ToUtf16(utf8), out);
 }
 
+std::u16string ToUtf16(std::string_view text, TextEncoding encoding) {
+  return encoding == TextEncoding::Utf8 ? Utf8ToUtf16(text) : ToUtf16(text);
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 2);

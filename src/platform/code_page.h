@@ -51,4 +51,10 @@ bool IsUtf8(std::string_view text);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// How the bytes of a text are to be read: in the system code page, or as UTF-8
+// (a text the code page cannot hold).
+enum class TextEncoding { CodePage, Utf8 };
+// Either encoding to UTF-16; an invalid UTF-8 sequence becomes U+FFFD.
+std::u16string ToUtf16(std::string_view text, TextEncoding encoding);
+
 }  // namespace vornetta::platform

@@ -79,6 +79,15 @@ void AppendCell(TReportText& text, std::initializer_list<std::string_view> parts
     text.Append(parts);
 }
 
+// A decoration text of section "email" (style sheet, header, footer) inside its
+// ASCII frame: one the code page cannot hold turns the report into UTF-8.
+void AppendDecoration(config::TMyIniFile& ini, const char* key, TReportText& text, std::string_view before,
+                      std::string_view after) {
+  bool utf8 = false;
+  const std::string value = ini.ReadValueDefault("email", key, "", utf8);
+  AppendCell(text, {before, value, after}, utf8);
+}
+
 // True when section "email" asks for the results as CSV attachments ("anhang"
 // is "csv"); empty means none. Throws EReportError for any other value.
 bool WantsCsvAttachments(config::TMyIniFile& ini) {
@@ -91,10 +100,10 @@ bool WantsCsvAttachments(config::TMyIniFile& ini) {
 
 // Writes the table into the report and, when `csv` is set, the same names and
 // value texts as one more CSV table.
-void WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statement, std::size_t number,
+void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
                       TReportText& text, TEventThrottle& throttle, TCsvTables* csv) {
   // The record set closes itself when it goes, also on failure.
-  const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement);
+  const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
   const int fieldCount = records->FieldCount();
   std::vector<TColumn> columns(static_cast<std::size_t>(fieldCount));
 
@@ -170,15 +179,16 @@ constexpr TChangeKind kChangeKinds[] = {
     {"insert", "ergebnisInsert", "<tr class=\"insert\"><td>", " Datensätze eingefügt.</td></tr>"},
 };
 
-void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection, const std::string& statement,
-                          std::size_t number, config::TMyIniFile& ini, TReportText& text) {
+void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection,
+                          const db::TStatementText& statement, std::size_t number, config::TMyIniFile& ini,
+                          TReportText& text) {
   int changed = 0;
   if (kind.kind == "update") {
-    changed = connection.ExecuteUpdate(statement);
+    changed = connection.ExecuteUpdate(statement.text, statement.encoding);
   } else if (kind.kind == "delete") {
-    changed = connection.ExecuteDelete(statement);
+    changed = connection.ExecuteDelete(statement.text, statement.encoding);
   } else {
-    changed = connection.Execute(statement);
+    changed = connection.Execute(statement.text, statement.encoding);
   }
   if (!ini.ReadFlag("datenbank", kind.flag, false)) return;
   AppendTableStart(text, number);
@@ -195,24 +205,27 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
 void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
                    TReportView& view) {
   text.Append("<html>");
-  text.Append({"<style>", ini.ReadValueDefault("email", "css", ""), "</style>"});
+  AppendDecoration(ini, "css", text, "<style>", "</style>");
   text.Append("<body>");
   text.Append("<div class=\"kopfzeile\">");
-  text.Append(ini.ReadValueDefault("email", "kopfzeile", ""));
+  AppendDecoration(ini, "kopfzeile", text, "", "");
   text.Append("</div>");
   text.SetRowCount(0);
 
   if (!connection) {
     connection = std::make_unique<db::TDatenbankAdo>(ini.ReadValueDefault("datenbank", "connection", ""));
   }
-  const std::vector<std::string> statements = db::SplitStatements(ini.ReadText("sql"));
+  bool scriptUtf8 = false;
+  const std::string script = ini.ReadText("sql", scriptUtf8);
+  const std::vector<db::TStatementText> statements =
+      db::SplitStatements(script, scriptUtf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
   TCsvTables* const csv = WantsCsvAttachments(ini) ? &text.CsvTables() : nullptr;
 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
-    const std::string& statement = statements[number];
-    view.StatementStarted(number + 1, statements.size(), statement);
-    const std::string kind = db::TDatenbankAdo::StatementKind(statement);
+    const db::TStatementText& statement = statements[number];
+    view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
+    const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
     if (kind == "select") {
       WriteSelectTable(*connection, statement, number, text, throttle, csv);
       continue;
@@ -227,7 +240,7 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
   }
 
   text.Append("<div class=\"fusszeile\">");
-  text.Append(ini.ReadValueDefault("email", "fusszeile", ""));
+  AppendDecoration(ini, "fusszeile", text, "", "");
   text.Append("</div>");
   text.Append("</body></html>");
 }

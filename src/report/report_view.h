@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/code_page.h"
+
 namespace vornetta::report {
 
 class TReportText;
@@ -32,7 +34,8 @@ class TReportView {
 
   // Statement `number` (from 1) of `count` is about to run; for a progress
   // display. The text is only valid during the call.
-  virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/) {}
+  virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/,
+                                platform::TextEncoding /*encoding*/) {}
 
   // The least time between two passes through the window's events during a
   // build. A pass costs more than writing a row, so rows are written in slices.

@@ -62,14 +62,15 @@ constexpr int kDesignedWidth = 852;
 constexpr int kDesignedHeight = 513;
 
 // Memo texts: Qt separates lines with LF, the file and the commands with CR LF.
-std::string MemoText(const QPlainTextEdit* memo) {
+// A text the code page cannot hold is given as UTF-8 with `utf8` set.
+std::string MemoText(const QPlainTextEdit* memo, bool& utf8) {
   QString text = memo->toPlainText();
   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return FromQString(text);
+  return FromQString(text, utf8);
 }
 
-void SetMemoText(QPlainTextEdit* memo, const std::string& text) {
-  QString shown = ToQString(text);
+void SetMemoText(QPlainTextEdit* memo, const std::string& text, bool utf8 = false) {
+  QString shown = ToQString(text, utf8);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   memo->setPlainText(shown);
@@ -684,7 +685,9 @@ void TFormMain::LeavePage(QWidget* page) {
 }
 
 void TFormMain::TabSheet4Enter() {
-  SetMemoText(statement, config_->ReadText("sql"));
+  bool utf8 = false;
+  const std::string script = config_->ReadText("sql", utf8);
+  SetMemoText(statement, script, utf8);
   cbErgebnisLeer->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisLeer", false));
   cbErgebnisUpdate->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisUpdate", false));
   cbErgebnisDelete->setChecked(config_->ReadFlagDefault("datenbank", "ergebnisDelete", false));
@@ -692,7 +695,12 @@ void TFormMain::TabSheet4Enter() {
 }
 
 void TFormMain::TabSheet4Exit() {
-  config_->WriteText("sql", MemoText(statement));
+  bool utf8 = false;
+  const std::string script = MemoText(statement, utf8);
+  if (utf8)
+    config_->WriteTextUtf8("sql", script);
+  else
+    config_->WriteText("sql", script);
   config_->WriteFlag("datenbank", "ergebnisLeer", cbErgebnisLeer->isChecked());
   config_->WriteFlag("datenbank", "ergebnisUpdate", cbErgebnisUpdate->isChecked());
   config_->WriteFlag("datenbank", "ergebnisDelete", cbErgebnisDelete->isChecked());
@@ -728,7 +736,7 @@ void TFormMain::TabSheet5Enter() {
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
       edit->setText(ToQString(value, utf8));
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
-      SetMemoText(memo, value);
+      SetMemoText(memo, value, utf8);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
       // A value the list does not know stays selectable, so leaving the page keeps it.
       const QString word = ToQString(value);
@@ -748,15 +756,16 @@ void TFormMain::TabSheet5Enter() {
 void TFormMain::TabSheet5Exit() {
   for (const TEmailField& field : kEmailFields) {
     auto* control = TabSheet5->findChild<QWidget*>(QString::fromLatin1(field.key));
-    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    auto* memo = qobject_cast<QPlainTextEdit*>(control);
+    if (edit || memo) {
       // A text the code page cannot hold is stored as UTF-8 rather than with "?".
-      std::string value;
-      if (platform::FromUtf16Exact(edit->text().toStdU16String(), value))
-        config_->WriteValue("email", field.key, value);
+      bool utf8 = false;
+      const std::string value = edit ? FromQString(edit->text(), utf8) : MemoText(memo, utf8);
+      if (utf8)
+        config_->WriteValueUtf8("email", field.key, value);
       else
-        config_->WriteValueUtf8("email", field.key, platform::Utf16ToUtf8(edit->text().toStdU16String()));
-    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
-      config_->WriteValue("email", field.key, MemoText(memo));
+        config_->WriteValue("email", field.key, value);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
       config_->WriteValue("email", field.key, FromQString(combo->currentData().toString()));
     }
@@ -784,7 +793,12 @@ void TFormMain::Button4Click() {
 }
 
 void TFormMain::Statement_testenClick() {
-  RunButtonCommand([this] { TStatementTest(*config_, connection_, *dialogs_).Run(MemoText(statement)); });
+  RunButtonCommand([this] {
+    bool utf8 = false;
+    const std::string script = MemoText(statement, utf8);
+    TStatementTest(*config_, connection_, *dialogs_)
+        .Run(script, utf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
+  });
 }
 
 void TFormMain::SpeedButton1Click() {
@@ -895,18 +909,21 @@ void TFormMain::ProcessPendingEvents() {
   // A repaint of the status line costs far more than a row: a tenth of a second
   // between two updates reads as live progress.
   if (statementNumber_ > 0 && statusClock_.elapsed() >= 100) {
-    SetStatus(BuildProgressText(statementNumber_, statementCount_, currentStatement_, reportText_.RowCount()));
+    SetStatus(BuildProgressText(statementNumber_, statementCount_, currentStatement_, reportText_.RowCount(),
+                                currentStatementEncoding_));
     statusClock_.start();
   }
   QCoreApplication::processEvents();
   if (building_ && cancelRequested_) throw EBuildCancelled();
 }
 
-void TFormMain::StatementStarted(std::size_t number, std::size_t count, std::string_view statement) {
+void TFormMain::StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
+                                 platform::TextEncoding encoding) {
   statementNumber_ = number;
   statementCount_ = count;
   currentStatement_.assign(statement);
-  SetStatus(BuildProgressText(number, count, statement, reportText_.RowCount()));
+  currentStatementEncoding_ = encoding;
+  SetStatus(BuildProgressText(number, count, statement, reportText_.RowCount(), encoding));
   statusClock_.start();
 }
 

@@ -87,7 +87,8 @@ class TFormMain : public QWidget,
   void PiecesAppended(const report::TReportText& text) override;
   // Throws "Erstellen abgebrochen." once "Abbrechen" was clicked during a build.
   void ProcessPendingEvents() override;
-  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement) override;
+  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
+                        platform::TextEncoding encoding) override;
   std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
   void LoadPreview(std::string_view documentText) override;
 
@@ -216,6 +217,7 @@ class TFormMain : public QWidget,
 
   std::chrono::milliseconds eventSlice_{15};
   std::string currentStatement_;  // the running statement, for the status line
+  platform::TextEncoding currentStatementEncoding_ = platform::TextEncoding::CodePage;
   std::size_t statementNumber_ = 0;
   std::size_t statementCount_ = 0;
   QElapsedTimer statusClock_;  // since the status line last showed progress

@@ -21,7 +21,7 @@ TStatementTest::TStatementTest(config::TMyIniFile& ini, std::unique_ptr<db::TDat
                                TDialogs& dialogs)
     : ini_(ini), connection_(connection), dialogs_(dialogs) {}
 
-void TStatementTest::Run(const std::string& script) {
+void TStatementTest::Run(const std::string& script, platform::TextEncoding encoding) {
   try {
     if (!connection_)
       connection_ = std::make_unique<db::TDatenbankAdo>(ini_.ReadValueDefault("datenbank", "connection", ""));
@@ -30,18 +30,19 @@ void TStatementTest::Run(const std::string& script) {
     return;
   }
 
-  const std::vector<std::string> statements = db::SplitStatements(script);
+  const std::vector<db::TStatementText> statements = db::SplitStatements(script, encoding);
   if (statements.size() > 1) dialogs_.ShowMessage(std::to_string(statements.size()) + " Statements gefunden.");
 
   for (size_t n = 1; n <= statements.size(); ++n) {
-    const std::string& statement = statements[n - 1];
+    const std::string& statement = statements[n - 1].text;
+    const platform::TextEncoding statementEncoding = statements[n - 1].encoding;
     try {
       if (db::TDatenbankAdo::ChangesData(statement)) {
         switch (dialogs_.AskWarning(
             "Warnung", Numbered(n) + platform::FromUtf8(" wird beim Testen Daten in der Datenbank verändern. "
                                                         "Trotzdem testen?"))) {
           case TDialogs::Answer::Yes: {
-            int count = connection_->Execute(statement);
+            int count = connection_->Execute(statement, statementEncoding);
             dialogs_.ShowMessage(Succeeded(n, count));
             break;
           }
@@ -49,7 +50,7 @@ void TStatementTest::Run(const std::string& script) {
           case TDialogs::Answer::Cancel: return;
         }
       } else {
-        std::unique_ptr<db::TRecordSet> records = connection_->GetData(statement);
+        std::unique_ptr<db::TRecordSet> records = connection_->GetData(statement, statementEncoding);
         int count = records->RecordCount();
         records->Close();
         records.reset();

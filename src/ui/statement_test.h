@@ -23,7 +23,7 @@ class TStatementTest {
 
   // Tests the statements of script (the memo's current text). Never throws:
   // every failure is shown through the dialogs.
-  void Run(const std::string& script);
+  void Run(const std::string& script, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
  private:
   config::TMyIniFile& ini_;

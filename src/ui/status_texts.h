@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/code_page.h"
+
 namespace vornetta::ui {
 
 inline constexpr char kBuildCancelled[] = "Erstellen abgebrochen.";
@@ -13,8 +15,9 @@ inline constexpr char kBuildFailedCaption[] = "Erstellen fehlgeschlagen";
 inline constexpr char kSendFailedCaption[] = "Versand fehlgeschlagen";
 
 // "Anweisung 2 von 3: select name from kunde – 1234 Datensätze gelesen"; the
-// statement (system code page) on one line, long ones cut with "…".
-QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows);
+// statement (system code page unless `encoding` says UTF-8) on one line, long ones cut with "…".
+QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows,
+                          platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 // "Bericht erstellt: 1234 Datensätze."
 QString BuildDoneText(long long rows);
 // "eMail an 3 Empfänger versendet (2,4 MB)."

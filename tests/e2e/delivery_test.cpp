@@ -138,6 +138,43 @@ TEST_F(Delivery, HeaderTextsTheCodePageCannotHoldGoOutAsUtf8Words) {
   EXPECT_NE(parsed.find("Defects: 0\n"), std::string::npos) << parsed;
 }
 
+// Header, footer, style sheet and statements of a UTF-8 file: what the code page
+// cannot hold turns the report UTF-8; texts that fit keep the code page's bytes.
+TEST_F(Delivery, DecorationAndStatementsOfAUtf8FileArriveWhole) {
+  ini_.Set("email", "betreff", "Umsätze")
+      .Set("email", "kopfzeile", "<h1>„Umsätze“</h1>")
+      .Set("email", "fusszeile", "<p>Ende – Şahin</p>")
+      .Set("email", "css", "h1 { color: red; } /* — */")
+      .SetText("sql", "select kunde || ' – Łukasz' as x from umsatz;");
+  const TProcessResult r = Run(true);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u) << sink_->Log();
+  EXPECT_EQ(mails[0].Header("Content-Type"), "text/html;\r\n\tcharset=\"UTF-8\"");
+  EXPECT_EQ(mails[0].body.find('?'), std::string::npos) << mails[0].body;
+  const std::string parsed = Parsed(mails[0]);
+  EXPECT_NE(parsed.find("<style>h1 { color: red; } /* — */</style>\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("<div class=\"kopfzeile\">\n<h1>„Umsätze“</h1>\n</div>\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("<td class=\"x string\">Huber – Łukasz</td>\n"), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("<div class=\"fusszeile\">\n<p>Ende – Şahin</p>\n</div>\n"), std::string::npos) << parsed;
+
+  // The same file with texts that fit: the report keeps the code page's bytes.
+  sink_ = std::make_unique<TSmtpSink>(dir_ / "smtp-fits");
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink_->Port()))
+      .Set("email", "kopfzeile", "<h1>Umsätze</h1>")
+      .Set("email", "fusszeile", "<p>Ende</p>")
+      .Set("email", "css", "h1 { color: red; }")
+      .SetText("sql", "select kunde || ' – Łukasz' as x from umsatz where 0; select 'Grüße' as y;");
+  const TProcessResult fits = Run(true);
+  ASSERT_EQ(fits.exitStatus, 0) << fits.err;
+  mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u) << sink_->Log();
+  EXPECT_EQ(mails[0].Header("Content-Type").find("UTF-8"), std::string::npos) << mails[0].Header("Content-Type");
+  EXPECT_NE(mails[0].body.find("<h1>Ums\xE4tze</h1>\r\n"), std::string::npos) << mails[0].body;
+  EXPECT_NE(mails[0].body.find(">Gr\xFC\xDF" "e</td>\r\n"), std::string::npos) << mails[0].body;
+  EXPECT_NE(mails[0].body.find("<th class=\"x string\">x</th>\r\n"), std::string::npos) << mails[0].body;
+}
+
 TEST_F(Delivery, AShortReportKeepsItsBytesAndHasNoTransferEncoding) {
   ini_.Set("email", "betreff", "Umsätze");
   const TProcessResult r = Run();

@@ -83,6 +83,27 @@ TEST_F(FormCommandsTest, StatementTestRunsTheMemoAsShownAndAsksBeforeChangingDat
   EXPECT_EQ(TMyIniFile(ini_).ReadText("sql"), "");
 }
 
+// A statement the code page cannot hold reaches the database as typed: with
+// "?" in place of the dash it would find nothing.
+TEST_F(FormCommandsTest, StatementTestSendsWhatTheCodePageCannotHoldAsTyped) {
+  CreateDatabase(QStringLiteral("create table kunde(name text);"
+                                "insert into kunde values ('Eilig – bitte');"));
+  TMyIniFile(ini_).WriteValue("datenbank", "connection", ConnectionString());
+  auto window = Start();
+  ShowPage(*window, "TabSheet4");
+  Find<QPlainTextEdit>(*window, "statement")
+      ->setPlainText(QStringLiteral("select * from kunde where name = 'Eilig – bitte'"));
+  Find<QPushButton>(*window, "Statement_testen")->click();
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datens\xE4tze"});
+
+  dialogs_.messages.clear();
+  dialogs_.answers = {FakeDialogs::Answer::Yes};
+  Find<QPlainTextEdit>(*window, "statement")
+      ->setPlainText(QStringLiteral("delete from kunde where name = 'Eilig – bitte'"));
+  Find<QPushButton>(*window, "Statement_testen")->click();
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datens\xE4tze"});
+}
+
 TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {
   CreateDatabase(QStringLiteral("create table kunde(name text);"));
   auto window = Start();

@@ -251,6 +251,52 @@ TEST_F(FormMainTest, ATypedTextTheCodePageCannotHoldTurnsTheFileUtf8) {
   EXPECT_NE(again.find("betreff=Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen\r\n"), std::string::npos) << again;
 }
 
+// The memos too: header, footer, style sheet and the statement script keep
+// what the code page cannot hold, and come back into the window as typed.
+TEST_F(FormMainTest, MemoTextsTheCodePageCannotHoldTurnTheFileUtf8) {
+  const std::string path = Path("memo-utf8.ini");
+  auto window = Start({path});
+  ShowPage(*window, "TabSheet4");
+  const QString script = QStringLiteral("select 'Eilig – bitte prüfen' as x;\nselect 1");
+  Find<QPlainTextEdit>(*window, "statement")->setPlainText(script);
+  ShowPage(*window, "TabSheet5");
+  const std::string before = FileContent(path);
+  EXPECT_EQ(before.rfind("\xEF\xBB\xBF", 0), 0u) << before;
+  EXPECT_NE(before.find("[sql]\r\n0=select 'Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen' as x;\r\n1=select 1\r\n"),
+            std::string::npos)
+      << before;
+
+  const QString header = QStringLiteral("<h1>„Umsätze“</h1>\n<p>Łukasz</p>");
+  const QString footer = QStringLiteral("<p>Ende – Şahin</p>");
+  const QString css = QStringLiteral("h1 { color: red; } /* — */");
+  Find<QPlainTextEdit>(*window, "kopfzeile")->setPlainText(header);
+  Find<QPlainTextEdit>(*window, "fusszeile")->setPlainText(footer);
+  Find<QPlainTextEdit>(*window, "css")->setPlainText(css);
+  ShowPage(*window, "TabSheet3");
+  const std::string content = FileContent(path);
+  EXPECT_NE(content.find("kopfzeile=<h1>\xE2\x80\x9EUms\xC3\xA4tze\xE2\x80\x9C</h1>##13##10<p>\xC5\x81ukasz</p>\r\n"),
+            std::string::npos)
+      << content;
+  EXPECT_NE(content.find("fusszeile=<p>Ende \xE2\x80\x93 \xC5\x9E" "ahin</p>\r\n"), std::string::npos) << content;
+  EXPECT_NE(content.find("css=h1 { color: red; } /* \xE2\x80\x94 */\r\n"), std::string::npos) << content;
+  EXPECT_EQ(content.find('?'), std::string::npos) << content;
+
+  for (const char* name : {"kopfzeile", "fusszeile", "css"}) Find<QPlainTextEdit>(*window, name)->clear();
+  Find<QPlainTextEdit>(*window, "statement")->clear();
+  ShowPage(*window, "TabSheet5");
+  EXPECT_EQ(Find<QPlainTextEdit>(*window, "kopfzeile")->toPlainText(), header);
+  EXPECT_EQ(Find<QPlainTextEdit>(*window, "fusszeile")->toPlainText(), footer);
+  EXPECT_EQ(Find<QPlainTextEdit>(*window, "css")->toPlainText(), css);
+  ShowPage(*window, "TabSheet4");
+  EXPECT_EQ(Find<QPlainTextEdit>(*window, "statement")->toPlainText(), script + QStringLiteral("\n"));
+
+  // A script that fits again is stored in the code page's characters (the file stays UTF-8).
+  Find<QPlainTextEdit>(*window, "statement")->setPlainText(QStringLiteral("select 'Grüße'"));
+  ShowPage(*window, "TabSheet3");
+  EXPECT_NE(FileContent(path).find("[sql]\r\n0=select 'Gr\xC3\xBC\xC3\x9F" "e'\r\n"), std::string::npos);
+  EXPECT_EQ(window->Config()->ReadText("sql"), "select 'Gr\xFC\xDF" "e'\r\n");
+}
+
 TEST_F(FormMainTest, MultiLineHeaderWithTabsAndUmlautsRoundTripsThroughTheFile) {
   const std::string path = Path("kopf.ini");
   auto window = Start({path});
