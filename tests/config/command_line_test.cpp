@@ -47,7 +47,7 @@ TEST(CommandLine, FindsTheUnattendSwitchAfterDashOrSlashInAnyCase) {
 
 TEST(CommandLine, CreatesTheNamedFileEmptyAndPrivateWhateverItsExtension) {
   TempFolder folder;
-  InFolder inside(folder.path());
+  InFolder inside(folder.Path());
   std::string chosen = ChooseConfigFile({"-unattend", "sub/../bericht.cfg", "zweite.ini"}, "/opt/vornetta/vornetta");
   EXPECT_EQ(chosen, folder / "bericht.cfg");
   EXPECT_EQ(ReadBytes(chosen), "");
@@ -86,14 +86,14 @@ TEST(CommandLine, ReportsAFileThatCannotBeCreated) {
     ChooseConfigFile({folder / "Pr\xC3\xBC" "fung/vornetta.ini"}, "/opt/vornetta/vornetta");
     FAIL() << "no failure";
   } catch (const EConfigFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Fehler beim Erstellen der Konfigurationsdatei \"" + folder.path().string() +
+    EXPECT_EQ(std::string(e.what()), "Fehler beim Erstellen der Konfigurationsdatei \"" + folder.Path().string() +
                                          "/Pr\xFC" "fung/vornetta.ini\"");
   }
 }
 
 TEST(DefaultLocation, NamesAnExistingIniFileOrTheProgramsOwn) {
   TempFolder folder;
-  InFolder inside(folder.path());
+  InFolder inside(folder.Path());
   const std::string program = "/opt/vornetta/vornetta";
   try {
     TMyIniFile::OpenDefault({"Fehlt.INI"}, program);

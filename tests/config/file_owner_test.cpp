@@ -70,14 +70,14 @@ TEST(IniForeignFolder, RewritesInPlaceWhenTheFolderTakesNoNewFile) {
   if (::geteuid() == 0) {
     // The folder belongs to root and is closed to nobody, who owns the file.
     ASSERT_EQ(::chown(path.c_str(), kNobody, kNogroup), 0);
-    ::chmod(folder.path().c_str(), 0755);
+    ::chmod(folder.Path().c_str(), 0755);
   } else {
-    ::chmod(folder.path().c_str(), 0555);
+    ::chmod(folder.Path().c_str(), 0555);
   }
   const struct stat before = StatOf(path);
 
   EXPECT_EQ(WriteAsOtherUser(path, "neu@example.org"), 0);
-  ::chmod(folder.path().c_str(), 0755);
+  ::chmod(folder.Path().c_str(), 0755);
   EXPECT_EQ(ReadBytes(path), "[email]\r\nsmtppass=geheim\r\nempfaenger=neu@example.org\r\n");
   const struct stat after = StatOf(path);
   EXPECT_EQ(after.st_uid, before.st_uid);
@@ -88,7 +88,7 @@ TEST(IniForeignFolder, RewritesInPlaceWhenTheFolderTakesNoNewFile) {
   // A shorter content leaves no rest of the longer one.
   EXPECT_EQ(WriteAsOtherUser(path, "k@x.de"), 0);
   EXPECT_EQ(ReadBytes(path), "[email]\r\nsmtppass=geheim\r\nempfaenger=k@x.de\r\n");
-  EXPECT_TRUE(HiddenEntries(folder.path()).empty());
+  EXPECT_TRUE(HiddenEntries(folder.Path()).empty());
 }
 
 TEST(IniForeignFolder, KeepsTheOwnerOfAnotherUsersFileInASharedFolder) {
@@ -97,7 +97,7 @@ TEST(IniForeignFolder, KeepsTheOwnerOfAnotherUsersFileInASharedFolder) {
   const std::string path = folder / "geteilt.ini";
   WriteBytes(path, kSettings);
   ::chmod(path.c_str(), 0666);  // root's file, writable by everyone
-  ::chmod(folder.path().c_str(), 0777);
+  ::chmod(folder.Path().c_str(), 0777);
 
   EXPECT_EQ(WriteAsOtherUser(path, "neu@example.org"), 0);
   EXPECT_EQ(ReadBytes(path), "[email]\r\nsmtppass=geheim\r\nempfaenger=neu@example.org\r\n");
@@ -105,7 +105,7 @@ TEST(IniForeignFolder, KeepsTheOwnerOfAnotherUsersFileInASharedFolder) {
   EXPECT_EQ(after.st_uid, 0u);
   EXPECT_EQ(after.st_gid, 0u);
   EXPECT_EQ(after.st_mode & 07777, 0666u);
-  EXPECT_TRUE(HiddenEntries(folder.path()).empty());
+  EXPECT_TRUE(HiddenEntries(folder.Path()).empty());
 }
 
 TEST(IniKilledWrite, LeavesNoCopyAfterTheNextRunAndKeepsTheFile) {
@@ -129,7 +129,7 @@ TEST(IniKilledWrite, LeavesNoCopyAfterTheNextRunAndKeepsTheFile) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
 
-  const std::vector<std::string> left = HiddenEntries(folder.path());
+  const std::vector<std::string> left = HiddenEntries(folder.Path());
   ASSERT_EQ(left.size(), 1u);
   EXPECT_TRUE(left[0].starts_with(".kill.ini.")) << left[0];
   EXPECT_EQ(ModeOf(folder / left[0]), 0600u) << "a copy holding the password is private";
@@ -137,7 +137,7 @@ TEST(IniKilledWrite, LeavesNoCopyAfterTheNextRunAndKeepsTheFile) {
 
   TMyIniFile nextRun(path);
   EXPECT_EQ(nextRun.ReadValue("email", "smtppass", ""), "geheim");
-  EXPECT_TRUE(HiddenEntries(folder.path()).empty());
+  EXPECT_TRUE(HiddenEntries(folder.Path()).empty());
   EXPECT_EQ(ModeOf(path), 0644u);
 }
 

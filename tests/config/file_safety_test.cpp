@@ -173,7 +173,7 @@ TEST(IniStorage, CreatesANewFileForItsOwnerOnlyAndKeepsTheModeOfAnOldOne) {
   untouched.WriteText("sql", "");
   untouched.ReadValue("a", "b", "");
   EXPECT_FALSE(std::filesystem::exists(untouched.FileName()));
-  EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"alt.ini", "neu.ini"}));
+  EXPECT_EQ(FolderEntries(folder.Path()), (std::vector<std::string>{"alt.ini", "neu.ini"}));
 }
 
 TEST(IniStorage, AFailedWriteLeavesTheOldFileWhole) {
@@ -188,7 +188,7 @@ TEST(IniStorage, AFailedWriteLeavesTheOldFileWhole) {
     ini.WriteText("sql", std::string(4096, 's'));
   }
   EXPECT_EQ(ReadBytes(path), before);
-  EXPECT_EQ(FolderEntries(folder.path()), (std::vector<std::string>{"voll.ini"}));
+  EXPECT_EQ(FolderEntries(folder.Path()), (std::vector<std::string>{"voll.ini"}));
 
   // No folder to write in, and a folder where the file should be: nothing stored, nothing thrown.
   TMyIniFile nowhere(folder / "fehlt/vornetta.ini");

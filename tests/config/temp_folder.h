@@ -1,36 +1,18 @@
-// A fresh folder under /tmp for one test, removed with everything in it, and
-// small whole-file helpers.
+// The temporary folder of the tests and small whole-file helpers.
 #pragma once
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace vornetta::config::testing {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornetta-config.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = vornetta::test::TTempFolder;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -17,26 +17,12 @@
 #include <unistd.h>
 
 #include "db/datenbank_ado.h"
+#include "support/temp_folder.h"
 #include "platform/code_page.h"
 
 namespace vornetta::db::test {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornetta-db-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = vornetta::test::TTempFolder;
 
 // The driver manager unloads a driver with its last connection, and LeakSanitizer
 // cannot name the module of what the driver kept for good. Pinned, its leaks

@@ -171,17 +171,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-TTempDir::TTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vornetta-e2e.XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
 std::string TReceivedMail::Header(const std::string& name) const {
   std::size_t pos = 0;
   while (pos < header.size()) {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace vornetta::e2e {
 
 struct TProcessResult {
@@ -38,19 +40,7 @@ int ClosedLoopbackPort();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
-// A fresh folder under the temporary directory, removed with everything in it.
-class TTempDir {
- public:
-  TTempDir();
-  ~TTempDir();
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TTempDir = vornetta::test::TTempFolder;
 
 // One mail as the server stored it: the data without dot-stuffing, split at the
 // first empty line, and the envelope.
