@@ -16,6 +16,7 @@
 #include <odbcinst.h>
 #include <unistd.h>
 
+#include "db/database_error.h"
 #include "db/datenbank_ado.h"
 #include "support/temp_folder.h"
 #include "platform/code_page.h"
@@ -76,6 +77,16 @@ inline std::optional<MariaDb> MariaDbServer() { return ServerFromEnvironment("MA
 
 // The server started by scripts/postgres-test-server.sh.
 inline std::optional<Postgres> PostgresServer() { return ServerFromEnvironment("POSTGRES", "PostgreSQL Unicode"); }
+
+// The message opening `connection` fails with, or "opened".
+inline std::string OpenFailure(const std::string& connection) {
+  try {
+    TDatenbankAdo db(connection);
+  } catch (const EDatabaseError& e) {
+    return e.what();
+  }
+  return "opened";
+}
 
 inline bool InCi() { return Env("CI") == "true"; }
 

@@ -170,14 +170,7 @@ TEST_F(MariaDbTest, FailuresCarryTheServersMessage) {
 }
 
 TEST_F(MariaDbTest, ConnectionFailuresNameTheCause) {
-  auto message = [](const std::string& connection) -> std::string {
-    try {
-      TDatenbankAdo db(connection);
-    } catch (const EDatabaseError& e) {
-      return e.what();
-    }
-    return "opened";
-  };
+  const auto message = test::OpenFailure;
   std::string wrongPassword = "Driver={MySQL};Server=" + server_.host + ";Port=" + server_.port +
                               ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=falsch;";
   EXPECT_NE(message(wrongPassword).find("Access denied for user"), std::string::npos) << message(wrongPassword);

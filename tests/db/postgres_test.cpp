@@ -196,14 +196,7 @@ TEST_F(PostgresTest, FailuresCarryTheServersMessageAndLeaveTheConnectionUsable) 
 }
 
 TEST_F(PostgresTest, ConnectionFailuresNameTheCause) {
-  auto message = [](const std::string& connection) -> std::string {
-    try {
-      TDatenbankAdo db(connection);
-    } catch (const EDatabaseError& e) {
-      return e.what();
-    }
-    return "opened";
-  };
+  const auto message = test::OpenFailure;
   std::string wrongPassword = "Driver={PostgreSQL Unicode};Server=" + server_.host + ";Port=" + server_.port +
                               ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=falsch;";
   EXPECT_NE(message(wrongPassword).find("password authentication failed for user"), std::string::npos)
