@@ -3,6 +3,7 @@
 #include "db/database_type.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -16,46 +17,65 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 using platform::Trim;
 using platform::LowerAscii;
 
-// Pairs of an OLE DB connection string: "key=value" separated by ";", a value may
-// stand in double or single quotes, a quote doubled inside stands for itself.
-Pairs ParseOleDb(std::string_view text) {
+struct TValue {
+  std::string text;
+  size_t after;  // the position after the value; its piece ends at the next ";" from there
+};
+
+// The "key=value" pieces of a connection string, separated by ";", keys trimmed
+// and lower-cased; a piece without "=" carries nothing. `readValue(text, v)`
+// reads the value that starts at v, after the blanks that lead it.
+template <typename ReadValue>
+Pairs SplitPairs(std::string_view text, std::string_view blanks, ReadValue readValue) {
   Pairs pairs;
   size_t i = 0;
   while (i < text.size()) {
-    size_t eq = text.find_first_of("=;", i);
-    if (eq == std::string_view::npos || text[eq] == ';') {  // a piece without "=" carries nothing
-      i = eq == std::string_view::npos ? text.size() : eq + 1;
+    const size_t eq = text.find_first_of("=;", i);
+    if (eq == std::string_view::npos) break;
+    if (text[eq] == ';') {
+      i = eq + 1;
       continue;
     }
     std::string key = LowerAscii(Trim(text.substr(i, eq - i)));
-    size_t v = eq + 1;
-    while (v < text.size() && (text[v] == ' ' || text[v] == '\t')) ++v;
-    std::string value;
-    if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
-      char quote = text[v++];
-      while (v < text.size()) {
-        if (text[v] == quote) {
-          if (v + 1 < text.size() && text[v + 1] == quote) {
-            value += quote;
-            v += 2;
-            continue;
-          }
-          ++v;
-          break;
-        }
-        value += text[v++];
-      }
-      size_t end = text.find(';', v);
-      i = end == std::string_view::npos ? text.size() : end + 1;
-    } else {
-      size_t end = text.find(';', v);
-      if (end == std::string_view::npos) end = text.size();
-      value = std::string(Trim(text.substr(v, end - v)));
-      i = end + 1;
-    }
-    pairs.emplace_back(std::move(key), std::move(value));
+    const size_t v = std::min(text.find_first_not_of(blanks, eq + 1), text.size());
+    TValue value = readValue(text, v);
+    const size_t end = text.find(';', value.after);
+    pairs.emplace_back(std::move(key), std::move(value.text));
+    i = end == std::string_view::npos ? text.size() : end + 1;
   }
   return pairs;
+}
+
+// A plain value: everything up to the next ";", trimmed.
+TValue PlainValue(std::string_view text, size_t v) {
+  const size_t end = std::min(text.find(';', v), text.size());
+  return {std::string(Trim(text.substr(v, end - v))), v};
+}
+
+// A value between `open` and `close`, where a doubled `close` stands for itself.
+TValue EnclosedValue(std::string_view text, size_t v, char close) {
+  std::string value;
+  for (++v; v < text.size(); ++v) {
+    if (text[v] == close) {
+      if (v + 1 < text.size() && text[v + 1] == close) {
+        value += close;
+        ++v;
+        continue;
+      }
+      ++v;
+      break;
+    }
+    value += text[v];
+  }
+  return {std::move(value), v};
+}
+
+// Pairs of an OLE DB connection string: a value may stand in double or single
+// quotes, a quote doubled inside stands for itself.
+Pairs ParseOleDb(std::string_view text) {
+  return SplitPairs(text, " \t", [](std::string_view t, size_t v) {
+    return v < t.size() && (t[v] == '"' || t[v] == '\'') ? EnclosedValue(t, v, t[v]) : PlainValue(t, v);
+  });
 }
 
 std::optional<std::string> Find(const Pairs& pairs, std::string_view key) {
@@ -64,42 +84,12 @@ std::optional<std::string> Find(const Pairs& pairs, std::string_view key) {
   return std::nullopt;
 }
 
-// Pairs of an ODBC connection string, keys lower-cased; a value may stand in
-// braces with "}}" inside for "}".
+// Pairs of an ODBC connection string: a value may stand in braces, with "}}"
+// inside for "}".
 Pairs OdbcPairs(std::string_view text) {
-  Pairs pairs;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t eq = text.find_first_of("=;", i);
-    if (eq == std::string_view::npos) break;
-    if (text[eq] == ';') {
-      i = eq + 1;
-      continue;
-    }
-    std::string key = LowerAscii(Trim(text.substr(i, eq - i)));
-    size_t v = eq + 1;
-    while (v < text.size() && text[v] == ' ') ++v;
-    std::string value;
-    if (v < text.size() && text[v] == '{') {
-      for (++v; v < text.size(); ++v) {
-        if (text[v] == '}') {
-          if (v + 1 < text.size() && text[v + 1] == '}') {
-            value += '}';
-            ++v;
-            continue;
-          }
-          break;
-        }
-        value += text[v];
-      }
-    }
-    size_t end = text.find(';', v);
-    if (value.empty() && v < text.size() && text[v] != '{')
-      value = std::string(Trim(text.substr(v, (end == std::string_view::npos ? text.size() : end) - v)));
-    pairs.emplace_back(std::move(key), std::move(value));
-    i = end == std::string_view::npos ? text.size() : end + 1;
-  }
-  return pairs;
+  return SplitPairs(text, " ", [](std::string_view t, size_t v) {
+    return v < t.size() && t[v] == '{' ? EnclosedValue(t, v, '}') : PlainValue(t, v);
+  });
 }
 
 std::vector<std::string> OdbcKeys(std::string_view text) {
