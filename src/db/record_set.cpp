@@ -292,23 +292,23 @@ void TRecordSet::Unbind() noexcept {
 
 void TRecordSet::Next() {
   if (eof_) return;
-  FetchRow(true);
+  FetchRow(Values::Read);
 }
 
 int TRecordSet::RecordCount() {
   if (!eof_ && isBound_) Unbind();  // counting needs no conversions
-  while (!eof_) FetchRow(false);
+  while (!eof_) FetchRow(Values::Skip);
   return recNo_;
 }
 
-void TRecordSet::FetchRow(bool readValues) {
+void TRecordSet::FetchRow(Values values) {
   if (Check(SQLFetch(stmt_.Get()), stmt_, "SQLFetch") == SQL_NO_DATA) {
     eof_ = true;
     for (ColumnInfo& column : columns_) column.value.clear();
     return;
   }
   ++recNo_;
-  if (!readValues) return;
+  if (values == Values::Skip) return;
   if (isBound_) {
     for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
       ColumnInfo& column = columns_[n - 1];

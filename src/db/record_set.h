@@ -81,7 +81,8 @@ class TRecordSet {
   // a block to read a value that outgrew its slot.
   void BindColumns();
   void Unbind() noexcept;
-  void FetchRow(bool readValues);
+  enum class Values { Read, Skip };
+  void FetchRow(Values values);
   struct TValueFormat;
   static const TValueFormat& FormatOf(Fetch fetch);
   // The current record's value of the column, from its bound slot or with SQLGetData.

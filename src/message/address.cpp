@@ -60,6 +60,36 @@ bool IsEmptyEntry(const TIdEMailAddressItem& item) {
   return trimmed.empty() || trimmed == "<>";
 }
 
+// The walk of one address (TIdEMailAddressItem::SetText). Each state stops at
+// its own delimiters; the text between two stops goes to the name or the address.
+//
+//   state          stops at         entered by                 left by
+//   Name           ( " < SP TAB @   the start; ">"             "<" to LocalPart, "@" to Domain
+//   LocalPart      " ( @ >          "<"                        "@" to Domain, ">" to Name
+//   Domain         . ( SP           "@" with no "<" before     the end of the text
+//   DomainInAngle  . > (            "@" after "<"              ">" to Name
+//   Quoted         " \              '"' in Name or LocalPart   the next unescaped '"'
+//   Comment        ( ) \            "(" outside Quoted         the ")" that closes the first "("
+//
+// Quoted and Comment stand over the part they interrupt and return to it. "@"
+// in Name once a "<" was closed is an error: an address outside the brackets.
+enum class TAddressState { Name, LocalPart, Domain, DomainInAngle, Quoted, Comment };
+constexpr std::string_view kAddressStops[] = {"(\"< @\t", "\"(@>", ".( ", ".>(", "\"\\", "()\\"};
+
+// The walk of an address list (TIdEMailAddressList::SetListText) cuts entries:
+//
+//   state    stops at              entered by          left by
+//   Entry    : ; ( " , SP TAB      the start           "(" to Comment, '"' to Quoted
+//   Quoted   " \                   '"' in Entry        the next unescaped '"'
+//   Comment  ( ) \                 "(" in Entry        the ")" that closes the first "("
+//
+// In Entry "," ends an entry (an empty one is dropped), ";" ends one (a blank
+// one is skipped) and ":" discards what came before (a group's name).
+enum class TListState { Entry, Quoted, Comment };
+constexpr std::string_view kListStops[] = {":;(\", \t", "\"\\", "(\\)"};
+// Whether an entry whose text is empty or "<>" is dropped again.
+enum class TEmptyEntry { Keep, Drop };
+
 }  // namespace
 
 std::string TIdEMailAddressItem::Text() const {
@@ -104,17 +134,20 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
     return;
   }
 
+  // Where the walk stands in the address: Name, LocalPart or Domain; a comment
+  // (depth > 0) or a quoted string stands over it for a while. `angle` records
+  // that the address was opened by "<" (then only ">" closes it).
+  TAddressState part = TAddressState::Name;
   int depth = 0;
-  bool inQuote = false, inAddress = false, angle = false, afterAt = false;
-  auto delimiters = [&]() -> std::string_view {
-    if (depth > 0) return "()\\";
-    if (inQuote) return "\"\\";
-    if (afterAt) return angle ? std::string_view(".>(") : std::string_view(".( ");
-    if (inAddress) return "\"(@>";
-    return "(\"< @\t";
+  bool inQuote = false, angle = false;
+  auto state = [&] {
+    if (depth > 0) return TAddressState::Comment;
+    if (inQuote) return TAddressState::Quoted;
+    if (part == TAddressState::Domain && angle) return TAddressState::DomainInAngle;
+    return part;
   };
 
-  for (std::size_t p; (p = rest.find_first_of(delimiters())) != std::string_view::npos;) {
+  for (std::size_t p; (p = rest.find_first_of(kAddressStops[static_cast<int>(state())])) != std::string_view::npos;) {
     const char d = rest[p];
     const std::string_view before = rest.substr(0, p);
     std::size_t cut = p + 1;
@@ -122,7 +155,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
       case ' ':
       case '\t':
         if (p == 0) break;
-        if (afterAt) {
+        if (part == TAddressState::Domain) {
           Address.append(Trim(before));
         } else {
           Name.append(before);
@@ -132,7 +165,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
       case '(':
         ++depth;
         if (p == 0) break;
-        if (inAddress)
+        if (part != TAddressState::Name)
           Address.append(Trim(before));
         else if (depth == 1)
           Name.append(before);
@@ -143,7 +176,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
       case '"':
         if (!inQuote) {
           // A quote inside a word: the text before it goes where the walk stands.
-          (inAddress ? Address : Name).append(before);
+          (part != TAddressState::Name ? Address : Name).append(before);
           inQuote = true;
         } else {
           (angle ? Address : Name).append(Trim(before));
@@ -153,16 +186,16 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
       case '<':
         Name.append(before);
         TrimInPlace(Name);
-        angle = inAddress = true;
+        angle = true;
+        part = TAddressState::LocalPart;
         break;
       case '>':
-        inAddress = afterAt = false;
+        part = TAddressState::Name;
         Address.append(Trim(before));
         break;
       case '@':
-        afterAt = true;
-        if (!inAddress && angle) throw EIdEmailParseError(std::string(kOutsideAddress));
-        inAddress = true;
+        if (part == TAddressState::Name && angle) throw EIdEmailParseError(std::string(kOutsideAddress));
+        part = TAddressState::Domain;
         Address.append(before);
         Address += '@';
         break;
@@ -179,7 +212,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
         break;
       case '\\':
         if (inQuote) {
-          std::string& target = inAddress ? Address : Name;
+          std::string& target = part != TAddressState::Name ? Address : Name;
           target.append(before);
           if (p + 1 < rest.size()) target += rest[p + 1];
         }
@@ -188,7 +221,7 @@ void TIdEMailAddressItem::SetText(std::string_view input) {
     }
     rest = rest.substr(cut);
   }
-  if (inAddress && !angle) Address.append(Trim(rest));
+  if (part != TAddressState::Name && !angle) Address.append(Trim(rest));
 }
 
 TIdEMailAddressItem& TIdEMailAddressList::Add() { return items_.emplace_back(); }
@@ -212,21 +245,17 @@ void TIdEMailAddressList::SetListText(std::string_view text) {
 
   // The entry is parsed where it is stored, so a parse failure leaves the
   // faulty entry in the list as far as it was parsed.
-  auto addEntry = [this](std::string_view entry, bool dropEmpty) {
+  auto addEntry = [this](std::string_view entry, TEmptyEntry empty) {
     Add().SetText(entry);
-    if (dropEmpty && IsEmptyEntry(items_.back())) items_.pop_back();
+    if (empty == TEmptyEntry::Drop && IsEmptyEntry(items_.back())) items_.pop_back();
   };
 
   std::string buffer;
   int depth = 0;
   bool inQuote = false;
   std::string_view rest = text;
-  auto delimiters = [&]() -> std::string_view {
-    if (depth > 0) return "(\\)";
-    if (inQuote) return "\"\\";
-    return ":;(\", \t";
-  };
-  for (std::size_t p; (p = rest.find_first_of(delimiters())) != std::string_view::npos;) {
+  auto state = [&] { return depth > 0 ? TListState::Comment : inQuote ? TListState::Quoted : TListState::Entry; };
+  for (std::size_t p; (p = rest.find_first_of(kListStops[static_cast<int>(state())])) != std::string_view::npos;) {
     const char d = rest[p];
     const std::string_view before = rest.substr(0, p);
     std::size_t cut = p + 1;
@@ -238,12 +267,12 @@ void TIdEMailAddressList::SetListText(std::string_view text) {
         buffer.append(before);
         // A blank buffer is cleared too: the entry parser trims it away anyway,
         // and keeping it would make runs of " ;" quadratic.
-        if (!IsBlank(buffer)) addEntry(TrimLeft(buffer), false);
+        if (!IsBlank(buffer)) addEntry(TrimLeft(buffer), TEmptyEntry::Keep);
         buffer.clear();
         break;
       case ',':
         buffer.append(before);
-        addEntry(buffer, true);
+        addEntry(buffer, TEmptyEntry::Drop);
         buffer.clear();
         break;
       case '\\':
@@ -264,7 +293,7 @@ void TIdEMailAddressList::SetListText(std::string_view text) {
   }
   if (!IsBlank(buffer) || !IsBlank(rest)) {
     buffer.append(rest);
-    addEntry(TrimLeft(buffer), true);
+    addEntry(TrimLeft(buffer), TEmptyEntry::Drop);
   }
 }
 

@@ -245,6 +245,20 @@ std::string NeutraliseBareBreaks(std::string_view s) {
 
 bool IsFoldPointOrBreak(char c) { return c == '\t' || c == ' ' || c == ',' || c == '\r' || c == '\n'; }
 
+// The folding walk reads the value byte by byte in one of three states:
+//
+//   state        fold points                  entered by                left by
+//   Text         SP, TAB, ",", CR LF SP/TAB   the start                 "=?" of a valid word, '"'
+//   Quoted       none                         '"' in Text               the next '"'
+//   EncodedWord  none (printable bytes only)  "=?" of a valid encoded   the byte after its "?="
+//                                             word in Text
+//
+// In every state a double-byte lead byte takes its trail byte with it, so the
+// trail is never read as one of the characters above. Outside Quoted a line
+// longer than the width breaks at its last fold point, and a CR LF SP/TAB the
+// value already holds always ends a line.
+enum class FoldState { Text, Quoted, EncodedWord };
+
 }  // namespace
 
 THeaderEncoding ChooseHeaderEncoding() {
@@ -373,27 +387,30 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, std::size_t width
   std::string folded;
   folded.reserve(n + n / 32 + 4);
   std::size_t col = 1, lineStart = 0, lastFold = kNone, wordEnd = 0;
-  bool inQuote = false, existingBreak = false;
+  FoldState state = FoldState::Text;
+  bool existingBreak = false;
   std::size_t i = 0;
   while (i < n) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const bool inEncodedWord = i < wordEnd;
-    if (!inQuote && !inEncodedWord && c == '=' && i + 1 < n && s[i + 1] == '?') {
-      wordEnd = EncodedWordEnd(s, i);
+    if (state == FoldState::EncodedWord && i >= wordEnd) state = FoldState::Text;
+    if (state == FoldState::Text && c == '=' && i + 1 < n && s[i + 1] == '?') {
+      wordEnd = EncodedWordEnd(s, i);  // i itself when the word is not valid
+      if (wordEnd > i) state = FoldState::EncodedWord;
     } else if (platform::IsDbcsLeadByte(c)) {
       if (i + 1 < n) ++i;
-    } else if (c == '\r' && !inQuote && i + 2 < n && s[i + 1] == '\n' && (s[i + 2] == ' ' || s[i + 2] == '\t')) {
+    } else if (c == '\r' && state != FoldState::Quoted && i + 2 < n && s[i + 1] == '\n' &&
+               (s[i + 2] == ' ' || s[i + 2] == '\t')) {
       i += 2;
       lastFold = i;
       existingBreak = true;
-    } else if ((c == '\t' || c == ' ' || c == ',') && !inQuote && !inEncodedWord) {
+    } else if ((c == '\t' || c == ' ' || c == ',') && state == FoldState::Text) {
       lastFold = i;
-    } else if (c == '"' && !inEncodedWord) {
-      inQuote = !inQuote;
+    } else if (c == '"' && state != FoldState::EncodedWord) {
+      state = state == FoldState::Quoted ? FoldState::Text : FoldState::Quoted;
     }
     ++i;
     ++col;
-    if (inQuote) continue;
+    if (state == FoldState::Quoted) continue;
     if (existingBreak || (col > width && lastFold != kNone && lastFold > lineStart)) {
       folded.append(s.substr(lineStart, lastFold + 1 - lineStart));
       col = i - lastFold;

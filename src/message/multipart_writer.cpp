@@ -36,9 +36,11 @@ void SendHeader(TIdLineWriter& out, std::string_view name, std::string_view valu
   SendDotStuffed(out, text);
 }
 
-void SendDelimiter(TIdLineWriter& out, const std::string& boundary, bool last = false) {
+enum class Delimiter { BeforePart, Closing };
+
+void SendDelimiter(TIdLineWriter& out, const std::string& boundary, Delimiter kind = Delimiter::BeforePart) {
   std::string line = "--" + boundary;
-  if (last) line += "--";
+  if (kind == Delimiter::Closing) line += "--";
   out.SendLine(line);
 }
 
@@ -71,7 +73,7 @@ void WriteMultipartBody(TIdLineWriter& out, const TIdMessage& msg) {
     out.SendLine("");
     WriteBase64Lines(out, attachment.Data);
   }
-  SendDelimiter(out, msg.Boundary, true);
+  SendDelimiter(out, msg.Boundary, Delimiter::Closing);
 }
 
 void WriteBase64Lines(TIdLineWriter& out, std::string_view data) {

@@ -111,14 +111,14 @@ void TIdSocketHandle::CreateSocket(int family) {
   allocated_ = true;
 }
 
-void TIdSocketHandle::ReadAddresses(bool withRemote) {
+void TIdSocketHandle::ReadAddresses(Addresses which) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   int rc = getsockname(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
   Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
   ip_ = AddressText(address);
   port_ = PortOf(address);
-  if (!withRemote) return;
+  if (which == Addresses::Local) return;
   length = sizeof address;
   rc = getpeername(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
   Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
@@ -136,7 +136,7 @@ void TIdSocketHandle::BindLocal() {
   }
   int rc = bind(socketId_, reinterpret_cast<const sockaddr*>(&address), length);
   if (Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {kErrAddrInUse})) throw EIdCouldNotBindSocket();
-  ReadAddresses(false);
+  ReadAddresses(Addresses::Local);
 }
 
 int TIdSocketHandle::ConnectPeer(int timeoutMs, TIdWaitHook* hook) {
@@ -170,7 +170,7 @@ int TIdSocketHandle::ConnectPeer(int timeoutMs, TIdWaitHook* hook) {
     errno = saved;
     if (rc != 0) return Failed();
   }
-  ReadAddresses(true);
+  ReadAddresses(Addresses::LocalAndRemote);
   return 0;
 }
 

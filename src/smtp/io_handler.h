@@ -69,7 +69,8 @@ class TIdSocketHandle {
   bool WaitReadable(int limitMs, TIdWaitHook* hook = nullptr);
 
  private:
-  void ReadAddresses(bool withRemote);
+  enum class Addresses { Local, LocalAndRemote };
+  void ReadAddresses(Addresses which);
 
   int socketId_ = -1;
   int family_ = AF_INET;

@@ -175,7 +175,7 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
     for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
   Data();
   msg.ExtraHeaders.SetHeaderValue("X-Mailer", mailAgent_);
-  WriteMessage(msg, false);
+  WriteMessage(msg);
   EndOfData();
 }
 

@@ -88,13 +88,13 @@ void TIdTCPConnection::ApplyWaitHook() {
 
 void TIdTCPConnection::SendBytes(const char* data, std::ptrdiff_t count) {
   if (count <= 0 || data == nullptr) return;
-  CheckPeerClosed(true, true);
+  CheckPeerClosed(TIdOnPeerClosed::Raise, TIdQueuedBytes::Ignore);
   if (!IsConnected()) throw EIdNotConnected();
   std::ptrdiff_t sent = 0;
   while (sent < count) {
     long n = ioHandler_->SendFrom(data + sent, static_cast<std::size_t>(count - sent));
     peerClosed_ = n == 0;
-    CheckPeerClosed(true, false);
+    CheckPeerClosed(TIdOnPeerClosed::Raise, TIdQueuedBytes::Keep);
     // A stalled peer (10060) is dropped like a broken one, so closing does not wait again.
     if (Stack().CheckSocketResult(static_cast<int>(n),
                                   {kErrShutdown, kErrConnAborted, kErrConnReset, kErrTimedOut})) {
@@ -132,10 +132,10 @@ int TIdTCPConnection::WaitLimit() const {
   return limit;
 }
 
-int TIdTCPConnection::FillInputQueue(bool raiseIfClosed) {
-  CheckPeerClosed(raiseIfClosed, false);
+int TIdTCPConnection::FillInputQueue(TIdOnPeerClosed onClosed) {
+  CheckPeerClosed(onClosed, TIdQueuedBytes::Keep);
   if (!IsConnected()) {
-    if (raiseIfClosed) throw EIdNotConnected();
+    if (onClosed == TIdOnPeerClosed::Raise) throw EIdNotConnected();
     return 0;
   }
   for (;;) {
@@ -151,7 +151,7 @@ int TIdTCPConnection::FillInputQueue(bool raiseIfClosed) {
       n = 0;
     }
     if (n > 0) inputQueue_.Append(receiveChunk_.Memory(), static_cast<std::size_t>(n));
-    CheckPeerClosed(raiseIfClosed, false);
+    CheckPeerClosed(onClosed, TIdQueuedBytes::Keep);
     if (n != 0 || !ioHandler_ || !ioHandler_->IsConnected()) return static_cast<int>(n);
   }
 }
@@ -173,8 +173,8 @@ std::string TIdTCPConnection::ReceiveLine() {
       return inputQueue_.Extract(limit);
     }
     if (found != npos) break;
-    CheckPeerClosed(true, true);
-    if (FillInputQueue(true) == 0) return {};
+    CheckPeerClosed(TIdOnPeerClosed::Raise, TIdQueuedBytes::Ignore);
+    if (FillInputQueue(TIdOnPeerClosed::Raise) == 0) return {};
   }
   std::string line = inputQueue_.Extract(found + 1);
   replyBytes_ += found + 1;
@@ -236,12 +236,13 @@ int TIdTCPConnection::ExecuteCommand(std::string_view line, TIdReplyCodes accept
 }
 
 bool TIdTCPConnection::IsConnected() {
-  CheckPeerClosed(false, false);
+  CheckPeerClosed(TIdOnPeerClosed::Report, TIdQueuedBytes::Keep);
   return ioHandler_ != nullptr && ioHandler_->IsConnected();
 }
 
-void TIdTCPConnection::CheckPeerClosed(bool raiseIfClosed, bool ignoreQueuedBytes) {
-  const bool raise = raiseIfClosed && (inputQueue_.Size() == 0 || ignoreQueuedBytes);
+void TIdTCPConnection::CheckPeerClosed(TIdOnPeerClosed onClosed, TIdQueuedBytes queued) {
+  const bool raise =
+      onClosed == TIdOnPeerClosed::Raise && (inputQueue_.Size() == 0 || queued == TIdQueuedBytes::Ignore);
   if (ioHandler_ == nullptr) {
     if (raise) throw EIdNotConnected();
     return;

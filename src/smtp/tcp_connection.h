@@ -76,6 +76,13 @@ class TIdRFCReply {
 
 enum class TIdMaxLineAction { maException, maSplit };
 
+// What a receive or a check does when the peer has closed the connection:
+// report it (0 bytes, no exception) or raise EIdConnClosedGracefully.
+enum class TIdOnPeerClosed { Report, Raise };
+// Whether bytes still queued from before the close spare the raise: they are
+// there to be read (Keep), or the caller wants to write and they do not help (Ignore).
+enum class TIdQueuedBytes { Keep, Ignore };
+
 // Reply codes a command accepts; an empty set accepts every code.
 using TIdReplyCodes = std::initializer_list<int16_t>;
 
@@ -138,7 +145,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   // the lines it takes count toward the reply's byte limit.
   std::string ReceiveReplyLine();
   // One receive cycle: bytes received, 0 when the connection closed.
-  int FillInputQueue(bool raiseIfClosed);
+  int FillInputQueue(TIdOnPeerClosed onClosed);
 
   // Reads one complete reply (every continuation line) into LastReply and checks its code.
   int ReadReply(TIdReplyCodes accepted);
@@ -147,9 +154,10 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   int ExecuteCommand(std::string_view line, TIdReplyCodes accepted);
 
   bool IsConnected();
-  // Closes a socket whose peer has gone; throws EIdConnClosedGracefully when it
-  // is closed, raiseIfClosed is set and no bytes are queued (or they are ignored).
-  void CheckPeerClosed(bool raiseIfClosed, bool ignoreQueuedBytes);
+  // Closes a socket whose peer has gone. With TIdOnPeerClosed::Raise throws
+  // EIdNotConnected without a handler, EIdConnClosedGracefully when closed,
+  // either only when no bytes are queued or queued bytes are TIdQueuedBytes::Ignore.
+  void CheckPeerClosed(TIdOnPeerClosed onClosed, TIdQueuedBytes queued);
   void DropSocket();
   void CloseConnection();
   void ClearReceiveState();
