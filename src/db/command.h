@@ -24,15 +24,15 @@ class TCommand {
   // Sets every marker of that name (case ignored) to the integer. Throws
   // EDatabaseError "Parameter <name> nicht gefunden" for an unknown name.
   void SetParameter(std::string_view name, int value);
-  // Runs the command; a result set is closed unread. Throws
-  // EDatabaseError "Parameter <name> hat keinen Wert" when a marker is unset.
+  // Runs the command; a result set is closed unread. Throws EDatabaseError
+  // "Parameter <name> hat keinen Wert" when a marker is unset, else with the driver's message.
   void Execute();
 
-  // The statement text as sent to the driver and the marker names in order.
+  // The statement text as sent to the driver and the marker names in order. Throw nothing.
   const std::string& Sql() const { return sql_; }
   const std::vector<std::string>& ParameterNames() const { return names_; }
 
-  // Replaces ":name" markers outside '...', "..." and `...` by "?"; "::" stays.
+  // Replaces ":name" markers outside '...', "..." and `...` by "?"; "::" stays. Throws nothing.
   static std::string ReplaceMarkers(std::string_view text, std::vector<std::string>& names);
 
  private:

@@ -17,10 +17,12 @@ class TConnection {
   TConnection(const TConnection&) = delete;
   TConnection& operator=(const TConnection&) = delete;
 
-  // Connects without any login prompt. Throws EDatabaseError with the driver's message.
+  // Connects without any login prompt. Throws EDatabaseError with the driver's
+  // message, or "Verbindungszeichenfolge zu lang".
   void Open(const std::string& odbcConnectionString);
   // Disconnects when connected; never throws.
   void Close() noexcept;
+  // The accessors throw nothing.
   bool Connected() const { return connected_; }
   // Whether the driver lets SQLGetData read a bound column again (SQL_GD_BOUND).
   bool CanReadBoundColumns() const { return canReadBound_; }
@@ -33,9 +35,11 @@ class TConnection {
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
+  // Throws EDatabaseError with the driver's message, or when not connected.
   int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
-  // A new statement handle on this connection. Throws when not connected.
+  // A new statement handle on this connection. Throws EDatabaseError "Keine
+  // Verbindung zur Datenbank" when not connected, else with the driver's message.
   TOdbcHandle NewStatement();
 
  private:

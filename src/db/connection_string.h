@@ -12,10 +12,10 @@ namespace vornetta::db {
 // For a SQLite string (the "sqlite" type) StepAPI=1 and NoCreat=1 (never create
 // a database) are added unless they are set.
 // For a PostgreSQL string: UseDeclareFetch=1, Fetch=1000 and BoolsAsChar=0, each
-// unless it is set.
+// unless it is set. Throws nothing.
 std::string OdbcConnectionString(const std::string& stored);
 
-// The "Database" value of a SQLite string (the file), else empty.
+// The "Database" value of a SQLite string (the file), else empty. Throws nothing.
 std::string SqliteDatabaseFile(const std::string& stored);
 
 }  // namespace vornetta::db

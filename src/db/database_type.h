@@ -9,7 +9,8 @@ namespace vornetta::db {
 
 // Tested in this order, case ignored: empty string "null"; "mysql" -> "mysql";
 // "sqloledb" -> "mssql"; "sqlite" -> "sqlite"; "postgres" or "psqlodbc" (the
-// PostgreSQL driver's names and library) -> "postgresql". Empty when none matches.
+// PostgreSQL driver's names and library) -> "postgresql". Empty when none
+// matches. Throws nothing.
 std::string DatabaseTypeOf(std::string_view connectionString);
 
 }  // namespace vornetta::db

@@ -23,10 +23,12 @@ class TDatenbankAdo {
   TDatenbankAdo(const TDatenbankAdo&) = delete;
   TDatenbankAdo& operator=(const TDatenbankAdo&) = delete;
 
+  // Opens a new connection and then closes the old one. Throws EDatabaseError
+  // with the driver's message, or that the SQLite file is missing.
   void Open();
   void Close() noexcept;
 
-  const std::string& ConnectionString() const { return connectionString_; }
+  const std::string& ConnectionString() const { return connectionString_; }  // throws nothing
   // "null", "mysql", "mssql", "sqlite" or "postgresql" (DatabaseTypeOf); throws
   // EDatabaseError "unknown Database Type".
   std::string DatabaseType() const;
@@ -37,12 +39,13 @@ class TDatenbankAdo {
   int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   int ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   int ExecuteDelete(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
-  // An open record set on the first record; the caller owns it.
+  // An open record set on the first record; the caller owns it. Throws like Execute.
   std::unique_ptr<TRecordSet> GetData(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
-  // For "mssql": double quotes become single quotes, then backquotes double quotes.
+  // For "mssql": double quotes become single quotes, then backquotes double
+  // quotes. Throws EDatabaseError "unknown Database Type".
   std::string TranslateQuotes(const std::string& statement) const;
-  // "select", "update", "insert", "delete" or "" by the first letters.
+  // "select", "update", "insert", "delete" or "" by the first letters. Both throw nothing.
   static std::string StatementKind(std::string_view statement);
   static bool ChangesData(std::string_view statement);
   // "unknown", "string", "integer", "double", "date", "time" or "datetime";

@@ -30,6 +30,7 @@ class TOdbcHandle {
   TOdbcHandle(const TOdbcHandle&) = delete;
   TOdbcHandle& operator=(const TOdbcHandle&) = delete;
 
+  // The accessors throw nothing.
   SQLHANDLE Get() const { return handle_; }
   SQLSMALLINT Type() const { return type_; }
   explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }

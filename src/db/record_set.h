@@ -26,7 +26,7 @@ class TRecordSet {
   TRecordSet& operator=(const TRecordSet&) = delete;
 
   // True after the last record (at once for an empty result or a statement
-  // without a result set) and after Close.
+  // without a result set) and after Close. Throws nothing.
   bool Eof() const { return eof_; }
   // Moves to the next record. Throws EDatabaseError.
   void Next();
@@ -34,13 +34,14 @@ class TRecordSet {
   void Close() noexcept;
 
   // The number of records of the result. Counts by fetching the rest: afterwards
-  // the set is at its end.
+  // the set is at its end. Throws EDatabaseError.
   int RecordCount();
-  // The number of records fetched so far: 1 on the first record.
+  // The number of records fetched so far: 1 on the first record. Throws nothing.
   int RecNo() const { return recNo_; }
 
-  int FieldCount() const { return static_cast<int>(columns_.size()); }
-  // Field i from 0; an index outside 0..FieldCount()-1 throws std::out_of_range.
+  int FieldCount() const { return static_cast<int>(columns_.size()); }  // throws nothing
+  // Field i from 0; for each of the following an index outside 0..FieldCount()-1
+  // throws std::out_of_range, and nothing else throws.
   const std::string& FieldName(int i) const { return Column(i).name; }
   // In the system code page, or in UTF-8 when it does not fit there (DisplayNameIsUtf8).
   const std::string& DisplayName(int i) const { return Column(i).label; }

@@ -10,6 +10,7 @@
 
 namespace vornetta::db {
 
+// Throws nothing.
 std::vector<std::string> SplitStatements(std::string_view script);
 
 // A statement and how its bytes are to be read.

@@ -12,6 +12,8 @@
 
 namespace vornetta::db {
 
+// None of these throws.
+
 // General format with at most `digits` significant digits: "12,5", "1E20", "1,5E-7".
 void FormatFloat(double value, int digits, std::string& out);
 // A single-precision value: the fewest digits that read back to it, laid out as above.

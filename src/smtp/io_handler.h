@@ -24,7 +24,7 @@ int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook = nullptr);
 
 // States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
 // -> connected (ConnectPeer) -> not allocated (ReleaseSocket). The destructor
-// releases a socket still open.
+// releases a socket still open. The accessors and setters throw nothing.
 class TIdSocketHandle {
  public:
   TIdSocketHandle() = default;
@@ -43,7 +43,7 @@ class TIdSocketHandle {
   void SetRemoteIP(std::string ip) { remoteIp_ = std::move(ip); }
   void SetRemotePort(int port) { remotePort_ = port; }
 
-  // Forgets the socket and the addresses without closing anything.
+  // Forgets the socket and the addresses without closing anything. Throws nothing.
   void Reset();
 
   // A stream socket of the family (AF_INET or AF_INET6).
@@ -52,15 +52,16 @@ class TIdSocketHandle {
   int Family() const { return family_; }
 
   // Binds to IP (any when empty) and Port (platform's choice when 0), then reads
-  // both back. Throws EIdCouldNotBindSocket when they are in use.
+  // both back. Throws EIdCouldNotBindSocket when they are in use, else EIdSocketError.
   void BindLocal();
 
   // Connects to RemoteIP:RemotePort; a timeout above 0 bounds the attempt in
   // milliseconds (failing with 10060). Returns the platform result, -1 on failure.
-  // With a hook the attempt waits in its slices (throws EIdWaitCancelled).
+  // Throws EIdWaitCancelled when the hook ends the wait, EIdSocketError when the
+  // connected socket's addresses cannot be read.
   int ConnectPeer(int timeoutMs, TIdWaitHook* hook = nullptr);
 
-  // Shuts down and closes the socket; a second call does nothing.
+  // Shuts down and closes the socket; a second call does nothing. Throws nothing.
   void ReleaseSocket();
 
   // True when data (or the peer's close) can be read within the limit; a limit
@@ -81,6 +82,8 @@ class TIdSocketHandle {
   int remotePort_ = 0;
 };
 
+// What a handler throws is said at TIdIOHandlerSocket, the one implementation;
+// another must throw the same exceptions for the same failures.
 class TIdIOHandler : public TIdComponent {
  public:
   virtual void PrepareBinding() = 0;
@@ -92,7 +95,7 @@ class TIdIOHandler : public TIdComponent {
   virtual long SendFrom(const char* buffer, std::size_t size) = 0;
   virtual void CloseBinding() = 0;
 
-  // Runs between the slices of every wait of this handler; null waits whole.
+  // Runs between the slices of every wait of this handler; null waits whole. Throws nothing.
   TIdWaitHook* WaitHook() const { return waitHook_; }
   void SetWaitHook(TIdWaitHook* hook) { waitHook_ = hook; }
 
@@ -100,26 +103,37 @@ class TIdIOHandler : public TIdComponent {
   TIdWaitHook* waitHook_ = nullptr;
 };
 
+// A failure of the TLS layer (EIdTlsError) and a wait the hook ended
+// (EIdWaitCancelled) close the socket before they leave. The accessors and
+// setters throw nothing.
 class TIdIOHandlerSocket : public TIdIOHandler {
  public:
-  void PrepareBinding() override;
+  void PrepareBinding() override;  // throws nothing
   // Tries each address of the host in the resolver's order until one connects;
-  // with implicit TLS the handshake follows at once.
+  // with implicit TLS the handshake follows at once. Throws EIdInvalidSocket,
+  // EIdCouldNotBindSocket, EIdSocketError (11001 for an unknown host, else the
+  // last address's failure), EIdWaitCancelled, and with implicit TLS EIdTlsError.
   void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
                  int timeout) override;
-  bool IsConnected() const override;
+  bool IsConnected() const override;  // throws nothing
+  // Throws EIdConnClosedGracefully before any connection, EIdClosedSocket on a
+  // broken TLS layer, EIdTlsError, EIdWaitCancelled.
   bool WaitReadable(int limitMs) override;
-  // Bytes received, 0 when the peer closed, -1 on failure. Throws EIdClosedSocket without a socket.
+  // Bytes received, 0 when the peer closed, -1 on failure. Throws EIdClosedSocket
+  // without a socket, EIdTlsError when the TLS layer fails.
   long ReceiveInto(char* buffer, std::size_t size) override;
-  // Bytes sent, -1 on failure. Throws EIdClosedSocket without a socket.
+  // Bytes sent, -1 on failure (10060: the peer took nothing in time). Throws
+  // EIdClosedSocket without a socket, EIdTlsError, EIdWaitCancelled.
   long SendFrom(const char* buffer, std::size_t size) override;
-  // Sends TLS's closing alert when encrypted, then closes the socket.
+  // Sends TLS's closing alert when encrypted, then closes the socket. Throws nothing.
   void CloseBinding() override;
 
   // TLS from the first byte on every following ConnectTo (port 465 servers).
   void SetImplicitTls(const TTlsOptions& options);
   // Encrypts the open connection now (after STARTTLS was accepted). The
-  // handshake waits at most SendTimeout. Throws EIdTlsError, EIdSocketError.
+  // handshake waits at most SendTimeout. Throws EIdClosedSocket when not
+  // connected, EIdTlsError, EIdSocketError, EIdWaitCancelled; the socket is
+  // closed after a failed handshake.
   void StartTls(const TTlsOptions& options);
   bool TlsActive() const { return static_cast<bool>(tls_); }
   bool TlsVerified() const { return tls_ && tls_->Verified(); }

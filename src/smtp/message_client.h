@@ -10,8 +10,8 @@ namespace vornetta::smtp {
 class TIdMessageClient : public TIdTCPClient {
  public:
   // Header lines, one empty line and, unless headersOnly, the dot-stuffed body.
-  // Every byte has reached the socket when it returns. Reads nothing; throws
-  // what writing throws.
+  // Every byte has reached the socket when it returns. Reads nothing. Throws the
+  // send failures of the connection (tcp_connection.h).
   void WriteMessage(const message::TIdMessage& msg, bool headersOnly = false);
 };
 

@@ -30,6 +30,9 @@ inline constexpr int kMailReplyTimeoutMs = 10 * 60 * 1000;
 // States: created -> connected (OpenConnection) -> greeted (220 and EHLO/HELO)
 // -> logged in (LogIn, optional) -> data phase (354 .. ".") -> closed
 // (CloseSession). A failure leaves the state as it is; CloseSession always closes.
+// Construction, the accessors and the setters throw nothing. The command
+// failures: the send and receive failures of the connection (tcp_connection.h)
+// and EIdProtocolReplyError for a reply code the step does not accept.
 class TIdSMTP : public TIdMessageClient {
  public:
   TIdSMTP();
@@ -72,20 +75,23 @@ class TIdSMTP : public TIdMessageClient {
   // Connects, reads the greeting (220) and introduces the client; switches to
   // TLS as Encryption says and introduces the client again. Connect failures
   // arrive with the socket closed; a later failure closes the session and is
-  // raised unchanged.
+  // raised unchanged. Throws what OpenConnection throws, the command failures,
+  // and EIdTlsError (StartTls: no STARTTLS offered, or the handshake failed).
   void OpenSession(int timeout = -1);
 
-  // True for atLogin exactly when the server announced LOGIN.
+  // True for atLogin exactly when the server announced LOGIN. Throws nothing.
   virtual bool SupportsMechanism(TAuthenticationType type) const;
-  // AUTH LOGIN with user and password in base64; false for atNone.
+  // AUTH LOGIN with user and password in base64; false for atNone. Throws the command failures.
   virtual bool LogIn();
-  // AUTH PLAIN with user and password in one base64 line.
+  // AUTH PLAIN with user and password in one base64 line. Throws the command failures.
   void LogInPlain();
   // RSET, login when needed and offered, MAIL FROM, RCPT TO for every To, CC and
-  // BCC address, DATA, the message, the final ".".
+  // BCC address, DATA, the message, the final ".". Throws the command failures,
+  // and EIdTlsError when a login is required and the server offers no mechanism.
   virtual void SubmitMessage(message::TIdMessage& msg);
 
   // Writes QUIT when still connected (no reply is read) and closes in any case.
+  // Throws the send failures of QUIT, after closing.
   void CloseSession();
 
  private:
@@ -126,7 +132,7 @@ struct THostPort {
 // "name:port" with a port of 1 to 65535 gives both parts; any other text is a
 // host name with the default port. An IPv6 address stands in brackets when a
 // port follows ("[2001:db8::1]:587", "[::1]"); without brackets a text with
-// several colons is an address without port.
+// several colons is an address without port. Throws nothing.
 THostPort SplitHostPort(std::string_view text, int defaultPort);
 
 }  // namespace vornetta::smtp

@@ -13,7 +13,8 @@ namespace vornetta::smtp {
 class TIdStack;
 
 // Base of every socket-using object (connections, I/O handlers). Construction
-// and destruction count the users of the stack under one process-wide lock.
+// and destruction count the users of the stack under one process-wide lock;
+// neither throws.
 class TIdComponent {
  public:
   TIdComponent();
@@ -22,6 +23,7 @@ class TIdComponent {
   TIdComponent& operator=(const TIdComponent&) = delete;
 };
 
+// The functions up to TIdStack throw nothing.
 // The stack while at least one TIdComponent lives, else nullptr.
 TIdStack* SocketStack();
 
@@ -62,19 +64,21 @@ class TIdStack {
   // resolver's answer ("::1" and other IPv6 texts included). Throws like LookupHost.
   std::vector<std::string> LookupHostAddresses(const std::string& host);
 
-  // Four parts of 0..255 separated by dots.
+  // Four parts of 0..255 separated by dots. Throws nothing.
   static bool IsDottedQuad(std::string_view text);
 
+  // The name the platform gives this host. Throws nothing.
   std::string LocalHostName();
 
   // False when result is not -1. Otherwise records LastSocketError and returns
   // true when it is tolerated; any other code throws EIdSocketError.
   bool CheckSocketResult(int result, std::initializer_list<int> tolerated);
 
+  // Throws EIdSocketError with the code and its table text, always.
   [[noreturn]] void RaiseSocketFailure(int code);
 
   // "Socket-Fehler # <code>" CR LF and the table text (empty for an unknown code).
-  // The one place where error numbers become messages.
+  // The one place where error numbers become messages. Throws nothing.
   static std::string SocketErrorText(int code);
 
   int LastSocketError() const { return lastSocketError_; }

@@ -18,7 +18,7 @@
 
 namespace vornetta::smtp {
 
-// A growable byte buffer.
+// A growable byte buffer. Throws nothing.
 class TIdSimpleBuffer {
  public:
   virtual ~TIdSimpleBuffer() = default;
@@ -47,9 +47,9 @@ class TIdManagedBuffer : private TIdSimpleBuffer {
   std::size_t ReadOffset() const { return readOffset_; }
   std::string_view View() const { return {Memory(), Size()}; }
   using TIdSimpleBuffer::Append;
-  void Clear();
+  void Clear();  // throws nothing
 
-  // Throws EIdNotEnoughDataInBuffer when fewer than count bytes are queued.
+  // Both throw EIdNotEnoughDataInBuffer when fewer than count bytes are queued.
   void Remove(std::size_t count);
   std::string Extract(std::size_t count);
 
@@ -58,7 +58,7 @@ class TIdManagedBuffer : private TIdSimpleBuffer {
 };
 
 // One reply: the code and one text line per reply line, each without its
-// first four characters (code and separator).
+// first four characters (code and separator). Throws nothing.
 class TIdRFCReply {
  public:
   int16_t NumericCode() const { return numericCode_; }
@@ -86,6 +86,14 @@ enum class TIdQueuedBytes { Keep, Ignore };
 // Reply codes a command accepts; an empty set accepts every code.
 using TIdReplyCodes = std::initializer_list<int16_t>;
 
+// What its operations throw, named once for the lines below:
+//   send failures     EIdNotConnected, EIdConnClosedGracefully, EIdClosedSocket,
+//                     EIdSocketError (10060: the peer took nothing in time),
+//                     EIdTlsError, EIdWaitCancelled;
+//   receive failures  EIdNotConnected, EIdConnClosedGracefully, EIdReadTimeout,
+//                     EIdReadLnMaxLineLengthExceeded, EIdSocketError, EIdTlsError,
+//                     EIdWaitCancelled.
+// Construction, the accessors and the setters throw nothing.
 class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
  public:
   TIdTCPConnection();
@@ -132,32 +140,37 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   bool PeerClosed() const { return peerClosed_; }
   const TIdRFCReply& LastReply() const { return lastReply_; }
 
-  // Writing: every call reaches the socket before it returns.
+  // Writing: every call reaches the socket before it returns. Each throws the send failures.
   void SendBytes(const char* data, std::ptrdiff_t count);
   void SendText(std::string_view text);
   void SendLine(std::string_view line) override;  // text and CR LF as one write
   void SendLines(const std::vector<std::string>& lines) override;
 
   // The next line ended by LF (the LF and a CR before it dropped). Returns an
-  // empty text once when the peer closed in the middle of a line.
+  // empty text once when the peer closed in the middle of a line. Throws the receive failures.
   std::string ReceiveLine();
   // The next line that is not blank, trimmed of blanks and control characters;
-  // the lines it takes count toward the reply's byte limit.
+  // the lines it takes count toward the reply's byte limit. Throws the receive failures.
   std::string ReceiveReplyLine();
-  // One receive cycle: bytes received, 0 when the connection closed.
+  // One receive cycle: bytes received, 0 when the connection closed. Throws the
+  // receive failures; with TIdOnPeerClosed::Report none for a closed connection.
   int FillInputQueue(TIdOnPeerClosed onClosed);
 
-  // Reads one complete reply (every continuation line) into LastReply and checks its code.
+  // Reads one complete reply (every continuation line) into LastReply and checks
+  // its code. Throws the receive failures and EIdProtocolReplyError.
   int ReadReply(TIdReplyCodes accepted);
   // Returns code, or throws EIdProtocolReplyError with the text of LastReply.
   int CheckReplyCode(int code, TIdReplyCodes accepted);
+  // Sends the line and reads the reply: throws the send and receive failures and EIdProtocolReplyError.
   int ExecuteCommand(std::string_view line, TIdReplyCodes accepted);
 
+  // Throws nothing; drops a socket whose peer has gone.
   bool IsConnected();
   // Closes a socket whose peer has gone. With TIdOnPeerClosed::Raise throws
   // EIdNotConnected without a handler, EIdConnClosedGracefully when closed,
   // either only when no bytes are queued or queued bytes are TIdQueuedBytes::Ignore.
   void CheckPeerClosed(TIdOnPeerClosed onClosed, TIdQueuedBytes queued);
+  // Closing and forgetting throw nothing.
   void DropSocket();
   void CloseConnection();
   void ClearReceiveState();
@@ -189,6 +202,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   TIdRFCReply lastReply_;
 };
 
+// The accessors throw nothing.
 class TIdTCPClient : public TIdTCPConnection {
  public:
   const std::string& Host() const { return host_; }
@@ -201,8 +215,7 @@ class TIdTCPClient : public TIdTCPConnection {
   void SetBoundPort(int port) { boundPort_ = port; }
 
   // Connects to Host:Port; the socket is closed again when this throws.
-  // Throws EIdAlreadyConnected on an open connection, EIdSocketError and the
-  // other socket failures otherwise.
+  // Throws EIdAlreadyConnected on an open connection, else what the handler's ConnectTo throws.
   void OpenConnection(int timeout = -1);
 
  private:

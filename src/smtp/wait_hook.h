@@ -16,10 +16,11 @@ class EIdWaitCancelled : public EIdException {
 class TIdWaitHook {
  public:
   virtual ~TIdWaitHook() = default;
-  // Longest single wait in milliseconds before the hook runs again (at least 1).
+  // Longest single wait in milliseconds before the hook runs again (at least 1). Throws nothing.
   virtual int WaitSliceMs() const { return 15; }
   // Runs after every slice that passed without the awaited event. False ends
   // the wait with EIdWaitCancelled; a wait limit keeps counting across slices.
+  // Whatever it throws leaves the wait as it is.
   virtual bool ContinueWaiting() = 0;
 };
 
