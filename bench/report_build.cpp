@@ -15,6 +15,7 @@
 
 #include "bench_support.h"
 #include "config/my_ini_file.h"
+#include "db/connection_owner.h"
 #include "db/datenbank_ado.h"
 #include "report/report_builder.h"
 
@@ -34,7 +35,7 @@ class TNoView : public report::TReportView {
   void LoadPreview(std::string_view) override {}
 };
 
-TRun Build(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, report::TReportText& text,
+TRun Build(config::TMyIniFile& ini, db::TConnectionOwner& connection, report::TReportText& text,
           const std::string& statement, long expectedRows) {
   ini.WriteText("sql", statement);
   TNoView view;
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     bench::CreateMixedTable(database, dir, rows);
     config::TMyIniFile ini((dir / "bench.ini").string());
     ini.WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + database + ";");
-    std::unique_ptr<db::TDatenbankAdo> connection;
+    db::TConnectionOwner connection([&ini] { return ini.ReadValueDefault("datenbank", "connection", ""); });
     report::TReportText text;
 
     std::printf("report build of a SQLite table, 8 columns (integer, text, real, integer, date,\n"
@@ -127,7 +128,7 @@ int main(int argc, char** argv) {
                   last.cpuSeconds * 1e9 / size, size / last.cpuSeconds, peer.cpuSeconds,
                   peer.cpuSeconds * 1e9 / size, size / peer.cpuSeconds, last.cpuSeconds / peer.cpuSeconds);
     }
-    const TRun read = ReadOnly(*connection, statementFor(rows), rows);
+    const TRun read = ReadOnly(connection.Get(), statementFor(rows), rows);
     std::printf("\nreading the %ld records alone (db layer and driver): %.3f s, %.0f ns/row\n", rows,
                 read.cpuSeconds, read.cpuSeconds * 1e9 / rows);
     const double documentBytes = static_cast<double>(text.DocumentText().size());

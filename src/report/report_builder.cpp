@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/my_ini_file.h"
+#include "db/connection_owner.h"
 #include "db/datenbank_ado.h"
 #include "db/record_set.h"
 #include "db/statement_script.h"
@@ -202,7 +203,7 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   text.AddRow();
 }
 
-void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
+void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                    TReportView& view) {
   text.Append("<html>");
   AppendDecoration(ini, "css", text, "<style>", "</style>");
@@ -212,9 +213,7 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
   text.Append("</div>");
   text.SetRowCount(0);
 
-  if (!connection) {
-    connection = std::make_unique<db::TDatenbankAdo>(ini.ReadValueDefault("datenbank", "connection", ""));
-  }
+  db::TDatenbankAdo& database = connection.Get();
   bool scriptUtf8 = false;
   const std::string script = ini.ReadText("sql", scriptUtf8);
   const std::vector<db::TStatementText> statements =
@@ -227,7 +226,7 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
     view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
     const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
     if (kind == "select") {
-      WriteSelectTable(*connection, statement, number, text, throttle, csv);
+      WriteSelectTable(database, statement, number, text, throttle, csv);
       continue;
     }
     const TChangeKind* change = nullptr;
@@ -235,7 +234,7 @@ void WriteDocument(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& 
       if (kind == candidate.kind) change = &candidate;
     }
     if (!change) throw EReportError("unbekannte Anweisung");
-    RunChangingStatement(*change, *connection, statement, number, ini, text);
+    RunChangingStatement(*change, database, statement, number, ini, text);
     throttle.Tick();
   }
 
@@ -265,7 +264,7 @@ std::string ColumnClassName(std::string_view displayName) {
   return KeepChars(lower, kClassChars);
 }
 
-void BuildReport(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection, TReportText& text,
+void BuildReport(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                  TReportView& view) {
   text.Clear();
   text.SetUnfinished(true);

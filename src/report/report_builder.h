@@ -3,7 +3,6 @@
 // select, count tables for changing statements and the configured decoration.
 #pragma once
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,7 +14,7 @@ namespace vornetta::config {
 class TMyIniFile;
 }
 namespace vornetta::db {
-class TDatenbankAdo;
+class TConnectionOwner;
 }
 
 namespace vornetta::report {
@@ -30,15 +29,15 @@ class EReportError : public std::runtime_error {
 // everything but a-z and 0-9 dropped ("Umsatz 2024 (EUR)" gives "umsatz2024eur").
 std::string ColumnClassName(std::string_view displayName);
 
-// Builds the report: clears `text`, writes the header block, creates
-// `connection` from "datenbank"/"connection" when it is empty (and keeps it
-// there), runs every statement of section "sql" and writes the footer; sets the
-// row counter. Whatever happens, the preview is loaded from the text written so
-// far; then a failure is rethrown, the text left Unfinished() so that it is
-// never sent: EReportError "unbekannte Anweisung" or a
-// class-name message, db::EDatabaseError from the connection or a statement.
-// Nothing may release `connection` while the build lets events through.
-void BuildReport(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
-                 TReportText& text, TReportView& view);
+// Builds the report: clears `text`, writes the header block, opens
+// `connection` when it is not open yet (and leaves it open), runs every
+// statement of section "sql" and writes the footer; sets the row counter.
+// Whatever happens, the preview is loaded from the text written so far; then a
+// failure is rethrown, the text left Unfinished() so that it is never sent:
+// EReportError "unbekannte Anweisung" or a class-name message, db::EDatabaseError
+// from the connection or a statement. Nothing may release `connection` while the
+// build lets events through.
+void BuildReport(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
+                 TReportView& view);
 
 }  // namespace vornetta::report

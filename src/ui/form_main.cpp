@@ -28,16 +28,16 @@
 #include <limits>
 #include <utility>
 
+#include "commands/database_commands.h"
+#include "commands/statement_test.h"
 #include "config/command_line.h"
 #include "platform/code_page.h"
 #include "platform/qt_text.h"
 #include "report/report_builder.h"
-#include "ui/database_commands.h"
 #include "ui/info_text.h"
 #include "ui/qt_dialogs.h"
 #include "ui/report_preview.h"
 #include "ui/source_view.h"
-#include "ui/statement_test.h"
 #include "ui/status_texts.h"
 #include "ui/texts.h"
 #include "ui/wrapping_check_box.h"
@@ -124,7 +124,7 @@ class EBuildCancelled : public std::runtime_error {
 };
 
 // The connection test's log: one memo line per entry.
-class TMemoLog : public TLogSink {
+class TMemoLog : public commands::TLogSink {
  public:
   explicit TMemoLog(QPlainTextEdit* memo) : memo_(memo) {}
   void Clear() override { memo_->clear(); }
@@ -136,9 +136,12 @@ class TMemoLog : public TLogSink {
 
 }  // namespace
 
-TFormMain::TFormMain(std::vector<std::string> params, TDialogs* dialogs, std::string programPath,
+TFormMain::TFormMain(std::vector<std::string> params, commands::TDialogs* dialogs, std::string programPath,
                      QWidget* parent)
-    : QWidget(parent), params_(std::move(params)), programPath_(std::move(programPath)) {
+    : QWidget(parent),
+      params_(std::move(params)),
+      programPath_(std::move(programPath)),
+      connection_([this] { return config_->ReadValueDefault("datenbank", "connection", ""); }) {
   InitVornettaResources();
   if (dialogs == nullptr) {
     ownDialogs_ = std::make_unique<TQtDialogs>(this);
@@ -577,7 +580,7 @@ void TFormMain::StoreAtEnd(bool mayShowDialogs) noexcept {
     }
     if (!shown) WriteStderrFailure(failure);
   }
-  connection_.reset();
+  connection_.Release();
   config_.reset();
 }
 
@@ -651,7 +654,7 @@ void TFormMain::FormHide() {
     config_->WriteNumber("FormMain", "height", area.height());
     config_->WriteNumber("FormMain", "width", area.width());
   }
-  connection_.reset();
+  connection_.Release();
   config_.reset();
 }
 
@@ -782,13 +785,13 @@ void TFormMain::ShowSendPage() { PageControl1->setCurrentWidget(TabSheet2); }
 // ---------------------------------------------------------------- buttons
 
 void TFormMain::Button3Click() {
-  RunButtonCommand([this] { TDatabaseCommands(*config_, connection_, *dialogs_).EditConnection(); });
+  RunButtonCommand([this] { commands::TDatabaseCommands(*config_, connection_, *dialogs_).EditConnection(); });
 }
 
 void TFormMain::Button4Click() {
   RunButtonCommand([this] {
     TMemoLog log(Memodbtest);
-    TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
+    commands::TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
   });
 }
 
@@ -796,7 +799,7 @@ void TFormMain::Statement_testenClick() {
   RunButtonCommand([this] {
     bool utf8 = false;
     const std::string script = MemoText(statement, utf8);
-    TStatementTest(*config_, connection_, *dialogs_)
+    commands::TStatementTest(connection_, *dialogs_)
         .Run(script, utf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
   });
 }

@@ -13,13 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/dialogs.h"
 #include "config/my_ini_file.h"
-#include "db/datenbank_ado.h"
+#include "db/connection_owner.h"
 #include "dispatch/send_command.h"
 #include "report/report_text.h"
 #include "report/report_view.h"
 #include "smtp/wait_hook.h"
-#include "ui/dialogs.h"
 
 class QCheckBox;
 class QLabel;
@@ -45,7 +45,7 @@ class TFormMain : public QWidget,
   // first, in the file system's encoding (they name files). dialogs answers every
   // dialog of the window; null gives Qt message boxes. programPath, in the same
   // encoding, locates the default configuration file; empty means the running program.
-  explicit TFormMain(std::vector<std::string> params, TDialogs* dialogs = nullptr,
+  explicit TFormMain(std::vector<std::string> params, commands::TDialogs* dialogs = nullptr,
                      std::string programPath = {}, QWidget* parent = nullptr);
   ~TFormMain() override;
 
@@ -59,8 +59,8 @@ class TFormMain : public QWidget,
   // was shown, after it was hidden, and when the file could not be created.
   config::TMyIniFile* Config() { return config_.get(); }
   report::TReportText& ReportText() { return reportText_; }
-  std::unique_ptr<db::TDatenbankAdo>& Connection() { return connection_; }
-  TDialogs& Dialogs() { return *dialogs_; }
+  db::TConnectionOwner& Connection() { return connection_; }
+  commands::TDialogs& Dialogs() { return *dialogs_; }
   const std::vector<std::string>& Parameters() const { return params_; }
 
   // dispatch::TUnattendedView
@@ -153,11 +153,11 @@ class TFormMain : public QWidget,
 
   std::vector<std::string> params_;
   std::string programPath_;
-  std::unique_ptr<TDialogs> ownDialogs_;
-  TDialogs* dialogs_;
+  std::unique_ptr<commands::TDialogs> ownDialogs_;
+  commands::TDialogs* dialogs_;
 
   std::unique_ptr<config::TMyIniFile> config_;
-  std::unique_ptr<db::TDatenbankAdo> connection_;
+  db::TConnectionOwner connection_;  // opened from "datenbank"/"connection"
   report::TReportText reportText_;
 
   bool shown_ = false;

@@ -37,7 +37,7 @@ void TQtDialogs::ShowFailure(const std::string& caption, const std::string& text
   box.exec();
 }
 
-TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
+commands::TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::Warning, ToQString(caption), MessageText(text), QMessageBox::NoButton,
                   parent_);
   QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
@@ -122,7 +122,7 @@ void WriteStderrFailure(std::exception_ptr failure) noexcept {
 
 void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }
 
-TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
+commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
   WriteStderrMessage(caption + ": " + text + " (abgebrochen)");
   return Answer::Cancel;
 }

@@ -8,11 +8,11 @@
 #include <exception>
 #include <string>
 
-#include "ui/dialogs.h"
+#include "commands/dialogs.h"
 
 namespace vornetta::ui {
 
-class TQtDialogs : public TDialogs {
+class TQtDialogs : public commands::TDialogs {
  public:
   // parent may be null; the dialogs are then top-level windows.
   explicit TQtDialogs(QWidget* parent = nullptr);
@@ -30,7 +30,7 @@ class TQtDialogs : public TDialogs {
 
 // Writes every message to stderr as "vornetta: <message>" and answers every
 // question the cautious way: warnings with Cancel, inputs with cancel.
-class TStderrDialogs : public TDialogs {
+class TStderrDialogs : public commands::TDialogs {
  public:
   void ShowMessage(const std::string& text) override;
   Answer AskWarning(const std::string& caption, const std::string& text) override;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/my_ini_file.h"
+#include "db/connection_owner.h"
 #include "db/datenbank_ado.h"
 #include "platform/code_page.h"
 
@@ -59,7 +60,7 @@ class ReportBuild : public ::testing::Test {
         "create table leer (a integer);");
   }
   void TearDown() override {
-    connection_.reset();
+    connection_.Release();
     std::setlocale(LC_ALL, "C");
     std::filesystem::remove_all(dir_);
   }
@@ -88,7 +89,8 @@ class ReportBuild : public ::testing::Test {
   std::filesystem::path dir_;
   std::string database_;
   std::unique_ptr<config::TMyIniFile> ini_;
-  std::unique_ptr<db::TDatenbankAdo> connection_;
+  // The program's connection, opened from the file as the window opens it.
+  db::TConnectionOwner connection_{[this] { return ini_->ReadValueDefault("datenbank", "connection", ""); }};
   TReportText text_;
   TRecordingView view_;
 };
@@ -127,7 +129,7 @@ TEST_F(ReportBuild, WritesTheCustomerExampleByteForByte) {
   EXPECT_EQ(view_.calls, (std::vector<std::string>{"source", "preview"}));
   EXPECT_EQ(view_.preview, Document());
   EXPECT_EQ(view_.shownPieces, text_.PieceCount());
-  ASSERT_NE(connection_, nullptr);  // kept for the next build
+  ASSERT_TRUE(connection_.IsOpen());  // kept for the next build
   // The decoration keys are written into the file by their reads.
   EXPECT_TRUE(ini_->HasKey("email", "css"));
   EXPECT_TRUE(ini_->HasKey("email", "kopfzeile"));
@@ -145,20 +147,20 @@ TEST_F(ReportBuild, EmptyScriptGivesHeaderAndFooterButStillConnects) {
   EXPECT_EQ(Document(), header + "<div class=\"fusszeile\">\r\nGru\xDF\r\n</div>\r\n</body></html>\r\n");
   EXPECT_EQ(text_.Piece(1), "<style>td { color: red }\r\nth { color: blue }</style>");
   EXPECT_EQ(text_.RowCount(), 0);
-  EXPECT_NE(connection_, nullptr);
+  EXPECT_TRUE(connection_.IsOpen());
 
   // The connection setting is read only to create the connection object.
   ini_->RemoveKey("datenbank", "connection");
   ASSERT_EQ(Build(""), "");
   EXPECT_FALSE(ini_->HasKey("datenbank", "connection"));
-  connection_.reset();
+  connection_.Release();
   EXPECT_NE(Build(""), "");
   EXPECT_TRUE(ini_->HasKey("datenbank", "connection"));
 
   ini_->WriteValue("datenbank", "connection", "Driver={No Such Driver};Database=x;");
   text_.SetRowCount(3);
   EXPECT_NE(Build(""), "");
-  EXPECT_EQ(connection_, nullptr);
+  EXPECT_FALSE(connection_.IsOpen());
   EXPECT_EQ(Document(), header);
   EXPECT_EQ(text_.RowCount(), 0);
   EXPECT_EQ(view_.preview, header);

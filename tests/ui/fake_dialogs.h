@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "ui/dialogs.h"
+#include "commands/dialogs.h"
 
-class FakeDialogs : public vornetta::ui::TDialogs {
+class FakeDialogs : public vornetta::commands::TDialogs {
  public:
   std::vector<std::string> messages;
   std::vector<std::string> captions;  // of the failures among the messages

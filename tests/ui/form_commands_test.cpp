@@ -79,7 +79,7 @@ TEST_F(FormCommandsTest, StatementTestRunsTheMemoAsShownAndAsksBeforeChangingDat
   ASSERT_EQ(dialogs_.warnings.size(), 1u);
   EXPECT_EQ(dialogs_.warnings[0],
             "Warnung|Statement 2 wird beim Testen Daten in der Datenbank ver\xE4ndern. Trotzdem testen?");
-  EXPECT_NE(window->Connection(), nullptr);  // kept for later commands
+  EXPECT_TRUE(window->Connection().IsOpen());  // kept for later commands
   EXPECT_EQ(TMyIniFile(ini_).ReadText("sql"), "");
 }
 
@@ -126,10 +126,10 @@ TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {
   ShowPage(*window, "TabSheet4");
   Find<QPlainTextEdit>(*window, "statement")->setPlainText(QStringLiteral("select * from kunde"));
   Find<QPushButton>(*window, "Statement_testen")->click();
-  ASSERT_NE(window->Connection(), nullptr);
+  ASSERT_TRUE(window->Connection().IsOpen());
   ShowPage(*window, "TabSheet3");
   Find<QPushButton>(*window, "Button3")->click();  // cancelled: nothing written, connection gone
-  EXPECT_EQ(window->Connection(), nullptr);
+  EXPECT_FALSE(window->Connection().IsOpen());
   EXPECT_EQ(TMyIniFile(ini_).ReadValue("datenbank", "connection", ""), ConnectionString());
 }
 

@@ -1,12 +1,12 @@
-#include "ui/statement_test.h"
+#include "commands/statement_test.h"
 
 #include <exception>
 
-#include "config/my_ini_file.h"
+#include "db/datenbank_ado.h"
 #include "db/statement_script.h"
 #include "platform/code_page.h"
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 namespace {
 
 std::string Numbered(size_t n) { return "Statement " + std::to_string(n); }
@@ -17,14 +17,13 @@ std::string Succeeded(size_t n, int count) {
 
 }  // namespace
 
-TStatementTest::TStatementTest(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
-                               TDialogs& dialogs)
-    : ini_(ini), connection_(connection), dialogs_(dialogs) {}
+TStatementTest::TStatementTest(db::TConnectionOwner& connection, TDialogs& dialogs)
+    : connection_(connection), dialogs_(dialogs) {}
 
 void TStatementTest::Run(const std::string& script, platform::TextEncoding encoding) {
+  db::TDatenbankAdo* database = nullptr;
   try {
-    if (!connection_)
-      connection_ = std::make_unique<db::TDatenbankAdo>(ini_.ReadValueDefault("datenbank", "connection", ""));
+    database = &connection_.Get();
   } catch (const std::exception& e) {
     dialogs_.ShowMessage(e.what());
     return;
@@ -42,7 +41,7 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
             "Warnung", Numbered(n) + platform::FromUtf8(" wird beim Testen Daten in der Datenbank verändern. "
                                                         "Trotzdem testen?"))) {
           case TDialogs::Answer::Yes: {
-            int count = connection_->Execute(statement, statementEncoding);
+            int count = database->Execute(statement, statementEncoding);
             dialogs_.ShowMessage(Succeeded(n, count));
             break;
           }
@@ -50,7 +49,7 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
           case TDialogs::Answer::Cancel: return;
         }
       } else {
-        std::unique_ptr<db::TRecordSet> records = connection_->GetData(statement, statementEncoding);
+        std::unique_ptr<db::TRecordSet> records = database->GetData(statement, statementEncoding);
         int count = records->RecordCount();
         records->Close();
         records.reset();
@@ -62,4 +61,4 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
   }
 }
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

@@ -1,6 +1,6 @@
-#include "ui/secret_mask.h"
+#include "commands/secret_mask.h"
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 namespace {
 
 constexpr auto npos = std::string_view::npos;
@@ -62,4 +62,4 @@ std::string MaskPasswords(std::string_view text) {
   return masked;
 }
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

@@ -1,4 +1,4 @@
-#include "ui/database_commands.h"
+#include "commands/database_commands.h"
 
 #include <chrono>
 #include <ctime>
@@ -8,11 +8,12 @@
 
 #include "config/my_ini_file.h"
 #include "db/command.h"
+#include "db/datenbank_ado.h"
 #include "platform/code_page.h"
 #include "platform/regional.h"
-#include "ui/secret_mask.h"
+#include "commands/secret_mask.h"
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 namespace {
 
 // The statements the connection test runs: the table list, a data probe, and the
@@ -44,8 +45,7 @@ const TProbes& ProbesFor(const std::string& databaseType) {
 
 }  // namespace
 
-TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
-                                     TDialogs& dialogs)
+TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs)
     : ini_(ini), connection_(connection), dialogs_(dialogs) {}
 
 const std::string& TDatabaseCommands::DefaultConnectionString() {
@@ -56,7 +56,7 @@ const std::string& TDatabaseCommands::DefaultConnectionString() {
 }
 
 void TDatabaseCommands::EditConnection() {
-  connection_.reset();
+  connection_.Release();
   std::string text = ini_.ReadValueDefault("datenbank", "connection", "");
   if (text.empty()) text = DefaultConnectionString();
   // No limit: a connection string is never cut on its way through the dialog.
@@ -126,4 +126,4 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
   }
 }
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

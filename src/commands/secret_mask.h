@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 
 // The connection string with the value of every password key replaced by
 // "***": keys named "Pwd", "Password", "Passwd" or "Passwort", or ending in one of
@@ -12,4 +12,4 @@ namespace vornetta::ui {
 // "Extended Properties" and with a value in braces. Everything else is kept.
 std::string MaskPasswords(std::string_view connectionString);
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

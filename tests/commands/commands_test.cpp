@@ -9,12 +9,13 @@
 #include <fstream>
 
 #include "config/my_ini_file.h"
-#include "db_test_support.h"
+#include "db/db_test_support.h"
 #include "platform/code_page.h"
-#include "ui/database_commands.h"
-#include "ui/statement_test.h"
+#include "commands/database_commands.h"
+#include "commands/statement_test.h"
+#include "db/connection_owner.h"
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 namespace {
 
 using db::TDatenbankAdo;
@@ -101,16 +102,17 @@ class CommandTest : public ::testing::Test {
   db::test::TempDir dir_;
   std::string dbFile_;
   std::unique_ptr<config::TMyIniFile> ini_;
-  std::unique_ptr<TDatenbankAdo> connection_;
+  // The program's connection, opened from the file as the window opens it.
+  db::TConnectionOwner connection_{[this] { return ini_->ReadValueDefault("datenbank", "connection", ""); }};
   FakeDialogs dialogs_;
 };
 
 TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
   UseSqlite();
-  TStatementTest test(*ini_, connection_, dialogs_);
+  TStatementTest test(connection_, dialogs_);
   test.Run("select * from t");
   EXPECT_EQ(dialogs_.shown, std::vector<std::string>{Latin("Statement 1 erfolgreich: 3 Datensätze")});
-  ASSERT_TRUE(connection_);
+  ASSERT_TRUE(connection_.IsOpen());
 
   dialogs_.shown.clear();
   dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::No, TDialogs::Answer::Yes};
@@ -133,7 +135,7 @@ TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
 
 TEST_F(CommandTest, StatementTestStopsAtCancelAndOffersEmptyStatementsAsChanges) {
   UseSqlite();
-  TStatementTest test(*ini_, connection_, dialogs_);
+  TStatementTest test(connection_, dialogs_);
   dialogs_.answers = {TDialogs::Answer::Cancel};
   test.Run("delete from t; delete from t; delete from t");
   EXPECT_EQ(dialogs_.shown.size(), 2u);  // the count and the first warning
@@ -151,13 +153,13 @@ TEST_F(CommandTest, StatementTestStopsAtCancelAndOffersEmptyStatementsAsChanges)
 }
 
 TEST_F(CommandTest, StatementTestShowsConnectionFailuresAloneAndTriesAgainNextTime) {
-  TStatementTest test(*ini_, connection_, dialogs_);
+  TStatementTest test(connection_, dialogs_);
   test.Run("select 1");
   // The key was missing: it is written empty, and the empty string cannot be opened.
   EXPECT_TRUE(ini_->HasKey("datenbank", "connection"));
   ASSERT_EQ(dialogs_.shown.size(), 1u);
   EXPECT_NE(dialogs_.shown[0].find("[unixODBC]"), std::string::npos) << dialogs_.shown[0];
-  EXPECT_FALSE(connection_);
+  EXPECT_FALSE(connection_.IsOpen());
 
   // A string without a known marker opens, and each statement fails on its own.
   std::ofstream(dir_.Path() / "odbc.ini") << "[Lager]\nDriver=SQLite3\nDatabase=" << dbFile_ << "\n";
@@ -172,15 +174,15 @@ TEST_F(CommandTest, StatementTestShowsConnectionFailuresAloneAndTriesAgainNextTi
                                 "[Warnung] Statement 2" +
                                     Latin(" wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?"),
                                 "Statement 2: unknown Database Type"}));
-  ASSERT_TRUE(connection_);
-  EXPECT_EQ(connection_->ConnectionString(), "DSN=Lager");
+  ASSERT_TRUE(connection_.IsOpen());
+  EXPECT_EQ(connection_.Get().ConnectionString(), "DSN=Lager");
 }
 
 TEST_F(CommandTest, EditorDropsTheConnectionAndStoresOnlyConfirmedText) {
   UseSqlite();
-  connection_ = std::make_unique<TDatenbankAdo>(db::test::SqliteConnection(dbFile_));
+  connection_.Get();
   bool droppedBeforeDialog = false;
-  dialogs_.onInput = [&] { droppedBeforeDialog = !connection_; };
+  dialogs_.onInput = [&] { droppedBeforeDialog = !connection_.IsOpen(); };
   TDatabaseCommands commands(*ini_, connection_, dialogs_);
   dialogs_.input = "Driver={SQLite3};Database=/x.db;";
   commands.EditConnection();
@@ -219,7 +221,7 @@ TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing)
                                              Latin("Öffne Verbindung"), "Lese Tabellen", "1 Tabellen gefunden",
                                              "teste Dataset", "teste Command", "tests abgeschlossen",
                                              "schliesse Datenbankverbindung", "Test erfolgreich"}));
-  EXPECT_FALSE(connection_);
+  EXPECT_FALSE(connection_.IsOpen());
 
   ini_->WriteValue("datenbank", "connection", "Driver={Kein Treiber};");
   commands.TestConnection(log);
@@ -290,7 +292,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
                              "2 Tabellen gefunden", "teste Dataset", "teste Command", "tests abgeschlossen",
                              "schliesse Datenbankverbindung", "Test erfolgreich"}));
   EXPECT_EQ(dialogs_.eventRounds, 8 + 9);
-  EXPECT_FALSE(connection_);
+  EXPECT_FALSE(connection_.IsOpen());
 
   std::string wrong = "Driver={MySQL};Server=" + server_.host + ";Port=" + server_.port + ";Database=" + name_ +
                       ";Uid=" + server_.user + ";Pwd=falsch;";
@@ -314,7 +316,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
 
 TEST_F(MariaDbCommandTest, StatementTestRunsAgainstTheServer) {
   ini_->WriteValue("datenbank", "connection", server_.ConnectionTo(name_));
-  TStatementTest test(*ini_, connection_, dialogs_);
+  TStatementTest test(connection_, dialogs_);
   dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::Yes};
   test.Run("create table k (n int);\ninsert into k values (1),(2);\nselect * from k");
   EXPECT_EQ(dialogs_.shown.back(), Latin("Statement 3 erfolgreich: 2 Datensätze"));
@@ -366,7 +368,7 @@ TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
   }
   commands.TestConnection(log);
   EXPECT_EQ(log.Texts(), passed("3"));
-  EXPECT_FALSE(connection_);
+  EXPECT_FALSE(connection_.IsOpen());
 
   std::string wrong = "Driver={PostgreSQL ANSI};Server=" + server_.host + ";Port=" + server_.port +
                       ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=falsch;";
@@ -383,7 +385,7 @@ TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
 
 TEST_F(PostgresCommandTest, StatementTestShowsCountsAndTheServersMessage) {
   ini_->WriteValue("datenbank", "connection", server_.ConnectionTo(name_));
-  TStatementTest test(*ini_, connection_, dialogs_);
+  TStatementTest test(connection_, dialogs_);
   dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::Yes, TDialogs::Answer::Yes};
   test.Run("create table k (n int);\ninsert into k values (1),(2);\nupdate k set n = n + 1;\n"
            "select * from k;select * from fehlt");
@@ -396,4 +398,4 @@ TEST_F(PostgresCommandTest, StatementTestShowsCountsAndTheServersMessage) {
 }
 
 }  // namespace
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

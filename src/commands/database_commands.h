@@ -2,32 +2,23 @@
 // and the connection test with its time-stamped log.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "db/datenbank_ado.h"
-#include "ui/dialogs.h"
+#include "commands/dialogs.h"
+#include "commands/log_sink.h"
+#include "db/connection_owner.h"
 
 namespace vornetta::config {
 class TMyIniFile;
 }
 
-namespace vornetta::ui {
-
-// Where the connection test writes: the memo "Memodbtest".
-class TLogSink {
- public:
-  virtual ~TLogSink() = default;
-  virtual void Clear() = 0;
-  // Appends one line (system code page, no line break).
-  virtual void AddLine(const std::string& line) = 0;
-};
+namespace vornetta::commands {
 
 class TDatabaseCommands {
  public:
-  // connection is the window's connection holder; the editor drops it.
-  TDatabaseCommands(config::TMyIniFile& ini, std::unique_ptr<db::TDatenbankAdo>& connection,
-                    TDialogs& dialogs);
+  // connection is the program's connection; the editor releases it, the test
+  // opens one of its own.
+  TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs);
 
   // "Datenbankverbindung einstellen" (Button3Click). Failures of the file pass on.
   void EditConnection();
@@ -45,8 +36,8 @@ class TDatabaseCommands {
   void Log(TLogSink& log, const std::string& text);
 
   config::TMyIniFile& ini_;
-  std::unique_ptr<db::TDatenbankAdo>& connection_;
+  db::TConnectionOwner& connection_;
   TDialogs& dialogs_;
 };
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace vornetta::ui {
+namespace vornetta::commands {
 
 class TDialogs {
  public:
@@ -32,4 +32,4 @@ class TDialogs {
   virtual void ProcessPendingEvents() = 0;
 };
 
-}  // namespace vornetta::ui
+}  // namespace vornetta::commands

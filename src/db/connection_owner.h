@@ -1,0 +1,35 @@
+// The holder of the program's one database connection: opened when a command
+// first needs it, kept for the next command, released when the connection string
+// may have changed or the configuration is closed.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "db/datenbank_ado.h"
+
+namespace vornetta::db {
+
+class TConnectionOwner {
+ public:
+  // connectionString is asked only when the connection is opened.
+  explicit TConnectionOwner(std::function<std::string()> connectionString);
+  ~TConnectionOwner();
+  TConnectionOwner(const TConnectionOwner&) = delete;
+  TConnectionOwner& operator=(const TConnectionOwner&) = delete;
+
+  // The open connection, opened first when there is none. A failure to open
+  // (EDatabaseError, or whatever the connection string's source throws) passes
+  // on and leaves none.
+  TDatenbankAdo& Get();
+
+  bool IsOpen() const { return connection_ != nullptr; }
+  void Release() noexcept { connection_.reset(); }
+
+ private:
+  std::function<std::string()> connectionString_;
+  std::unique_ptr<TDatenbankAdo> connection_;
+};
+
+}  // namespace vornetta::db
