@@ -13,6 +13,7 @@
 #include "report/report_text.h"
 #include "ui/form_main.h"
 #include "ui/qt_dialogs.h"
+#include "ui/report_pane.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
   const long rssBefore = PeakRssKiB();
 
   vornetta::report::TReportText& text = window.ReportText();
-  window.ShowSourcePage();
+  window.ReportPane().ShowSourcePage();
   QElapsedTimer total;
   total.start();
   QElapsedTimer sinceEvents;
@@ -54,27 +55,27 @@ int main(int argc, char** argv) {
     if (sinceEvents.elapsed() >= 15) {
       QElapsedTimer step;
       step.start();
-      window.PiecesAppended(text);
-      window.ProcessPendingEvents();
+      window.ReportPane().PiecesAppended(text);
+      window.ReportPane().ProcessPendingEvents();
       longestStep = std::max(longestStep, step.elapsed());
       sinceEvents.restart();
     }
   }
   text.Append("</table><br>");
   text.Append("</body></html>");
-  window.PiecesAppended(text);
+  window.ReportPane().PiecesAppended(text);
   const qint64 buildMs = total.elapsed();
 
   QElapsedTimer preview;
   preview.start();
-  window.LoadPreview(text.DocumentText());
+  window.ReportPane().LoadPreview(text.DocumentText());
   QCoreApplication::processEvents();
   const qint64 previewMs = preview.elapsed();
 
   QElapsedTimer paint;
   paint.start();
-  window.ShowSourcePage();
-  window.PiecesAppended(text);
+  window.ReportPane().ShowSourcePage();
+  window.ReportPane().PiecesAppended(text);
   window.repaint();
   const qint64 sourceMs = paint.elapsed();
 

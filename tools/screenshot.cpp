@@ -14,6 +14,7 @@
 #include "report/report_text.h"
 #include "ui/form_main.h"
 #include "ui/qt_dialogs.h"
+#include "ui/report_pane.h"
 
 namespace {
 
@@ -98,14 +99,14 @@ int main(int argc, char** argv) {
   };
 
   FillExampleReport(window.ReportText());
-  window.PiecesAppended(window.ReportText());
-  window.LoadPreview(window.ReportText().DocumentText());
+  window.ReportPane().PiecesAppended(window.ReportText());
+  window.ReportPane().LoadPreview(window.ReportText().DocumentText());
   bool ok = save("TabSheet2", "main-window.png");
   ok = save("TabSheet1", "page-info.png") && ok;
   ok = save("TabSheet4", "page-sql.png") && ok;
   ok = save("TabSheet5", "page-email.png") && ok;
-  window.ShowSourcePage();
-  window.PiecesAppended(window.ReportText());
+  window.ReportPane().ShowSourcePage();
+  window.ReportPane().PiecesAppended(window.ReportText());
   ok = save("TabSheet2", "page-versand-source.png") && ok;
   return ok ? 0 : 1;
 }

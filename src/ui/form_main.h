@@ -1,16 +1,15 @@
 // TFormMain: the program's only window with its five pages. It owns the
 // configuration object (opened when first shown, released when hidden), the
-// report text with its row counter and the database connection holder, binds
-// the pages "SQL" and "eMail" to the configuration file, and runs the commands
-// of its buttons, showing their failures through its dialogs.
+// report text and the database connection, and composes the parts: the page
+// builders, the bindings of the pages "SQL" and "eMail" to the configuration
+// file, the report pane and the commands of its buttons, whose failures it
+// shows through its dialogs.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "commands/dialogs.h"
@@ -18,26 +17,26 @@
 #include "db/connection_owner.h"
 #include "dispatch/send_command.h"
 #include "report/report_text.h"
-#include "report/report_view.h"
 #include "smtp/wait_hook.h"
+#include "ui/window_life.h"
 
-class QCheckBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 class QTabWidget;
-class QTextBrowser;
 class QTimer;
 
 namespace vornetta::ui {
 
-class TSourceView;
+struct TInfoPage;
+struct TDatabasePage;
+struct TSqlPage;
+struct TEmailPage;
+struct TSendPage;
+class TSqlPageBinding;
+class TEmailPageBinding;
+class TReportPane;
+class TSendCommands;
 
-class TFormMain : public QWidget,
-                  public report::TReportView,
-                  public dispatch::TUnattendedView,
-                  public smtp::TIdWaitHook {
+class TFormMain : public QWidget, public dispatch::TUnattendedView, public smtp::TIdWaitHook {
   Q_OBJECT
 
  public:
@@ -51,7 +50,7 @@ class TFormMain : public QWidget,
 
   // Set once the window has asked the application to terminate (also before
   // the event loop runs, which a caller must check after show()).
-  bool TerminateRequested() const { return terminateRequested_; }
+  bool TerminateRequested() const { return life_.TerminateRequested(); }
   int ExitStatus() const { return exitStatus_; }
   void RequestTerminate(int status);
 
@@ -62,6 +61,8 @@ class TFormMain : public QWidget,
   db::TConnectionOwner& Connection() { return connection_; }
   commands::TDialogs& Dialogs() { return *dialogs_; }
   const std::vector<std::string>& Parameters() const { return params_; }
+  // The view the report builder writes through.
+  TReportPane& ReportPane();
 
   // dispatch::TUnattendedView
   // The report build (throws its failure after the preview is loaded). A build
@@ -82,19 +83,9 @@ class TFormMain : public QWidget,
   // The window's default error display: a message box with the failure's text.
   void ShowError(const std::exception& failure);
 
-  // report::TReportView
-  void ShowSourcePage() override;
-  void PiecesAppended(const report::TReportText& text) override;
-  // Throws "Erstellen abgebrochen." once "Abbrechen" was clicked during a build.
-  void ProcessPendingEvents() override;
-  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
-                        platform::TextEncoding encoding) override;
-  std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
-  void LoadPreview(std::string_view documentText) override;
-
   // Tests shorten the slice so that events reach the window during any build,
   // however fast the machine writes the rows.
-  void SetEventSlice(std::chrono::milliseconds slice) { eventSlice_ = slice; }
+  void SetEventSlice(std::chrono::milliseconds slice);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -103,11 +94,7 @@ class TFormMain : public QWidget,
 
  private:
   void CreateControls();
-  QWidget* CreateInfoPage();
-  QWidget* CreateDatenbankPage();
-  QWidget* CreateSqlPage();
-  QWidget* CreateEmailPage();
-  QWidget* CreateVersandPage();
+  void ConnectButtons();
 
   // Runs a command; a failure goes to ShowError.
   template <class F>
@@ -120,6 +107,8 @@ class TFormMain : public QWidget,
   void RunButtonCommand(F&& command, bool cancellable = false);
   void SetCommandButtonsEnabled(bool enabled, bool cancellable = false);
   void SetStatus(const QString& text);
+  // The commands of the page "Versand", reporting to the status line.
+  TSendCommands SendCommands();
 
   void FormShow();
   void FormHide();
@@ -128,7 +117,6 @@ class TFormMain : public QWidget,
   // leaves; the configuration is released either way.
   void StoreAtEnd(bool mayShowDialogs) noexcept;
   bool OpenConfiguration();
-  void RestoreGeometry();
   void PauseProcessingEvents(int milliseconds);
 
   void PageControl1Changed(int index);
@@ -149,8 +137,6 @@ class TFormMain : public QWidget,
   void AbbrechenClick();
   void TimerUnattendTimer();
 
-  void ClearPreview();
-
   std::vector<std::string> params_;
   std::string programPath_;
   std::unique_ptr<commands::TDialogs> ownDialogs_;
@@ -160,67 +146,24 @@ class TFormMain : public QWidget,
   db::TConnectionOwner connection_;  // opened from "datenbank"/"connection"
   report::TReportText reportText_;
 
-  bool shown_ = false;
-  bool starting_ = false;  // inside FormShow
-  bool formShowDone_ = false;
-  bool busy_ = false;
-  bool closePending_ = false;
-  bool cancelRequested_ = false;
-  bool building_ = false;
-  bool terminateRequested_ = false;
+  TWindowLife life_;
+  bool cancelRequested_ = false;  // "Abbrechen" during the running command
   int exitStatus_ = 0;
   QWidget* currentPage_ = nullptr;
 
-  // Controls, named as the window's designer named them.
+  // The parts, built in the order of the window's designer (which is the focus order).
   QTimer* TimerUnattend = nullptr;
   QLabel* lblTitel = nullptr;
   QLabel* logo = nullptr;
   QTabWidget* PageControl1 = nullptr;
-  QWidget* TabSheet1 = nullptr;
-  QWidget* TabSheet2 = nullptr;
-  QWidget* TabSheet3 = nullptr;
-  QWidget* TabSheet4 = nullptr;
-  QWidget* TabSheet5 = nullptr;
-  QPlainTextEdit* MemoInfo = nullptr;
-  QLabel* lblAppname = nullptr;
-  QLabel* lblAppVersion = nullptr;
-  QPushButton* Button3 = nullptr;
-  QPushButton* Button4 = nullptr;
-  QPlainTextEdit* Memodbtest = nullptr;
-  QPushButton* Statement_testen = nullptr;
-  QPlainTextEdit* statement = nullptr;
-  QCheckBox* cbErgebnisLeer = nullptr;
-  QCheckBox* cbErgebnisUpdate = nullptr;
-  QCheckBox* cbErgebnisDelete = nullptr;
-  QCheckBox* cbErgebnisInsert = nullptr;
-  QLineEdit* empfaenger = nullptr;
-  QLineEdit* cc = nullptr;
-  QLineEdit* bcc = nullptr;
-  QLineEdit* betreff = nullptr;
-  QLineEdit* smtpserver = nullptr;
-  QLineEdit* smtpuser = nullptr;
-  QLineEdit* smtppass = nullptr;
-  QLineEdit* absender = nullptr;
-  QPlainTextEdit* kopfzeile = nullptr;
-  QPlainTextEdit* fusszeile = nullptr;
-  QPlainTextEdit* css = nullptr;
-  QPushButton* SpeedButton1 = nullptr;
-  QPushButton* SpeedButton2 = nullptr;
-  QPushButton* btnAbbrechen = nullptr;
-  QTabWidget* PageControl2 = nullptr;
-  QWidget* TabSheet6 = nullptr;
-  QWidget* TabSheet7 = nullptr;
-  QLabel* previewNote = nullptr;
-  QTextBrowser* html = nullptr;
-  TSourceView* htmlsource = nullptr;
+  std::unique_ptr<TInfoPage> infoPage_;
+  std::unique_ptr<TDatabasePage> databasePage_;
+  std::unique_ptr<TSqlPage> sqlPage_;
+  std::unique_ptr<TEmailPage> emailPage_;
+  std::unique_ptr<TSendPage> sendPage_;
+  std::unique_ptr<TSqlPageBinding> sqlBinding_;
+  std::unique_ptr<TEmailPageBinding> emailBinding_;
   QLabel* lblStatus = nullptr;  // under the pages: progress and outcome of build and send
-
-  std::chrono::milliseconds eventSlice_{15};
-  std::string currentStatement_;  // the running statement, for the status line
-  platform::TextEncoding currentStatementEncoding_ = platform::TextEncoding::CodePage;
-  std::size_t statementNumber_ = 0;
-  std::size_t statementCount_ = 0;
-  QElapsedTimer statusClock_;  // since the status line last showed progress
 };
 
 }  // namespace vornetta::ui

@@ -1,0 +1,18 @@
+// Memo texts between the window and the file: Qt separates lines with LF, the
+// file and the commands with CR LF.
+#pragma once
+
+#include <string>
+
+class QPlainTextEdit;
+
+namespace vornetta::ui {
+
+// The memo's text with CR LF line ends, in the system code page; a text the
+// code page cannot hold is given as UTF-8 with `utf8` set.
+std::string MemoText(const QPlainTextEdit* memo, bool& utf8);
+
+// Shows text (system code page, or UTF-8 when `utf8`), whatever its line ends.
+void SetMemoText(QPlainTextEdit* memo, const std::string& text, bool utf8 = false);
+
+}  // namespace vornetta::ui

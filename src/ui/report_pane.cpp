@@ -1,0 +1,129 @@
+#include "ui/report_pane.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "platform/qt_text.h"
+#include "report/report_builder.h"
+#include "report/report_text.h"
+#include "ui/report_preview.h"
+#include "ui/source_view.h"
+
+namespace vornetta::ui {
+
+TReportPane::TReportPane(TWiring wiring, QWidget* parent) : wiring_(std::move(wiring)) {
+  PageControl2 = new QTabWidget(parent);
+  PageControl2->setObjectName(QStringLiteral("PageControl2"));
+
+  TabSheet6 = new QWidget;
+  TabSheet6->setObjectName(QStringLiteral("TabSheet6"));
+  previewNote = new QLabel(TabSheet6);
+  previewNote->setObjectName(QStringLiteral("previewNote"));
+  previewNote->setWordWrap(true);
+  previewNote->setStyleSheet(
+      QStringLiteral("background: #fff3c4; border: 1px solid #e0c060; padding: 4px;"));
+  previewNote->hide();
+  html = new QTextBrowser(TabSheet6);
+  html->setObjectName(QStringLiteral("html"));
+  html->setOpenLinks(false);
+  auto* htmlLayout = new QVBoxLayout(TabSheet6);
+  htmlLayout->setContentsMargins(0, 0, 0, 0);
+  htmlLayout->setSpacing(0);
+  htmlLayout->addWidget(previewNote);
+  htmlLayout->addWidget(html, 1);
+
+  TabSheet7 = new QWidget;
+  TabSheet7->setObjectName(QStringLiteral("TabSheet7"));
+  htmlsource = new TSourceView(TabSheet7);
+  htmlsource->setObjectName(QStringLiteral("htmlsource"));
+  htmlsource->SetText(&wiring_.text);
+  auto* sourceLayout = new QVBoxLayout(TabSheet7);
+  sourceLayout->setContentsMargins(0, 0, 0, 0);
+  sourceLayout->addWidget(htmlsource);
+
+  PageControl2->addTab(TabSheet6, QStringLiteral("HTML"));
+  PageControl2->addTab(TabSheet7, QStringLiteral("Source"));
+  PageControl2->setCurrentWidget(TabSheet7);
+}
+
+void TReportPane::Build(config::TMyIniFile& ini, db::TConnectionOwner& connection) {
+  building_ = true;
+  statementNumber_ = 0;
+  const auto built = qScopeGuard([this] { building_ = false; });
+  try {
+    report::BuildReport(ini, connection, wiring_.text, *this);
+  } catch (const EBuildCancelled&) {
+    wiring_.text.SetRowCount(0);  // a cancelled report is never sent
+    throw;
+  }
+}
+
+void TReportPane::Reset() {
+  wiring_.text.Clear();
+  htmlsource->SetText(&wiring_.text);
+  PageControl2->setCurrentWidget(TabSheet7);
+  ClearPreview();
+}
+
+void TReportPane::ClearPreview() {
+  previewNote->hide();
+  html->clear();
+}
+
+void TReportPane::ShowSourcePage() {
+  htmlsource->SetText(&wiring_.text);
+  PageControl2->setCurrentWidget(TabSheet7);
+  ClearPreview();
+}
+
+void TReportPane::PiecesAppended(const report::TReportText&) {
+  // Nobody scrolls the source view of an unattended run: its line index is not built.
+  if (!wiring_.unattended) htmlsource->CatchUp();
+}
+
+void TReportPane::ProcessPendingEvents() {
+  // A repaint of the status line costs far more than a row: a tenth of a second
+  // between two updates reads as live progress.
+  if (statementNumber_ > 0 && statusClock_.elapsed() >= 100) {
+    wiring_.status(BuildProgressText(statementNumber_, statementCount_, currentStatement_, wiring_.text.RowCount(),
+                                     currentStatementEncoding_));
+    statusClock_.start();
+  }
+  QCoreApplication::processEvents();
+  if (building_ && wiring_.cancelRequested()) throw EBuildCancelled();
+}
+
+void TReportPane::StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
+                                   platform::TextEncoding encoding) {
+  statementNumber_ = number;
+  statementCount_ = count;
+  currentStatement_.assign(statement);
+  currentStatementEncoding_ = encoding;
+  wiring_.status(BuildProgressText(number, count, statement, wiring_.text.RowCount(), encoding));
+  statusClock_.start();
+}
+
+void TReportPane::LoadPreview(std::string_view documentText) {
+  // An unattended run ends right after its send and nobody sees the preview:
+  // laying out rich text is most of a small run's time, so it is skipped.
+  if (wiring_.unattended) {
+    ClearPreview();
+  } else {
+    const TPreview preview = CutPreview(documentText);
+    if (preview.shortened) {
+      previewNote->setText(PreviewNote(preview));
+      previewNote->show();
+    } else {
+      previewNote->hide();
+    }
+    html->setHtml(platform::ToQString(preview.shown, wiring_.text.Utf8()));
+  }
+  PageControl2->setCurrentWidget(TabSheet6);
+}
+
+}  // namespace vornetta::ui

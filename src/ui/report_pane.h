@@ -1,0 +1,103 @@
+// The report pane of the page "Versand" (PageControl2): the HTML preview and the
+// source view of the report text. It is the view the report builder writes
+// through, shows the build's progress in the status line and ends a build that
+// was cancelled.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/code_page.h"
+#include "report/report_view.h"
+#include "ui/status_texts.h"
+
+class QLabel;
+class QTabWidget;
+class QTextBrowser;
+class QWidget;
+
+namespace vornetta::config {
+class TMyIniFile;
+}
+namespace vornetta::db {
+class TConnectionOwner;
+}
+namespace vornetta::report {
+class TReportText;
+}
+
+namespace vornetta::ui {
+
+class TSourceView;
+
+// "Abbrechen" during a build: thrown out of the builder's pass through the events.
+class EBuildCancelled : public std::runtime_error {
+ public:
+  EBuildCancelled() : std::runtime_error(kBuildCancelled) {}
+};
+
+class TReportPane : public report::TReportView {
+ public:
+  struct TWiring {
+    report::TReportText& text;                    // the window's report text
+    std::function<void(const QString&)> status;   // shows a text in the status line
+    std::function<bool()> cancelRequested;        // "Abbrechen" was clicked
+    // An unattended run: nobody looks at the views, so the expensive parts are skipped.
+    bool unattended = false;
+  };
+
+  // Builds the pane into parent (its layout places it).
+  TReportPane(TWiring wiring, QWidget* parent);
+
+  QTabWidget* Widget() const { return PageControl2; }
+  const report::TReportText& Text() const { return wiring_.text; }
+
+  // Builds the report into the report text. A build ended by "Abbrechen" throws
+  // EBuildCancelled and leaves nothing to send; other failures pass on after the
+  // preview is loaded.
+  void Build(config::TMyIniFile& ini, db::TConnectionOwner& connection);
+
+  // After a send: clears the report text, shows the source page and the empty preview.
+  void Reset();
+
+  // report::TReportView
+  void ShowSourcePage() override;
+  void PiecesAppended(const report::TReportText& text) override;
+  // Throws EBuildCancelled once "Abbrechen" was clicked during a build.
+  void ProcessPendingEvents() override;
+  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
+                        platform::TextEncoding encoding) override;
+  std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
+  void LoadPreview(std::string_view documentText) override;
+
+  // Tests shorten the slice so that events reach the window during any build,
+  // however fast the machine writes the rows.
+  void SetEventSlice(std::chrono::milliseconds slice) { eventSlice_ = slice; }
+
+ private:
+  void ClearPreview();
+
+  TWiring wiring_;
+  QTabWidget* PageControl2 = nullptr;
+  QWidget* TabSheet6 = nullptr;
+  QWidget* TabSheet7 = nullptr;
+  QLabel* previewNote = nullptr;
+  QTextBrowser* html = nullptr;
+  TSourceView* htmlsource = nullptr;
+
+  bool building_ = false;
+  std::chrono::milliseconds eventSlice_{15};
+  std::string currentStatement_;  // the running statement, for the status line
+  platform::TextEncoding currentStatementEncoding_ = platform::TextEncoding::CodePage;
+  std::size_t statementNumber_ = 0;
+  std::size_t statementCount_ = 0;
+  QElapsedTimer statusClock_;  // since the status line last showed progress
+};
+
+}  // namespace vornetta::ui

@@ -1,0 +1,46 @@
+#include "ui/send_commands.h"
+
+#include <exception>
+
+#include "commands/dialogs.h"
+#include "dispatch/send_command.h"
+#include "platform/qt_text.h"
+#include "report/report_text.h"
+#include "smtp/wait_hook.h"
+#include "ui/report_pane.h"
+#include "ui/status_texts.h"
+
+namespace vornetta::ui {
+
+void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConnectionOwner& connection) {
+  try {
+    pane.Build(ini, connection);
+  } catch (const EBuildCancelled& cancelled) {
+    status_(QString::fromUtf8(cancelled.what()));
+    return;
+  } catch (const std::exception& failure) {
+    status_(QString::fromUtf8(kBuildFailedCaption) + QLatin1Char('.'));
+    dialogs_.ShowFailure(kBuildFailedCaption, failure.what());
+    return;
+  }
+  status_(BuildDoneText(pane.Text().RowCount()));
+}
+
+void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dispatch::TSendView& view) {
+  status_(QStringLiteral("eMail wird versendet …"));
+  dispatch::TSendOutcome outcome;
+  try {
+    outcome = dispatch::SendReport(ini, text, view);
+  } catch (const smtp::EIdWaitCancelled& cancelled) {
+    status_(platform::ToQString(cancelled.what()));
+    return;
+  } catch (const std::exception& failure) {
+    status_(QString::fromUtf8(kSendFailedCaption) + QLatin1Char('.'));
+    dialogs_.ShowFailure(kSendFailedCaption, failure.what());
+    return;
+  }
+  status_(outcome.sent ? SentText(outcome.recipients, outcome.reportBytes)
+                       : QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
+}
+
+}  // namespace vornetta::ui

@@ -1,0 +1,35 @@
+#include "ui/sql_page_binding.h"
+
+#include <QCheckBox>
+#include <string>
+
+#include "config/my_ini_file.h"
+#include "ui/memo_text.h"
+#include "ui/sql_page.h"
+
+namespace vornetta::ui {
+
+void TSqlPageBinding::Load(config::TMyIniFile& ini) const {
+  bool utf8 = false;
+  const std::string script = ini.ReadText("sql", utf8);
+  SetMemoText(page_.statement, script, utf8);
+  page_.cbErgebnisLeer->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisLeer", false));
+  page_.cbErgebnisUpdate->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisUpdate", false));
+  page_.cbErgebnisDelete->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisDelete", false));
+  page_.cbErgebnisInsert->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisInsert", false));
+}
+
+void TSqlPageBinding::Store(config::TMyIniFile& ini) const {
+  bool utf8 = false;
+  const std::string script = MemoText(page_.statement, utf8);
+  if (utf8)
+    ini.WriteTextUtf8("sql", script);
+  else
+    ini.WriteText("sql", script);
+  ini.WriteFlag("datenbank", "ergebnisLeer", page_.cbErgebnisLeer->isChecked());
+  ini.WriteFlag("datenbank", "ergebnisUpdate", page_.cbErgebnisUpdate->isChecked());
+  ini.WriteFlag("datenbank", "ergebnisDelete", page_.cbErgebnisDelete->isChecked());
+  ini.WriteFlag("datenbank", "ergebnisInsert", page_.cbErgebnisInsert->isChecked());
+}
+
+}  // namespace vornetta::ui
