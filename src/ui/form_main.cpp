@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -35,6 +34,7 @@
 #include "ui/sql_page.h"
 #include "ui/sql_page_binding.h"
 #include "ui/texts.h"
+#include "ui/window_frame.h"
 #include "ui/window_geometry.h"
 
 #ifndef VORNETTA_VERSION
@@ -109,22 +109,8 @@ void TFormMain::CreateControls() {
   move(kDesignedLeft, kDesignedTop);
   setMinimumSize(540, 460);
 
-  lblTitel = new QLabel(QString::fromLatin1(kAppTitle), this);
-  lblTitel->setObjectName(QStringLiteral("lblTitel"));
-  QFont titleFont;
-  titleFont.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
-                         QStringLiteral("Liberation Mono"), QStringLiteral("monospace")});
-  titleFont.setStyleHint(QFont::Monospace);
-  titleFont.setPixelSize(24);
-  titleFont.setBold(true);
-  lblTitel->setFont(titleFont);
-  lblTitel->setFixedHeight(27 + 8);
-  lblTitel->setStyleSheet(QStringLiteral("color: #707070; background: transparent;"));
-  lblTitel->setAttribute(Qt::WA_TranslucentBackground);
-
-  logo = new QLabel(this);
-  logo->setObjectName(QStringLiteral("logo"));
-  logo->setPixmap(QPixmap(QStringLiteral(":/vornetta/logo.jpg")));
+  lblTitel = NewTitleLabel(this);
+  logo = NewLogo(this);
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -157,12 +143,7 @@ void TFormMain::CreateControls() {
   layout->addLayout(header);
   layout->addWidget(PageControl1, 1);
 
-  lblStatus = new QLabel(this);
-  lblStatus->setObjectName(QStringLiteral("lblStatus"));
-  lblStatus->setTextFormat(Qt::PlainText);
-  // A long statement must not widen the window.
-  lblStatus->setMinimumWidth(1);
-  lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblStatus = NewStatusLine(this);
   layout->addWidget(lblStatus);
 }
 
