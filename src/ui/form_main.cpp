@@ -349,10 +349,8 @@ void TFormMain::Button4Click() {
 
 void TFormMain::Statement_testenClick() {
   RunButtonCommand([this] {
-    bool utf8 = false;
-    const std::string script = MemoText(sqlPage_->statement, utf8);
-    commands::TStatementTest(connection_, *dialogs_)
-        .Run(script, utf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
+    const TMemoScript script = MemoScript(sqlPage_->statement);
+    commands::TStatementTest(connection_, *dialogs_).Run(script.text, script.encoding);
   });
 }
 

@@ -12,6 +12,14 @@ std::string MemoText(const QPlainTextEdit* memo, bool& utf8) {
   return platform::FromQString(text, utf8);
 }
 
+TMemoScript MemoScript(const QPlainTextEdit* memo) {
+  bool utf8 = false;
+  TMemoScript script;
+  script.text = MemoText(memo, utf8);
+  if (utf8) script.encoding = platform::TextEncoding::Utf8;
+  return script;
+}
+
 void SetMemoText(QPlainTextEdit* memo, const std::string& text, bool utf8) {
   QString shown = platform::ToQString(text, utf8);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
