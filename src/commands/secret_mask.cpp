@@ -1,25 +1,16 @@
 #include "commands/secret_mask.h"
 
+#include "platform/text.h"
+
 namespace vornetta::commands {
 namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  text.remove_prefix(text.size() - suffix.size());
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
-
 bool IsPasswordKey(std::string_view key) {
-  while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+  key = platform::TrimIf(key, [](char c) { return c == ' '; });
   for (std::string_view name : {"pwd", "password", "passwd", "passwort"})
-    if (EndsWithNoCase(key, name)) return true;
+    if (platform::EndsWithNoCase(key, name)) return true;
   return false;
 }
 
