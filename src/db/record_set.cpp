@@ -57,11 +57,16 @@ void AssignWide(const char* bytes, size_t byteCount, std::string& out, bool& utf
   }
 }
 
-// Text of a UTF-8 value; ASCII is copied as it is.
-void AssignUtf8(std::string_view text, std::string& out) {
+// Text of a UTF-8 value: in the system code page when it fits there, else kept
+// in UTF-8 with utf8 set; ASCII is copied as it is.
+void AssignUtf8(std::string_view text, std::string& out, bool& utf8) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) {
-      out = platform::FromUtf8(text);
+      utf8 = !platform::FromUtf8Exact(text, out) && platform::IsUtf8(text);
+      if (utf8)
+        out.assign(text);
+      else if (!platform::IsUtf8(text))
+        out = platform::FromUtf8(text);  // broken bytes read as before
       return;
     }
   }
@@ -115,7 +120,7 @@ void FormatDateTextValue(std::string_view raw, std::string& out, bool&) { Format
 void FormatDecimalValue(std::string_view raw, std::string& out, bool&) { FormatDecimal(raw, out); }
 void FormatBinaryValue(std::string_view raw, std::string& out, bool&) { FormatBinary(raw, out); }
 void FormatWideText(std::string_view raw, std::string& out, bool& utf8) { AssignWide(raw.data(), raw.size(), out, utf8); }
-void FormatUtf8Text(std::string_view raw, std::string& out, bool&) { AssignUtf8(raw, out); }
+void FormatUtf8Text(std::string_view raw, std::string& out, bool& utf8) { AssignUtf8(raw, out, utf8); }
 
 }  // namespace
 

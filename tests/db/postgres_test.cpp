@@ -131,6 +131,24 @@ TEST_F(PostgresTest, TheAnsiDriverGivesTheSameTexts) {
             std::vector<std::string>{platform::FromUtf8("Müller €")});
 }
 
+// A label or a value the code page cannot hold comes as UTF-8, marked so, from
+// either driver; what fits stays in the code page.
+TEST_F(PostgresTest, LabelsAndValuesTheCodePageCannotHoldComeAsMarkedUtf8) {
+  for (const char* driver : {"PostgreSQL ANSI", "PostgreSQL Unicode"}) {
+    SCOPED_TRACE(driver);
+    TDatenbankAdo db(server_.ConnectionTo(name_, driver));
+    auto rs = db.GetData("select 'Eilig – bitte' as \"Łukasz\", 'Größe' as \"Maß\"", platform::TextEncoding::Utf8);
+    EXPECT_EQ(rs->DisplayName(0), "Łukasz");
+    EXPECT_TRUE(rs->DisplayNameIsUtf8(0));
+    EXPECT_EQ(rs->Value(0), "Eilig – bitte");
+    EXPECT_TRUE(rs->ValueIsUtf8(0));
+    EXPECT_EQ(rs->DisplayName(1), "Ma\xDF");
+    EXPECT_FALSE(rs->DisplayNameIsUtf8(1));
+    EXPECT_EQ(rs->Value(1), "Gr\xF6\xDF" "e");
+    EXPECT_FALSE(rs->ValueIsUtf8(1));
+  }
+}
+
 TEST_F(PostgresTest, ChangingStatementsReportAffectedCountsAndDoubleQuotesStayNames) {
   EXPECT_EQ(db_->DatabaseType(), "postgresql");
   const std::string create = "create table \"Artikel\" (nr int primary key, \"Name\" varchar(20), preis float8)";
