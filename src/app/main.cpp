@@ -21,7 +21,6 @@
 #include "config/command_line.h"
 #include "config/program_switches.h"
 #include "dispatch/send_command.h"
-#include "platform/code_page.h"
 #include "platform/run_lock.h"
 #include "ui/form_main.h"
 #include "ui/qt_dialogs.h"
@@ -141,9 +140,9 @@ int Run(int argc, char** argv) {
   const std::vector<std::string> params = ProgramParameters();
   const bool unattended = vornetta::config::HasUnattendSwitch(params);
   if (headless && !unattended) {
-    vornetta::ui::WriteStderrMessage(vornetta::platform::FromUtf8(
+    vornetta::ui::WriteStderrMessageUtf8(
         "Keine Anzeige gefunden (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). "
-        "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich."));
+        "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich.");
     return 1;
   }
 

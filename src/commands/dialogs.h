@@ -4,6 +4,7 @@
 // All texts are in the system code page.
 #pragma once
 
+#include <exception>
 #include <string>
 
 namespace vornetta::commands {
@@ -19,6 +20,13 @@ class TDialogs {
 
   // The same for a failed command, under a caption that names it.
   virtual void ShowFailure(const std::string& /*caption*/, const std::string& text) { ShowMessage(text); }
+
+  // The same with the message of a failure: what() here; a view that can show
+  // every character shows the whole message (platform::MessageUtf8) instead.
+  virtual void ShowMessageOf(const std::exception& failure) { ShowMessage(failure.what()); }
+  virtual void ShowFailureOf(const std::string& caption, const std::exception& failure) {
+    ShowFailure(caption, failure.what());
+  }
 
   // A warning with the buttons "&Ja", "&Nein", "Abbrechen"; closing it is Cancel.
   virtual Answer AskWarning(const std::string& caption, const std::string& text) = 0;

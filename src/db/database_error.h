@@ -6,12 +6,16 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace vornetta::db {
 
-class EDatabaseError : public std::runtime_error {
+class EDatabaseError : public platform::EFailure {
  public:
   explicit EDatabaseError(const std::string& message, std::string sqlState = {}, int nativeError = 0)
-      : std::runtime_error(message), sqlState_(std::move(sqlState)), nativeError_(nativeError) {}
+      : EFailure(message), sqlState_(std::move(sqlState)), nativeError_(nativeError) {}
+  // One of the system's own texts, written in UTF-8.
+  explicit EDatabaseError(const platform::TUtf8Message& message) : EFailure(message), nativeError_(0) {}
 
   // Five-character SQLSTATE of the diagnostic record; empty for the system's own failures.
   const std::string& SqlState() const { return sqlState_; }

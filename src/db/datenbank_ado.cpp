@@ -16,9 +16,9 @@ void ThrowWhenSqliteFileMissing(const std::string& stored) {
   const std::string file = SqliteDatabaseFile(stored);
   struct stat info {};
   if (file.empty() || file == ":memory:" || ::stat(platform::ToUtf8(file).c_str(), &info) == 0) return;
-  throw EDatabaseError(platform::FromUtf8("SQLite-Datenbank \"") + file +
-                       platform::FromUtf8("\" nicht gefunden; bitte den Dateinamen in der Einstellung "
-                                          "\"connection\" (Abschnitt \"datenbank\") prüfen."));
+  throw EDatabaseError(platform::TUtf8Message{"SQLite-Datenbank \"" + platform::ToUtf8(file) +
+                                              "\" nicht gefunden; bitte den Dateinamen in der Einstellung "
+                                              "\"connection\" (Abschnitt \"datenbank\") prüfen."});
 }
 
 }  // namespace

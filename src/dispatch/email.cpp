@@ -42,11 +42,9 @@ smtp::TEncryption EncryptionOf(std::string_view setting) {
   if (word == "starttls") return smtp::TEncryption::StartTls;
   if (word == "ssl") return smtp::TEncryption::Implicit;
   if (word == "aus") return smtp::TEncryption::None;
-  throw EEncryptionSetting(platform::FromUtf8(reinterpret_cast<const char*>(
-                               u8"Unbekannter Wert \"")) +
-                           std::string(setting) +
-                           platform::FromUtf8(reinterpret_cast<const char*>(
-                               u8"\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)")));
+  throw EEncryptionSetting(platform::TUtf8Message{
+      "Unbekannter Wert \"" + platform::ToUtf8(setting) +
+      "\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)"});
 }
 
 std::string CleanSubject(std::string subject) {
@@ -89,7 +87,7 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   if (Utf8.Cc) FromUtf8Items(mail.CCList);
   if (Utf8.Bcc) FromUtf8Items(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
-    throw ESendError(platform::FromUtf8("Kein Empfänger angegeben."));
+    throw ESendError(platform::TUtf8Message{"Kein Empfänger angegeben."});
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;

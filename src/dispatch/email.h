@@ -11,15 +11,16 @@
 
 #include "message/line_writer.h"
 #include "message/message.h"
+#include "platform/failure.h"
 #include "smtp/smtp.h"
 #include "smtp/wait_hook.h"
 
 namespace vornetta::dispatch {
 
 // A mail that must not go out as it stands ("Kein Empf\u00e4nger angegeben.").
-class ESendError : public std::runtime_error {
+class ESendError : public platform::EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // The settings of section "email" the address fields were read from, named by
@@ -93,9 +94,9 @@ class EMail {
 };
 
 // A value of the setting "verschluesselung" that is none of its four words.
-class EEncryptionSetting : public std::runtime_error {
+class EEncryptionSetting : public platform::EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // "auto", "starttls", "ssl", "aus" (letter case and surrounding blanks

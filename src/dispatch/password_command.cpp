@@ -22,9 +22,9 @@ using Clock = std::chrono::steady_clock;
 // More than any password; a command that prints more is cut off here, not read to the end.
 constexpr std::size_t kMaxOutput = 64 * 1024;
 
-[[noreturn]] void Fail(const char8_t* what, const std::string& detail = {}) {
-  throw EPasswordCommandError("Passwortbefehl " + platform::FromUtf8(reinterpret_cast<const char*>(what)) + detail +
-                              " (Einstellung smtppassbefehl)");
+// `what` is UTF-8 like every text of the program; `detail` is ASCII.
+[[noreturn]] void Fail(const char* what, const std::string& detail = {}) {
+  throw EPasswordCommandError("Passwortbefehl " + platform::FromUtf8(what) + detail + " (Einstellung smtppassbefehl)");
 }
 
 int MillisecondsLeft(Clock::time_point deadline) {
@@ -42,7 +42,7 @@ void Kill(pid_t pid) {
 
 std::string PasswordFromCommand(const std::string& command, int timeoutMs) {
   int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) Fail(u8"konnte nicht gestartet werden");
+  if (pipe2(out, O_CLOEXEC) != 0) Fail("konnte nicht gestartet werden");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -61,7 +61,7 @@ std::string PasswordFromCommand(const std::string& command, int timeoutMs) {
   close(out[1]);
   if (spawned != 0) {
     close(out[0]);
-    Fail(u8"konnte nicht gestartet werden");
+    Fail("konnte nicht gestartet werden");
   }
 
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -72,7 +72,7 @@ std::string PasswordFromCommand(const std::string& command, int timeoutMs) {
     if (ready == 0) {
       close(out[0]);
       Kill(pid);
-      Fail(u8"hat nicht innerhalb von ", std::to_string((timeoutMs + 999) / 1000) + " Sekunden geantwortet");
+      Fail("hat nicht innerhalb von ", std::to_string((timeoutMs + 999) / 1000) + " Sekunden geantwortet");
     }
     if (ready < 0) continue;  // EINTR: wait again with the time that is left
     char chunk[4096];
@@ -86,17 +86,17 @@ std::string PasswordFromCommand(const std::string& command, int timeoutMs) {
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (MillisecondsLeft(deadline) == 0) {
       Kill(pid);
-      Fail(u8"hat nicht innerhalb von ", std::to_string((timeoutMs + 999) / 1000) + " Sekunden geantwortet");
+      Fail("hat nicht innerhalb von ", std::to_string((timeoutMs + 999) / 1000) + " Sekunden geantwortet");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  if (WIFSIGNALED(status)) Fail(u8"wurde durch Signal ", std::to_string(WTERMSIG(status)) + " abgebrochen");
+  if (WIFSIGNALED(status)) Fail("wurde durch Signal ", std::to_string(WTERMSIG(status)) + " abgebrochen");
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    Fail(u8"endete mit Status ", std::to_string(WEXITSTATUS(status)));
+    Fail("endete mit Status ", std::to_string(WEXITSTATUS(status)));
 
   std::string password = output.substr(0, output.find('\n'));
   if (!password.empty() && password.back() == '\r') password.pop_back();
-  if (password.empty()) Fail(u8"hat kein Passwort ausgegeben");
+  if (password.empty()) Fail("hat kein Passwort ausgegeben");
   return password;
 }
 

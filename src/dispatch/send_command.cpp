@@ -44,17 +44,21 @@ void ReadTransport(config::TMyIniFile& ini, EMail& job) {
   if (!passwordCommand.empty() && !job.Username.empty()) job.Password = PasswordFromCommand(passwordCommand);
 }
 
-// Messages are texts of the code page, and ISO-8859-15 has no en dash: a hyphen
-// stands in for it there rather than a "?".
-std::string NoReportMessage() {
-  std::string text;
-  if (platform::FromUtf8Exact("Kein Bericht vorhanden – bitte zuerst erstellen.", text)) return text;
-  return platform::FromUtf8("Kein Bericht vorhanden - bitte zuerst erstellen.");
+// Whole in the window, on stderr and in mail; in a code page without the en dash
+// (ISO-8859-15) a hyphen stands in for it rather than a "?".
+ESendError NoReportError() {
+  constexpr char kText[] = "Kein Bericht vorhanden – bitte zuerst erstellen.";
+  std::string codePage;
+  if (!platform::FromUtf8Exact(kText, codePage))
+    codePage = platform::FromUtf8("Kein Bericht vorhanden - bitte zuerst erstellen.");
+  return ESendError(codePage, platform::TUtf8Message{kText});
 }
 
-void Report(std::ostream& err, const std::string& message) {
-  err << "vornetta: " << StderrLine(message) << '\n' << std::flush;
+void ReportUtf8(std::ostream& err, const std::string& utf8Message) {
+  err << "vornetta: " << StderrLineUtf8(utf8Message) << '\n' << std::flush;
 }
+
+void Report(std::ostream& err, const std::string& message) { ReportUtf8(err, platform::ToUtf8(message)); }
 
 // The CSV tables of the build as attachments ergebnis-1.csv, ergebnis-2.csv, ...
 std::vector<message::TIdAttachment> CsvAttachments(const report::TReportText& report) {
@@ -87,7 +91,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   if (HasSomethingToSend(ini, report)) {
     // The counter outlives the text a send clears, and a failed build leaves a text
     // without its end: neither is a report to mail.
-    if (report.PieceCount() == 0 || report.Unfinished()) throw ESendError(NoReportMessage());
+    if (report.PieceCount() == 0 || report.Unfinished()) throw NoReportError();
     EMail job;
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
@@ -118,7 +122,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   return outcome;
 }
 
-void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
+void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message) {
   EMail job;
   job.Host = Setting(ini, "smtpserver");
   job.Username = Setting(ini, "smtpuser");
@@ -129,8 +133,15 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& message) {
   job.IsHtml = false;
   job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
   job.Subject.insert(0, kErrorSubjectPrefix);
-  // The message may quote a server or driver: its control characters stay out of the mail.
-  const std::string body = platform::ReplaceControlCharacters(message);
+  // The message may quote a server or driver: its control characters stay out of
+  // the mail. A message the code page cannot hold goes out in UTF-8.
+  std::string body;
+  if (platform::FromUtf8Exact(utf8Message, body)) {
+    body = platform::ReplaceControlCharacters(body);
+  } else {
+    body = platform::ReplaceControlCharactersUtf8(utf8Message);
+    job.CharSet = message::kUtf8CharSet;
+  }
   job.Body = body;
   ReadTransport(ini, job);
   job.Send();
@@ -166,15 +177,15 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
     }
     return kExitSent;
   } catch (...) {
-    message = MessageOf(std::current_exception());
+    message = MessageUtf8Of(std::current_exception());
   }
-  Report(err, message);
+  ReportUtf8(err, message);
   if (output) return kExitErrorMailed;  // a dry run never mails
   try {
     SendErrorMail(ini, message);
     return kExitErrorMailed;
   } catch (...) {
-    Report(err, MessageOf(std::current_exception()));
+    ReportUtf8(err, MessageUtf8Of(std::current_exception()));
     return kExitErrorMailFailed;
   }
 }
@@ -194,6 +205,12 @@ std::string StderrLine(std::string_view text) {
   std::string line = platform::LineBreaksToSpaces(platform::ReplaceControlCharacters(text));
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return platform::ToUtf8(line);
+}
+
+std::string StderrLineUtf8(std::string_view utf8) {
+  std::string line = platform::LineBreaksToSpaces(platform::ReplaceControlCharactersUtf8(utf8));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace vornetta::dispatch

@@ -70,8 +70,9 @@ class TUnattendedView : public TSendView {
 // stays) and the views are reset. A failure of the send leaves report and views
 // as they were and is thrown. A counter above zero with an empty text (the
 // report was sent already) or an unfinished one (its build failed) throws
-// ESendError "Kein Bericht vorhanden – bitte zuerst erstellen." (a hyphen for
-// the dash where the code page has none) and sends nothing.
+// ESendError "Kein Bericht vorhanden – bitte zuerst erstellen." (whole in its
+// UTF-8 form; what() has a hyphen for the dash where the code page has none)
+// and sends nothing.
 // A report without data rows and count tables is sent as well when the flag
 // "ergebnisLeer" of section "datenbank" is set (it is read only then, without
 // storing a default). CSV tables of the build (setting "anhang") go along as
@@ -94,8 +95,10 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
 
 // The plain-text error mail of an unattended run: from kErrorMailSender to the
 // setting "absender", subject kErrorSubjectPrefix and "betreff", through the
-// configured server with the same encryption and credentials. Throws the failure of the send.
-void SendErrorMail(config::TMyIniFile& ini, const std::string& message);
+// configured server with the same encryption and credentials. The message is
+// UTF-8: the body is in the code page when it fits there, else in UTF-8.
+// Throws the failure of the send.
+void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message);
 
 // Exit statuses of the unattended run.
 inline constexpr int kExitSent = 0;            // sent, or nothing to send
@@ -132,5 +135,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
 // blank, trailing blanks go, and the text is converted from the system code page
 // to UTF-8.
 std::string StderrLine(std::string_view message);
+// The same for a message in UTF-8.
+std::string StderrLineUtf8(std::string_view utf8Message);
 
 }  // namespace vornetta::dispatch

@@ -42,6 +42,16 @@ std::string MessageOf(std::exception_ptr failure) {
   }
 }
 
+std::string MessageUtf8Of(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return platform::MessageUtf8(e);
+  } catch (...) {
+    return "Unbekannter Fehler";
+  }
+}
+
 void SleepFor(std::chrono::seconds wait) { std::this_thread::sleep_for(wait); }
 
 std::chrono::seconds RetryWait(int retry) {
@@ -80,6 +90,8 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
       if (retries == 0) throw;
       std::string message = MessageOf(failure);
       while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      std::string whole = MessageUtf8Of(failure);
+      while (!whole.empty() && (whole.back() == '\n' || whole.back() == '\r')) whole.pop_back();
       if (attempt <= retries && IsTemporaryFailure(failure, job.DataEndSent)) {
         const std::chrono::seconds pause = RetryWait(attempt);
         if (onRetry) onRetry(message, pause);
@@ -87,8 +99,8 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
         continue;
       }
       const std::string count = attempt == 1 ? "einem Versuch" : std::to_string(attempt) + " Versuchen";
-      throw ESendAbandoned(message + "\r\nVersand nach " + count +
-                           " aufgegeben (Einstellung wiederholen im Abschnitt email).");
+      const std::string abandoned = "\r\nVersand nach " + count + " aufgegeben (Einstellung wiederholen im Abschnitt email).";
+      throw ESendAbandoned(message + abandoned, platform::TUtf8Message{whole + abandoned});
     }
   }
 }

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace vornetta::dispatch {
 
 class EMail;
@@ -21,6 +23,8 @@ using TRetryWait = std::function<void(std::chrono::seconds)>;
 // The message of whatever was thrown; failures outside the standard hierarchy
 // still get a text so that a run can report them.
 std::string MessageOf(std::exception_ptr failure);
+// The same, whole, in UTF-8 (platform::MessageUtf8).
+std::string MessageUtf8Of(std::exception_ptr failure);
 
 // Sleeps for the given time.
 void SleepFor(std::chrono::seconds wait);
@@ -35,9 +39,9 @@ bool IsTemporaryFailure(std::exception_ptr failure, bool dataEndSent);
 
 // All attempts failed: what() is the last failure's message followed by a line
 // that names the number of attempts and the setting.
-class ESendAbandoned : public std::runtime_error {
+class ESendAbandoned : public platform::EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // job.Send(), and up to `retries` more times after temporary failures, with

@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "message/header_encoding.h"
+#include "platform/failure.h"
 
 namespace vornetta::message {
 
 // Raised by the item parser for a second "@" after an address in angle brackets;
 // the message is "@ Outside-Adresse".
-class EIdEmailParseError : public std::runtime_error {
+class EIdEmailParseError : public platform::EFailure {
  public:
-  explicit EIdEmailParseError(const std::string& message) : std::runtime_error(message) {}
+  using EFailure::EFailure;
 };
 
 class TIdEMailAddressItem {

@@ -16,16 +16,17 @@ using platform::Trim;
 
 bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c == 0x7F; }
 
-// `reason` is UTF-8 like the other texts of this file; `entry` is in the system code page.
+// `reason` is UTF-8 like the other texts of this file; `entry` is in the system
+// code page, or UTF-8 when the setting is (a code-page name is never well-formed UTF-8 but in ASCII).
 [[noreturn]] void Refuse(std::string_view setting, std::string_view entry, std::string_view reason) {
-  std::string message = platform::FromUtf8("Ungültige Adresse in der Einstellung \"");
+  std::string message = "Ungültige Adresse in der Einstellung \"";
   message.append(setting);
   message += "\" (Abschnitt \"email\"): ";
-  message.append(entry);
+  message += platform::IsUtf8(entry) ? std::string(entry) : platform::ToUtf8(entry);
   message += " (";
-  message += platform::FromUtf8(reason);
+  message.append(reason);
   message += ')';
-  throw EIdEmailParseError(message);
+  throw EIdEmailParseError(platform::TUtf8Message{message});
 }
 
 // What is open at the end of a walk.
@@ -108,9 +109,8 @@ void CheckAddressSetting(std::string_view setting, std::string_view text, bool s
     if (!IsForbiddenControl(c)) continue;
     std::string message = "Die Einstellung \"";
     message.append(setting);
-    message += platform::FromUtf8(
-        "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.");
-    throw EIdEmailParseError(message);
+    message += "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.";
+    throw EIdEmailParseError(platform::TUtf8Message{message});
   }
   if (single) {
     if (!Trim(text).empty()) CheckEntry(setting, text);

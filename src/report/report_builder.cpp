@@ -52,7 +52,7 @@ class TColumnNames {
   void Register(const std::string& name) {
     if (name.empty()) return;
     if (name.front() >= '0' && name.front() <= '9') {
-      throw EReportError("''" + name + "'' ist kein g\xFC" "ltiger Komponentenname");
+      throw EReportError(platform::TUtf8Message{"''" + name + "'' ist kein gültiger Komponentenname"});
     }
     if (!names_.insert(name).second) {
       throw EReportError("Komponente mit der Bezeichnung " + name + " existiert bereits");

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
 #include "report/report_text.h"
 #include "report/report_view.h"
 
@@ -20,9 +21,9 @@ class TConnectionOwner;
 namespace vornetta::report {
 
 // A failure of the build itself; what() is the message shown or mailed.
-class EReportError : public std::runtime_error {
+class EReportError : public platform::EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // The CSS class name of a column: its display name with A-Z lower-cased and

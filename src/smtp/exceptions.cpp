@@ -1,44 +1,39 @@
-// The fixed messages are written here in UTF-8 and converted once per failure,
-// so they reach the user in the system code page like every other text.
+// The fixed messages are written here in UTF-8, like every text of the program.
 #include "smtp/exceptions.h"
-
-#include "platform/code_page.h"
 
 namespace vornetta::smtp {
 namespace {
 
-std::string Text(const char8_t* utf8) {
-  return platform::FromUtf8(reinterpret_cast<const char*>(utf8));
-}
+platform::TUtf8Message Text(const char* utf8) { return {utf8}; }
 
 }  // namespace
 
 EIdConnClosedGracefully::EIdConnClosedGracefully()
-    : EIdSilentException(Text(u8"Die Verbindung wurde erfolgreich geschlossen.")) {}
+    : EIdSilentException(Text("Die Verbindung wurde erfolgreich geschlossen.")) {}
 
-EIdInvalidSocket::EIdInvalidSocket() : EIdException(Text(u8"Socket kann nicht zugewiesen werden.")) {}
+EIdInvalidSocket::EIdInvalidSocket() : EIdException(Text("Socket kann nicht zugewiesen werden.")) {}
 
-EIdClosedSocket::EIdClosedSocket() : EIdException(Text(u8"Verbindung aufgehoben.")) {}
+EIdClosedSocket::EIdClosedSocket() : EIdException(Text("Verbindung aufgehoben.")) {}
 
 EIdCouldNotBindSocket::EIdCouldNotBindSocket()
     : EIdSocketHandleError(
-          Text(u8"Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.")) {}
+          Text("Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.")) {}
 
 EIdStackInitializationFailed::EIdStackInitializationFailed()
-    : EIdStackError(Text(u8"Fehler bei der Winsock-Initialisierung.")) {}
+    : EIdStackError(Text("Fehler bei der Winsock-Initialisierung.")) {}
 
-EIdStackSetSizeExceeded::EIdStackSetSizeExceeded() : EIdStackError(Text(u8"Mengengröße überschritten.")) {}
+EIdStackSetSizeExceeded::EIdStackSetSizeExceeded() : EIdStackError(Text("Mengengröße überschritten.")) {}
 
-EIdNotConnected::EIdNotConnected() : EIdTCPConnectionError(Text(u8"Nicht verbunden")) {}
+EIdNotConnected::EIdNotConnected() : EIdTCPConnectionError(Text("Nicht verbunden")) {}
 
 EIdNotEnoughDataInBuffer::EIdNotEnoughDataInBuffer()
-    : EIdTCPConnectionError(Text(u8"Nicht genügend Daten im Puffer.")) {}
+    : EIdTCPConnectionError(Text("Nicht genügend Daten im Puffer.")) {}
 
-EIdReadTimeout::EIdReadTimeout() : EIdException(Text(u8"Zeitüberschreitung beim Lesen")) {}
+EIdReadTimeout::EIdReadTimeout() : EIdException(Text("Zeitüberschreitung beim Lesen")) {}
 
 EIdReadLnMaxLineLengthExceeded::EIdReadLnMaxLineLengthExceeded()
-    : EIdException(Text(u8"Max. Zeilenlänge überschritten.")) {}
+    : EIdException(Text("Max. Zeilenlänge überschritten.")) {}
 
-EIdAlreadyConnected::EIdAlreadyConnected() : EIdException(Text(u8"Verbindung besteht bereits.")) {}
+EIdAlreadyConnected::EIdAlreadyConnected() : EIdException(Text("Verbindung besteht bereits.")) {}
 
 }  // namespace vornetta::smtp

@@ -1,15 +1,19 @@
 // The failures of the SMTP transport. Each carries its German message in the
-// system code page; the mail job and the window show what() unchanged.
+// system code page (what()) and whole in UTF-8 (platform::EFailure).
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace vornetta::smtp {
 
-class EIdException : public std::runtime_error {
+class EIdException : public platform::EFailure {
  public:
-  explicit EIdException(const std::string& message) : std::runtime_error(message) {}
+  explicit EIdException(const std::string& message) : EFailure(message) {}
+  explicit EIdException(const platform::TUtf8Message& message) : EFailure(message) {}
+  EIdException(const std::string& message, const platform::TUtf8Message& whole) : EFailure(message, whole) {}
 };
 
 class EIdSilentException : public EIdException {
@@ -27,6 +31,7 @@ class EIdConnClosedGracefully : public EIdSilentException {
 class EIdSocketError : public EIdException {
  public:
   EIdSocketError(int code, const std::string& message) : EIdException(message), code_(code) {}
+  EIdSocketError(int code, const platform::TUtf8Message& message) : EIdException(message), code_(code) {}
   int SocketErrorCode() const { return code_; }
 
  private:

@@ -10,8 +10,6 @@
 namespace vornetta::smtp {
 namespace {
 
-std::string Text(const char8_t* utf8) { return platform::FromUtf8(reinterpret_cast<const char*>(utf8)); }
-
 
 }  // namespace
 
@@ -44,7 +42,7 @@ void TIdSMTP::OpenSession(int timeout) {
       if (startTlsOffered_)
         StartTls(name);
       else if (encryption_ == TEncryption::StartTls)
-        throw EIdTlsError(Text(u8"Server bietet kein STARTTLS an (Einstellung verschluesselung)"));
+        throw EIdTlsError("Server bietet kein STARTTLS an (Einstellung verschluesselung)");
     }
   } catch (...) {
     // The failure of the session is the one to report, not a QUIT that failed after it.
@@ -72,7 +70,7 @@ void TIdSMTP::Helo(const std::string& name) { ExecuteCommand("HELO " + name, {25
 void TIdSMTP::StartTls(const std::string& name) {
   const int code = ExecuteCommand("STARTTLS", {});
   if (code != 220) {
-    std::string message = Text(u8"Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n");
+    std::string message = "Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n";
     for (const std::string& line : LastReply().Text()) message += line + "\r\n";
     throw EIdProtocolReplyError(code, message);
   }
@@ -166,8 +164,8 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
     else if (requireLogin_ && plain)
       LogInPlain();
     else if (requireLogin_)
-      throw EIdTlsError(Text(u8"Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
-                             u8"ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)"));
+      throw EIdTlsError(
+          "Server bietet weder AUTH LOGIN noch AUTH PLAIN an; ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
   }
   MailFrom(msg.From.Address);
   // BCC addresses appear only here, never in the header.

@@ -30,49 +30,49 @@ thread_local int lastPlatformError = 0;
 
 struct ErrorText {
   int code;
-  const char8_t* text;
+  const char* text;  // UTF-8
 };
 
 constexpr ErrorText kErrorTexts[] = {
-    {10004, u8"Unterbrochener Systemaufruf."},
-    {10009, u8"Falsche Dateinummer."},
-    {10013, u8"Zugriff verweigert."},
-    {10014, u8"Falsche Adresse."},
-    {10022, u8"Ungültiges Argument."},
-    {10024, u8"Zu viele geöffnete Dateien."},
-    {10035, u8"Die Operation würde blockieren. "},
-    {10036, u8"Die Operation wird gerade durchgeführt."},
-    {10037, u8"Die Operation wird bereits durchgeführt."},
-    {10038, u8"Socket-Operation auf Nicht-Socket."},
-    {10039, u8"Zieladresse erforderlich."},
-    {10040, u8"Die Botschaft ist zu lang."},
-    {10041, u8"Das Protokoll hat für Socket den falschen Typ."},
-    {10042, u8"Falsche Protokolloption."},
-    {10043, u8"Das Protokoll wird nicht unterstützt."},
-    {10044, u8"Sockettyp wird nicht unterstützt."},
-    {10045, u8"Die Operation wird bei Socket nicht unterstützt."},
-    {10046, u8"Die Protokollfamilie wird nicht unterstützt."},
-    {10047, u8"Die Adressfamilie wird von der Protokollfamilie nicht unterstützt."},
-    {10048, u8"Die Adresse ist bereits in Gebrauch."},
-    {10049, u8"Die angeforderte Adresse kann nicht zugewiesen werden."},
-    {10050, u8"Das Netzwerk ist ausgefallen."},
-    {10051, u8"Das Netzwerk ist nicht erreichbar."},
-    {10052, u8"Netz hat die Verbindung verloren oder zurückgesetzt."},
-    {10053, u8"Die Software hat den Abbruch der Verbindung verursacht."},
-    {10054, u8"Die Verbindung wurde von Peer zurückgesetzt."},
-    {10055, u8"Es ist kein Pufferplatz verfügbar."},
-    {10056, u8"Socket ist bereits verbunden."},
-    {10057, u8"Socket ist nicht verbunden."},
-    {10058, u8"Nach Schließen des Socket kann weder gesendet noch empfangen werden."},
-    {10059, u8"Zu viele Referenzen; keine Verbindungen möglich."},
-    {10060, u8"Zeitüberschreitung bei Verbindung."},
-    {10061, u8"Verbindung abgelehnt."},
-    {10062, u8"Zu viele Ebenen von symbolischen Links."},
-    {10063, u8"Dateiname ist zu lang."},
-    {10064, u8"Der Host ist ausgefallen."},
-    {10065, u8"Keine Route zum Host."},
-    {10066, u8"Verzeichnis ist nicht leer"},
-    {11001, u8"Host nicht gefunden."},
+    {10004, "Unterbrochener Systemaufruf."},
+    {10009, "Falsche Dateinummer."},
+    {10013, "Zugriff verweigert."},
+    {10014, "Falsche Adresse."},
+    {10022, "Ungültiges Argument."},
+    {10024, "Zu viele geöffnete Dateien."},
+    {10035, "Die Operation würde blockieren. "},
+    {10036, "Die Operation wird gerade durchgeführt."},
+    {10037, "Die Operation wird bereits durchgeführt."},
+    {10038, "Socket-Operation auf Nicht-Socket."},
+    {10039, "Zieladresse erforderlich."},
+    {10040, "Die Botschaft ist zu lang."},
+    {10041, "Das Protokoll hat für Socket den falschen Typ."},
+    {10042, "Falsche Protokolloption."},
+    {10043, "Das Protokoll wird nicht unterstützt."},
+    {10044, "Sockettyp wird nicht unterstützt."},
+    {10045, "Die Operation wird bei Socket nicht unterstützt."},
+    {10046, "Die Protokollfamilie wird nicht unterstützt."},
+    {10047, "Die Adressfamilie wird von der Protokollfamilie nicht unterstützt."},
+    {10048, "Die Adresse ist bereits in Gebrauch."},
+    {10049, "Die angeforderte Adresse kann nicht zugewiesen werden."},
+    {10050, "Das Netzwerk ist ausgefallen."},
+    {10051, "Das Netzwerk ist nicht erreichbar."},
+    {10052, "Netz hat die Verbindung verloren oder zurückgesetzt."},
+    {10053, "Die Software hat den Abbruch der Verbindung verursacht."},
+    {10054, "Die Verbindung wurde von Peer zurückgesetzt."},
+    {10055, "Es ist kein Pufferplatz verfügbar."},
+    {10056, "Socket ist bereits verbunden."},
+    {10057, "Socket ist nicht verbunden."},
+    {10058, "Nach Schließen des Socket kann weder gesendet noch empfangen werden."},
+    {10059, "Zu viele Referenzen; keine Verbindungen möglich."},
+    {10060, "Zeitüberschreitung bei Verbindung."},
+    {10061, "Verbindung abgelehnt."},
+    {10062, "Zu viele Ebenen von symbolischen Links."},
+    {10063, "Dateiname ist zu lang."},
+    {10064, "Der Host ist ausgefallen."},
+    {10065, "Keine Route zum Host."},
+    {10066, "Verzeichnis ist nicht leer"},
+    {11001, "Host nicht gefunden."},
 };
 
 // "localhost" in any letter case: 127.0.0.1 without asking the resolver.
@@ -162,14 +162,22 @@ int SocketErrorCodeOfResolver(int eai, int errnoValue) {
 int LastPlatformSocketError() { return lastPlatformError; }
 void SetLastPlatformSocketError(int code) { lastPlatformError = code; }
 
-std::string TIdStack::SocketErrorText(int code) {
+namespace {
+
+std::string SocketErrorTextUtf8(int code) {
   std::string text;
   for (const ErrorText& entry : kErrorTexts)
-    if (entry.code == code) text = platform::FromUtf8(reinterpret_cast<const char*>(entry.text));
+    if (entry.code == code) text = entry.text;
   return "Socket-Fehler # " + platform::DecimalText(code) + "\r\n" + text;
 }
 
-void TIdStack::RaiseSocketFailure(int code) { throw EIdSocketError(code, SocketErrorText(code)); }
+}  // namespace
+
+std::string TIdStack::SocketErrorText(int code) { return platform::FromUtf8(SocketErrorTextUtf8(code)); }
+
+void TIdStack::RaiseSocketFailure(int code) {
+  throw EIdSocketError(code, platform::TUtf8Message{SocketErrorTextUtf8(code)});
+}
 
 bool TIdStack::CheckSocketResult(int result, std::initializer_list<int> tolerated) {
   if (result != -1) return false;

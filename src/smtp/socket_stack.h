@@ -74,8 +74,8 @@ class TIdStack {
   // true when it is tolerated; any other code throws EIdSocketError.
   bool CheckSocketResult(int result, std::initializer_list<int> tolerated);
 
-  // Throws EIdSocketError with the code and its table text, always.
-  [[noreturn]] void RaiseSocketFailure(int code);
+  // Throws EIdSocketError with the code and its table text (whole in UTF-8 as well), always.
+  [[noreturn]] static void RaiseSocketFailure(int code);
 
   // "Socket-Fehler # <code>" CR LF and the table text (empty for an unknown code).
   // The one place where error numbers become messages. Throws nothing.

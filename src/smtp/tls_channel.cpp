@@ -26,8 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Text(const char8_t* utf8) { return platform::FromUtf8(reinterpret_cast<const char*>(utf8)); }
-
 // OpenSSL's reason for the last failure, or nothing; the queue is emptied so
 // that a later call does not report an old failure.
 std::string LibraryReason() {
@@ -44,18 +42,17 @@ bool IsAddress(const std::string& name) {
 }
 
 // The certificate check's outcome as the administrator's next step.
-std::string CertificateMessage(long result, const std::string& peer) {
+platform::TUtf8Message CertificateMessage(long result, const std::string& peer) {
+  const std::string name = platform::ToUtf8(peer);
   switch (result) {
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
-      return Text(u8"TLS-Fehler: Zertifikat gilt nicht für ") + peer + Text(u8" (Einstellung smtpserver)");
+      return {"TLS-Fehler: Zertifikat gilt nicht für " + name + " (Einstellung smtpserver)"};
     case X509_V_ERR_CERT_HAS_EXPIRED:
     case X509_V_ERR_CERT_NOT_YET_VALID:
-      return Text(u8"TLS-Fehler: Zertifikat von ") + peer +
-             Text(u8" ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)");
+      return {"TLS-Fehler: Zertifikat von " + name + " ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)"};
     default:
-      return Text(u8"TLS-Fehler: Zertifikat von ") + peer +
-             Text(u8" ist nicht vertrauenswürdig (Einstellung zertifikate)");
+      return {"TLS-Fehler: Zertifikat von " + name + " ist nicht vertrauenswürdig (Einstellung zertifikate)"};
   }
 }
 
@@ -118,7 +115,7 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
     : fd_(fd), hook_(hook), peerName_(options.PeerName) {
   ERR_clear_error();
   context_.reset(SSL_CTX_new(TLS_client_method()));
-  if (!context_) Fail(u8"TLS kann nicht eingerichtet werden");
+  if (!context_) Fail("TLS kann nicht eingerichtet werden");
   SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
   // A peer that drops the connection without the closing alert ends it like plain TCP would.
   SSL_CTX_set_options(context_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -127,15 +124,15 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
     SSL_CTX_set_default_verify_paths(context_.get());
   } else if (SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
     ERR_clear_error();
-    throw EIdTlsError(Text(u8"TLS-Fehler: Zertifikatsdatei ") + options.CaFile +
-                      Text(u8" kann nicht gelesen werden (Einstellung zertifikate)"));
+    throw EIdTlsError(platform::TUtf8Message{"TLS-Fehler: Zertifikatsdatei " + platform::ToUtf8(options.CaFile) +
+                                             " kann nicht gelesen werden (Einstellung zertifikate)"});
   }
   // Verification runs in any case; its result is judged after the handshake so
   // that a relay without a trusted certificate can still be used encrypted.
   SSL_CTX_set_verify(context_.get(), SSL_VERIFY_NONE, nullptr);
 
   ssl_.reset(SSL_new(context_.get()));
-  if (!ssl_) Fail(u8"TLS kann nicht eingerichtet werden");
+  if (!ssl_) Fail("TLS kann nicht eingerichtet werden");
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
   X509_VERIFY_PARAM_set_flags(param, X509_V_FLAG_PARTIAL_CHAIN);
   if (IsAddress(peerName_)) {
@@ -147,7 +144,7 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
   }
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   BIO* socket = BIO_new(SocketMethod());
-  if (!socket) Fail(u8"TLS kann nicht eingerichtet werden");
+  if (!socket) Fail("TLS kann nicht eingerichtet werden");
   BIO_set_data(socket, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd_)));
   SSL_set_bio(ssl_.get(), socket, socket);
 
@@ -159,15 +156,15 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
     int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
       if (!WaitFor(error, Left(limit)))
-        Fail(u8"Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
+        Fail("Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
       continue;
     }
     if (error == SSL_ERROR_SYSCALL && errno != 0) {
       const int code = SocketErrorCodeOfErrno(errno);
       broken_ = true;
-      throw EIdSocketError(code, TIdStack::SocketErrorText(code));
+      TIdStack::RaiseSocketFailure(code);
     }
-    Fail(u8"Verschlüsselter Verbindungsaufbau fehlgeschlagen");
+    Fail("Verschlüsselter Verbindungsaufbau fehlgeschlagen");
   }
   const long result = SSL_get_verify_result(ssl_.get());
   verified_ = SSL_get0_peer_certificate(ssl_.get()) != nullptr && result == X509_V_OK;
@@ -183,13 +180,13 @@ TTlsChannel::~TTlsChannel() = default;
 void TTlsChannel::FreeContext::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
 void TTlsChannel::FreeSsl::operator()(ssl_st* ssl) const { SSL_free(ssl); }
 
-void TTlsChannel::Fail(const char8_t* what) {
+void TTlsChannel::Fail(const char* what) {
   broken_ = true;
-  std::string message = Text(u8"TLS-Fehler: ") + Text(what) + Text(u8" (") + peerName_;
+  std::string message = "TLS-Fehler: " + std::string(what) + " (" + platform::ToUtf8(peerName_);
   const std::string reason = LibraryReason();
   if (!reason.empty()) message += ": " + reason;
-  message += Text(u8", Einstellung verschluesselung)");
-  throw EIdTlsError(message);
+  message += ", Einstellung verschluesselung)";
+  throw EIdTlsError(platform::TUtf8Message{message});
 }
 
 bool TTlsChannel::WaitFor(int sslError, int limitMs) {
@@ -224,7 +221,7 @@ bool TTlsChannel::WaitReadable(int limitMs) {
       socketError_ = SocketErrorCodeOfErrno(errno);
       broken_ = true;
     } else {
-      Fail(u8"Verschlüsselte Verbindung gestört");
+      Fail("Verschlüsselte Verbindung gestört");
     }
   }
 }
@@ -266,7 +263,7 @@ long TTlsChannel::Send(const char* buffer, std::size_t size, int limitMs) {
       SetLastPlatformSocketError(SocketErrorCodeOfErrno(errno));
       return -1;
     }
-    Fail(u8"Verschlüsselte Verbindung gestört");
+    Fail("Verschlüsselte Verbindung gestört");
   }
   return static_cast<long>(size);
 }

@@ -57,7 +57,7 @@ class TTlsChannel {
   enum class Ending { None, Closed, SocketFailed };
   // Waits for the socket as OpenSSL asked; false when the limit passed.
   bool WaitFor(int sslError, int limitMs);
-  [[noreturn]] void Fail(const char8_t* what);
+  [[noreturn]] void Fail(const char* what);  // UTF-8
 
   struct FreeContext {
     void operator()(ssl_ctx_st* context) const;

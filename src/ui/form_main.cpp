@@ -201,7 +201,7 @@ TSendCommands TFormMain::SendCommands() {
   return TSendCommands([this](const QString& text) { SetStatus(text); }, *dialogs_);
 }
 
-void TFormMain::ShowError(const std::exception& failure) { dialogs_->ShowMessage(failure.what()); }
+void TFormMain::ShowError(const std::exception& failure) { dialogs_->ShowMessageOf(failure); }
 
 void TFormMain::RequestTerminate(int status) {
   life_.Terminate();

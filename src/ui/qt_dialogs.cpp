@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/code_page.h"
+#include "platform/failure.h"
 #include "platform/qt_text.h"
 #include "platform/safe_text.h"
 #include "dispatch/send_command.h"
@@ -25,6 +26,9 @@ namespace {
 
 // A message may quote a server or driver; its control characters are not shown.
 QString MessageText(const std::string& text) { return ToQString(platform::ReplaceControlCharacters(text)); }
+QString WholeMessageText(const std::exception& failure) {
+  return QString::fromStdString(platform::ReplaceControlCharactersUtf8(platform::MessageUtf8(failure)));
+}
 
 }  // namespace
 
@@ -34,6 +38,13 @@ void TQtDialogs::ShowMessage(const std::string& text) { ShowFailure(kAppTitle, t
 
 void TQtDialogs::ShowFailure(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), MessageText(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+void TQtDialogs::ShowMessageOf(const std::exception& failure) { ShowFailureOf(kAppTitle, failure); }
+
+void TQtDialogs::ShowFailureOf(const std::string& caption, const std::exception& failure) {
+  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), WholeMessageText(failure), QMessageBox::Ok, parent_);
   box.exec();
 }
 
@@ -77,8 +88,10 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
 
 void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
-void WriteStderrMessage(const std::string& message) {
-  const std::string line = "vornetta: " + dispatch::StderrLine(message) + "\n";
+void WriteStderrMessage(const std::string& message) { WriteStderrMessageUtf8(platform::ToUtf8(message)); }
+
+void WriteStderrMessageUtf8(const std::string& utf8Message) {
+  const std::string line = "vornetta: " + dispatch::StderrLineUtf8(utf8Message) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }
@@ -121,6 +134,10 @@ void WriteStderrFailure(std::exception_ptr failure) noexcept {
 }
 
 void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }
+
+void TStderrDialogs::ShowMessageOf(const std::exception& failure) {
+  WriteStderrMessageUtf8(platform::MessageUtf8(failure));
+}
 
 commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
   WriteStderrMessage(caption + ": " + text + " (abgebrochen)");

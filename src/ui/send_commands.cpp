@@ -20,7 +20,7 @@ void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConne
     return;
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kBuildFailedCaption) + QLatin1Char('.'));
-    dialogs_.ShowFailure(kBuildFailedCaption, failure.what());
+    dialogs_.ShowFailureOf(kBuildFailedCaption, failure);
     return;
   }
   status_(BuildDoneText(pane.Text().RowCount()));
@@ -36,7 +36,7 @@ void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dis
     return;
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kSendFailedCaption) + QLatin1Char('.'));
-    dialogs_.ShowFailure(kSendFailedCaption, failure.what());
+    dialogs_.ShowFailureOf(kSendFailedCaption, failure);
     return;
   }
   status_(outcome.sent ? SentText(outcome.recipients, outcome.reportBytes)

@@ -55,6 +55,10 @@ TEST(StderrLine, PutsAMessageOnOneLineInUtf8) {
   EXPECT_EQ(StderrLine("5.7.1 Relaying denied\r\n"), "5.7.1 Relaying denied");
   EXPECT_EQ(StderrLine("a\nb\rc\r\n\r\n"), "a b c");
   EXPECT_EQ(StderrLine("Zeit\xFC" "berschreitung"), "Zeit\xC3\xBC" "berschreitung");
+  // A C1 character of the code page is a control character; in UTF-8 it is two bytes.
+  EXPECT_EQ(StderrLine("a\x9B" "31mb\x1B"), "a?31mb?");
+  EXPECT_EQ(StderrLineUtf8("a\xC2\x9B" "31mb\x1B\r\nEmpf\xC3\xA4nger \xE2\x80\x93 \xC2\xA0x \r\n"),
+            "a?31mb? Empf\xC3\xA4nger \xE2\x80\x93 \xC2\xA0x");
 }
 
 }  // namespace

@@ -32,14 +32,13 @@ class Delivery : public ::testing::Test {
         .SetText("sql", "select kunde, betrag from umsatz;");
   }
 
-  TProcessResult Run(bool utf8File = false) {
+  TProcessResult Run(bool utf8File = false, const std::string& locale = "de_DE.UTF-8") {
     if (utf8File)
       WriteFile(dir_ / "report.ini", ini_.Utf8Bytes());
     else
       ini_.Save(dir_ / "report.ini");
     return RunProcess({ProgramPath(), dir_ / "report.ini", "-unattend"},
-                      {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"},
-                      dir_.Path());
+                      {"LC_ALL=" + locale, "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"}, dir_.Path());
   }
 
   // Python's reading of the mail: decoded headers, content type, decoded body.
@@ -239,6 +238,33 @@ TEST_F(Delivery, NoRecipientAtAllIsAnErrorBeforeConnecting) {
   ini_.Set("email", "empfaenger", "");
   const std::string body = OnlyErrorMail(Run());
   EXPECT_NE(body.find("Kein Empf\xE4nger angegeben."), std::string::npos) << body;
+}
+
+// Under a Japanese code page the program's own German texts have no place: the
+// count row and the error mail go out in UTF-8 instead of with "?".
+TEST_F(Delivery, GermanTextsUnderAJapaneseCodePageArriveInUtf8) {
+  ini_.Set("email", "betreff", "Bericht")
+      .Set("datenbank", "ergebnisUpdate", "1")
+      .SetText("sql", "update umsatz set betrag = 1 where kunde = 'niemand'");
+  const TProcessResult r = Run(false, "ja_JP.UTF-8");
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u) << sink_->Log();
+  EXPECT_EQ(mails[0].Header("Content-Type"), "text/html;\r\n\tcharset=\"UTF-8\"");
+  EXPECT_NE(mails[0].body.find("<tr class=\"update\"><td>0 Datensätze geändert.</td></tr>\r\n"), std::string::npos)
+      << mails[0].body;
+
+  sink_ = std::make_unique<TSmtpSink>(dir_ / "smtp-error");
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink_->Port())).Set("email", "empfaenger", "");
+  const TProcessResult refused = Run(false, "ja_JP.UTF-8");
+  EXPECT_EQ(refused.err, "vornetta: Kein Empfänger angegeben.\n");
+  const std::string body = OnlyErrorMail(refused);
+  EXPECT_EQ(body, "Kein Empfänger angegeben.\r\n");
+  mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].Header("Content-Type"), "text/plain;\r\n\tcharset=\"UTF-8\"");
+  const std::string parsed = Parsed(mails[0]);
+  EXPECT_NE(parsed.find("Kein Empfänger angegeben."), std::string::npos) << parsed;
 }
 
 TEST_F(Delivery, AMistypedSqliteFileIsAnErrorNamingItAndIsNotCreated) {

@@ -201,6 +201,22 @@ TEST_F(FormCommandsTest, DataChangeWarningHasNeinAsItsDefaultButton) {
   EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), QByteArray("12.5"));
 }
 
+// The window shows every character: the en dash that ISO-8859-15 lacks is shown
+// as written, where the code-page message has a hyphen.
+TEST_F(FormCommandsTest, SendWithoutAReportSaysSoWithTheDash) {
+  auto window = Start(true);
+  window->ReportText().SetRowCount(1);  // sent already: rows counted, the text cleared
+  ShowPage(*window, "TabSheet2");
+  QString shown;
+  ModalAnswer<QMessageBox> answer([&](QMessageBox* box) {
+    shown = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(shown, QStringLiteral("Kein Bericht vorhanden – bitte zuerst erstellen."));
+}
+
 TEST_F(FormCommandsTest, ConnectionDialogTakesLongStringsWhole) {
   auto window = Start(true);
   ShowPage(*window, "TabSheet3");
