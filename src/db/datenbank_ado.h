@@ -40,7 +40,8 @@ class TDatenbankAdo {
   int ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   int ExecuteDelete(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   // An open record set on the first record; the caller owns it. Throws like Execute.
-  std::unique_ptr<TRecordSet> GetData(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  std::unique_ptr<TRecordSet> GetData(const std::string& statement,
+                                      platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
   // For "mssql": double quotes become single quotes, then backquotes double
   // quotes. Throws EDatabaseError "unknown Database Type".

@@ -20,7 +20,8 @@ class TRecordSet {
  public:
   // Runs the statement on the connection and positions on the first record.
   // Throws EDatabaseError with the driver's message.
-  TRecordSet(TConnection& connection, const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  TRecordSet(TConnection& connection, const std::string& statement,
+             platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   ~TRecordSet();
   TRecordSet(const TRecordSet&) = delete;
   TRecordSet& operator=(const TRecordSet&) = delete;

@@ -99,7 +99,8 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
         continue;
       }
       const std::string count = attempt == 1 ? "einem Versuch" : std::to_string(attempt) + " Versuchen";
-      const std::string abandoned = "\r\nVersand nach " + count + " aufgegeben (Einstellung wiederholen im Abschnitt email).";
+      const std::string abandoned =
+          "\r\nVersand nach " + count + " aufgegeben (Einstellung wiederholen im Abschnitt email).";
       throw ESendAbandoned(message + abandoned, platform::TUtf8Message{whole + abandoned});
     }
   }

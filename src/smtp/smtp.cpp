@@ -164,8 +164,8 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
     else if (requireLogin_ && plain)
       LogInPlain();
     else if (requireLogin_)
-      throw EIdTlsError(
-          "Server bietet weder AUTH LOGIN noch AUTH PLAIN an; ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
+      throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
+                        "ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
   }
   MailFrom(msg.From.Address);
   // BCC addresses appear only here, never in the header.

@@ -50,7 +50,8 @@ platform::TUtf8Message CertificateMessage(long result, const std::string& peer) 
       return {"TLS-Fehler: Zertifikat gilt nicht für " + name + " (Einstellung smtpserver)"};
     case X509_V_ERR_CERT_HAS_EXPIRED:
     case X509_V_ERR_CERT_NOT_YET_VALID:
-      return {"TLS-Fehler: Zertifikat von " + name + " ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)"};
+      return {"TLS-Fehler: Zertifikat von " + name +
+              " ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)"};
     default:
       return {"TLS-Fehler: Zertifikat von " + name + " ist nicht vertrauenswürdig (Einstellung zertifikate)"};
   }
