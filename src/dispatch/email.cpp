@@ -72,10 +72,10 @@ std::vector<std::string> BodyLines(std::string_view body) {
 
 void EMail::FillMessage(message::TIdMessage& mail) {
   Subject = CleanSubject(std::move(Subject));
-  message::CheckAddressSetting(AddressSettings.From, From, true);
-  message::CheckAddressSetting(AddressSettings.To, To, false);
-  message::CheckAddressSetting(AddressSettings.Cc, Cc, false);
-  message::CheckAddressSetting(AddressSettings.Bcc, Bcc, false);
+  message::CheckAddressSetting(AddressSettings.From, From, message::TAddressSetting::Single);
+  message::CheckAddressSetting(AddressSettings.To, To, message::TAddressSetting::List);
+  message::CheckAddressSetting(AddressSettings.Cc, Cc, message::TAddressSetting::List);
+  message::CheckAddressSetting(AddressSettings.Bcc, Bcc, message::TAddressSetting::List);
   mail.From.SetText(From);
   mail.Subject = Subject;
   mail.SubjectUtf8 = Utf8.Subject;

@@ -104,7 +104,7 @@ void CheckEntry(std::string_view setting, std::string_view entry) {
 
 }  // namespace
 
-void CheckAddressSetting(std::string_view setting, std::string_view text, bool single) {
+void CheckAddressSetting(std::string_view setting, std::string_view text, TAddressSetting kind) {
   for (unsigned char c : text) {
     if (!IsForbiddenControl(c)) continue;
     std::string message = "Die Einstellung \"";
@@ -112,7 +112,7 @@ void CheckAddressSetting(std::string_view setting, std::string_view text, bool s
     message += "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.";
     throw EIdEmailParseError(platform::TUtf8Message{message});
   }
-  if (single) {
+  if (kind == TAddressSetting::Single) {
     if (!Trim(text).empty()) CheckEntry(setting, text);
     return;
   }

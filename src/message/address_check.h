@@ -14,8 +14,9 @@ namespace vornetta::message {
 // character (a TAB excepted, which separates like a blank), or an entry whose
 // angle bracket, comment or quotes are not closed, whose domain ends in ".", or
 // that holds text but gives no address. Entries are separated by commas and
-// semicolons unless `single` (the sender: the whole text is one address). A
-// blank text passes; a bare local name passes as today.
-void CheckAddressSetting(std::string_view setting, std::string_view text, bool single);
+// semicolons in a list setting; a single setting (the sender) is one address.
+// A blank text passes; a bare local name passes as today.
+enum class TAddressSetting { List, Single };
+void CheckAddressSetting(std::string_view setting, std::string_view text, TAddressSetting kind);
 
 }  // namespace vornetta::message

@@ -74,10 +74,10 @@ void WriteHeader(TIdLineWriter& out, const TIdMessage& msg) {
   out.SendLines(headers.Lines());
 }
 
-void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, bool headersOnly) {
+void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, TMessageParts parts) {
   WriteHeader(out, msg);
   out.SendLine("");
-  if (!headersOnly) WriteBody(out, msg);
+  if (parts == TMessageParts::HeaderAndBody) WriteBody(out, msg);
 }
 
 }  // namespace vornetta::message

@@ -11,8 +11,9 @@
 
 namespace vornetta::message {
 
-// WriteHeader, one empty line, then WriteBody unless headersOnly.
-void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, bool headersOnly = false);
+// WriteHeader, one empty line, then WriteBody unless only the header is asked for.
+enum class TMessageParts { HeaderAndBody, HeaderOnly };
+void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, TMessageParts parts = TMessageParts::HeaderAndBody);
 
 // The lines of msg.BuildHeaderLines() with one SendLines call.
 void WriteHeader(TIdLineWriter& out, const TIdMessage& msg);

@@ -3,16 +3,18 @@
 #pragma once
 
 #include "message/message.h"
+#include "message/message_writer.h"
 #include "smtp/tcp_connection.h"
 
 namespace vornetta::smtp {
 
 class TIdMessageClient : public TIdTCPClient {
  public:
-  // Header lines, one empty line and, unless headersOnly, the dot-stuffed body.
+  // Header lines, one empty line and, unless only the header is asked for, the dot-stuffed body.
   // Every byte has reached the socket when it returns. Reads nothing. Throws the
   // send failures of the connection (tcp_connection.h).
-  void WriteMessage(const message::TIdMessage& msg, bool headersOnly = false);
+  void WriteMessage(const message::TIdMessage& msg,
+                    message::TMessageParts parts = message::TMessageParts::HeaderAndBody);
 };
 
 }  // namespace vornetta::smtp

@@ -37,7 +37,7 @@ TIdMessage Mail() {
 
 std::string Wire(const TIdMessage& msg) {
   LineCollector out;
-  WriteMessage(out, msg, false);
+  WriteMessage(out, msg);
   return out.Wire();
 }
 

@@ -20,9 +20,9 @@ using test::LanguageScope;
 using test::LineCollector;
 
 // The message of the refusal, or "" when the text passes.
-std::string Refusal(std::string_view text, bool single = false) {
+std::string Refusal(std::string_view text, TAddressSetting kind = TAddressSetting::List) {
   try {
-    CheckAddressSetting("empfaenger", text, single);
+    CheckAddressSetting("empfaenger", text, kind);
   } catch (const EIdEmailParseError& e) {
     return e.what();
   }
@@ -37,7 +37,7 @@ TEST(AddressSettingCheck, PassesEveryFormTheParserAccepts) {
         "\"a\\\"b, c\" <x@example.com>", "first.last@example.com", "\"a b\"@example.com"}) {
     EXPECT_EQ(Refusal(text), "") << text;
   }
-  EXPECT_EQ(Refusal("Vornetta <vornetta@localhost>", true), "");
+  EXPECT_EQ(Refusal("Vornetta <vornetta@localhost>", TAddressSetting::Single), "");
   // A second "@" is left to the parser and its own message.
   EXPECT_EQ(Refusal("Hans <h@example.com> x@example.com"), "");
 }
@@ -64,15 +64,15 @@ TEST(AddressSettingCheck, RefusesUnclosedEmptyAndCutAddressesNamingSettingAndEnt
     EXPECT_NE(message.find(std::string(": ") + c.entry + " ("), std::string::npos) << message;
     EXPECT_NE(message.find(c.reason), std::string::npos) << message;
   }
-  EXPECT_NE(Refusal("Name Only", true), "");
+  EXPECT_NE(Refusal("Name Only", TAddressSetting::Single), "");
 }
 
 TEST(AddressSettingCheck, RefusesEveryControlCharacterButTab) {
   for (std::string bad : {std::string("to@example.com\r\nNOOP"), std::string("to@example.com\nNOOP"),
                           std::string("to@example.com\rNOOP"), std::string("to@example.com\0x", 16),
                           std::string("to@example.com\x1b"), std::string("to@example.com\x7f")}) {
-    for (bool single : {false, true}) {
-      const std::string message = Refusal(bad, single);
+    for (TAddressSetting kind : {TAddressSetting::List, TAddressSetting::Single}) {
+      const std::string message = Refusal(bad, kind);
       EXPECT_NE(message.find("Steuerzeichen"), std::string::npos) << message;
       EXPECT_NE(message.find("\"empfaenger\""), std::string::npos) << message;
     }

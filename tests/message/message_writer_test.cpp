@@ -36,9 +36,9 @@ TIdMessage ReportMessage() {
   return msg;
 }
 
-std::string Written(const TIdMessage& msg, bool headersOnly = false) {
+std::string Written(const TIdMessage& msg, TMessageParts parts = TMessageParts::HeaderAndBody) {
   LineCollector out;
-  WriteMessage(out, msg, headersOnly);
+  WriteMessage(out, msg, parts);
   return out.Wire();
 }
 
@@ -82,7 +82,7 @@ TEST(MessageWriter, LeavesOutEmptyHeadersKeepingTheOrder) {
   msg.CharSet = "UTF-8";
   msg.Priority = mpLowest;
   msg.Body = {"x"};
-  EXPECT_EQ(Written(msg, true),
+  EXPECT_EQ(Written(msg, TMessageParts::HeaderOnly),
             "To: =?ISO-8859-1?Q?M=FCller=2C?= Hans <hm@example.com>, \"Anna\" <a@example.com>\r\n"
             "Content-Type: charset=\"UTF-8\"\r\n"
             "Date: Mon, 7 Dec 2026 05:10:00 +0100\r\n"
@@ -140,7 +140,7 @@ TEST(MessageWriter, WritesAJapaneseMessageInIso2022JP) {
   msg.Subject = "\x8C\x8E\x8E\x9F report";  // "monthly" in CP932
   msg.Body = {"\x82\xA0", ".\x82\xA0"};
   LineCollector out;
-  WriteMessage(out, msg, false);
+  WriteMessage(out, msg);
   EXPECT_EQ(out.lines[1], "Subject: =?ISO-2022-JP?B?GyRCN248IRsoQg==?= report");
   ASSERT_GE(out.lines.size(), 2u);
   EXPECT_EQ(out.lines[out.lines.size() - 2], "\x1b$B\x24\x22\x1b(B");
@@ -152,7 +152,7 @@ TEST(MessageWriter, WritesNothingWhenTheTimeZoneCannotBeRead) {
   msg.Clock.UtcOffset = []() -> std::chrono::minutes { throw EIdFailedToRetreiveTimeZoneInfo(); };
   LineCollector out;
   try {
-    WriteMessage(out, msg, false);
+    WriteMessage(out, msg);
     FAIL() << "no exception";
   } catch (const EIdFailedToRetreiveTimeZoneInfo& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -254,7 +254,7 @@ TEST(MessageWriter, WritesHugeBodiesAndSubjectsWithoutHeaderInjection) {
   msg.Body.assign(200000, std::string(100, 'r'));
   msg.Body[5] = ".";
   LineCollector out;
-  WriteMessage(out, msg, false);
+  WriteMessage(out, msg);
   std::size_t headerEnd = 0;
   while (!out.lines[headerEnd].empty()) ++headerEnd;
   for (std::size_t i = 0; i < headerEnd; ++i) {

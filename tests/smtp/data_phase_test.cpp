@@ -66,7 +66,7 @@ TEST(DataPhase, LargeBodyGoesOutExactlyInLargeRequests) {
   smtp.CloseSession();
 
   Collector data;
-  message::WriteMessage(data, msg, false);
+  message::WriteMessage(data, msg);
   EXPECT_EQ(server.Transcript(),
             "EHLO client.test\r\nRSET\r\nMAIL FROM:<from@example.com>\r\nRCPT TO:<a@example.com>\r\nDATA\r\n" +
                 data.text + ".\r\nQUIT\r\n");

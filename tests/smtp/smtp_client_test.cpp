@@ -52,7 +52,7 @@ message::TIdMessage Message() {
 // The data phase as the message writer produces it, with the closing "." line.
 std::string DataOf(const message::TIdMessage& msg) {
   Collector out;
-  message::WriteMessage(out, msg, false);
+  message::WriteMessage(out, msg);
   return out.text + ".\r\n";
 }
 
