@@ -59,7 +59,6 @@ TReportText::~TReportText() { Clear(); }
 
 void TReportText::Grow(std::size_t extraBytes) {
   Reserve(text_, textCapacity_, textSize_ + extraBytes + kLineEnd.size(), textPrefaulted_);
-  Reserve(starts_, startsCapacity_, pieceCount_ + 1, startsPrefaulted_);
 }
 
 void TReportText::Append(std::string_view piece) { Append({piece}); }
@@ -84,12 +83,12 @@ void TReportText::SwitchToUtf8() {
   // The converted pieces go straight into a second text, so the switch holds
   // the document twice at most (not once more as a list of strings). Only the
   // text is exchanged; counter, flags and CSV tables stay.
-  TReportText converted(offsetBits_);
-  for (std::size_t i = 0; i < pieceCount_; ++i) {
-    const std::string piece = platform::ToUtf8(Piece(i));
+  TReportText converted;
+  pieces_.ForEach([&](std::size_t start, std::size_t size) {
+    const std::string piece = platform::ToUtf8({text_ + start, size});
     const std::string_view view = piece;
     converted.AppendParts(&view, 1);
-  }
+  });
   SwapText(converted);
   utf8_ = true;
 }
@@ -98,20 +97,15 @@ void TReportText::SwapText(TReportText& other) {
   std::swap(text_, other.text_);
   std::swap(textSize_, other.textSize_);
   std::swap(textCapacity_, other.textCapacity_);
-  std::swap(starts_, other.starts_);
-  std::swap(wraps_, other.wraps_);
-  std::swap(pieceCount_, other.pieceCount_);
-  std::swap(startsCapacity_, other.startsCapacity_);
   std::swap(textPrefaulted_, other.textPrefaulted_);
-  std::swap(startsPrefaulted_, other.startsPrefaulted_);
+  pieces_.Swap(other.pieces_);
 }
 
 void TReportText::AppendParts(const std::string_view* parts, std::size_t count) {
   std::size_t length = 0;
   for (std::size_t i = 0; i < count; ++i) length += parts[i].size();
   Grow(length);
-  while ((std::uint64_t{textSize_} >> offsetBits_) > wraps_.size()) wraps_.push_back(pieceCount_);
-  starts_[pieceCount_++] = static_cast<std::uint32_t>(textSize_ & ((std::uint64_t{1} << offsetBits_) - 1));
+  pieces_.Add(textSize_, length);
   for (std::size_t i = 0; i < count; ++i) {
     const std::string_view part = parts[i];
     if (part.empty()) continue;
@@ -122,26 +116,15 @@ void TReportText::AppendParts(const std::string_view* parts, std::size_t count) 
   textSize_ += kLineEnd.size();
 }
 
-std::size_t TReportText::Start(std::size_t index) const {
-  const auto high = static_cast<std::size_t>(std::upper_bound(wraps_.begin(), wraps_.end(), index) - wraps_.begin());
-  return (high << offsetBits_) | starts_[index];
-}
-
 std::string_view TReportText::Piece(std::size_t index) const {
-  const std::size_t start = Start(index);
-  const std::size_t end = index + 1 < pieceCount_ ? Start(index + 1) : textSize_;
-  return {text_ + start, end - kLineEnd.size() - start};
+  return {text_ + pieces_.Start(index), pieces_.Size(index)};
 }
 
 void TReportText::ReleaseText() {
   std::free(text_);
-  std::free(starts_);
   text_ = nullptr;
-  starts_ = nullptr;
-  wraps_.clear();
-  wraps_.shrink_to_fit();
-  textSize_ = textCapacity_ = pieceCount_ = startsCapacity_ = 0;
-  textPrefaulted_ = startsPrefaulted_ = 0;
+  textSize_ = textCapacity_ = textPrefaulted_ = 0;
+  pieces_.Clear();
 }
 
 void TReportText::Clear() {

@@ -8,18 +8,15 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "report/csv_tables.h"
+#include "report/piece_index.h"
 
 namespace vornetta::report {
 
 class TReportText {
  public:
   TReportText() = default;
-  // Tests shrink the span of one piece offset (32 bits) to reach the wrap
-  // beyond it with a small text.
-  explicit TReportText(unsigned offsetBits) : offsetBits_(offsetBits) {}
   TReportText(const TReportText&) = delete;
   TReportText& operator=(const TReportText&) = delete;
   ~TReportText();
@@ -38,8 +35,9 @@ class TReportText {
   // Appends one piece whose parts are UTF-8 (ASCII parts are both).
   void AppendUtf8(std::initializer_list<std::string_view> parts);
 
-  std::size_t PieceCount() const { return pieceCount_; }
+  std::size_t PieceCount() const { return pieces_.Count(); }
   // Piece index (from 0) without its CR LF; index must be below PieceCount().
+  // Takes up to a few hundred steps (see TPieceIndex).
   std::string_view Piece(std::size_t index) const;
 
   // Every piece followed by CR LF; valid until the next Append or Clear.
@@ -66,30 +64,18 @@ class TReportText {
   void Grow(std::size_t extraBytes);
   void AppendParts(const std::string_view* parts, std::size_t count);
   void SwitchToUtf8();
-  // Exchanges the text and the piece offsets with `other`; nothing else.
+  // Exchanges the text and its piece index with `other`; nothing else.
   void SwapText(TReportText& other);
-  // Frees the text and the piece offsets; everything else stays.
+  // Frees the text and its piece index; everything else stays.
   void ReleaseText();
 
-  // The start of piece `index` in text_ (see starts_).
-  std::size_t Start(std::size_t index) const;
-
-  // Both arrays grow with realloc: large blocks are moved by remapping pages
+  // The text grows with realloc: a large block is moved by remapping pages
   // instead of copying, so growing never holds the document twice.
   char* text_ = nullptr;
   std::size_t textSize_ = 0;
   std::size_t textCapacity_ = 0;
-  // The low 32 bits (offsetBits_) of each piece's offset in text_: a report
-  // has about ten pieces per row, so full offsets would cost a tenth of the
-  // document again. The high bits come from wraps_: wraps_[k] is the first
-  // piece that starts at or beyond (k + 1) * 4 GiB.
-  std::uint32_t* starts_ = nullptr;
-  std::vector<std::size_t> wraps_;
-  unsigned offsetBits_ = 32;
-  std::size_t pieceCount_ = 0;
-  std::size_t startsCapacity_ = 0;
   std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages
-  std::size_t startsPrefaulted_ = 0;
+  TPieceIndex pieces_;
   std::int32_t rowCount_ = 0;
   TCsvTables csvTables_;
   bool unfinished_ = false;

@@ -25,14 +25,19 @@ TEST(ReportText, DocumentIsEveryPieceFollowedByCrLf) {
   EXPECT_EQ(text.Piece(3), "");
 }
 
-// Offsets are kept in 32 bits plus a table of wraps; 8-bit offsets wrap every
-// 256 bytes, so pieces far past several wraps (one longer than a whole span,
-// one empty) must still come back exactly, also after Clear and the UTF-8 switch.
-TEST(ReportText, PiecesSurviveOffsetWraps) {
-  TReportText text(8);
+// Piece sizes are kept in one byte, longer ones in a side list, and the offset
+// of every 256th piece: pieces of every size class (empty, 254, 255, 256, far
+// longer, with line breaks inside) must come back exactly across several
+// checkpoints, also after the switch to UTF-8 and after Clear.
+TEST(ReportText, PiecesOfEverySizeSurviveAcrossCheckpoints) {
+  TReportText text;
   std::vector<std::string> pieces;
-  for (int i = 0; i < 300; ++i) pieces.push_back(std::string(i % 11, static_cast<char>('a' + i % 26)));
-  pieces[150] = std::string(700, 'L');
+  for (int i = 0; i < 1000; ++i) {
+    const std::size_t sizes[] = {0, 1, 254, 255, 256, 70000, 13};
+    std::string piece(sizes[i % 7], static_cast<char>('a' + i % 26));
+    if (i % 11 == 0) piece += "\r\nmehr";
+    pieces.push_back(piece);
+  }
   for (const std::string& piece : pieces) text.Append(piece);
   ASSERT_EQ(text.PieceCount(), pieces.size());
   for (std::size_t i = 0; i < pieces.size(); ++i) ASSERT_EQ(text.Piece(i), pieces[i]) << i;
@@ -46,6 +51,7 @@ TEST(ReportText, PiecesSurviveOffsetWraps) {
   text.Append(std::string(300, 'y'));
   text.Append("z");
   EXPECT_EQ(text.Piece(0), "x");
+  EXPECT_EQ(text.Piece(1), std::string(300, 'y'));
   EXPECT_EQ(text.Piece(2), "z");
 }
 
