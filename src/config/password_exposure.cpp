@@ -4,8 +4,6 @@
 
 #include <string_view>
 
-#include "config/command_line.h"
-#include "platform/code_page.h"
 #include "platform/text.h"
 
 namespace vornetta::config {
@@ -36,8 +34,7 @@ std::string PasswordExposureWarning(const TMyIniFile& ini) {
   struct stat st {};
   if (::stat(ini.FileName().c_str(), &st) != 0 || (st.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
   if (!HoldsPassword(ini)) return {};
-  return platform::FromUtf8("Warnung: ") + ShownPath(ini.FileName()) +
-         platform::FromUtf8(" ist für andere lesbar; chmod 600 empfohlen");
+  return "Warnung: " + ini.FileName() + " ist für andere lesbar; chmod 600 empfohlen";
 }
 
 }  // namespace vornetta::config

@@ -8,7 +8,7 @@
 
 namespace vornetta::config {
 
-// "Warnung: <file> ist für andere lesbar; chmod 600 empfohlen" (system code page)
+// "Warnung: <file> ist für andere lesbar; chmod 600 empfohlen" in UTF-8
 // when the file holds a password (smtppass, or PWD / Password in the connection
 // string) and its group or others may read it; empty otherwise.
 std::string PasswordExposureWarning(const TMyIniFile& ini);

@@ -152,7 +152,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
   // A warning only: set-ups that work today go on working.
-  if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) Report(err, warning);
+  if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) ReportUtf8(err, warning);
   std::string message;
   try {
     view.ShowSendPage();
@@ -166,7 +166,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
       delivery.onRetry = [&err, last = delivery.retries + 1, next = 1](const std::string& failure,
                                                                           std::chrono::seconds pause) mutable {
         ++next;
-        Report(err, failure + " - neuer Versuch in " + std::to_string(pause.count()) + " s (Versuch " +
+        ReportUtf8(err, failure + " - neuer Versuch in " + std::to_string(pause.count()) + " s (Versuch " +
                         std::to_string(next) + " von " + std::to_string(last) + ")");
       };
     }

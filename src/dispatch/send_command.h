@@ -85,7 +85,7 @@ struct TDelivery {
   message::TIdLineWriter* dryRun = nullptr;
   int retries = 0;  // further attempts after temporary failures (send_retry.h)
   TRetryWait wait = SleepFor;
-  std::function<void(const std::string&, std::chrono::seconds)> onRetry;
+  std::function<void(const std::string&, std::chrono::seconds)> onRetry;  // message in UTF-8
   int attempts = 0;  // out: attempts made; 0 when nothing was to be sent
 };
 

@@ -94,7 +94,7 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
       while (!whole.empty() && (whole.back() == '\n' || whole.back() == '\r')) whole.pop_back();
       if (attempt <= retries && IsTemporaryFailure(failure, job.DataEndSent)) {
         const std::chrono::seconds pause = RetryWait(attempt);
-        if (onRetry) onRetry(message, pause);
+        if (onRetry) onRetry(whole, pause);
         wait(pause);
         continue;
       }

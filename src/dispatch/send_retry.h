@@ -45,8 +45,8 @@ class ESendAbandoned : public platform::EFailure {
 };
 
 // job.Send(), and up to `retries` more times after temporary failures, with
-// wait(RetryWait(n)) before each; `onRetry` is told the failure's message and
-// the wait before each further attempt. With retries 0 the failure is thrown as
+// wait(RetryWait(n)) before each; `onRetry` is told the failure's whole message
+// (UTF-8) and the wait before each further attempt. With retries 0 the failure is thrown as
 // it is; else a last failure after more than one attempt, or a lasting one, is
 // thrown as ESendAbandoned. Returns the number of attempts made.
 int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/code_page.h"
 #include "temp_folder.h"
 
 using namespace vornetta::config;
@@ -16,8 +15,7 @@ TEST(PasswordExposure, WarnsForAPasswordReadableByGroupOrOthersOnly) {
   const std::string path = folder / "bericht.ini";
   WriteBytes(path, "[email]\r\nsmtppass=geheim\r\n");
   TMyIniFile ini(path);
-  const std::string warning =
-      vornetta::platform::FromUtf8("Warnung: " + path + " ist für andere lesbar; chmod 600 empfohlen");
+  const std::string warning = "Warnung: " + path + " ist für andere lesbar; chmod 600 empfohlen";
   for (unsigned mode : {0644u, 0640u, 0604u}) {
     ::chmod(path.c_str(), mode);
     EXPECT_EQ(PasswordExposureWarning(ini), warning) << std::oct << mode;

@@ -259,6 +259,23 @@ TEST_F(ScheduledRun, TemporaryRefusalIsTriedAgainAndTheMailGoesOutOnce) {
   EXPECT_EQ(Count(t, "DATA\r\n"), 1u) << t;  // one mail
 }
 
+// The note names the failure whole even where the code page has no "ü" (Japanese).
+TEST_F(ScheduledRun, RetryNoteUnderAJapaneseCodePageKeepsTheGermanText) {
+  ini_.Set("email", "wiederholen", "1");
+  test::ScriptServer server({test::Send("220 fake ESMTP\r\n"), test::Await(), test::Reset(), test::Accept(),
+                             test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
+                             test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"),
+                             test::Reply("250 queued"), test::Await(), test::Close()});
+  UseServer(server.Port());
+  const TProcessResult r =
+      Run({}, {"LC_ALL=ja_JP.UTF-8", "QT_QPA_PLATFORM=offscreen", "VORNETTA_TEST_RETRY_WAIT_MS=0"});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "vornetta: Socket-Fehler # 10054 Die Verbindung wurde von Peer zurückgesetzt. - neuer Versuch in 30 s "
+            "(Versuch 2 von 2)\n");
+  EXPECT_EQ(Count(server.Transcript(), "DATA\r\n"), 1u) << server.Transcript();
+}
+
 TEST_F(ScheduledRun, PermanentRefusalAndAnUnansweredEndOfDataAreNotTriedAgain) {
   ini_.Set("email", "wiederholen", "3");
   const std::vector<test::ServerStep> errorMailSession = {

@@ -62,13 +62,12 @@ class UnattendedRun : public ::testing::Test {
   }
 
   // Saves the configuration (private to its owner unless `mode` says otherwise)
-  // and runs the program on it with German regional settings.
-  TProcessResult Run(mode_t mode = 0600) {
+  // and runs the program on it with German regional settings unless `locale` says otherwise.
+  TProcessResult Run(mode_t mode = 0600, const std::string& locale = "de_DE.UTF-8") {
     ini_.Save(IniPath());
     ::chmod(IniPath().c_str(), mode);
     return RunProcess({ProgramPath(), IniPath(), "-unattend"},
-                      {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"},
-                      dir_.Path());
+                      {"LC_ALL=" + locale, "QT_QPA_PLATFORM=offscreen", "DISPLAY", "WAYLAND_DISPLAY"}, dir_.Path());
   }
 
   std::string IniPath() const { return dir_ / "report.ini"; }
@@ -365,10 +364,15 @@ TEST_F(UnattendedRun, WarnsOnceWhenOthersMayReadTheSmtpPassword) {
   EXPECT_EQ(r.err, "vornetta: Warnung: " + IniPath() + " ist für andere lesbar; chmod 600 empfohlen\n");
   EXPECT_EQ(sink_->Mails().size(), 1u) << "the warning does not stop the run";
 
+  // A code page without "ü" (Japanese) loses nothing: stderr is UTF-8.
+  r = Run(0644, "ja_JP.UTF-8");
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "vornetta: Warnung: " + IniPath() + " ist für andere lesbar; chmod 600 empfohlen\n");
+
   r = Run(0600);
   EXPECT_EQ(r.exitStatus, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(sink_->Mails().size(), 2u);
+  EXPECT_EQ(sink_->Mails().size(), 3u);
 }
 
 // The process of this test's run, found by its configuration file on the command line.
