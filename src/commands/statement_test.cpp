@@ -5,14 +5,16 @@
 #include "db/datenbank_ado.h"
 #include "db/statement_script.h"
 #include "platform/code_page.h"
+#include "platform/failure.h"
 
 namespace vornetta::commands {
 namespace {
 
 std::string Numbered(size_t n) { return "Statement " + std::to_string(n); }
 
+// In UTF-8, as every text of the test's dialogs.
 std::string Succeeded(size_t n, int count) {
-  return Numbered(n) + " erfolgreich: " + std::to_string(count) + platform::FromUtf8(" Datensätze");
+  return Numbered(n) + " erfolgreich: " + std::to_string(count) + " Datensätze";
 }
 
 }  // namespace
@@ -25,24 +27,23 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
   try {
     database = &connection_.Get();
   } catch (const std::exception& e) {
-    dialogs_.ShowMessage(e.what());
+    dialogs_.ShowMessageOf(e);
     return;
   }
 
   const std::vector<db::TStatementText> statements = db::SplitStatements(script, encoding);
-  if (statements.size() > 1) dialogs_.ShowMessage(std::to_string(statements.size()) + " Statements gefunden.");
+  if (statements.size() > 1) dialogs_.ShowMessageUtf8(std::to_string(statements.size()) + " Statements gefunden.");
 
   for (size_t n = 1; n <= statements.size(); ++n) {
     const std::string& statement = statements[n - 1].text;
     const platform::TextEncoding statementEncoding = statements[n - 1].encoding;
     try {
       if (db::TDatenbankAdo::ChangesData(statement)) {
-        switch (dialogs_.AskWarning(
-            "Warnung", Numbered(n) + platform::FromUtf8(" wird beim Testen Daten in der Datenbank verändern. "
-                                                        "Trotzdem testen?"))) {
+        switch (dialogs_.AskWarningUtf8(
+            "Warnung", Numbered(n) + " wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?")) {
           case TDialogs::Answer::Yes: {
             int count = database->Execute(statement, statementEncoding);
-            dialogs_.ShowMessage(Succeeded(n, count));
+            dialogs_.ShowMessageUtf8(Succeeded(n, count));
             break;
           }
           case TDialogs::Answer::No: break;
@@ -53,10 +54,10 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
         int count = records->RecordCount();
         records->Close();
         records.reset();
-        dialogs_.ShowMessage(Succeeded(n, count));
+        dialogs_.ShowMessageUtf8(Succeeded(n, count));
       }
     } catch (const std::exception& e) {
-      dialogs_.ShowMessage(Numbered(n) + ": " + e.what());
+      dialogs_.ShowMessageUtf8(Numbered(n) + ": " + platform::MessageUtf8(e));
     }
   }
 }

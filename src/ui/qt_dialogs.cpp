@@ -26,9 +26,10 @@ namespace {
 
 // A message may quote a server or driver; its control characters are not shown.
 QString MessageText(const std::string& text) { return ToQString(platform::ReplaceControlCharacters(text)); }
-QString WholeMessageText(const std::exception& failure) {
-  return QString::fromStdString(platform::ReplaceControlCharactersUtf8(platform::MessageUtf8(failure)));
+QString MessageTextUtf8(const std::string& text) {
+  return QString::fromStdString(platform::ReplaceControlCharactersUtf8(text));
 }
+QString WholeMessageText(const std::exception& failure) { return MessageTextUtf8(platform::MessageUtf8(failure)); }
 
 }  // namespace
 
@@ -48,9 +49,21 @@ void TQtDialogs::ShowFailureOf(const std::string& caption, const std::exception&
   box.exec();
 }
 
+void TQtDialogs::ShowMessageUtf8(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, ToQString(kAppTitle), MessageTextUtf8(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
 commands::TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, ToQString(caption), MessageText(text), QMessageBox::NoButton,
-                  parent_);
+  return Warn(ToQString(caption), MessageText(text));
+}
+
+commands::TDialogs::Answer TQtDialogs::AskWarningUtf8(const std::string& caption, const std::string& text) {
+  return Warn(ToQString(caption), MessageTextUtf8(text));
+}
+
+commands::TDialogs::Answer TQtDialogs::Warn(const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent_);
   QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
   QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
@@ -141,6 +154,13 @@ void TStderrDialogs::ShowMessageOf(const std::exception& failure) {
 
 commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
   WriteStderrMessage(caption + ": " + text + " (abgebrochen)");
+  return Answer::Cancel;
+}
+
+void TStderrDialogs::ShowMessageUtf8(const std::string& text) { WriteStderrMessageUtf8(text); }
+
+commands::TDialogs::Answer TStderrDialogs::AskWarningUtf8(const std::string& caption, const std::string& text) {
+  WriteStderrMessageUtf8(platform::ToUtf8(caption) + ": " + text + " (abgebrochen)");
   return Answer::Cancel;
 }
 

@@ -22,11 +22,16 @@ class TQtDialogs : public commands::TDialogs {
   void ShowMessageOf(const std::exception& failure) override;
   void ShowFailureOf(const std::string& caption, const std::exception& failure) override;
   Answer AskWarning(const std::string& caption, const std::string& text) override;
+  void ShowMessageUtf8(const std::string& text) override;
+  Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
   void ProcessPendingEvents() override;
 
  private:
+  // The warning with "&Ja", "&Nein" (the default) and "Abbrechen".
+  Answer Warn(const QString& caption, const QString& text);
+
   QPointer<QWidget> parent_;
 };
 
@@ -38,6 +43,8 @@ class TStderrDialogs : public commands::TDialogs {
   void ShowMessageOf(const std::exception& failure) override;
   void ShowFailureOf(const std::string&, const std::exception& failure) override { ShowMessageOf(failure); }
   Answer AskWarning(const std::string& caption, const std::string& text) override;
+  void ShowMessageUtf8(const std::string& text) override;
+  Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
   void ProcessPendingEvents() override;

@@ -107,6 +107,32 @@ class CommandTest : public ::testing::Test {
   FakeDialogs dialogs_;
 };
 
+// Under a code page without umlauts the statement test's texts still reach a
+// view that can show every character whole (the window), not with "?".
+TEST_F(CommandTest, StatementTestTextsReachAUnicodeViewWhole) {
+  UseSqlite();
+  class UnicodeDialogs : public FakeDialogs {
+   public:
+    void ShowMessageUtf8(const std::string& text) override { shown.push_back(text); }
+    Answer AskWarningUtf8(const std::string& caption, const std::string& text) override {
+      shown.push_back("[" + caption + "] " + text);
+      return Answer::Yes;
+    }
+  } unicode;
+  platform::UseSystemLanguage(platform::Language::Japanese);
+  TStatementTest test(connection_, unicode);
+  test.Run("select * from t;\r\nupdate t set a = a where a = 1;\r\nselect * from fehlt");
+  platform::UseSystemLanguage(platform::Language::Other);
+  ASSERT_EQ(unicode.shown.size(), 5u);
+  EXPECT_EQ(unicode.shown[0], "3 Statements gefunden.");
+  EXPECT_EQ(unicode.shown[1], "Statement 1 erfolgreich: 3 Datensätze");
+  EXPECT_EQ(unicode.shown[2],
+            "[Warnung] Statement 2 wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?");
+  EXPECT_EQ(unicode.shown[3], "Statement 2 erfolgreich: 1 Datensätze");
+  EXPECT_EQ(unicode.shown[4].rfind("Statement 3: ", 0), 0u) << unicode.shown[4];
+  EXPECT_NE(unicode.shown[4].find("fehlt"), std::string::npos) << unicode.shown[4];
+}
+
 TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
   UseSqlite();
   TStatementTest test(connection_, dialogs_);
