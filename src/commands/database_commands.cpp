@@ -10,6 +10,7 @@
 #include "db/command.h"
 #include "db/datenbank_ado.h"
 #include "platform/code_page.h"
+#include "platform/failure.h"
 #include "platform/regional.h"
 #include "commands/secret_mask.h"
 
@@ -70,8 +71,16 @@ std::string TDatabaseCommands::LogLine(const std::string& text) {
 }
 
 void TDatabaseCommands::Log(TLogSink& log, const std::string& text) {
+  Logged([&] { log.AddLine(LogLine(text)); });
+}
+
+void TDatabaseCommands::LogUtf8(TLogSink& log, const std::string& text) {
+  Logged([&] { log.AddLineUtf8(platform::ToUtf8(LogLine("")) + text); });
+}
+
+void TDatabaseCommands::Logged(const std::function<void()>& addLine) {
   try {
-    log.AddLine(LogLine(text));
+    addLine();
     dialogs_.ProcessPendingEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } catch (...) {
@@ -90,7 +99,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     const std::string connectionString = ini_.ReadValue("datenbank", "connection", "");
     if (connectionString.empty()) throw std::runtime_error("Verbindung nicht gesetzt");
     Log(log, "Verbindung: " + MaskPasswords(connectionString));
-    Log(log, platform::FromUtf8("Öffne Verbindung"));
+    LogUtf8(log, "Öffne Verbindung");
     auto database = std::make_unique<db::TDatenbankAdo>(connectionString);
 
     std::exception_ptr failure;
@@ -119,7 +128,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     Log(log, "Test erfolgreich");
   } catch (const std::exception& e) {
     Log(log, "FEHLER:");
-    Log(log, e.what());
+    LogUtf8(log, platform::MessageUtf8(e));
   } catch (...) {
     Log(log, "FEHLER:");
     Log(log, "Unbekannter Fehler");

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/code_page.h"
+
 namespace vornetta::commands {
 
 class TLogSink {
@@ -11,6 +13,9 @@ class TLogSink {
   virtual void Clear() = 0;
   // Appends one line (system code page, no line break).
   virtual void AddLine(const std::string& line) = 0;
+  // The same with a line in UTF-8: a log that can show every character shows
+  // it whole; by default it is kept in the code page.
+  virtual void AddLineUtf8(const std::string& line) { AddLine(platform::FromUtf8(line)); }
 };
 
 }  // namespace vornetta::commands

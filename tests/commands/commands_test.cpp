@@ -257,6 +257,24 @@ TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing)
   EXPECT_NE(texts[3].find("[unixODBC][Driver Manager]"), std::string::npos) << texts[3];
 }
 
+// Under a code page without umlauts the log lines that carry them still reach
+// a log that can show every character whole (the window's memo).
+TEST_F(CommandTest, ConnectionTestLogReachesAUnicodeLogWhole) {
+  class UnicodeLog : public MemoLog {
+   public:
+    void AddLineUtf8(const std::string& line) override { lines.push_back(line); }
+  } log;
+  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  UseSqlite();
+  platform::UseSystemLanguage(platform::Language::Japanese);
+  commands.TestConnection(log);
+  platform::UseSystemLanguage(platform::Language::Other);
+  const auto texts = log.Texts();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[1], "Öffne Verbindung");
+  EXPECT_EQ(texts.back(), "Test erfolgreich");
+}
+
 TEST(LogLine, StampsWithTheShortDateAndTimeOfTheLocale) {
   ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8"));
   std::string line = TDatabaseCommands::LogLine("Test erfolgreich");
