@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <future>
 #include <sstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -434,6 +435,31 @@ void ServerConnection(const char* variable, std::string& connection) {
   GTEST_SKIP() << variable << " is not set";
 }
 
+// The configuration of a server test: the report of `sql` mailed to the sink.
+TIniText ServerReportIni(const std::string& connection, const std::string& subject, int port,
+                         const std::string& sql) {
+  TIniText ini;
+  ini.Set("datenbank", "connection", connection)
+      .Set("email", "empfaenger", "leitung@example.com")
+      .Set("email", "betreff", subject)
+      .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(port))
+      .Set("email", "absender", kSender)
+      .SetText("sql", sql);
+  return ini;
+}
+
+// The report with an empty header, style sheet and footer around the given
+// pieces (written in UTF-8, sent in the code page).
+std::string ReportAround(std::initializer_list<const char*> pieces) {
+  report::TReportText expected;
+  for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
+    expected.Append(piece);
+  }
+  for (const char* piece : pieces) expected.Append(Latin9(piece));
+  for (const char* piece : {"<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) expected.Append(piece);
+  return std::string(expected.DocumentText());
+}
+
 TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
   std::string connection;
   ServerConnection("VORNETTA_MARIADB_CONNECTION", connection);
@@ -448,35 +474,24 @@ TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
   }
   TTempDir dir;
   TSmtpSink sink(dir / "smtp");
-  TIniText ini;
-  ini.Set("datenbank", "connection", connection)
-      .Set("email", "empfaenger", "leitung@example.com")
-      .Set("email", "betreff", "MariaDB")
-      .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink.Port()))
-      .Set("email", "absender", kSender)
-      .SetText("sql", "select kunde as Kunde, betrag as Betrag from e2e_umsatz order by betrag desc;");
+  TIniText ini = ServerReportIni(connection, "MariaDB", sink.Port(),
+                                 "select kunde as Kunde, betrag as Betrag from e2e_umsatz order by betrag desc;");
   ini.Save(dir / "report.ini");
   const TProcessResult r = RunProcess({ProgramPath(), dir / "report.ini", "-unattend"},
                                       {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen"}, dir.Path());
   EXPECT_EQ(r.exitStatus, 0) << r.err;
 
-  report::TReportText expected;
-  for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
-    expected.Append(piece);
-  }
-  for (const char* piece :
+  const std::string expected = ReportAround(
        {"<table width=\"100%\" class=\"sql0\">", "<tr class=\"head\">", "<th class=\"kunde string\">Kunde</th>",
         "<th class=\"betrag double\">Betrag</th>", "</tr>", "<tr id=\"row1\" class=\"odd\">",
         "<td class=\"kunde string\">Müller</td>", "<td class=\"betrag double\">12,5</td>", "</tr>",
         "<tr id=\"row2\" class=\"even\">", "<td class=\"kunde string\">Huber</td>",
         "<td class=\"betrag double\">7,5</td>", "</tr>", "<tr class=\"sum\">", "<th class=\"kunde string\"><span>",
         "0", "</span></th>", "<th class=\"betrag double\"><span>", "20", "</span></th>", "</tr>",
-        "</table><br>", "<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) {
-    expected.Append(Latin9(piece));
-  }
+        "</table><br>"});
   const std::vector<TReceivedMail> mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u) << r.err;
-  EXPECT_EQ(mails[0].body, expected.DocumentText());
+  EXPECT_EQ(mails[0].body, expected);
 
   db::TDatenbankAdo cleanup(connection);
   cleanup.Connection().Execute("drop table e2e_umsatz");
@@ -499,16 +514,11 @@ TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
   }
   TTempDir dir;
   TSmtpSink sink(dir / "smtp");
-  TIniText ini;
-  ini.Set("datenbank", "connection", connection)
-      .Set("datenbank", "ergebnisUpdate", "1")
-      .Set("email", "empfaenger", "leitung@example.com")
-      .Set("email", "betreff", "PostgreSQL")
-      .Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink.Port()))
-      .Set("email", "absender", kSender)
-      .SetText("sql", "select kunde as \"Kunde\", betrag as \"Betrag\", bezahlt, notiz\n"
-                      "from e2e_umsatz order by betrag desc;\n"
-                      "update e2e_umsatz set bezahlt = true where not bezahlt;");
+  TIniText ini = ServerReportIni(connection, "PostgreSQL", sink.Port(),
+                                 "select kunde as \"Kunde\", betrag as \"Betrag\", bezahlt, notiz\n"
+                                 "from e2e_umsatz order by betrag desc;\n"
+                                 "update e2e_umsatz set bezahlt = true where not bezahlt;");
+  ini.Set("datenbank", "ergebnisUpdate", "1");
   ini.Save(dir / "report.ini");
   const auto run = [&] {
     return RunProcess({ProgramPath(), dir / "report.ini", "-unattend"},
@@ -517,11 +527,7 @@ TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
   TProcessResult r = run();
   EXPECT_EQ(r.exitStatus, 0) << r.err;
 
-  report::TReportText expected;
-  for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
-    expected.Append(piece);
-  }
-  for (const char* piece :
+  const std::string expected = ReportAround(
        {"<table width=\"100%\" class=\"sql0\">", "<tr class=\"head\">", "<th class=\"kunde string\">Kunde</th>",
         "<th class=\"betrag double\">Betrag</th>", "<th class=\"bezahlt integer\">bezahlt</th>",
         "<th class=\"notiz string\">notiz</th>", "</tr>", "<tr id=\"row1\" class=\"odd\">",
@@ -533,13 +539,10 @@ TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
         "0", "</span></th>", "<th class=\"betrag double\"><span>", "19,75", "</span></th>",
         "<th class=\"bezahlt integer\"><span>", "0", "</span></th>", "<th class=\"notiz string\"><span>", "0",
         "</span></th>", "</tr>", "</table><br>", "<table width=\"100%\" class=\"sql1\">",
-        "<tr class=\"update\"><td>1 Datensätze geändert.</td></tr>", "</table><br>",
-        "<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) {
-    expected.Append(Latin9(piece));
-  }
+        "<tr class=\"update\"><td>1 Datensätze geändert.</td></tr>", "</table><br>"});
   std::vector<TReceivedMail> mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u) << r.err;
-  EXPECT_EQ(mails[0].body, expected.DocumentText());
+  EXPECT_EQ(mails[0].body, expected);
 
   ini.SetText("sql", "select kunde from e2e_umsatz;\nselect nichtda from fehlt;");
   ini.Save(dir / "report.ini");
