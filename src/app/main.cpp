@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "config/command_line.h"
+#include "config/file_kind.h"
 #include "config/program_switches.h"
 #include "dispatch/send_command.h"
 #include "platform/run_lock.h"
@@ -150,6 +151,8 @@ int Run(int argc, char** argv) {
   vornetta::platform::TRunLock runLock;
   if (unattended) {
     const std::string configPath = ConfigPathOf(params);
+    // Not even a lock file beside a file that is no configuration.
+    vornetta::config::RefuseForeignFile(configPath);
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
       WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
       return vornetta::dispatch::kExitBusy;
