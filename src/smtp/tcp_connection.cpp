@@ -98,7 +98,8 @@ void TIdTCPConnection::SetAttemptDeadline(std::optional<Clock::time_point> deadl
 
 int TIdTCPConnection::AttemptLeftMs() const {
   if (!attemptDeadline_) return -1;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*attemptDeadline_ - Clock::now()).count();
+  // Rounded up: a wait that ends on it has reached the deadline, not stopped short of it.
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*attemptDeadline_ - Clock::now()).count();
   return left > 1 ? static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())) : 1;
 }
 

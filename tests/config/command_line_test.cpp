@@ -98,7 +98,7 @@ TEST(CommandLine, RefusesAFileThatIsNoConfigurationAndLeavesItAlone) {
   const InFolder here(folder.Path());
   const std::string foreign[] = {
       std::string("SQLite format 3\0\x10\0\x01\x01", 21), std::string("\x7f" "ELF\x02\x01\x01\0\0", 9),
-      "%PDF-1.7\n%\xe2\xe3\n", "Liebe Grüße\naus Köln\n", std::string(5000, 'x') + "\n" + std::string("[a]\0", 4)};
+      "%PDF-1.7\n%\xe2\xe3\n", "Liebe Grüße\naus Köln\n", std::string(5000, 'x') + "\nnoch mehr Text\n"};
   for (const std::string& bytes : foreign) {
     const std::string path = folder / "umsatz.db";
     WriteBytes(path, bytes);
@@ -112,8 +112,8 @@ TEST(CommandLine, RefusesAFileThatIsNoConfigurationAndLeavesItAlone) {
     EXPECT_EQ(ReadBytes(path), bytes);
   }
   // What an INI file may look like, also one a text editor made.
-  for (const std::string bytes :
-       {"", "\r\n\r\n", "\xef\xbb\xbf[email]\r\nbetreff=Umsatz\r\n", "; Notiz\n", "  kopfzeile = <b>\n",
+  for (const std::string& bytes : std::vector<std::string>{
+           "", "\r\n\r\n", "\xef\xbb\xbf[email]\r\nbetreff=Umsatz\r\n", "; Notiz\n", "  kopfzeile = <b>\n",
         std::string(6000, '#') + "\n[sql]\n"}) {
     const std::string path = folder / "bericht.ini";
     WriteBytes(path, bytes);
