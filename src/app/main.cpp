@@ -152,7 +152,12 @@ int Run(int argc, char** argv) {
   if (unattended) {
     const std::string configPath = ConfigPathOf(params);
     // Not even a lock file beside a file that is no configuration.
-    vornetta::config::RefuseForeignFile(configPath);
+    try {
+      vornetta::config::RefuseForeignFile(configPath);
+    } catch (const vornetta::config::ENotConfigurationFile& refused) {
+      WriteStderrUtf8(vornetta::platform::MessageUtf8(refused));
+      return 1;
+    }
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
       WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
       return vornetta::dispatch::kExitBusy;
