@@ -20,6 +20,7 @@
 
 #include "config/command_line.h"
 #include "config/program_switches.h"
+#include "dispatch/run_summary.h"
 #include "dispatch/send_command.h"
 #include "platform/run_lock.h"
 #include "ui/form_main.h"
@@ -152,6 +153,10 @@ int Run(int argc, char** argv) {
     const std::string configPath = ConfigPathOf(params);
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
       WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
+      if (vornetta::dispatch::SummaryWanted()) {
+        vornetta::dispatch::TRunSummary summary{.result = vornetta::dispatch::TRunResult::Busy, .file = configPath};
+        std::fputs(vornetta::dispatch::SummaryLine(summary).c_str(), stderr);
+      }
       return vornetta::dispatch::kExitBusy;
     }
   }
