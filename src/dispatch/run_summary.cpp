@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
+#include <ostream>
 #include <cstdlib>
 #include <string_view>
 
 namespace vornetta::dispatch {
 namespace {
+
+std::atomic<bool> summaryWritten{false};
 
 std::string_view ResultWord(TRunResult result) {
   switch (result) {
@@ -71,6 +75,13 @@ std::string SummaryLine(const TRunSummary& summary) {
   line += " empfaenger=" + std::to_string(summary.recipients);
   return line + '\n';
 }
+
+void WriteSummary(std::ostream& err, const TRunSummary& summary) {
+  err << SummaryLine(summary) << std::flush;
+  summaryWritten = true;
+}
+
+bool SummaryWritten() { return summaryWritten; }
 
 bool SummaryWanted() {
   if (const char* wanted = std::getenv("VORNETTA_ZUSAMMENFASSUNG"); wanted != nullptr && *wanted != '\0')

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 
 namespace vornetta::dispatch {
@@ -34,6 +35,12 @@ struct TRunSummary {
 // a backslash or a control character stands in double quotes, the quote and the
 // backslash escaped by a backslash and control characters as "?".
 std::string SummaryLine(const TRunSummary& summary);
+
+// Writes the line to `err` and notes that this process has written it.
+void WriteSummary(std::ostream& err, const TRunSummary& summary);
+// Whether WriteSummary has run in this process: a run that ended before it
+// could build (its configuration file could not be opened) has not.
+bool SummaryWritten();
 
 // Whether runs write the line: VORNETTA_ZUSAMMENFASSUNG=1 asks for it, =0 keeps
 // it off; without the variable only when stderr is the systemd journal (cron

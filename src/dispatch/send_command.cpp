@@ -168,7 +168,7 @@ class TSummaryWriter {
     summary_.result = result;
     summary_.duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-    if (wanted_) err_ << SummaryLine(summary_) << std::flush;
+    if (wanted_) WriteSummary(err_, summary_);
     return status;
   }
 

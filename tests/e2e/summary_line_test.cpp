@@ -82,7 +82,7 @@ TEST_F(SummaryLine, EveryOutcomeEndsWithOneParseableLine) {
   TSmtpSink sink(dir_ / "smtp");
   const std::string select = "select name, umsatz from kunde order by name;";
 
-  const TProcessResult sent = Run("update kunde set umsatz = umsatz;\n" + select, sink.Port());
+  const TProcessResult sent = Run("update kunde set umsatz = umsatz; " + select, sink.Port());
   ASSERT_EQ(sent.exitStatus, 0) << sent.err;
   ASSERT_EQ(sink.Mails().size(), 1u);
   std::map<std::string, std::string> w = Summary(sent);
@@ -97,7 +97,7 @@ TEST_F(SummaryLine, EveryOutcomeEndsWithOneParseableLine) {
   EXPECT_EQ(w.size(), 7u);
 
   // The dry run counts the same report and says it sent nothing.
-  const TProcessResult dry = Run("update kunde set umsatz = umsatz;\n" + select, sink.Port(),
+  const TProcessResult dry = Run("update kunde set umsatz = umsatz; " + select, sink.Port(),
                                  {"--output=" + (dir_ / "probe.eml")});
   ASSERT_EQ(dry.exitStatus, 0) << dry.err;
   w = Summary(dry);
@@ -114,7 +114,7 @@ TEST_F(SummaryLine, EveryOutcomeEndsWithOneParseableLine) {
   EXPECT_EQ(w["empfaenger"], "0");
 
   // The build fails at its second statement; the error mail reaches the sender.
-  const TProcessResult failed = Run(select + "\nselect * from gibtsnicht;", sink.Port());
+  const TProcessResult failed = Run(select + " select * from gibtsnicht;", sink.Port());
   ASSERT_EQ(failed.exitStatus, 1) << failed.err;
   ASSERT_EQ(sink.Mails().size(), 2u);
   w = Summary(failed);
@@ -142,6 +142,15 @@ TEST_F(SummaryLine, EveryOutcomeEndsWithOneParseableLine) {
   EXPECT_EQ(w["datei"], IniPath());
   EXPECT_EQ(w["zeilen"], "0");
   EXPECT_EQ(sink.Mails().size(), 2u);
+
+  // A file that cannot be created ends the run before its build.
+  const std::string missing = dir_ / "fehlt/bericht.ini";
+  const TProcessResult unopened = RunProcess({ProgramPath(), missing, "-unattend"}, kSummaryOn, dir_.Path());
+  ASSERT_EQ(unopened.exitStatus, 1) << unopened.err;
+  w = Summary(unopened);
+  EXPECT_EQ(w["ergebnis"], "fehler");
+  EXPECT_EQ(w["datei"], missing);
+  EXPECT_EQ(w["tabellen"], "0");
 
   // Off unless asked for or written into the journal: cron mails every stderr line.
   ini_.Save(IniPath());
