@@ -167,6 +167,7 @@ int Run(int argc, char** argv) {
       vornetta::config::RefuseForeignFile(configPath);
     } catch (const vornetta::config::ENotConfigurationFile& refused) {
       WriteStderrUtf8(vornetta::platform::MessageUtf8(refused));
+      WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Failed, configPath);
       return 1;
     }
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
