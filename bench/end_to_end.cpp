@@ -4,6 +4,8 @@
 //   build/bench/end_to_end [rows ...]          default 1000 10000 100000
 //   build/bench/end_to_end --mariadb [rows]    default 200000; needs the
 //       VORNETTA_MARIADB_* variables of scripts/mariadb-test-server.sh
+//   build/bench/end_to_end --large-value [MiB ...]   default 50 100: the memory
+//       one large value costs beyond the report text
 // Each contender runs three times per size, alternating; the median wall time
 // and the largest peak memory are shown.
 #include <signal.h>
@@ -163,6 +165,39 @@ void RunMariaDb(TSink& sink, const TScratchFolder& scratch, long rows) {
   Compare(sink, "mariadb " + std::to_string(rows), ini, peer);
 }
 
+// One record with a single text value of `megabytes` MiB (with markup to
+// escape), with and without CSV attachments: the peak beyond what a run with a
+// tiny value needs, in multiples of the value's size.
+void RunLargeValue(TSink& sink, const TScratchFolder& scratch, const std::vector<long>& sizes) {
+  const std::string ini = (scratch.Path() / "large.ini").string();
+  auto peakOf = [&](long bytes, bool csv) {
+    const std::string db = (scratch.Path() / ("value" + std::to_string(bytes) + ".db")).string();
+    std::filesystem::remove(db);
+    // hex(zeroblob(n)) is n * 2 zeros: every second pair becomes "<b".
+    const std::string create = "create table t (v text); insert into t values (replace(hex(zeroblob(" +
+                               std::to_string(bytes / 2) + ")), '0000', 'a<bc'));";
+    RunChild({"sqlite3", db, create}, nullptr);
+    WriteIni(ini, "Driver={SQLite3};Database=" + db + ";", sink.Port());
+    if (csv) std::ofstream(ini, std::ios::app) << "anhang=csv\r\n";
+    TRun worst;
+    for (int run = 0; run < kRuns; ++run) {
+      const TRun one = RunChild({kProgram, ini, "-unattend"}, nullptr);
+      sink.NextMailBytes();
+      worst.peakKb = std::max(worst.peakKb, one.peakKb);
+    }
+    return worst.peakKb / 1024.0;
+  };
+  for (bool csv : {false, true}) {
+    const double base = peakOf(16, csv);
+    for (long megabytes : sizes) {
+      const double peak = peakOf(megabytes << 20, csv);
+      std::printf("value %4ld MiB%s: peak %7.1f MiB, %6.1f MiB beyond a tiny value = %.2f x the value\n", megabytes,
+                  csv ? " + csv" : "", peak, peak - base, (peak - base) / static_cast<double>(megabytes));
+      std::fflush(stdout);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,12 +207,16 @@ int main(int argc, char** argv) {
     unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const bool mariadb = argc > 1 && std::string(argv[1]) == "--mariadb";
+    const bool largeValue = argc > 1 && std::string(argv[1]) == "--large-value";
     std::vector<long> sizes;
-    for (int i = mariadb ? 2 : 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
-    if (sizes.empty()) sizes = mariadb ? std::vector<long>{200000} : std::vector<long>{1000, 10000, 100000};
+    for (int i = mariadb || largeValue ? 2 : 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
+    if (sizes.empty())
+      sizes = mariadb ? std::vector<long>{200000} : largeValue ? std::vector<long>{50, 100} : std::vector<long>{1000, 10000, 100000};
     TScratchFolder scratch;
     TSink sink;
-    if (mariadb) {
+    if (largeValue) {
+      RunLargeValue(sink, scratch, sizes);
+    } else if (mariadb) {
       for (long rows : sizes) RunMariaDb(sink, scratch, rows);
     } else {
       RunSqlite(sink, scratch, sizes);

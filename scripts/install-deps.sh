@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6gui6 libjpeg62-turbo
   unixodbc-dev odbcinst odbc-mariadb libsqliteodbc tdsodbc
   libssl-dev openssl ca-certificates
+  libidn2-dev
   libgtest-dev libgmock-dev
   mariadb-server python3 python3-aiosmtpd sqlite3
   odbc-postgresql postgresql

@@ -9,11 +9,14 @@ system picks a free port. Once listening it prints "port N" on stdout.
 With --cert and --key the server offers STARTTLS, or with --implicit-tls speaks
 TLS from the first byte. --transcript FILE records every command as "VERB tls"
 or "VERB plain" (AUTH with its mechanism, never the credentials), so a test can
-see what crossed the network in clear.
+see what crossed the network in clear. --drop-first VERB cuts the first
+connection that sends VERB, without an answer and without TLS's closing alert,
+as a failing network would. --smtputf8 announces SMTPUTF8.
 
 Runs with Debian's Python, which has aiosmtpd:
     /usr/bin/python3 scripts/smtp-sink.py --dir DIR [--port 0] [--auth USER:PASS]
         [--cert PEM --key PEM [--implicit-tls]] [--no-login-mechanism] [--transcript FILE]
+        [--drop-first VERB] [--smtputf8]
 Ends on SIGTERM or SIGINT.
 """
 
@@ -117,6 +120,21 @@ for _verb in ("HELO", "EHLO", "STARTTLS", "AUTH", "MAIL", "RCPT", "DATA", "RSET"
     setattr(RecordingSMTP, "smtp_" + _verb, recorded(_verb))
 
 
+def dropping(factory, verb):
+    """A server class whose first VERB, on any connection, ends that connection abruptly."""
+    original = getattr(factory, "smtp_" + verb)
+    state = {"dropped": False}
+
+    async def command(self, arg):
+        if not state["dropped"]:
+            state["dropped"] = True
+            # abort(): no answer, no close_notify, like a cut line.
+            self.transport.abort()
+            return
+        return await original(self, arg)
+    return type("Dropping" + factory.__name__, (factory,), {"smtp_" + verb: command})
+
+
 async def serve(args):
     os.makedirs(args.dir, exist_ok=True)
     store = Store(args.dir)
@@ -137,6 +155,10 @@ async def serve(args):
     if args.transcript:
         factory = RecordingSMTP
         RecordingSMTP.transcript = os.path.join(args.dir, args.transcript)
+    if args.drop_first:
+        factory = dropping(factory, args.drop_first.upper())
+    if args.smtputf8:
+        options.update(enable_SMTPUTF8=True)
     family = socket.AF_INET6 if ":" in args.host else socket.AF_INET
     sock = socket.socket(family, socket.SOCK_STREAM)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -166,6 +188,8 @@ def main():
     parser.add_argument("--key", help="private key of --cert (PEM)")
     parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
     parser.add_argument("--transcript", help="file (in --dir unless absolute) that records each command and its protection")
+    parser.add_argument("--drop-first", help="cut the first connection that sends this command")
+    parser.add_argument("--smtputf8", action="store_true", help="announce SMTPUTF8")
     args = parser.parse_args()
     asyncio.run(serve(args))
     return 0

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/command_line.h"
+#include "config/file_kind.h"
 #include "config/program_switches.h"
 #include "dispatch/run_summary.h"
 #include "dispatch/send_command.h"
@@ -161,6 +162,14 @@ int Run(int argc, char** argv) {
   vornetta::platform::TRunLock runLock;
   if (unattended) {
     const std::string configPath = ConfigPathOf(params);
+    // Not even a lock file beside a file that is no configuration.
+    try {
+      vornetta::config::RefuseForeignFile(configPath);
+    } catch (const vornetta::config::ENotConfigurationFile& refused) {
+      WriteStderrUtf8(vornetta::platform::MessageUtf8(refused));
+      WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Failed, configPath);
+      return 1;
+    }
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
       WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
       WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Busy, configPath);

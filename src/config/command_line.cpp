@@ -1,5 +1,7 @@
 #include "config/command_line.h"
 
+#include "config/file_kind.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,9 +47,10 @@ std::string ProgramIniPath(const std::string& programPath) {
 
 std::string ChooseConfigFile(const std::vector<std::string>& params, const std::string& programPath) {
   std::optional<std::string> name = ConfigFileParameter(params);
-  if (!name) return ProgramIniPath(programPath);
+  std::string path = name ? FullPath(*name) : ProgramIniPath(programPath);
+  RefuseForeignFile(path);
+  if (!name) return path;
 
-  std::string path = FullPath(*name);
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return path;
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -32,7 +32,8 @@ std::string ProgramIniPath(const std::string& programPath);
 // empty (mode 0600) when it does not exist, or ProgramIniPath when no parameter
 // names one (that file is created by the first write). Throws EConfigFileError
 // "Fehler beim Erstellen der Konfigurationsdatei \"<path>\"" when the named file
-// cannot be created.
+// cannot be created, and ENotConfigurationFile (config/file_kind.h), before
+// anything is written, when the file there is no configuration text.
 std::string ChooseConfigFile(const std::vector<std::string>& params, const std::string& programPath);
 
 }  // namespace vornetta::config

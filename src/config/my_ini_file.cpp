@@ -142,7 +142,10 @@ bool Modify(const std::string& path, Edit edit) {
 
 }  // namespace
 
-TMyIniFile::TMyIniFile(std::string path) : path_(std::move(path)) { detail::RemoveStaleTemporaries(path_); }
+TMyIniFile::TMyIniFile(std::string path) : path_(std::move(path)) {
+  detail::RecoverInterruptedRewrite(path_);
+  detail::RemoveStaleTemporaries(path_);
+}
 
 std::string TMyIniFile::DefaultPath(const std::vector<std::string>& params,
                                     const std::string& programPath) {

@@ -18,8 +18,8 @@ class EConfigFileError : public std::runtime_error {
 
 class TMyIniFile {
  public:
-  // Opens the file at path. Nothing is read or created here; copies of the file
-  // left behind by killed writes are removed.
+  // Opens the file at path. Nothing is created here; a rewrite that a kill cut
+  // off is finished, and copies of the file left behind by killed writes are removed.
   explicit TMyIniFile(std::string path);
 
   // The default location: parameter 1 (params[0]) when it is not empty, begins

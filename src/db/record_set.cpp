@@ -14,6 +14,7 @@ namespace vornetta::db {
 namespace {
 
 constexpr size_t kFirstBufferBytes = 4096;
+constexpr size_t kKeptBufferBytes = 1 << 20;
 // Columns of at most these sizes are bound. A value longer than its slot (SQLite
 // keeps text beyond the declared size) is read again piecewise.
 constexpr SQLULEN kMaxBoundChars = 2048;
@@ -362,6 +363,8 @@ void TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueForma
     kind.format(Buffered(), column.value, column.valueUtf8);
   else
     column.value.clear();
+  // The driver's form of one large value is not kept for the rest of the read.
+  if (buffer_.size() > kKeptBufferBytes) std::vector<char>().swap(buffer_);
 }
 
 bool TRecordSet::ReadLong(SQLUSMALLINT n, SQLSMALLINT cType) {
@@ -386,8 +389,10 @@ bool TRecordSet::ReadLong(SQLUSMALLINT n, SQLSMALLINT cType) {
       break;
     }
     used += piece;
-    size_t wanted = indicator == SQL_NO_TOTAL ? 0 : used + static_cast<size_t>(indicator) - piece + terminator;
-    buffer_.resize(std::max(wanted, buffer_.size() * 2) & ~size_t{1});
+    // A known length is taken exactly: doubling past it would hold up to twice a large value for nothing.
+    const size_t wanted = indicator == SQL_NO_TOTAL ? buffer_.size() * 2
+                                                    : used + static_cast<size_t>(indicator) - piece + terminator;
+    buffer_.resize((wanted + 1) & ~size_t{1});
   }
   bufferLength_ = used;
   return true;

@@ -6,7 +6,10 @@
 #include "message/multipart_writer.h"
 #include "platform/code_page.h"
 #include "platform/text.h"
+#include "smtp/exceptions.h"
 #include "smtp/smtp.h"
+
+#include <chrono>
 
 namespace vornetta::dispatch {
 
@@ -70,6 +73,39 @@ std::vector<std::string> BodyLines(std::string_view body) {
   return lines;
 }
 
+std::optional<message::TEnvelope> EMail::EnvelopeOf(const message::TIdMessage& mail) const {
+  struct Source {
+    const message::TIdEMailAddressList* list;
+    bool utf8;
+    const std::string& setting;
+  };
+  const Source sources[] = {{&mail.Recipients, Utf8.To, AddressSettings.To},
+                            {&mail.CCList, Utf8.Cc, AddressSettings.Cc},
+                            {&mail.BccList, Utf8.Bcc, AddressSettings.Bcc}};
+  bool beyondAscii = !message::IsAsciiText(mail.From.Address);
+  for (const Source& source : sources)
+    for (const message::TIdEMailAddressItem& item : *source.list)
+      beyondAscii = beyondAscii || !message::IsAsciiText(item.Address);
+  // ASCII addresses go out exactly as always.
+  if (!beyondAscii) return std::nullopt;
+
+  message::TEnvelope envelope;
+  auto add = [&envelope](const std::string& address, bool utf8, const std::string& setting) {
+    const std::string whole = utf8 ? address : platform::ToUtf8(address);
+    const std::size_t at = whole.rfind('@');
+    if (envelope.Utf8Address.empty() && !message::IsAsciiText(std::string_view(whole).substr(0, at))) {
+      envelope.Utf8Address = whole;
+      envelope.Utf8Setting = setting;
+    }
+    return message::EnvelopeAddress(whole, setting);
+  };
+  envelope.From = add(mail.From.Address, Utf8.From, AddressSettings.From);
+  for (const Source& source : sources)
+    for (const message::TIdEMailAddressItem& item : *source.list)
+      envelope.Recipients.push_back(add(item.Address, source.utf8, source.setting));
+  return envelope;
+}
+
 void EMail::FillMessage(message::TIdMessage& mail) {
   Subject = CleanSubject(std::move(Subject));
   message::CheckAddressSetting(AddressSettings.From, From, message::TAddressSetting::Single);
@@ -82,6 +118,7 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   mail.Recipients.SetListText(To);
   mail.CCList.SetListText(Cc);
   mail.BccList.SetListText(Bcc);
+  mail.Envelope = EnvelopeOf(mail);
   if (Utf8.From) FromUtf8Items(mail.From);
   if (Utf8.To) FromUtf8Items(mail.Recipients);
   if (Utf8.Cc) FromUtf8Items(mail.CCList);
@@ -124,17 +161,32 @@ void EMail::Send() {
   message::TIdMessage mail;
   FillMessage(mail);
 
-  client.OpenSession(-1);
+  const auto deadline = std::chrono::steady_clock::now() + AttemptLimit;
+  client.SetAttemptDeadline(deadline);
   try {
-    client.SubmitMessage(mail);
+    client.OpenSession(-1);
+    try {
+      client.SubmitMessage(mail);
+    } catch (...) {
+      DataEndSent = client.DataEndSent();
+      // A failure of the close replaces the one being handled.
+      client.CloseSession();
+      throw;
+    }
+  } catch (const smtp::EIdWaitCancelled&) {
+    throw;
   } catch (...) {
-    DataEndSent = client.DataEndSent();
-    // A failure of the close replaces the one being handled.
-    client.CloseSession();
+    // Whatever gave way at the deadline, the attempt's limit is the cause.
+    if (std::chrono::steady_clock::now() >= deadline) throw smtp::EIdAttemptTimeout(AttemptLimit);
     throw;
   }
   DataEndSent = true;
-  client.CloseSession();
+  // The server took the mail with its 250: a QUIT or close that fails now
+  // changes nothing for the recipients.
+  try {
+    client.CloseSession();
+  } catch (...) {
+  }
   RecipientCount = mail.Recipients.Count() + mail.CCList.Count() + mail.BccList.Count();
 }
 

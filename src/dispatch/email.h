@@ -3,7 +3,9 @@
 // client and message for that one mail and releases both, also on failure.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,6 +18,9 @@
 #include "smtp/wait_hook.h"
 
 namespace vornetta::dispatch {
+
+// How long one attempt to deliver a mail may take in all.
+inline constexpr std::chrono::milliseconds kMailAttemptLimit = std::chrono::minutes(15);
 
 // A mail that must not go out as it stands ("Kein Empf\u00e4nger angegeben.").
 class ESendError : public platform::EFailure {
@@ -68,6 +73,9 @@ class EMail {
   std::size_t RecipientCount = 0;
   // Runs between the slices of every wait for the server; null waits whole.
   smtp::TIdWaitHook* WaitHook = nullptr;
+  // The longest one attempt of Send may take in all, connect to QUIT
+  // (smtp::EIdAttemptTimeout after it); each reply still has its own limit.
+  std::chrono::milliseconds AttemptLimit = kMailAttemptLimit;
 
   TAddressSettings AddressSettings;
 
@@ -91,6 +99,9 @@ class EMail {
 
  private:
   void FillMessage(message::TIdMessage& mail);
+  // The envelope when an address goes beyond ASCII: domains as A-labels.
+  // Throws message::EEnvelopeAddressError before anything is connected.
+  std::optional<message::TEnvelope> EnvelopeOf(const message::TIdMessage& mail) const;
 };
 
 // A value of the setting "verschluesselung" that is none of its four words.

@@ -70,6 +70,8 @@ bool IsTemporaryFailure(std::exception_ptr failure, bool dataEndSent) {
     return !dataEndSent && IsPassingSocketError(e.SocketErrorCode());
   } catch (const smtp::EIdReadTimeout&) {
     return !dataEndSent;
+  } catch (const smtp::EIdAttemptTimeout&) {
+    return !dataEndSent;
   } catch (const smtp::EIdConnClosedGracefully&) {
     return !dataEndSent;
   } catch (...) {

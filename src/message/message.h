@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "message/address.h"
+#include "message/envelope.h"
 #include "message/header_encoding.h"
 #include "message/header_list.h"
 #include "message/internet_date.h"
@@ -43,6 +44,9 @@ class TIdMessage {
   TIdEMailAddressList Recipients;
   TIdEMailAddressList CCList;
   TIdEMailAddressList BccList;
+  // Set when an address goes beyond ASCII: MAIL FROM and RCPT TO use it instead
+  // of the addresses above.
+  std::optional<TEnvelope> Envelope;
   std::string Subject;
   bool SubjectUtf8 = false;  // Subject is UTF-8 (the code page cannot hold it)
   std::string CharSet;

@@ -1,6 +1,8 @@
 // The fixed messages are written here in UTF-8, like every text of the program.
 #include "smtp/exceptions.h"
 
+#include <string>
+
 namespace vornetta::smtp {
 namespace {
 
@@ -33,6 +35,21 @@ EIdReadTimeout::EIdReadTimeout() : EIdException(Text("Zeitüberschreitung beim L
 
 EIdReadLnMaxLineLengthExceeded::EIdReadLnMaxLineLengthExceeded()
     : EIdException(Text("Max. Zeilenlänge überschritten.")) {}
+
+namespace {
+
+std::string DurationText(std::chrono::milliseconds limit) {
+  const auto seconds = (limit.count() + 999) / 1000;
+  if (seconds >= 60 && seconds % 60 == 0) return std::to_string(seconds / 60) + (seconds == 60 ? " Minute" : " Minuten");
+  return std::to_string(seconds) + (seconds == 1 ? " Sekunde" : " Sekunden");
+}
+
+}  // namespace
+
+EIdAttemptTimeout::EIdAttemptTimeout(std::chrono::milliseconds limit)
+    : EIdException(Text(("Zeitüberschreitung: der Versuch, die Mail zu senden, dauerte länger als " +
+                         DurationText(limit) + " und wurde abgebrochen")
+                            .c_str())) {}
 
 EIdAlreadyConnected::EIdAlreadyConnected() : EIdException(Text("Verbindung besteht bereits.")) {}
 

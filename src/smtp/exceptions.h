@@ -2,6 +2,7 @@
 // system code page (what()) and whole in UTF-8 (platform::EFailure).
 #pragma once
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 
@@ -119,10 +120,25 @@ class EIdProtocolReplyError : public EIdException {
  public:
   EIdProtocolReplyError(int replyCode, const std::string& message)
       : EIdException(message), replyCode_(replyCode) {}
+  EIdProtocolReplyError(int replyCode, const platform::TUtf8Message& message)
+      : EIdException(message), replyCode_(replyCode) {}
   int ReplyCode() const { return replyCode_; }
 
  private:
   int replyCode_;
+};
+
+// A mail attempt that went on longer than its overall limit (EMail::AttemptLimit),
+// however promptly each single reply came.
+class EIdAttemptTimeout : public EIdException {
+ public:
+  explicit EIdAttemptTimeout(std::chrono::milliseconds limit);
+};
+
+// An address beyond ASCII before the "@" for a server without SMTPUTF8; nothing was sent.
+class EIdSmtpUtf8Missing : public EIdException {
+ public:
+  using EIdException::EIdException;
 };
 
 // A failure of the encrypted transport or of its rules (certificate, STARTTLS,

@@ -4,6 +4,7 @@
 
 #include "message/header_encoding.h"
 #include "platform/code_page.h"
+#include "platform/safe_text.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
 
@@ -36,6 +37,7 @@ void TIdSMTP::OpenSession(int timeout) {
     ReadGreeting();
     authMechanisms_.clear();
     startTlsOffered_ = false;
+    smtpUtf8Offered_ = false;
     const std::string name = heloName_.empty() ? Stack().LocalHostName() : heloName_;
     if (!useEhlo_ || !Ehlo(name)) Helo(name);
     if (encryption_ == TEncryption::Auto || encryption_ == TEncryption::StartTls) {
@@ -71,7 +73,7 @@ void TIdSMTP::StartTls(const std::string& name) {
   const int code = ExecuteCommand("STARTTLS", {});
   if (code != 220) {
     std::string message = "Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n";
-    for (const std::string& line : LastReply().Text()) message += line + "\r\n";
+    for (const std::string& line : LastReply().Text()) message += platform::ReplaceControlCharacters(line) + "\r\n";
     throw EIdProtocolReplyError(code, message);
   }
   // Bytes that came before the handshake were not protected by it.
@@ -79,6 +81,7 @@ void TIdSMTP::StartTls(const std::string& name) {
   SocketHandler().StartTls(TlsOptions());
   authMechanisms_.clear();
   startTlsOffered_ = false;
+  smtpUtf8Offered_ = false;
   if (!Ehlo(name)) Helo(name);
 }
 
@@ -102,6 +105,7 @@ void TIdSMTP::CollectAuthMechanisms() {
   for (const std::string& text : LastReply().Text()) {
     const std::string line = platform::UpperAscii(text);
     if (line == "STARTTLS" || line.compare(0, 9, "STARTTLS ") == 0) startTlsOffered_ = true;
+    if (line == "SMTPUTF8") smtpUtf8Offered_ = true;
     if (line.compare(0, 5, "AUTH ") != 0 && line.compare(0, 5, "AUTH=") != 0) continue;
     std::string rest = line.substr(4);
     std::replace(rest.begin(), rest.end(), '=', ' ');
@@ -141,7 +145,9 @@ void TIdSMTP::LogInPlain() {
 // Every transaction starts with a reset; whatever the server answers, it goes on.
 void TIdSMTP::Rset() { ExecuteCommand("RSET", {}); }
 
-void TIdSMTP::MailFrom(const std::string& address) { ExecuteCommand("MAIL FROM:<" + address + ">", {250}); }
+void TIdSMTP::MailFrom(const std::string& address, bool smtpUtf8) {
+  ExecuteCommand("MAIL FROM:<" + address + (smtpUtf8 ? "> SMTPUTF8" : ">"), {250});
+}
 
 void TIdSMTP::RcptTo(const std::string& address) { ExecuteCommand("RCPT TO:<" + address + ">", {250, 251}); }
 
@@ -167,10 +173,20 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
       throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
                         "ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
   }
-  MailFrom(msg.From.Address);
-  // BCC addresses appear only here, never in the header.
-  for (const message::TIdEMailAddressList* list : {&msg.Recipients, &msg.CCList, &msg.BccList})
-    for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
+  if (const auto& envelope = msg.Envelope) {
+    const bool smtpUtf8 = !envelope->Utf8Address.empty();
+    if (smtpUtf8 && !smtpUtf8Offered_)
+      throw EIdSmtpUtf8Missing(platform::TUtf8Message{
+          "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
+          " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")"});
+    MailFrom(envelope->From, smtpUtf8);
+    for (const std::string& address : envelope->Recipients) RcptTo(address);
+  } else {
+    MailFrom(msg.From.Address);
+    // BCC addresses appear only here, never in the header.
+    for (const message::TIdEMailAddressList* list : {&msg.Recipients, &msg.CCList, &msg.BccList})
+      for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
+  }
   Data();
   msg.ExtraHeaders.SetHeaderValue("X-Mailer", mailAgent_);
   WriteMessage(msg);

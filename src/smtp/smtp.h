@@ -65,6 +65,8 @@ class TIdSMTP : public TIdMessageClient {
   bool TlsActive() const;
   // The server announced STARTTLS in its last EHLO reply.
   bool StartTlsOffered() const { return startTlsOffered_; }
+  // The server announced SMTPUTF8 in its last EHLO reply.
+  bool SmtpUtf8Offered() const { return smtpUtf8Offered_; }
 
   // Mechanism names of the last EHLO reply, upper case, each once.
   const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
@@ -86,8 +88,10 @@ class TIdSMTP : public TIdMessageClient {
   // AUTH PLAIN with user and password in one base64 line. Throws the command failures.
   void LogInPlain();
   // RSET, login when needed and offered, MAIL FROM, RCPT TO for every To, CC and
-  // BCC address, DATA, the message, the final ".". Throws the command failures,
-  // and EIdTlsError when a login is required and the server offers no mechanism.
+  // BCC address (the message's Envelope instead when set), DATA, the message, the
+  // final ".". Throws the command failures, EIdTlsError when a login is required
+  // and the server offers no mechanism, and EIdSmtpUtf8Missing when the envelope
+  // needs SMTPUTF8 and the server does not announce it.
   virtual void SubmitMessage(message::TIdMessage& msg);
 
   // Writes QUIT when still connected (no reply is read) and closes in any case.
@@ -103,7 +107,7 @@ class TIdSMTP : public TIdMessageClient {
   TTlsOptions TlsOptions() const;
   TIdIOHandlerSocket& SocketHandler();
   void Rset();
-  void MailFrom(const std::string& address);
+  void MailFrom(const std::string& address, bool smtpUtf8 = false);
   void RcptTo(const std::string& address);
   void Data();
   void EndOfData();
@@ -120,6 +124,7 @@ class TIdSMTP : public TIdMessageClient {
   bool requireLogin_ = false;
   std::vector<std::string> authMechanisms_;
   bool startTlsOffered_ = false;
+  bool smtpUtf8Offered_ = false;
   bool loggedIn_ = false;
   bool dataEndSent_ = false;
 };

@@ -1,7 +1,9 @@
 #include "smtp/tcp_connection.h"
 
 #include <algorithm>
+#include <limits>
 
+#include "platform/code_page.h"
 #include "platform/safe_text.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
@@ -13,6 +15,23 @@ using Clock = std::chrono::steady_clock;
 
 using platform::StartsWithNoCase;
 using platform::Trim;
+
+// Three digits, then the end, a blank or "-": anything else gives no code to act on.
+bool IsReplyLine(std::string_view line) {
+  if (line.size() < 3) return false;
+  for (char c : line.substr(0, 3))
+    if (c < '0' || c > '9') return false;
+  return line.size() == 3 || line[3] == ' ' || line[3] == '-';
+}
+
+// The malformed line as the message shows it: control characters (NUL too) as "?", cut short.
+[[noreturn]] void RaiseMalformedReply(std::string_view line) {
+  constexpr std::size_t kShown = 200;
+  std::string message =
+      "Ungültige Antwort des Servers: " + platform::ToUtf8(platform::ReplaceControlCharacters(line.substr(0, kShown)));
+  if (line.size() > kShown) message += "...";
+  throw EIdProtocolReplyError(0, platform::TUtf8Message{message});
+}
 
 }  // namespace
 
@@ -72,9 +91,22 @@ void TIdTCPConnection::SetReplyTimeout(int ms) {
   ApplySendTimeout();
 }
 
+void TIdTCPConnection::SetAttemptDeadline(std::optional<Clock::time_point> deadline) {
+  attemptDeadline_ = deadline;
+  ApplySendTimeout();
+}
+
+int TIdTCPConnection::AttemptLeftMs() const {
+  if (!attemptDeadline_) return -1;
+  // Rounded up: a wait that ends on it has reached the deadline, not stopped short of it.
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*attemptDeadline_ - Clock::now()).count();
+  return left > 1 ? static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())) : 1;
+}
+
 void TIdTCPConnection::ApplySendTimeout() {
-  if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(ioHandler_))
-    socketHandler->SetSendTimeout(replyTimeout_);
+  int limit = replyTimeout_;
+  if (const int left = AttemptLeftMs(); left > 0 && (limit <= 0 || left < limit)) limit = left;
+  if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(ioHandler_)) socketHandler->SetSendTimeout(limit);
 }
 
 void TIdTCPConnection::SetWaitHook(TIdWaitHook* hook) {
@@ -92,6 +124,7 @@ void TIdTCPConnection::SendBytes(const char* data, std::ptrdiff_t count) {
   if (!IsConnected()) throw EIdNotConnected();
   std::ptrdiff_t sent = 0;
   while (sent < count) {
+    if (attemptDeadline_) ApplySendTimeout();
     long n = ioHandler_->SendFrom(data + sent, static_cast<std::size_t>(count - sent));
     peerClosed_ = n == 0;
     CheckPeerClosed(TIdOnPeerClosed::Raise, TIdQueuedBytes::Keep);
@@ -128,6 +161,11 @@ int TIdTCPConnection::WaitLimit() const {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*replyDeadline_ - Clock::now()).count();
     if (left <= 0) throw EIdReadTimeout();
     if (limit < 0 || left < limit) limit = static_cast<int>(left);
+  }
+  if (attemptDeadline_) {
+    if (Clock::now() >= *attemptDeadline_) throw EIdReadTimeout();
+    const int left = AttemptLeftMs();
+    if (limit < 0 || left < limit) limit = left;
   }
   return limit;
 }
@@ -205,6 +243,10 @@ int TIdTCPConnection::ReadReply(TIdReplyCodes accepted) {
   std::vector<std::string> lines;
   lines.push_back(ReceiveReplyLine());
   const std::string& first = lines.front();
+  if (!IsReplyLine(first)) {
+    lastReply_.ParseLines(lines);
+    RaiseMalformedReply(first);
+  }
   if (first.size() > 3 && first[3] == '-') {
     const std::string endMarker = first.substr(0, 3) + ' ';
     for (;;) {
@@ -227,6 +269,9 @@ int TIdTCPConnection::CheckReplyCode(int code, TIdReplyCodes accepted) {
     message += platform::ReplaceControlCharacters(line);
     message += "\r\n";
   }
+  // A bare code still tells what happened.
+  if (message.find_first_not_of("\r\n ") == std::string::npos)
+    message = "Antwort des Servers: " + lastReply_.TextCode() + "\r\n";
   throw EIdProtocolReplyError(lastReply_.NumericCode(), message);
 }
 
@@ -283,6 +328,7 @@ void TIdTCPClient::OpenConnection(int timeout) {
     IOHandler()->PrepareBinding();
     ClearReceiveState();
     ApplyWaitHook();
+    if (const int left = AttemptLeftMs(); left > 0 && (timeout <= 0 || left < timeout)) timeout = left;
     IOHandler()->ConnectTo(host_, port_, boundIp_, boundPort_, timeout);
     ApplySendTimeout();
   } catch (...) {

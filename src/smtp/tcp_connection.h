@@ -122,6 +122,11 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   int ReplyTimeout() const { return replyTimeout_; }
   void SetReplyTimeout(int ms);
 
+  // The end of the whole conversation: every wait for a reply, every write and
+  // a connect or TLS handshake started later is cut off there, however promptly
+  // each single reply came. Unset (the default): no overall end.
+  void SetAttemptDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+
   // Most bytes one reply may take from the connection, line ends and blank lines
   // included; 0 means none (then at most kMaxSkippedLines blank lines in a row).
   // More raises EIdReadLnMaxLineLengthExceeded instead of filling memory or
@@ -181,6 +186,8 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   TIdStack& Stack() const { return *SocketStack(); }
   void ApplySendTimeout();
   void ApplyWaitHook();
+  // Milliseconds to the attempt deadline, at least 1; -1 without one.
+  int AttemptLeftMs() const;
 
  private:
   int WaitLimit() const;
@@ -198,6 +205,7 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   std::size_t replyBytes_ = 0;
   TIdWaitHook* waitHook_ = nullptr;
   std::optional<std::chrono::steady_clock::time_point> replyDeadline_;
+  std::optional<std::chrono::steady_clock::time_point> attemptDeadline_;
   bool peerClosed_ = false;
   TIdRFCReply lastReply_;
 };

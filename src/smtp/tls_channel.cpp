@@ -22,6 +22,15 @@
 #include "smtp/socket_stack.h"
 
 namespace vornetta::smtp {
+
+// The socket under OpenSSL's reads and writes.
+struct SocketState {
+  int fd;
+  // The peer ended the byte stream: OpenSSL asks before it calls a missing
+  // closing alert an ordinary end of the connection.
+  bool eof = false;
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -59,7 +68,8 @@ platform::TUtf8Message CertificateMessage(long result, const std::string& peer) 
 
 // The socket under OpenSSL. Its own socket BIO writes without MSG_NOSIGNAL, and
 // a peer gone away would end the program with SIGPIPE; this one never raises it.
-int SocketOf(BIO* bio) { return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio))); }
+SocketState& StateOf(BIO* bio) { return *static_cast<SocketState*>(BIO_get_data(bio)); }
+int SocketOf(BIO* bio) { return StateOf(bio).fd; }
 
 int SocketWrite(BIO* bio, const char* data, int size) {
   BIO_clear_retry_flags(bio);
@@ -76,6 +86,7 @@ int SocketRead(BIO* bio, char* data, int size) {
   BIO_clear_retry_flags(bio);
   for (;;) {
     const ssize_t n = recv(SocketOf(bio), data, static_cast<std::size_t>(size), 0);
+    if (n == 0 && size > 0) StateOf(bio).eof = true;
     if (n >= 0) return static_cast<int>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) BIO_set_retry_read(bio);
@@ -83,7 +94,11 @@ int SocketRead(BIO* bio, char* data, int size) {
   }
 }
 
-long SocketControl(BIO*, int command, long, void*) { return command == BIO_CTRL_FLUSH ? 1 : 0; }
+long SocketControl(BIO* bio, int command, long, void*) {
+  if (command == BIO_CTRL_FLUSH) return 1;
+  if (command == BIO_CTRL_EOF) return StateOf(bio).eof ? 1 : 0;
+  return 0;
+}
 
 int SocketCreate(BIO* bio) {
   BIO_set_init(bio, 1);
@@ -146,7 +161,8 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   BIO* socket = BIO_new(SocketMethod());
   if (!socket) Fail("TLS kann nicht eingerichtet werden");
-  BIO_set_data(socket, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd_)));
+  socketState_ = std::make_unique<SocketState>(SocketState{fd_});
+  BIO_set_data(socket, socketState_.get());
   SSL_set_bio(ssl_.get(), socket, socket);
 
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);

@@ -13,6 +13,7 @@ struct ssl_ctx_st;
 namespace vornetta::smtp {
 
 class TIdWaitHook;
+struct SocketState;
 
 struct TTlsOptions {
   // The host name or address the certificate must name; a name is also sent as SNI.
@@ -67,6 +68,7 @@ class TTlsChannel {
   };
 
   int fd_;
+  std::unique_ptr<SocketState> socketState_;  // read by the BIO; outlives ssl_ (declared before it)
   TIdWaitHook* hook_;
   std::string peerName_;
   std::unique_ptr<ssl_ctx_st, FreeContext> context_;

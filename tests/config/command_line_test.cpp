@@ -1,10 +1,12 @@
 #include "config/command_line.h"
+#include "config/file_kind.h"
 #include "config/program_switches.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "platform/code_page.h"
+#include "platform/failure.h"
 #include "temp_folder.h"
 
 using namespace vornetta::config;
@@ -88,6 +90,34 @@ TEST(CommandLine, ReportsAFileThatCannotBeCreated) {
   } catch (const EConfigFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Fehler beim Erstellen der Konfigurationsdatei \"" + folder.Path().string() +
                                          "/Pr\xFC" "fung/vornetta.ini\"");
+  }
+}
+
+TEST(CommandLine, RefusesAFileThatIsNoConfigurationAndLeavesItAlone) {
+  TempFolder folder;
+  const InFolder here(folder.Path());
+  const std::string foreign[] = {
+      std::string("SQLite format 3\0\x10\0\x01\x01", 21), std::string("\x7f" "ELF\x02\x01\x01\0\0", 9),
+      "%PDF-1.7\n%\xe2\xe3\n", "Liebe Grüße\naus Köln\n", std::string(5000, 'x') + "\nnoch mehr Text\n"};
+  for (const std::string& bytes : foreign) {
+    const std::string path = folder / "umsatz.db";
+    WriteBytes(path, bytes);
+    try {
+      ChooseConfigFile({"umsatz.db", "-unattend"}, "/opt/vornetta/vornetta");
+      ChooseConfigFile({path}, "/opt/vornetta/vornetta");
+      ADD_FAILURE() << "taken: " << bytes;
+    } catch (const ENotConfigurationFile& e) {
+      EXPECT_EQ(vornetta::platform::MessageUtf8(e), path + " ist keine Konfigurationsdatei – nichts wurde geändert.");
+    }
+    EXPECT_EQ(ReadBytes(path), bytes);
+  }
+  // What an INI file may look like, also one a text editor made.
+  for (const std::string& bytes : std::vector<std::string>{
+           "", "\r\n\r\n", "\xef\xbb\xbf[email]\r\nbetreff=Umsatz\r\n", "; Notiz\n", "  kopfzeile = <b>\n",
+        std::string(6000, '#') + "\n[sql]\n"}) {
+    const std::string path = folder / "bericht.ini";
+    WriteBytes(path, bytes);
+    EXPECT_EQ(ChooseConfigFile({path}, "/opt/vornetta/vornetta"), path) << bytes;
   }
 }
 

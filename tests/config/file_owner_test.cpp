@@ -5,11 +5,17 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <chrono>
+#include <optional>
+#include <random>
+
+#include "config/file_store.h"
 
 #include "config/my_ini_file.h"
 #include "temp_folder.h"
@@ -37,8 +43,40 @@ struct stat StatOf(const std::string& path) {
   return st;
 }
 
+// A state folder for the copies of rewrites in place, owned by `owner`, for as long as the test runs.
+class StateFolder {
+ public:
+  explicit StateFolder(uid_t owner, gid_t group) : path_(folder_ / "state") {
+    std::filesystem::create_directory(path_);
+    ::chmod(folder_.Path().c_str(), 0755);  // for the other user to reach it
+    if (::geteuid() == 0) ::chown(path_.c_str(), owner, group);
+    old_ = std::getenv("XDG_STATE_HOME") ? std::optional<std::string>(std::getenv("XDG_STATE_HOME")) : std::nullopt;
+    ::setenv("XDG_STATE_HOME", path_.c_str(), 1);
+  }
+  ~StateFolder() {
+    if (old_)
+      ::setenv("XDG_STATE_HOME", old_->c_str(), 1);
+    else
+      ::unsetenv("XDG_STATE_HOME");
+  }
+  // The copies a rewrite left behind, temporaries aside.
+  std::vector<std::string> Copies() const {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(path_ + "/vornetta", ignored))
+      if (!entry.path().filename().string().starts_with(".")) names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+ private:
+  TempFolder folder_;
+  std::string path_;
+  std::optional<std::string> old_;
+};
+
 // Runs the tools' ini_write, as nobody when this process is root; returns its exit status.
 int WriteAsOtherUser(const std::string& path, const std::string& value) {
+  const StateFolder state(kNobody, kNogroup);
   std::vector<std::string> args;
   if (::geteuid() == 0) {
     args = {"setpriv", "--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNogroup),
@@ -162,4 +200,54 @@ TEST(IniKilledWrite, LeavesTheTemporaryOfAWriteInProgressAlone) {
   EXPECT_FALSE(std::filesystem::exists(busy));
   EXPECT_TRUE(std::filesystem::exists(other));
   EXPECT_EQ(later.ReadValue("email", "cc", ""), "c");
+}
+
+// Hundreds of kills at random moments of a rewrite in place of a large file:
+// after the next start the file holds the old or the new content, never a mix.
+TEST(IniKilledWrite, AKillDuringARewriteInPlaceLeavesTheOldOrTheNewContentWhole) {
+  TempFolder folder;
+  const StateFolder state(::geteuid(), ::getegid());
+  const std::string path = folder / "gross.ini";
+  // Of different lengths and different bytes all along, so any mix shows.
+  const std::string contents[2] = {"[email]\r\ncss=" + std::string(300 * 1024, 'a') + "\r\n",
+                                   "[email]\r\ncss=" + std::string(420 * 1024, 'b') + "\r\n"};
+  WriteBytes(path, contents[0]);
+
+  // The span of one whole rewrite on this machine, to spread the kills over it.
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(detail::RewriteInPlace(path, contents[1]));
+  ASSERT_TRUE(detail::RewriteInPlace(path, contents[0]));
+  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 2;
+
+  std::mt19937 random(20261209);
+  std::uniform_int_distribution<long> moment(1, std::max<long>(span.count(), 2));
+  int killed = 0;
+  std::size_t current = 0;
+  for (int round = 0; round < 200; ++round) {
+    const std::size_t next = 1 - current;
+    const long delay = moment(random);
+    pid_t child = ::fork();
+    if (child == 0) {
+      rlimit noCore{0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      std::signal(SIGALRM, SIG_DFL);
+      itimerval timer{};
+      timer.it_value.tv_sec = delay / 1000000;
+      timer.it_value.tv_usec = delay % 1000000;
+      ::setitimer(ITIMER_REAL, &timer, nullptr);
+      detail::RewriteInPlace(path, contents[next]);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFSIGNALED(status)) ++killed;
+
+    TMyIniFile nextStart(path);
+    const std::string now = ReadBytes(path);
+    ASSERT_TRUE(now == contents[0] || now == contents[1])
+        << "round " << round << ": " << now.size() << " bytes, neither old nor new";
+    EXPECT_TRUE(state.Copies().empty()) << round;
+    current = now == contents[0] ? 0 : 1;
+  }
+  RecordProperty("killed", killed);
 }

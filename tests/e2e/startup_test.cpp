@@ -54,6 +54,19 @@ TEST(Startup, UncreatableFileIsReportedOnStderrWithStatusOne) {
   EXPECT_EQ(result.err, "vornetta: Fehler beim Erstellen der Konfigurationsdatei \"" + ini + "\"\n");
 }
 
+TEST(Startup, ADatabaseNamedByMistakeIsRefusedAndStaysAsItWas) {
+  TTempDir dir;
+  const std::string db = dir / "umsatz.db";
+  ASSERT_EQ(std::system(("sqlite3 " + db + " 'create table umsatz(betrag int); insert into umsatz values (7);'").c_str()), 0);
+  const std::string before = ReadFile(db);
+  const auto result = RunProcess({ProgramPath(), db, "-unattend"}, kNoDisplay);
+  ASSERT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err, "vornetta: " + db + " ist keine Konfigurationsdatei – nichts wurde geändert.\n");
+  EXPECT_EQ(ReadFile(db), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
 TEST(Startup, InteractiveStartWithoutDisplayEndsWithAMessageAndStatusOne) {
   TTempDir dir;
   const auto result = RunProcess({ProgramPath(), dir / "a.ini"}, kNoDisplay);

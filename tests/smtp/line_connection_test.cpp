@@ -124,8 +124,14 @@ TEST(LineConnection, ReadsWholeRepliesSkippingBlankLines) {
   // A continuation line with another code does not end the reply; a bare code does.
   EXPECT_EQ(client->ReadReply({}), 250);
   EXPECT_EQ(client->LastReply().Text(), (std::vector<std::string>{"a", "b", "c", ""}));
-  client->ReadReply({});
-  EXPECT_EQ(client->LastReply().Text(), (std::vector<std::string>{"x", "y"}));
+  // A line without a code is no reply, whatever the command accepts.
+  try {
+    client->ReadReply({});
+    FAIL() << "no exception";
+  } catch (const EIdProtocolReplyError& e) {
+    EXPECT_EQ(e.ReplyCode(), 0);
+    EXPECT_EQ(Utf8(e.what()), "Ungültige Antwort des Servers: abc-x");
+  }
 }
 
 TEST(LineConnection, RefusedCodeRaisesReplyTextAndEmptySetAcceptsAll) {
