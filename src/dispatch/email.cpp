@@ -88,6 +88,8 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   if (Utf8.Bcc) FromUtf8Items(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
     throw ESendError(platform::TUtf8Message{"Kein Empfänger angegeben."});
+  // Without a sender the server would get "MAIL FROM:<>" and the mail no From header.
+  if (mail.From.Address.empty()) throw ESendError(platform::TUtf8Message{"Kein Absender angegeben."});
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;

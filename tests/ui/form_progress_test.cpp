@@ -103,20 +103,27 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   EXPECT_TRUE(Find<QPushButton>(*window, "SpeedButton2")->isEnabled());
 }
 
-TEST_F(FormProgressTest, ClosingDuringASendWaitsForItsEnd) {
+TEST_F(FormProgressTest, ClosingDuringASendAsksAndJaCancelsAndCloses) {
   ScriptServer server({Await()});
   Configure(1, server.Port());
   auto window = Start();
   Find<QPushButton>(*window, "SpeedButton1")->click();
-  bool openWhileSending = false;
+  bool openAfterNein = false;
+  bool openAfterJa = false;
   QTimer::singleShot(0, window.get(), [&] {
+    dialogs_.answers = {FakeDialogs::Answer::No};
     window->close();
-    openWhileSending = window->Config() != nullptr;
-    Find<QPushButton>(*window, "btnAbbrechen")->click();
+    openAfterNein = window->Config() != nullptr && window->isVisible();
+    dialogs_.answers = {FakeDialogs::Answer::Yes};
+    window->close();
+    openAfterJa = window->Config() != nullptr;  // the send lets go first
   });
   Find<QPushButton>(*window, "SpeedButton2")->click();
-  EXPECT_TRUE(openWhileSending);
-  EXPECT_EQ(window->Config(), nullptr);  // closed once the send had ended
+  EXPECT_TRUE(openAfterNein);
+  EXPECT_TRUE(openAfterJa);
+  ASSERT_EQ(dialogs_.warnings.size(), 2u);
+  EXPECT_NE(dialogs_.warnings[0].find("abbrechen und beenden?"), std::string::npos) << dialogs_.warnings[0];
+  EXPECT_EQ(window->Config(), nullptr);  // cancelled and closed, no "Abbrechen" clicked
 }
 
 TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeavesNothingToSend) {
@@ -149,10 +156,11 @@ TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeave
   EXPECT_EQ(document.find("id=\"row" + std::to_string(rowsAtClick + 1) + "\""), std::string::npos);
   EXPECT_EQ(window->ReportText().RowCount(), 0);
 
-  // Nothing to send: no connection is tried (nothing listens on the port).
+  // Nothing to send, as after a failed build: no connection is tried (nothing listens on the port).
   Find<QPushButton>(*window, "SpeedButton2")->click();
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(Status(*window), QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.captions, std::vector<std::string>{"Versand fehlgeschlagen"});
+  EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
 }
 
 TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
@@ -185,7 +193,7 @@ TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
   Find<QPushButton>(*window, "SpeedButton1")->click();
   ASSERT_EQ(dialogs_.captions.size(), 2u);
   EXPECT_EQ(dialogs_.captions[1], "Erstellen fehlgeschlagen");
-  EXPECT_EQ(dialogs_.messages[1], "unbekannte Anweisung");
+  EXPECT_EQ(dialogs_.messages[1], "Statement 2: unbekannte Anweisung");  // which one failed
   EXPECT_EQ(Status(*window), QStringLiteral("Erstellen fehlgeschlagen."));
 }
 
