@@ -1,5 +1,7 @@
 #include "dispatch/email.h"
 
+#include <unordered_set>
+
 #include "message/address_check.h"
 #include "message/body_encoding.h"
 #include "message/message_writer.h"
@@ -137,7 +139,11 @@ void EMail::Send() {
   }
   DataEndSent = true;
   client.CloseSession();
-  RecipientCount = mail.Recipients.Count() + mail.CCList.Count() + mail.BccList.Count();
+  // An address named twice (in To and Bcc, say) is one recipient.
+  std::unordered_set<std::string> addresses;
+  for (const message::TIdEMailAddressList* list : {&mail.Recipients, &mail.CCList, &mail.BccList})
+    for (const message::TIdEMailAddressItem& item : *list) addresses.insert(platform::LowerAscii(item.Address));
+  RecipientCount = addresses.size();
 }
 
 void EMail::WriteTo(message::TIdLineWriter& out) {

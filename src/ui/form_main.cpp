@@ -398,6 +398,14 @@ int TFormMain::WaitSliceMs() const {
   return std::max(1, static_cast<int>(sendPage_->reportPane->EventSlice().count()));
 }
 
+void TFormMain::PhaseStarted(const std::string& utf8Text) noexcept {
+  try {
+    SetStatus(QString::fromUtf8(utf8Text));
+  } catch (...) {
+    // Only the status line would lack the step.
+  }
+}
+
 bool TFormMain::ContinueWaiting() {
   QCoreApplication::processEvents();
   return !cancelRequested_;

@@ -83,6 +83,8 @@ class TFormMain : public QWidget,
   // "Abbrechen" was clicked.
   int WaitSliceMs() const override;
   bool ContinueWaiting() override;
+  // The step of the send in the status line.
+  void PhaseStarted(const std::string& utf8Text) noexcept override;
 
   // db::TDatabaseWaiter: the database works off the window's thread; the status
   // line says what it waits for, and "Abbrechen" (or Esc) cancels.

@@ -82,9 +82,11 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   // The ticks can only arrive while the send waits: click() returns after it.
   int ticks = 0;
   bool buttonsOffDuringSend = false;
+  QString waitingFor;
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] {
     if (++ticks == 5) {
+      waitingFor = Status(*window);
       buttonsOffDuringSend = !Find<QPushButton>(*window, "SpeedButton1")->isEnabled() && cancel->isEnabled();
       cancel->click();
     }
@@ -95,6 +97,7 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
 
   EXPECT_GE(ticks, 5);
   EXPECT_TRUE(buttonsOffDuringSend);
+  EXPECT_EQ(waitingFor, QStringLiteral("Warte auf Begrüßung …"));  // the step it hangs in
   EXPECT_EQ(Status(*window), QStringLiteral("Versand abgebrochen."));
   EXPECT_TRUE(dialogs_.messages.empty());  // asked for, so no message box
   EXPECT_EQ(window->ReportText().RowCount(), 3);  // kept for another try
@@ -164,8 +167,9 @@ TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeave
 }
 
 TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
-  ScriptServer server = vornetta::test::AcceptingServer(3);
+  ScriptServer server = vornetta::test::AcceptingServer(4);
   Configure(2, server.Port());
+  TMyIniFile(ini_).WriteValue("email", "bcc", "c@example.com, A@Example.com");  // a twice: one recipient
   auto window = Start();
   Find<QPushButton>(*window, "SpeedButton1")->click();
   EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 2 Datensätze."));
