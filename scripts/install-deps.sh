@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6gui6 libjpeg62-turbo
+  qt6-base-dev libqt6gui6 libjpeg62-turbo qt6-translations-l10n
   unixodbc-dev odbcinst odbc-mariadb libsqliteodbc tdsodbc
   libssl-dev openssl ca-certificates
   libidn2-dev

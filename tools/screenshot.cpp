@@ -31,7 +31,8 @@ void FillExampleSettings(const std::string& path) {
                 " group by Kunde, Ort;\r\n"
                 "update Auftrag set Gemeldet = 1 where Gemeldet = 0;");
   ini.WriteFlag("datenbank", "ergebnisUpdate", true);
-  ini.WriteValue("email", "empfaenger", "Erika Mustermann <erika.mustermann@example.com>");
+  ini.WriteValue("email", "empfaenger",
+                 "Erika Mustermann <erika.mustermann@example.com>, Leitung Vertrieb <leitung@example.com>");
   ini.WriteValue("email", "cc", "vertrieb@example.com");
   ini.WriteValue("email", "betreff", "Umsatz je Kunde");
   ini.WriteValue("email", "smtpserver", "mail.example.com");
@@ -108,5 +109,12 @@ int main(int argc, char** argv) {
   window.ReportPane().ShowSourcePage();
   window.ReportPane().PiecesAppended(window.ReportText());
   ok = save("TabSheet2", "page-versand-source.png") && ok;
+  // The eMail page at the smallest size the window allows and on a large screen.
+  const QSize designed = window.size();
+  window.resize(window.minimumSize());
+  ok = save("TabSheet5", "page-email-minimum.png") && ok;
+  window.resize(1600, 1000);
+  ok = save("TabSheet5", "page-email-maximized.png") && ok;
+  window.resize(designed);
   return ok ? 0 : 1;
 }

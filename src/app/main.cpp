@@ -26,6 +26,7 @@
 #include "dispatch/send_command.h"
 #include "platform/run_lock.h"
 #include "ui/form_main.h"
+#include "ui/german_translations.h"
 #include "ui/qt_dialogs.h"
 #include "ui/texts.h"
 
@@ -145,9 +146,11 @@ int Run(int argc, char** argv) {
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   if (headless || HasUnattendArgument(argc, argv)) qInstallMessageHandler(QuietQtMessages);
 
+  const bool unattendedRun = HasUnattendArgument(argc, argv);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(vornetta::ui::kAppTitle));
   UseUtf8CharacterSet();
+  if (!unattendedRun) vornetta::ui::InstallGermanTranslations(application);
 
   const std::vector<std::string> params = ProgramParameters();
   const bool unattended = vornetta::config::HasUnattendSwitch(params);

@@ -100,7 +100,8 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     if (connectionString.empty()) throw std::runtime_error("Verbindung nicht gesetzt");
     Log(log, "Verbindung: " + MaskPasswords(connectionString));
     LogUtf8(log, "Öffne Verbindung");
-    auto database = std::make_unique<db::TDatenbankAdo>(connectionString);
+    auto database =
+        std::make_unique<db::TDatenbankAdo>(connectionString, connection_.Limits(), connection_.Waiter());
 
     std::exception_ptr failure;
     try {

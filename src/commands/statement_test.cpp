@@ -56,6 +56,8 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
         records.reset();
         dialogs_.ShowMessageUtf8(Succeeded(n, count));
       }
+    } catch (const db::EWaitCancelled&) {
+      throw;  // "Abbrechen" ends the whole test
     } catch (const std::exception& e) {
       dialogs_.ShowMessageUtf8(Numbered(n) + ": " + platform::MessageUtf8(e));
     }

@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/database_error.h"
+#include "db/statement_deadline.h"
 #include "platform/code_page.h"
 #include "platform/text.h"
 
@@ -45,7 +46,7 @@ std::string TCommand::ReplaceMarkers(std::string_view text, std::vector<std::str
 }
 
 TCommand::TCommand(TConnection& connection, std::string_view commandText)
-    : stmt_(connection.NewStatement()) {
+    : connection_(connection), stmt_(connection.NewStatement()) {
   sql_ = ReplaceMarkers(commandText, names_);
   values_.assign(names_.size(), 0);
   indicators_.assign(names_.size(), 0);
@@ -74,7 +75,8 @@ void TCommand::Execute() {
                            SQL_INTEGER, 0, 0, &values_[i], 0, &indicators_[i]),
           stmt_, "SQLBindParameter");
   }
-  Check(SQLExecute(stmt_.Get()), stmt_, "SQLExecute");
+  const TStatementDeadline deadline(stmt_.Get(), connection_.Limits().statement);
+  connection_.RunStatement(stmt_.Get(), deadline, [this] { Check(SQLExecute(stmt_.Get()), stmt_, "SQLExecute"); });
   // The result is not read; closing the cursor lets the command run again.
   SQLFreeStmt(stmt_.Get(), SQL_CLOSE);
 }

@@ -36,6 +36,7 @@ class TCommand {
   static std::string ReplaceMarkers(std::string_view text, std::vector<std::string>& names);
 
  private:
+  TConnection& connection_;
   TOdbcHandle stmt_;
   std::string sql_;
   std::vector<std::string> names_;

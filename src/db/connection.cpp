@@ -3,13 +3,11 @@
 #include <string_view>
 
 #include "db/database_error.h"
+#include "db/statement_deadline.h"
 #include "platform/code_page.h"
 
 namespace vornetta::db {
 namespace {
-
-// A server that does not answer must not hold the window for ever.
-constexpr SQLUINTEGER kLoginTimeoutSeconds = 30;
 
 SQLWCHAR* WidePtr(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
 
@@ -25,9 +23,12 @@ TConnection::~TConnection() { Close(); }
 
 void TConnection::Open(const std::string& odbcConnectionString) {
   Close();
-  Check(SQLSetConnectAttr(dbc_.Get(), SQL_ATTR_LOGIN_TIMEOUT,
-                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0),
-        dbc_, "SQLSetConnectAttr");
+  // A server that does not answer must not hold the run for ever.
+  if (limits_.login.count() > 0) {
+    Check(SQLSetConnectAttr(dbc_.Get(), SQL_ATTR_LOGIN_TIMEOUT,
+                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(limits_.login.count())), 0),
+          dbc_, "SQLSetConnectAttr");
+  }
   // NOTE: for drivers without wide functions (SQLite) unixODBC converts wide text
   // through the locale's character set, so non-ASCII text needs a UTF-8 locale.
   std::u16string wide = platform::ToUtf16(odbcConnectionString);
@@ -71,12 +72,28 @@ TOdbcHandle TConnection::NewStatement() {
 int TConnection::Execute(const std::string& statement, platform::TextEncoding encoding) {
   TOdbcHandle stmt = NewStatement();
   std::u16string wide = platform::ToUtf16(statement, encoding);
-  SQLRETURN rc = Check(SQLExecDirectW(stmt.Get(), WidePtr(wide), static_cast<SQLINTEGER>(wide.size())),
-                       stmt, "SQLExecDirect");
-  if (rc == SQL_NO_DATA) return 0;  // a searched update or delete that matched nothing
+  const TStatementDeadline deadline(stmt.Get(), limits_.statement);
   SQLLEN count = -1;
-  Check(SQLRowCount(stmt.Get(), &count), stmt, "SQLRowCount");
+  RunStatement(stmt.Get(), deadline, [&] {
+    SQLRETURN rc = Check(SQLExecDirectW(stmt.Get(), WidePtr(wide), static_cast<SQLINTEGER>(wide.size())),
+                         stmt, "SQLExecDirect");
+    if (rc == SQL_NO_DATA) {
+      count = 0;  // a searched update or delete that matched nothing
+      return;
+    }
+    Check(SQLRowCount(stmt.Get(), &count), stmt, "SQLRowCount");
+  });
   return static_cast<int>(count);
+}
+
+void TConnection::RunStatement(SQLHANDLE stmt, const TStatementDeadline& deadline, std::function<void()> work) {
+  try {
+    RunWhileWaiting(waiter_, TDatabaseWaiter::TTask::Statement, std::move(work), [stmt] { SQLCancel(stmt); },
+                    false);
+  } catch (const EDatabaseError&) {
+    if (deadline.Expired()) throw EDatabaseError(platform::TUtf8Message{StatementTimeoutMessage(deadline.Limit())});
+    throw;
+  }
 }
 
 }  // namespace vornetta::db

@@ -2,8 +2,10 @@
 // from an ODBC connection string (already translated from the stored form).
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "db/database_wait.h"
 #include "db/odbc_handle.h"
 #include "platform/code_page.h"
 
@@ -38,11 +40,26 @@ class TConnection {
   // Throws EDatabaseError with the driver's message, or when not connected.
   int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
 
+  // The limits and the waiter of the work on this connection; set before Open.
+  // The waiter, when set, must outlive the connection's commands.
+  void SetWork(const TDatabaseLimits& limits, TDatabaseWaiter* waiter) {
+    limits_ = limits;
+    waiter_ = waiter;
+  }
+  const TDatabaseLimits& Limits() const { return limits_; }
+  TDatabaseWaiter* Waiter() const { return waiter_; }
+  // Runs work on the statement (execute, fetch) where the waiter wants it; a
+  // cancel while waiting cancels the statement. A failure once the deadline has
+  // passed is reported as the time limit.
+  void RunStatement(SQLHANDLE stmt, const class TStatementDeadline& deadline, std::function<void()> work);
+
   // A new statement handle on this connection. Throws EDatabaseError "Keine
   // Verbindung zur Datenbank" when not connected, else with the driver's message.
   TOdbcHandle NewStatement();
 
  private:
+  TDatabaseLimits limits_;
+  TDatabaseWaiter* waiter_ = nullptr;
   TOdbcHandle env_;
   TOdbcHandle dbc_;
   bool connected_ = false;

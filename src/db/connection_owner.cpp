@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "db/database_error.h"
+#include "platform/text.h"
+
 namespace vornetta::db {
 
 TConnectionOwner::TConnectionOwner(std::function<std::string()> connectionString)
@@ -10,7 +13,13 @@ TConnectionOwner::TConnectionOwner(std::function<std::string()> connectionString
 TConnectionOwner::~TConnectionOwner() = default;
 
 TDatenbankAdo& TConnectionOwner::Get() {
-  if (!connection_) connection_ = std::make_unique<TDatenbankAdo>(connectionString_());
+  if (!connection_) {
+    const std::string connectionString = connectionString_();
+    // The driver manager would answer in English about a missing data source.
+    if (platform::Trim(connectionString).empty())
+      throw EDatabaseError(platform::TUtf8Message{"Keine Datenbankverbindung eingestellt (Reiter Datenbank)."});
+    connection_ = std::make_unique<TDatenbankAdo>(connectionString, Limits(), waiter_);
+  }
   return *connection_;
 }
 

@@ -24,11 +24,24 @@ class TConnectionOwner {
   // on and leaves none.
   TDatenbankAdo& Get();
 
+  // The limits are asked when the connection is opened; the waiter (null: none)
+  // must outlive the connection.
+  void SetWork(std::function<TDatabaseLimits()> limits, TDatabaseWaiter* waiter) {
+    limits_ = std::move(limits);
+    waiter_ = waiter;
+  }
+
+  // The limits as they are now, and the waiter, for connections of their own (the connection test).
+  TDatabaseLimits Limits() const { return limits_ ? limits_() : TDatabaseLimits{}; }
+  TDatabaseWaiter* Waiter() const { return waiter_; }
+
   bool IsOpen() const { return connection_ != nullptr; }
   void Release() noexcept { connection_.reset(); }
 
  private:
   std::function<std::string()> connectionString_;
+  std::function<TDatabaseLimits()> limits_;
+  TDatabaseWaiter* waiter_ = nullptr;
   std::unique_ptr<TDatenbankAdo> connection_;
 };
 

@@ -5,6 +5,7 @@
 #include "db/connection_string.h"
 #include "db/database_error.h"
 #include "db/database_type.h"
+#include "db/database_wait.h"
 #include "platform/code_page.h"
 #include "platform/text.h"
 
@@ -23,20 +24,27 @@ void ThrowWhenSqliteFileMissing(const std::string& stored) {
 
 }  // namespace
 
-TDatenbankAdo::TDatenbankAdo(std::string connectionString) : connectionString_(std::move(connectionString)) {
+TDatenbankAdo::TDatenbankAdo(std::string connectionString, const TDatabaseLimits& limits, TDatabaseWaiter* waiter)
+    : connectionString_(std::move(connectionString)), limits_(limits), waiter_(waiter) {
   Open();
 }
 
 TDatenbankAdo::~TDatenbankAdo() { Close(); }
 
 void TDatenbankAdo::Open() {
-  auto connection = std::make_unique<TConnection>();
+  auto connection = std::make_shared<TConnection>();
+  // The attempt runs off the waiting thread: it must not call the waiter itself.
+  connection->SetWork(limits_, nullptr);
   try {
-    connection->Open(OdbcConnectionString(connectionString_));
+    // A cancelled attempt is left to end by itself: no driver interrupts a login.
+    RunWhileWaiting(
+        waiter_, TDatabaseWaiter::TTask::Connect,
+        [connection, odbc = OdbcConnectionString(connectionString_)] { connection->Open(odbc); }, [] {}, true);
   } catch (const EDatabaseError&) {
     ThrowWhenSqliteFileMissing(connectionString_);
     throw;
   }
+  connection->SetWork(limits_, waiter_);
   Close();
   connection_ = std::move(connection);
 }

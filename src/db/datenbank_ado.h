@@ -18,7 +18,9 @@ namespace vornetta::db {
 class TDatenbankAdo {
  public:
   // Stores the connection string and opens. Throws EDatabaseError with the driver's message.
-  explicit TDatenbankAdo(std::string connectionString);
+  // The limits and the waiter apply to opening and to every statement.
+  explicit TDatenbankAdo(std::string connectionString, const TDatabaseLimits& limits = {},
+                         TDatabaseWaiter* waiter = nullptr);
   ~TDatenbankAdo();
   TDatenbankAdo(const TDatenbankAdo&) = delete;
   TDatenbankAdo& operator=(const TDatenbankAdo&) = delete;
@@ -60,7 +62,10 @@ class TDatenbankAdo {
   std::string Prepared(const std::string& statement) const;
 
   std::string connectionString_;
-  std::unique_ptr<TConnection> connection_;
+  TDatabaseLimits limits_;
+  TDatabaseWaiter* waiter_ = nullptr;
+  // Shared with an attempt to connect that was cancelled and ends by itself.
+  std::shared_ptr<TConnection> connection_;
 };
 
 }  // namespace vornetta::db

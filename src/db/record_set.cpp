@@ -169,23 +169,38 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
 }
 
 TRecordSet::TRecordSet(TConnection& connection, const std::string& statement, platform::TextEncoding encoding)
-    : stmt_(connection.NewStatement()) {
+    : connection_(connection),
+      stmt_(connection.NewStatement()),
+      deadline_(stmt_.Get(), connection.Limits().statement) {
   std::u16string wide = platform::ToUtf16(statement, encoding);
-  SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
-                                      static_cast<SQLINTEGER>(wide.size())),
-                       stmt_, "SQLExecDirect");
-  if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
-  Describe(connection);
-  if (connection.CanReadBoundColumns()) BindColumns();
-  if (!columns_.empty()) {
-    eof_ = false;
-    Next();
+  connection.RunStatement(stmt_.Get(), deadline_, [&] {
+    SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
+                                        static_cast<SQLINTEGER>(wide.size())),
+                         stmt_, "SQLExecDirect");
+    if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
+    Describe(connection);
+    if (connection.CanReadBoundColumns()) BindColumns();
+    if (!columns_.empty()) {
+      eof_ = false;
+      FetchRow(Values::Read);
+    }
+  });
+}
+
+template <class F>
+void TRecordSet::WithinDeadline(F&& step) {
+  try {
+    step();
+  } catch (const EDatabaseError&) {
+    if (deadline_.Expired()) throw EDatabaseError(platform::TUtf8Message{StatementTimeoutMessage(deadline_.Limit())});
+    throw;
   }
 }
 
 TRecordSet::~TRecordSet() { Close(); }
 
 void TRecordSet::Close() noexcept {
+  deadline_.Disarm();
   stmt_.Reset();
   isBound_ = false;
   eof_ = true;
@@ -298,12 +313,14 @@ void TRecordSet::Unbind() noexcept {
 
 void TRecordSet::Next() {
   if (eof_) return;
-  FetchRow(Values::Read);
+  WithinDeadline([this] { FetchRow(Values::Read); });
 }
 
 int TRecordSet::RecordCount() {
   if (!eof_ && isBound_) Unbind();  // counting needs no conversions
-  while (!eof_) FetchRow(Values::Skip);
+  connection_.RunStatement(stmt_.Get(), deadline_, [this] {
+    while (!eof_) FetchRow(Values::Skip);
+  });
   return recNo_;
 }
 

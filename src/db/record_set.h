@@ -10,6 +10,7 @@
 
 #include "db/field_type.h"
 #include "db/odbc_handle.h"
+#include "db/statement_deadline.h"
 #include "platform/code_page.h"
 
 namespace vornetta::db {
@@ -18,8 +19,10 @@ class TConnection;
 
 class TRecordSet {
  public:
-  // Runs the statement on the connection and positions on the first record.
-  // Throws EDatabaseError with the driver's message.
+  // Runs the statement on the connection and positions on the first record,
+  // off the waiting thread when the connection has a waiter. The connection's
+  // statement limit runs until Close. Throws EDatabaseError with the driver's
+  // message or the time limit's.
   TRecordSet(TConnection& connection, const std::string& statement,
              platform::TextEncoding encoding = platform::TextEncoding::CodePage);
   ~TRecordSet();
@@ -34,8 +37,9 @@ class TRecordSet {
   // Releases the statement; the set is then at its end. Never throws.
   void Close() noexcept;
 
-  // The number of records of the result. Counts by fetching the rest: afterwards
-  // the set is at its end. Throws EDatabaseError.
+  // The number of records of the result. Counts by fetching the rest (off the
+  // waiting thread like the statement): afterwards the set is at its end.
+  // Throws EDatabaseError.
   int RecordCount();
   // The number of records fetched so far: 1 on the first record. Throws nothing.
   int RecNo() const { return recNo_; }
@@ -96,7 +100,13 @@ class TRecordSet {
   bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
   std::string_view Buffered() const { return {buffer_.data(), bufferLength_}; }
 
+  // Reports a failure after the time limit as the limit's.
+  template <class F>
+  void WithinDeadline(F&& step);
+
+  TConnection& connection_;
   TOdbcHandle stmt_;
+  TStatementDeadline deadline_;
   std::vector<ColumnInfo> columns_;
   std::vector<char> buffer_;
   size_t bufferLength_ = 0;

@@ -1,5 +1,7 @@
 #include "dispatch/email.h"
 
+#include <unordered_set>
+
 #include "message/address_check.h"
 #include "message/body_encoding.h"
 #include "message/message_writer.h"
@@ -125,6 +127,8 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   if (Utf8.Bcc) FromUtf8Items(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
     throw ESendError(platform::TUtf8Message{"Kein Empfänger angegeben."});
+  // Without a sender the server would get "MAIL FROM:<>" and the mail no From header.
+  if (mail.From.Address.empty()) throw ESendError(platform::TUtf8Message{"Kein Absender angegeben."});
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;
@@ -187,7 +191,11 @@ void EMail::Send() {
     client.CloseSession();
   } catch (...) {
   }
-  RecipientCount = mail.Recipients.Count() + mail.CCList.Count() + mail.BccList.Count();
+  // An address named twice (in To and Bcc, say) is one recipient.
+  std::unordered_set<std::string> addresses;
+  for (const message::TIdEMailAddressList* list : {&mail.Recipients, &mail.CCList, &mail.BccList})
+    for (const message::TIdEMailAddressItem& item : *list) addresses.insert(platform::LowerAscii(item.Address));
+  RecipientCount = addresses.size();
 }
 
 void EMail::WriteTo(message::TIdLineWriter& out) {

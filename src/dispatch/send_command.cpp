@@ -90,6 +90,8 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
                         TDelivery& delivery) {
   TSendOutcome outcome;
   delivery.attempts = 0;
+  // A cancelled build leaves no rows: it is no report either, whatever "ergebnisLeer" says.
+  if (report.Unfinished()) throw NoReportError();
   if (HasSomethingToSend(ini, report)) {
     // The counter outlives the text a send clears, and a failed build leaves a text
     // without its end: neither is a report to mail.

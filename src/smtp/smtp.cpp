@@ -26,7 +26,12 @@ void TIdSMTP::SetUseEhlo(bool useEhlo) {
   if (!useEhlo) authenticationType_ = atNone;
 }
 
+void TIdSMTP::Phase(const std::string& utf8Text) const noexcept {
+  if (WaitHook() != nullptr) WaitHook()->PhaseStarted(utf8Text);
+}
+
 void TIdSMTP::OpenSession(int timeout) {
+  Phase("Verbinde mit " + platform::ToUtf8(Host()) + ":" + std::to_string(Port()) + " …");
   if (encryption_ == TEncryption::Implicit) {
     if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
     ApplySendTimeout();  // bounds the handshake inside OpenConnection
@@ -34,6 +39,7 @@ void TIdSMTP::OpenSession(int timeout) {
   }
   OpenConnection(timeout);
   try {
+    Phase("Warte auf Begrüßung …");
     ReadGreeting();
     authMechanisms_.clear();
     startTlsOffered_ = false;
@@ -78,6 +84,7 @@ void TIdSMTP::StartTls(const std::string& name) {
   }
   // Bytes that came before the handshake were not protected by it.
   ClearReceiveState();
+  Phase("TLS-Aushandlung …");
   SocketHandler().StartTls(TlsOptions());
   authMechanisms_.clear();
   startTlsOffered_ = false;
@@ -164,6 +171,7 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
   dataEndSent_ = false;
   Rset();
   if (authenticationType_ != atNone && !loggedIn_) {
+    Phase("Anmeldung …");
     const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();
     if (SupportsMechanism(authenticationType_))
       LogIn();
@@ -188,6 +196,7 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
       for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
   }
   Data();
+  Phase("Sende Bericht …");
   msg.ExtraHeaders.SetHeaderValue("X-Mailer", mailAgent_);
   WriteMessage(msg);
   EndOfData();

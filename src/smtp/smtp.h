@@ -34,6 +34,9 @@ inline constexpr int kMailReplyTimeoutMs = 10 * 60 * 1000;
 // failures: the send and receive failures of the connection (tcp_connection.h)
 // and EIdProtocolReplyError for a reply code the step does not accept.
 class TIdSMTP : public TIdMessageClient {
+  // Tells the wait hook which step of the conversation begins.
+  void Phase(const std::string& utf8Text) const noexcept;
+
  public:
   TIdSMTP();
 

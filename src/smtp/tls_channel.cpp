@@ -138,7 +138,10 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
   SSL_CTX_set_mode(context_.get(), SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   if (options.CaFile.empty()) {
     SSL_CTX_set_default_verify_paths(context_.get());
-  } else if (SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
+  } else if (SSL_CTX_load_verify_locations(context_.get(), platform::ToUtf8(options.CaFile).c_str(), nullptr) != 1 &&
+             SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
+    // The setting is in the code page, file names are UTF-8 (a name stored in
+    // UTF-8 by hand is tried as it stands).
     ERR_clear_error();
     throw EIdTlsError(platform::TUtf8Message{"TLS-Fehler: Zertifikatsdatei " + platform::ToUtf8(options.CaFile) +
                                              " kann nicht gelesen werden (Einstellung zertifikate)"});

@@ -3,6 +3,8 @@
 // the hook runs between them. Without a hook the waits are whole, as before.
 #pragma once
 
+#include <string>
+
 #include "smtp/exceptions.h"
 
 namespace vornetta::smtp {
@@ -22,6 +24,9 @@ class TIdWaitHook {
   // the wait with EIdWaitCancelled; a wait limit keeps counting across slices.
   // Whatever it throws leaves the wait as it is.
   virtual bool ContinueWaiting() = 0;
+  // A step of the conversation begins; the text (UTF-8) says what is waited
+  // for, such as "Warte auf Begrüßung …". Throws nothing.
+  virtual void PhaseStarted(const std::string& /*utf8Text*/) noexcept {}
 };
 
 }  // namespace vornetta::smtp

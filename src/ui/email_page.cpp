@@ -4,53 +4,70 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
+#include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QToolButton>
-#include <iterator>
+#include <QVBoxLayout>
 
 #include "ui/page_widgets.h"
 
 namespace vornetta::ui {
+namespace {
 
-TEmailPage::TEmailPage(QWidget* dialogParent) {
-  page = new QWidget;
-  page->setObjectName(QStringLiteral("TabSheet5"));
+// A titled group with an empty form; the caller fills the rows.
+QFormLayout* NewGroup(const char* name, const QString& title, QVBoxLayout* column) {
+  auto* group = new QGroupBox(title);
+  group->setObjectName(QString::fromLatin1(name));
+  auto* form = new QFormLayout(group);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Fields take the whole width, so long addresses show as much as fits.
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  form->setHorizontalSpacing(8);
+  form->setVerticalSpacing(6);
+  column->addWidget(group);
+  return form;
+}
 
-  empfaenger = NewEdit("empfaenger", page);
-  cc = NewEdit("cc", page);
-  bcc = NewEdit("bcc", page);
-  betreff = NewEdit("betreff", page);
-  smtpserver = NewEdit("smtpserver", page);
-  smtpuser = NewEdit("smtpuser", page);
-  smtppass = NewEdit("smtppass", page);
-  absender = NewEdit("absender", page);
-  kopfzeile = NewMemo("kopfzeile", page);
-  fusszeile = NewMemo("fusszeile", page);
-  css = NewMemo("css", page);
-  fusszeile->setFixedHeight(57);
-  kopfzeile->setFixedHeight(57);
+void AddField(QFormLayout* form, const QString& caption, QWidget* field) {
+  form->addRow(FieldLabel(caption, field, form->parentWidget()), field);
+}
 
-  verschluesselung = new QComboBox(page);
-  verschluesselung->setObjectName(QStringLiteral("verschluesselung"));
-  verschluesselung->addItem(QStringLiteral("Automatisch"), QStringLiteral("auto"));
-  verschluesselung->addItem(QStringLiteral("STARTTLS"), QStringLiteral("starttls"));
-  verschluesselung->addItem(QStringLiteral("SSL/TLS"), QStringLiteral("ssl"));
-  verschluesselung->addItem(QStringLiteral("keine"), QStringLiteral("aus"));
-  zertifikate = NewEdit("zertifikate", page);
-  zertifikateWaehlen = new QToolButton(page);
-  zertifikateWaehlen->setObjectName(QStringLiteral("zertifikateWaehlen"));
-  zertifikateWaehlen->setText(QStringLiteral("..."));
-  zertifikateWaehlen->setToolTip(QStringLiteral("Zertifikatsdatei wählen"));
-  auto* certificateLine = new QHBoxLayout;
-  certificateLine->setSpacing(4);
-  certificateLine->addWidget(zertifikate, 1);
-  certificateLine->addWidget(zertifikateWaehlen);
-  QLineEdit* const certificates = zertifikate;
-  QObject::connect(zertifikateWaehlen, &QToolButton::clicked, dialogParent, [dialogParent, certificates] {
+QFormLayout* BuildRecipientsGroup(TEmailPage& p, QVBoxLayout* column) {
+  QFormLayout* form = NewGroup("grpEmpfaenger", QStringLiteral("Empfänger und Betreff"), column);
+  QWidget* group = form->parentWidget();
+  p.empfaenger = NewEdit("empfaenger", group);
+  p.cc = NewEdit("cc", group);
+  p.bcc = NewEdit("bcc", group);
+  p.betreff = NewEdit("betreff", group);
+  p.absender = NewEdit("absender", group);
+  AddField(form, QStringLiteral("Empfänger"), p.empfaenger);
+  AddField(form, QStringLiteral("CC"), p.cc);
+  AddField(form, QStringLiteral("BCC"), p.bcc);
+  AddField(form, QStringLiteral("Betreff"), p.betreff);
+  AddField(form, QStringLiteral("Absender"), p.absender);
+  return form;
+}
+
+// The chooser of the certificate file beside its line.
+QWidget* CertificateLine(TEmailPage& p, QWidget* group, QWidget* dialogParent) {
+  auto* line = new QWidget(group);
+  p.zertifikate = NewEdit("zertifikate", line);
+  p.zertifikateWaehlen = new QToolButton(line);
+  p.zertifikateWaehlen->setObjectName(QStringLiteral("zertifikateWaehlen"));
+  p.zertifikateWaehlen->setText(QStringLiteral("..."));
+  p.zertifikateWaehlen->setToolTip(QStringLiteral("Zertifikatsdatei wählen"));
+  auto* layout = new QHBoxLayout(line);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addWidget(p.zertifikate, 1);
+  layout->addWidget(p.zertifikateWaehlen);
+  QLineEdit* const certificates = p.zertifikate;
+  QObject::connect(p.zertifikateWaehlen, &QToolButton::clicked, dialogParent, [dialogParent, certificates] {
     // Window-modal and not waited for, so the event loop (and a test) goes on.
     auto* chooser =
         new QFileDialog(dialogParent, QStringLiteral("Zertifikate"), QFileInfo(certificates->text()).path(),
@@ -61,47 +78,86 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
     QObject::connect(chooser, &QFileDialog::fileSelected, certificates, &QLineEdit::setText);
     chooser->open();
   });
+  return line;
+}
 
-  auto* grid = new QGridLayout(page);
-  grid->setHorizontalSpacing(8);
-  grid->setVerticalSpacing(6);
-  QWidget* const leftColumn[] = {empfaenger, cc, bcc, betreff};
-  const QString leftCaptions[] = {QStringLiteral("Empfänger"), QStringLiteral("CC"), QStringLiteral("BCC"),
-                                  QStringLiteral("Betreff")};
-  QWidget* const rightColumn[] = {smtpserver, smtpuser, smtppass, absender};
-  const QString rightCaptions[] = {QStringLiteral("SMTP Server"), QStringLiteral("SMTP Benutzer"),
-                                   QStringLiteral("SMTP Passwort"), QStringLiteral("Absender")};
-  for (int row = 0; row < 4; ++row) {
-    QWidget* left = leftColumn[row];
-    QWidget* right = rightColumn[row];
-    grid->addWidget(FieldLabel(leftCaptions[row], left, page), row, 0);
-    grid->addWidget(left, row, 1);
-    grid->addWidget(FieldLabel(rightCaptions[row], right, page), row, 2);
-    grid->addWidget(right, row, 3);
-  }
-  grid->addWidget(FieldLabel(QStringLiteral("Verschlüsselung"), verschluesselung, page), 4, 0);
-  grid->addWidget(verschluesselung, 4, 1);
-  grid->addWidget(FieldLabel(QStringLiteral("Zertifikate"), zertifikate, page), 4, 2);
-  grid->addLayout(certificateLine, 4, 3);
-  grid->addWidget(FieldLabel(QStringLiteral("Kopfzeile"), kopfzeile, page), 5, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(kopfzeile, 5, 1, 1, 3);
-  grid->addWidget(FieldLabel(QStringLiteral("Fusszeile"), fusszeile, page), 6, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(fusszeile, 6, 1, 1, 3);
-  grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 7, 0, Qt::AlignRight | Qt::AlignTop);
-  grid->addWidget(css, 7, 1, 1, 3);
+QFormLayout* BuildServerGroup(TEmailPage& p, QVBoxLayout* column, QWidget* dialogParent) {
+  QFormLayout* form = NewGroup("grpServer", QStringLiteral("Server und Anmeldung"), column);
+  QWidget* group = form->parentWidget();
+  p.smtpserver = NewEdit("smtpserver", group);
+  p.verschluesselung = new QComboBox(group);
+  p.verschluesselung->setObjectName(QStringLiteral("verschluesselung"));
+  p.verschluesselung->addItem(QStringLiteral("Automatisch"), QStringLiteral("auto"));
+  p.verschluesselung->addItem(QStringLiteral("STARTTLS"), QStringLiteral("starttls"));
+  p.verschluesselung->addItem(QStringLiteral("SSL/TLS"), QStringLiteral("ssl"));
+  p.verschluesselung->addItem(QStringLiteral("keine"), QStringLiteral("aus"));
+  QWidget* certificates = CertificateLine(p, group, dialogParent);
+  p.smtpuser = NewEdit("smtpuser", group);
+  p.smtppass = NewEdit("smtppass", group);
+  AddField(form, QStringLiteral("SMTP Server"), p.smtpserver);
+  AddField(form, QStringLiteral("Verschlüsselung"), p.verschluesselung);
+  form->addRow(FieldLabel(QStringLiteral("Zertifikate"), p.zertifikate, group), certificates);
+  AddField(form, QStringLiteral("SMTP Benutzer"), p.smtpuser);
+  AddField(form, QStringLiteral("SMTP Passwort"), p.smtppass);
+  return form;
+}
+
+QFormLayout* BuildDesignGroup(TEmailPage& p, QVBoxLayout* column) {
+  QFormLayout* form = NewGroup("grpGestaltung", QStringLiteral("Gestaltung"), column);
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+  QWidget* group = form->parentWidget();
+  p.kopfzeile = NewMemo("kopfzeile", group);
+  p.fusszeile = NewMemo("fusszeile", group);
+  p.css = NewMemo("css", group);
+  p.kopfzeile->setFixedHeight(57);
+  p.fusszeile->setFixedHeight(57);
+  p.css->setMinimumHeight(120);
+  AddField(form, QStringLiteral("Kopfzeile"), p.kopfzeile);
+  AddField(form, QStringLiteral("Fusszeile"), p.fusszeile);
+  AddField(form, QStringLiteral("Stylesheet"), p.css);
+  return form;
+}
+
+QFormLayout* BuildAttachmentsGroup(TEmailPage& p, QVBoxLayout* column) {
+  QFormLayout* form = NewGroup("grpAnhaenge", QStringLiteral("Anhänge und Grenzen"), column);
   // The results of the select statements as CSV files along with the report.
-  cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), page);
-  cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
-  grid->addWidget(cbAnhang, 8, 1, 1, 3);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  grid->setRowStretch(7, 1);
+  p.cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), form->parentWidget());
+  p.cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
+  form->addRow(p.cbAnhang);
+  return form;
+}
 
-  // Tab order as on screen: left column, right column, each top to bottom, then
-  // the full-width memos.
-  QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,   verschluesselung,
-                            smtpserver, smtpuser, smtppass,    absender,  zertifikate,
-                            zertifikateWaehlen,   kopfzeile,   fusszeile, css,
+}  // namespace
+
+TEmailPage::TEmailPage(QWidget* dialogParent) {
+  page = new QWidget;
+  page->setObjectName(QStringLiteral("TabSheet5"));
+
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("emailContent"));
+  content->setAutoFillBackground(false);
+  auto* column = new QVBoxLayout(content);
+  column->setContentsMargins(4, 4, 4, 4);
+  column->setSpacing(8);
+  recipientsForm = BuildRecipientsGroup(*this, column);
+  serverForm = BuildServerGroup(*this, column, dialogParent);
+  designForm = BuildDesignGroup(*this, column);
+  attachmentsForm = BuildAttachmentsGroup(*this, column);
+  column->addStretch(1);
+
+  auto* scroll = new QScrollArea(page);
+  scroll->setObjectName(QStringLiteral("emailScroll"));
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scroll->setWidget(content);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroll);
+
+  // Tab order as on screen: the groups top to bottom, each row by row.
+  QWidget* const order[] = {empfaenger, cc,       bcc,      betreff, absender,  smtpserver, verschluesselung,
+                            zertifikate, zertifikateWaehlen, smtpuser, smtppass, kopfzeile, fusszeile, css,
                             cbAnhang};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -1,10 +1,13 @@
 // The page "eMail" (TabSheet5): recipients, subject, server and sender, the
-// transport settings, the three pieces of HTML decoration and the CSV switch.
-// Each field is named after its key in section "email".
+// transport settings, the three pieces of HTML decoration and the CSV switch,
+// in four groups inside a scroll area, so that nothing is cut at the window's
+// minimum size. Each field is named after its key in section "email".
 #pragma once
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
@@ -33,6 +36,13 @@ struct TEmailPage {
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
   QCheckBox* cbAnhang = nullptr;  // key "anhang"
+
+  // The groups' forms, top to bottom. A new field is one more row at the end of
+  // its group (addRow with a FieldLabel); the tab order follows the rows.
+  QFormLayout* recipientsForm = nullptr;  // "Empfänger und Betreff"
+  QFormLayout* serverForm = nullptr;      // "Server und Anmeldung"
+  QFormLayout* designForm = nullptr;      // "Gestaltung"
+  QFormLayout* attachmentsForm = nullptr;  // "Anhänge und Grenzen"
 };
 
 }  // namespace vornetta::ui

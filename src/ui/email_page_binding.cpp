@@ -44,6 +44,7 @@ void TEmailPageBinding::Load(config::TMyIniFile& ini) const {
     auto* control = page_.page->findChild<QWidget*>(QString::fromLatin1(field.key));
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
       edit->setText(ToQString(value, utf8));
+      edit->setCursorPosition(0);  // a long address list shows its start
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
       SetMemoText(memo, value, utf8);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {

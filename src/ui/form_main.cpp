@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@
 #include <utility>
 
 #include "commands/database_commands.h"
+#include "commands/database_limits.h"
 #include "commands/statement_test.h"
 #include "config/command_line.h"
 #include "ui/database_page.h"
@@ -80,6 +82,10 @@ TFormMain::TFormMain(std::vector<std::string> params, commands::TDialogs* dialog
     dialogs = ownDialogs_.get();
   }
   dialogs_ = dialogs;
+  // An unattended run keeps the database work on its own thread: nobody looks at the window.
+  const bool unattended = config::HasUnattendSwitch(params_);
+  connection_.SetWork([this, unattended] { return commands::ReadDatabaseLimits(*config_, unattended); },
+                      unattended ? nullptr : this);
   // A path in the file system's encoding: the system code page may not spell it.
   if (programPath_.empty()) programPath_ = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
 
@@ -154,6 +160,11 @@ void TFormMain::ConnectButtons() {
   connect(sendPage_->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(sendPage_->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
   connect(sendPage_->btnAbbrechen, &QPushButton::clicked, this, [this] { AbbrechenClick(); });
+  // Esc cancels from every page, also where "Abbrechen" is not in sight.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (sendPage_->btnAbbrechen->isEnabled()) AbbrechenClick();
+  });
 }
 
 void TFormMain::paintEvent(QPaintEvent*) {
@@ -172,6 +183,8 @@ template <class F>
 void TFormMain::RunCommand(F&& command) {
   try {
     command();
+  } catch (const db::EWaitCancelled& cancelled) {
+    SetStatus(QString::fromUtf8(cancelled.Utf8()));
   } catch (const std::exception& failure) {
     ShowError(failure);
   }
@@ -218,6 +231,21 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  // A close during a command asks first; "Ja" cancels it, and the window closes
+  // once the command has let go of the connection and the configuration.
+  if (life_.Phase() == TWindowLife::TPhase::Busy && !config::HasUnattendSwitch(params_)) {
+    event->ignore();
+    if (dialogs_->AskWarningUtf8("Vornetta", "Vorgang läuft – abbrechen und beenden?") !=
+        commands::TDialogs::Answer::Yes)
+      return;
+    if (!life_.CommandRunning()) {  // it ended while the question was open
+      close();
+      return;
+    }
+    cancelRequested_ = true;
+    life_.Close();
+    return;
+  }
   if (life_.Close() == TWindowLife::TCloseAnswer::Refuse) {
     event->ignore();
     return;
@@ -344,14 +372,14 @@ void TFormMain::Button4Click() {
   RunButtonCommand([this] {
     TMemoLog log(databasePage_->Memodbtest);
     commands::TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
-  });
+  }, true);
 }
 
 void TFormMain::Statement_testenClick() {
   RunButtonCommand([this] {
     const TMemoScript script = MemoScript(sqlPage_->statement);
     commands::TStatementTest(connection_, *dialogs_).Run(script.text, script.encoding);
-  });
+  }, true);
 }
 
 void TFormMain::SpeedButton1Click() {
@@ -370,9 +398,27 @@ int TFormMain::WaitSliceMs() const {
   return std::max(1, static_cast<int>(sendPage_->reportPane->EventSlice().count()));
 }
 
+void TFormMain::PhaseStarted(const std::string& utf8Text) noexcept {
+  try {
+    SetStatus(QString::fromUtf8(utf8Text));
+  } catch (...) {
+    // Only the status line would lack the step.
+  }
+}
+
 bool TFormMain::ContinueWaiting() {
   QCoreApplication::processEvents();
   return !cancelRequested_;
+}
+
+void TFormMain::Waiting(TTask task, std::chrono::steady_clock::duration elapsed) {
+  const bool building = ReportPane().Building();
+  SetStatus(DatabaseWaitText(task == TTask::Connect, building ? ReportPane().StatementNumber() : 0,
+                             std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
+  QCoreApplication::processEvents();
+  if (!cancelRequested_) return;
+  if (building) throw EBuildCancelled();
+  throw db::EWaitCancelled(platform::TUtf8Message{"Abgebrochen."});
 }
 
 void TFormMain::TimerUnattendTimer() {

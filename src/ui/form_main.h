@@ -15,6 +15,7 @@
 #include "commands/dialogs.h"
 #include "config/my_ini_file.h"
 #include "db/connection_owner.h"
+#include "db/database_wait.h"
 #include "dispatch/send_command.h"
 #include "report/report_text.h"
 #include "smtp/wait_hook.h"
@@ -36,7 +37,10 @@ class TEmailPageBinding;
 class TReportPane;
 class TSendCommands;
 
-class TFormMain : public QWidget, public dispatch::TUnattendedView, public smtp::TIdWaitHook {
+class TFormMain : public QWidget,
+                  public dispatch::TUnattendedView,
+                  public smtp::TIdWaitHook,
+                  public db::TDatabaseWaiter {
   Q_OBJECT
 
  public:
@@ -79,6 +83,12 @@ class TFormMain : public QWidget, public dispatch::TUnattendedView, public smtp:
   // "Abbrechen" was clicked.
   int WaitSliceMs() const override;
   bool ContinueWaiting() override;
+  // The step of the send in the status line.
+  void PhaseStarted(const std::string& utf8Text) noexcept override;
+
+  // db::TDatabaseWaiter: the database works off the window's thread; the status
+  // line says what it waits for, and "Abbrechen" (or Esc) cancels.
+  void Waiting(TTask task, std::chrono::steady_clock::duration elapsed) override;
 
   // The window's default error display: a message box with the failure's text.
   void ShowError(const std::exception& failure);

@@ -115,7 +115,12 @@ void TReportPane::LoadPreview(std::string_view documentText) {
     ClearPreview();
   } else {
     const TPreview preview = CutPreview(documentText);
-    if (preview.shortened) {
+    if (wiring_.text.Unfinished()) {
+      // A cancelled or failed build is never sent; the note must not promise it.
+      previewNote->setText(QStringLiteral("Bericht unvollständig (abgebrochen oder fehlgeschlagen) – "
+                                          "er wird nicht versendet."));
+      previewNote->show();
+    } else if (preview.shortened) {
       previewNote->setText(PreviewNote(preview));
       previewNote->show();
     } else {

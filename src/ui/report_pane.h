@@ -63,6 +63,10 @@ class TReportPane : public report::TReportView {
   // preview is loaded.
   void Build(config::TMyIniFile& ini, db::TConnectionOwner& connection);
 
+  // While Build runs: the running statement's number from 1 (0 before the first).
+  bool Building() const { return building_; }
+  std::size_t StatementNumber() const { return statementNumber_; }
+
   // After a send: clears the report text, shows the source page and the empty preview.
   void Reset();
 

@@ -1,9 +1,11 @@
 #include "ui/send_commands.h"
 
 #include <exception>
+#include <string>
 
 #include "commands/dialogs.h"
 #include "dispatch/send_command.h"
+#include "platform/failure.h"
 #include "platform/qt_text.h"
 #include "report/report_text.h"
 #include "smtp/wait_hook.h"
@@ -20,7 +22,15 @@ void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConne
     return;
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kBuildFailedCaption) + QLatin1Char('.'));
-    dialogs_.ShowFailureOf(kBuildFailedCaption, failure);
+    if (pane.StatementNumber() == 0) {
+      dialogs_.ShowFailureOf(kBuildFailedCaption, failure);
+    } else {
+      // Which of the script's statements failed.
+      dialogs_.ShowFailureOf(kBuildFailedCaption,
+                             platform::EFailure(platform::TUtf8Message{
+                                 "Statement " + std::to_string(pane.StatementNumber()) + ": " +
+                                 platform::MessageUtf8(failure)}));
+    }
     return;
   }
   status_(BuildDoneText(pane.Text().RowCount()));

@@ -17,7 +17,7 @@ TSendPage::TSendPage(TReportPane::TWiring reportWiring) {
   // Alt+E and Alt+V; the visible texts only gain the underline.
   SpeedButton1 = NewButton("SpeedButton1", QStringLiteral("&erstellen"), page);
   SpeedButton2 = NewButton("SpeedButton2", QStringLiteral("&versenden"), page);
-  btnAbbrechen = NewButton("btnAbbrechen", QStringLiteral("Abbrechen"), page);
+  btnAbbrechen = NewButton("btnAbbrechen", QStringLiteral("&Abbrechen"), page);
   btnAbbrechen->setEnabled(false);
   for (QPushButton* button : {SpeedButton1, SpeedButton2, btnAbbrechen}) {
     button->setMinimumSize(100, 25);

@@ -15,14 +15,21 @@ QString BuildProgressText(std::size_t number, std::size_t count, std::string_vie
                           platform::TextEncoding encoding) {
   QString shown = platform::ToQString(statement, encoding == platform::TextEncoding::Utf8).simplified();
   if (shown.size() > kStatementChars) shown = shown.left(kStatementChars - 1) + QChar(0x2026);
-  return QStringLiteral("Anweisung %1 von %2: %3 – %4 Datensätze gelesen")
-      .arg(number)
-      .arg(count)
-      .arg(shown)
-      .arg(rows);
+  return QStringLiteral("Anweisung %1 von %2: %3 – %4 gelesen").arg(number).arg(count).arg(shown, RecordsText(rows));
 }
 
-QString BuildDoneText(long long rows) { return QStringLiteral("Bericht erstellt: %1 Datensätze.").arg(rows); }
+QString RecordsText(long long rows) {
+  return rows == 1 ? QStringLiteral("1 Datensatz") : QStringLiteral("%1 Datensätze").arg(rows);
+}
+
+QString DatabaseWaitText(bool connecting, std::size_t statementNumber, long long seconds) {
+  if (connecting) return QStringLiteral("Verbinde mit Datenbank …");
+  const QString statement =
+      statementNumber == 0 ? QStringLiteral("Statement") : QStringLiteral("Statement %1").arg(statementNumber);
+  return QStringLiteral("%1 läuft seit %2 s …").arg(statement).arg(seconds);
+}
+
+QString BuildDoneText(long long rows) { return QStringLiteral("Bericht erstellt: %1.").arg(RecordsText(rows)); }
 
 QString SentText(std::size_t recipients, std::size_t bytes) {
   return QStringLiteral("eMail an %1 Empfänger versendet (%2).").arg(recipients).arg(SizeText(bytes));

@@ -18,6 +18,11 @@ inline constexpr char kSendFailedCaption[] = "Versand fehlgeschlagen";
 // statement (system code page unless `encoding` says UTF-8) on one line, long ones cut with "…".
 QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows,
                           platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+// "1 Datensatz", "1234 Datensätze".
+QString RecordsText(long long rows);
+// What the window waits for while the database works: "Verbinde mit Datenbank …",
+// "Statement 2 läuft seit 12 s …" (without a number when statementNumber is 0).
+QString DatabaseWaitText(bool connecting, std::size_t statementNumber, long long seconds);
 // "Bericht erstellt: 1234 Datensätze."
 QString BuildDoneText(long long rows);
 // "eMail an 3 Empfänger versendet (2,4 MB)."

@@ -220,6 +220,29 @@ TEST_F(UnattendedRun, FailingSelectMailsOnePlainTextErrorToTheSender) {
   EXPECT_EQ(r.err, "vornetta: " + body + "\n");
 }
 
+// A statement that never ends is stopped by "abfrageTimeout": a failure like any
+// other, on stderr and in the error mail, naming the key; a wrong value is named too.
+TEST_F(UnattendedRun, EndlessStatementEndsAtItsTimeLimitWithTheErrorMail) {
+  CreateSqlite(kSalesTable);
+  ini_.Set("datenbank", "abfrageTimeout", "1")
+      .SetText("sql", "select kunde from umsatz;\n"
+                      "select count(*) from (with recursive r(n) as (select 1 union all select n + 1 from r) select n from r);");
+  TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("abfrageTimeout"), std::string::npos) << r.err;
+  EXPECT_EQ(std::ranges::count(r.err, '\n'), 1) << r.err;
+  std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].rcptTo, std::vector<std::string>{"absender@example.com"});
+  EXPECT_NE(mails[0].body.find("abfrageTimeout"), std::string::npos) << mails[0].body;
+
+  ini_.Set("datenbank", "abfrageTimeout", "eine Minute");
+  r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("\"eine Minute\" der Einstellung abfrageTimeout"), std::string::npos) << r.err;
+  EXPECT_EQ(sink_->Mails().size(), 2u);
+}
+
 TEST_F(UnattendedRun, UnreachableServerEndsWithStatusTwoAndBothMessages) {
   CreateSqlite(kSalesTable);
   ini_.SetText("sql", "select kunde from umsatz;");
@@ -553,6 +576,16 @@ TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
   EXPECT_EQ(mails[1].rcptTo, std::vector<std::string>{"absender@example.com"});
   EXPECT_EQ(mails[1].Header("Subject").rfind("Fehler:", 0), 0u) << mails[1].header;
   EXPECT_NE(mails[1].body.find("relation \"fehlt\" does not exist"), std::string::npos) << mails[1].body;
+
+  // A statement that sleeps for an hour ends at its time limit.
+  ini.Set("datenbank", "abfrageTimeout", "1").SetText("sql", "select pg_sleep(3600);");
+  ini.Save(dir / "report.ini");
+  r = run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  EXPECT_NE(r.err.find("abfrageTimeout"), std::string::npos) << r.err;
+  mails = sink.Mails();
+  ASSERT_EQ(mails.size(), 3u) << r.err;
+  EXPECT_NE(mails[2].body.find("abfrageTimeout"), std::string::npos) << mails[2].body;
 
   db::TDatenbankAdo cleanup(connection);
   cleanup.Connection().Execute("drop table e2e_umsatz");

@@ -195,6 +195,16 @@ TEST_F(TlsServer, ASelfSignedCertificateInTheCaFilePinsTheServer) {
             std::string::npos);
 }
 
+// The setting holds the name in the code page; the file system has it in UTF-8.
+TEST_F(TlsServer, ACaFileWhosePathHoldsUmlautsIsRead) {
+  const std::string folder = Cert("Zertifikate für Jörg");
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(Cert("self.pem"), folder + "/ca.pem", std::filesystem::copy_options::overwrite_existing);
+  RecordingSink server(Options("self", true));
+  SendThrough(server, {TEncryption::Implicit, platform::FromUtf8(folder + "/ca.pem"), "user"});
+  EXPECT_TRUE(server.Delivered());
+}
+
 TEST_F(TlsServer, AuthPlainInsideTlsWhenLoginIsNotOffered) {
   std::vector<std::string> options = Options("server");
   options.push_back("--no-login-mechanism");

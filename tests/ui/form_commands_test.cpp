@@ -153,12 +153,12 @@ TEST_F(FormCommandsTest, BuildShowsTheReportInBothViewsAndFailuresInTheErrorDisp
   TMyIniFile(ini_).WriteText("sql", "select * from kunde;\r\nvacuum");
   Find<QPushButton>(*window, "SpeedButton1")->click();
   ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0], "unbekannte Anweisung");
+  EXPECT_EQ(dialogs_.messages[0], "Statement 2: unbekannte Anweisung");
   EXPECT_EQ(dialogs_.captions, std::vector<std::string>{"Erstellen fehlgeschlagen"});
   EXPECT_TRUE(Find<QTextBrowser>(*window, "html")->toPlainText().contains(QStringLiteral("Meier")));
 }
 
-TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
+TEST_F(FormCommandsTest, ClosingDuringABuildAsksAndJaCancelsTheBuild) {
   CreateDatabase(QStringLiteral(
       "create table zahl(n integer);"
       "with recursive r(n) as (select 1 union all select n + 1 from r where n < 2000) "
@@ -172,10 +172,12 @@ TEST_F(FormCommandsTest, ClosingDuringABuildWaitsForItsEnd) {
   // Every record lets events through, so the queued close arrives during the
   // build however fast the machine writes the rows.
   window->SetEventSlice(std::chrono::milliseconds(0));
+  dialogs_.answers = {FakeDialogs::Answer::Yes};
   QTimer::singleShot(0, window.get(), [&] { window->close(); });
   Find<QPushButton>(*window, "SpeedButton1")->click();
-  EXPECT_EQ(window->ReportText().RowCount(), 2000);
-  EXPECT_EQ(window->Config(), nullptr);  // closed once the build had ended
+  EXPECT_EQ(dialogs_.warnings.size(), 1u);
+  EXPECT_EQ(window->ReportText().RowCount(), 0);  // cancelled: nothing to send
+  EXPECT_EQ(window->Config(), nullptr);  // closed once the build had let go
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 

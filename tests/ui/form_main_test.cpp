@@ -421,10 +421,9 @@ TEST_F(FormMainTest, TimerTicksOnceAndOnlyTheSwitchStartsTheUnattendedRun) {
 TEST_F(FormMainTest, EmailPageTabOrderFollowsTheScreen) {
   auto window = Start({Path("tab.ini")});
   ShowPage(*window, "TabSheet5");
-  const QStringList onScreen{"empfaenger", "cc",          "bcc",         "betreff",   "verschluesselung",
-                             "smtpserver", "smtpuser",    "smtppass",    "absender",  "zertifikate",
-                             "zertifikateWaehlen",        "kopfzeile",   "fusszeile", "css",
-                             "cbAnhang"};
+  const QStringList onScreen{"empfaenger", "cc",          "bcc",         "betreff",   "absender",
+                             "smtpserver", "verschluesselung", "zertifikate", "zertifikateWaehlen", "smtpuser",
+                             "smtppass",   "kopfzeile",   "fusszeile",   "css",       "cbAnhang"};
   // The fields in the order Tab visits them (other controls may stand between).
   QStringList visited;
   QWidget* start = Find<QWidget>(*window, "empfaenger");

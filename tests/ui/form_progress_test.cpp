@@ -82,9 +82,11 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   // The ticks can only arrive while the send waits: click() returns after it.
   int ticks = 0;
   bool buttonsOffDuringSend = false;
+  QString waitingFor;
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] {
     if (++ticks == 5) {
+      waitingFor = Status(*window);
       buttonsOffDuringSend = !Find<QPushButton>(*window, "SpeedButton1")->isEnabled() && cancel->isEnabled();
       cancel->click();
     }
@@ -95,6 +97,7 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
 
   EXPECT_GE(ticks, 5);
   EXPECT_TRUE(buttonsOffDuringSend);
+  EXPECT_EQ(waitingFor, QStringLiteral("Warte auf Begrüßung …"));  // the step it hangs in
   EXPECT_EQ(Status(*window), QStringLiteral("Versand abgebrochen."));
   EXPECT_TRUE(dialogs_.messages.empty());  // asked for, so no message box
   EXPECT_EQ(window->ReportText().RowCount(), 3);  // kept for another try
@@ -103,20 +106,27 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   EXPECT_TRUE(Find<QPushButton>(*window, "SpeedButton2")->isEnabled());
 }
 
-TEST_F(FormProgressTest, ClosingDuringASendWaitsForItsEnd) {
+TEST_F(FormProgressTest, ClosingDuringASendAsksAndJaCancelsAndCloses) {
   ScriptServer server({Await()});
   Configure(1, server.Port());
   auto window = Start();
   Find<QPushButton>(*window, "SpeedButton1")->click();
-  bool openWhileSending = false;
+  bool openAfterNein = false;
+  bool openAfterJa = false;
   QTimer::singleShot(0, window.get(), [&] {
+    dialogs_.answers = {FakeDialogs::Answer::No};
     window->close();
-    openWhileSending = window->Config() != nullptr;
-    Find<QPushButton>(*window, "btnAbbrechen")->click();
+    openAfterNein = window->Config() != nullptr && window->isVisible();
+    dialogs_.answers = {FakeDialogs::Answer::Yes};
+    window->close();
+    openAfterJa = window->Config() != nullptr;  // the send lets go first
   });
   Find<QPushButton>(*window, "SpeedButton2")->click();
-  EXPECT_TRUE(openWhileSending);
-  EXPECT_EQ(window->Config(), nullptr);  // closed once the send had ended
+  EXPECT_TRUE(openAfterNein);
+  EXPECT_TRUE(openAfterJa);
+  ASSERT_EQ(dialogs_.warnings.size(), 2u);
+  EXPECT_NE(dialogs_.warnings[0].find("abbrechen und beenden?"), std::string::npos) << dialogs_.warnings[0];
+  EXPECT_EQ(window->Config(), nullptr);  // cancelled and closed, no "Abbrechen" clicked
 }
 
 TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeavesNothingToSend) {
@@ -149,15 +159,17 @@ TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeave
   EXPECT_EQ(document.find("id=\"row" + std::to_string(rowsAtClick + 1) + "\""), std::string::npos);
   EXPECT_EQ(window->ReportText().RowCount(), 0);
 
-  // Nothing to send: no connection is tried (nothing listens on the port).
+  // Nothing to send, as after a failed build: no connection is tried (nothing listens on the port).
   Find<QPushButton>(*window, "SpeedButton2")->click();
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(Status(*window), QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.captions, std::vector<std::string>{"Versand fehlgeschlagen"});
+  EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
 }
 
 TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
-  ScriptServer server = vornetta::test::AcceptingServer(3);
+  ScriptServer server = vornetta::test::AcceptingServer(4);
   Configure(2, server.Port());
+  TMyIniFile(ini_).WriteValue("email", "bcc", "c@example.com, A@Example.com");  // a twice: one recipient
   auto window = Start();
   Find<QPushButton>(*window, "SpeedButton1")->click();
   EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 2 Datensätze."));
@@ -185,7 +197,7 @@ TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
   Find<QPushButton>(*window, "SpeedButton1")->click();
   ASSERT_EQ(dialogs_.captions.size(), 2u);
   EXPECT_EQ(dialogs_.captions[1], "Erstellen fehlgeschlagen");
-  EXPECT_EQ(dialogs_.messages[1], "unbekannte Anweisung");
+  EXPECT_EQ(dialogs_.messages[1], "Statement 2: unbekannte Anweisung");  // which one failed
   EXPECT_EQ(Status(*window), QStringLiteral("Erstellen fehlgeschlagen."));
 }
 

@@ -1,0 +1,51 @@
+// Database work that may take long: the time limits of a connection and its
+// statements, and the one who waits while such work runs on a thread of its own
+// (the window, which keeps its events flowing and may cancel).
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include "platform/failure.h"
+
+namespace vornetta::db {
+
+struct TDatabaseLimits {
+  // How long a statement may run, from its start to the end of reading; 0: no limit.
+  std::chrono::seconds statement{0};
+  // How long opening a connection may take (the driver's login timeout); 0: the driver's own.
+  std::chrono::seconds login{20};
+};
+
+// Thrown by a waiter to cancel the work it waits for; what() says so to the user.
+class EWaitCancelled : public platform::EFailure {
+ public:
+  using EFailure::EFailure;
+};
+
+class TDatabaseWaiter {
+ public:
+  enum class TTask { Connect, Statement };
+
+  virtual ~TDatabaseWaiter() = default;
+  // Called on the waiting thread about every Slice() while the work runs. Throws
+  // to cancel: the statement is cancelled (SQLCancel) or the connection attempt
+  // abandoned, and the exception passes on to the caller.
+  virtual void Waiting(TTask task, std::chrono::steady_clock::duration elapsed) = 0;
+  virtual std::chrono::milliseconds Slice() const { return std::chrono::milliseconds(40); }
+};
+
+// Runs work. Without a waiter it runs right here. With one it runs on a thread
+// of its own while the waiter is called; when the waiter throws, `cancel` is
+// called and then, unless `abandonOnCancel`, the work's end is awaited (its own
+// failure dropped) before the waiter's exception passes on. Abandoned work ends
+// by itself later; it must own everything it touches. A failure of the work
+// passes on as it is.
+void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::function<void()> work,
+                     const std::function<void()>& cancel, bool abandonOnCancel);
+
+// Waits up to `limit` until abandoned work has ended; true when none is left.
+// Tests use it so that nothing runs past them.
+bool WaitForAbandonedWork(std::chrono::steady_clock::duration limit);
+
+}  // namespace vornetta::db
