@@ -346,7 +346,7 @@ TEST_F(ReportBuild, CsvTablesFollowTheSelectsOnlyWhenAttachmentsAreOn) {
 
   ini_->WriteValue("email", "anhang", "pdf");
   EXPECT_EQ(Build("select Kunde from t;"),
-            "Unbekannter Wert \"pdf\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
+            "Unbekannter Wert \"pdf\" der Einstellung anhang (Abschnitt email): erlaubt sind csv, xlsx oder ein leerer Wert.");
 }
 
 // A value the code page cannot hold is UTF-8 already: the table
