@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <xlsxwriter.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -103,6 +104,23 @@ bool IsNumberText(std::string_view text) {
   return digits && i == text.size();
 }
 
+// The library writes numbers with the C library's formatting, which follows the
+// user's locale ("7,25"); the file format wants a full stop. The C locale holds
+// for this thread while the library runs.
+class TFileNumbers {
+ public:
+  TFileNumbers() {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    previous_ = ::uselocale(c);
+  }
+  ~TFileNumbers() { ::uselocale(previous_); }
+  TFileNumbers(const TFileNumbers&) = delete;
+  TFileNumbers& operator=(const TFileNumbers&) = delete;
+
+ private:
+  locale_t previous_;
+};
+
 }  // namespace
 
 struct TXlsxWorkbook::TState {
@@ -131,6 +149,7 @@ TXlsxWorkbook::TXlsxWorkbook() : state_(std::make_unique<TState>()) {
   }
   ::close(fd);
   state_->path = pattern;
+  const TFileNumbers numbers;
   std::string tmpdir = TempFolder();
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
@@ -148,6 +167,7 @@ TXlsxWorkbook::TXlsxWorkbook() : state_(std::make_unique<TState>()) {
 TXlsxWorkbook::~TXlsxWorkbook() {
   if (state_->workbook) {
     // An unfinished workbook still frees its memory and temporary files.
+    const TFileNumbers numbers;
     workbook_close(state_->workbook);
   }
   std::remove(state_->path.c_str());
@@ -155,6 +175,7 @@ TXlsxWorkbook::~TXlsxWorkbook() {
 
 void TXlsxWorkbook::StartSheet(const std::string& name, std::vector<TSheetColumn> columns) {
   TState& s = *state_;
+  const TFileNumbers numbers;
   s.sheet = workbook_add_worksheet(s.workbook, name.c_str());
   if (!s.sheet) Fail("Blatt " + name, LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE);
   s.columns = std::move(columns);
@@ -182,11 +203,15 @@ void TXlsxWorkbook::AddCell(std::string_view value, bool utf8) {
   const TSheetColumn& column = s.columns[index];
   const auto col = static_cast<lxw_col_t>(index);
   const std::string text = utf8 ? std::string(value) : platform::ToUtf8(value);
+  // Dates are read in the user's formats before the file's numbers take over.
+  lxw_datetime when{};
+  const bool date = column.kind != TCellKind::Number && column.kind != TCellKind::Text &&
+                    ReadDateTime(text, column.kind, when);
+  const TFileNumbers numbers;
   lxw_error error = LXW_NO_ERROR;
   if (column.kind == TCellKind::Number && IsNumberText(text)) {
     error = worksheet_write_number(s.sheet, s.row, col, TextToNumber(text), s.formats[index]);
-  } else if (lxw_datetime when{}; column.kind != TCellKind::Number && column.kind != TCellKind::Text &&
-                                 ReadDateTime(text, column.kind, when)) {
+  } else if (date) {
     error = worksheet_write_datetime(s.sheet, s.row, col, &when, s.formats[index]);
   } else {
     // Always a string, never a formula, whatever the text begins with.
@@ -208,7 +233,12 @@ void TXlsxWorkbook::EndRecord() {
 
 void TXlsxWorkbook::EndSheet(const std::vector<double>& sums) {
   TState& s = *state_;
+  const TFileNumbers numbers;
   const lxw_row_t lastData = s.row - 1;
+  // The filter covers the head and the records, not the sums. The library checks
+  // the range against the rows it still holds, so this comes before the sum row.
+  if (!s.columns.empty())
+    worksheet_autofilter(s.sheet, 0, 0, lastData, static_cast<lxw_col_t>(s.columns.size() - 1));
   for (std::size_t i = 0; i < s.columns.size() && i < sums.size(); ++i) {
     if (s.columns[i].kind != TCellKind::Number) continue;
     const auto col = static_cast<lxw_col_t>(i);
@@ -223,14 +253,16 @@ void TXlsxWorkbook::EndSheet(const std::vector<double>& sums) {
     worksheet_set_column(s.sheet, col, col, s.widths[i], nullptr);
   }
   worksheet_freeze_panes(s.sheet, 1, 0);
-  if (!s.columns.empty())
-    worksheet_autofilter(s.sheet, 0, 0, lastData, static_cast<lxw_col_t>(s.columns.size() - 1));
   s.sheet = nullptr;
 }
 
 std::string TXlsxWorkbook::Finish() {
   TState& s = *state_;
-  const lxw_error error = workbook_close(s.workbook);
+  lxw_error error = LXW_NO_ERROR;
+  {
+    const TFileNumbers numbers;
+    error = workbook_close(s.workbook);
+  }
   s.workbook = nullptr;
   if (error != LXW_NO_ERROR) Fail("Arbeitsmappe nicht zu schreiben", error);
   std::ifstream in(s.path, std::ios::binary);
