@@ -444,7 +444,7 @@ Zeile zwei" General)",
       R"(cell Ergebnis 1 A6 s "Łódź 東京" "Łódź 東京" General)",
       R"(cell Ergebnis 1 B6 n -3.5 -3.5 #,##0.00)",
       R"(cell Ergebnis 1 C6 d "2024-02-29T00:00:00" "2024-02-29T00:00:00" dd.mm.yyyy)",
-      R"(cell Ergebnis 1 B7 f "=SUM(B2:B6)" 1016.25 #,##0.00)",
+      R"~(cell Ergebnis 1 B7 f "=SUM(B2:B6)" 1016.25 #,##0.00)~",
       "sheet Ergebnis 2 A2 A1 A:8.71094",
       R"(cell Ergebnis 2 A1 s "Name" "Name" General bold)"};
   EXPECT_EQ(Lines(parts), expected) << parts;
