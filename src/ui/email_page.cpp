@@ -1,6 +1,5 @@
 #include "ui/email_page.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QToolButton>
 #include <iterator>
 
@@ -89,10 +89,8 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   grid->addWidget(fusszeile, 6, 1, 1, 3);
   grid->addWidget(FieldLabel(QStringLiteral("Stylesheet"), css, page), 7, 0, Qt::AlignRight | Qt::AlignTop);
   grid->addWidget(css, 7, 1, 1, 3);
-  // The results of the select statements as CSV files along with the report.
-  cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), page);
-  cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
-  grid->addWidget(cbAnhang, 8, 1, 1, 3);
+  // The results of the select statements along with the report, and the limits of long tables.
+  attachments = BuildAttachmentControls(page, grid, 8);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
@@ -102,7 +100,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,   verschluesselung,
                             smtpserver, smtpuser, smtppass,    absender,  zertifikate,
                             zertifikateWaehlen,   kopfzeile,   fusszeile, css,
-                            cbAnhang};
+                            attachments.anhang, attachments.zeilenMax, attachments.groesseMax};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

@@ -1,9 +1,11 @@
 // The page "eMail" (TabSheet5): recipients, subject, server and sender, the
-// transport settings, the three pieces of HTML decoration and the CSV switch.
+// transport settings, the three pieces of HTML decoration, the attachments and
+// the limits of long tables.
 // Each field is named after its key in section "email".
 #pragma once
 
-class QCheckBox;
+#include "ui/attachment_controls.h"
+
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -32,7 +34,7 @@ struct TEmailPage {
   QComboBox* verschluesselung = nullptr;  // each item carries the word stored in the file
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
-  QCheckBox* cbAnhang = nullptr;  // key "anhang"
+  TAttachmentControls attachments;  // "anhang", "zeilenMax", "groesseMax"
 };
 
 }  // namespace vornetta::ui
