@@ -15,6 +15,7 @@ packages=(
   odbc-postgresql postgresql
   locales clang
   scdoc dpkg-dev lintian systemd python3-yaml adduser
+  libxlsxwriter-dev python3-openpyxl
 )
 
 missing=()

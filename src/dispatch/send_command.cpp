@@ -62,12 +62,19 @@ void ReportUtf8(std::ostream& err, const std::string& utf8Message) {
 
 void Report(std::ostream& err, const std::string& message) { ReportUtf8(err, platform::ToUtf8(message)); }
 
-// The CSV tables of the build as attachments ergebnis-1.csv, ergebnis-2.csv, ...
-std::vector<message::TIdAttachment> CsvAttachments(const report::TReportText& report) {
+// The copies of the results the build made: CSV tables (ergebnis-1.csv, ... by
+// select) and the workbook ergebnis.xlsx.
+std::vector<message::TIdAttachment> ResultAttachments(const report::TReportText& report) {
   std::vector<message::TIdAttachment> attachments;
-  const std::vector<std::string>& tables = report.CsvTables().Tables();
-  for (std::size_t i = 0; i < tables.size(); ++i) {
-    attachments.push_back({"ergebnis-" + std::to_string(i + 1) + ".csv", "text/csv; charset=\"UTF-8\"", tables[i]});
+  const report::TCsvTables& csv = report.CsvTables();
+  for (std::size_t i = 0; i < csv.Tables().size(); ++i) {
+    const std::string& name = csv.FileName(i);
+    attachments.push_back({name.empty() ? "ergebnis-" + std::to_string(i + 1) + ".csv" : name,
+                           "text/csv; charset=\"UTF-8\"", csv.Tables()[i]});
+  }
+  if (!report.Workbook().empty()) {
+    attachments.push_back(
+        {"ergebnis.xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", report.Workbook()});
   }
   return attachments;
 }
@@ -108,7 +115,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
     job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
     job.Body = report.DocumentText();
     if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
-    job.Attachments = CsvAttachments(report);
+    job.Attachments = ResultAttachments(report);
     if (delivery.dryRun) {
       job.WriteTo(*delivery.dryRun);  // no connection, so no transport settings and no password command
       delivery.attempts = 1;

@@ -105,6 +105,24 @@ char DecimalSeparator() {
   return radix && *radix ? *radix : '.';
 }
 
+char ThousandsSeparator() {
+  const char* separator = nl_langinfo(THOUSEP);
+  // A multi-byte separator (a narrow no-break space) has no one-character form.
+  if (separator && separator[0] != '\0' && separator[1] == '\0') return separator[0];
+  return DecimalSeparator() == ',' ? '.' : ',';
+}
+
+std::string GroupedCount(unsigned long long count) {
+  const std::string digits = std::to_string(count);
+  const char separator = ThousandsSeparator();
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
+    out += digits[i];
+  }
+  return out;
+}
+
 std::string FormatShortDate(const std::tm& when) { return Format(nl_langinfo(D_FMT), when); }
 
 std::string FormatShortTime(const std::tm& when) { return Format(nl_langinfo(T_FMT), when); }

@@ -10,6 +10,11 @@ namespace vornetta::platform {
 
 // The LC_NUMERIC radix character ("," under de_DE, "." under C).
 char DecimalSeparator();
+// The LC_NUMERIC thousands separator ("." under de_DE); where the locale has
+// none (C, POSIX) the character that is not the decimal separator of "," and ".".
+char ThousandsSeparator();
+// Digits of a count in groups of three with the thousands separator: 9000 gives "9.000".
+std::string GroupedCount(unsigned long long count);
 
 // Date and time in the locale's short formats (D_FMT, T_FMT).
 std::string FormatShortDate(const std::tm& when);

@@ -17,15 +17,22 @@ std::string CsvField(std::string_view utf8) {
   return quoted;
 }
 
-void TCsvTables::StartTable() {
+bool LooksLikeFormula(std::string_view text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+}
+
+void TCsvTables::StartTable(std::string fileName) {
   tables_.emplace_back("\xEF\xBB\xBF");
+  fileNames_.push_back(std::move(fileName));
   recordStarted_ = false;
 }
 
-void TCsvTables::AddField(std::string_view value, bool utf8) {
+void TCsvTables::AddField(std::string_view value, bool utf8, TCsvValue kind) {
   std::string& table = tables_.back();
   if (recordStarted_) table += ';';
-  table += CsvField(utf8 ? std::string(value) : platform::ToUtf8(value));
+  std::string field = utf8 ? std::string(value) : platform::ToUtf8(value);
+  if (kind == TCsvValue::Text && LooksLikeFormula(field)) field.insert(0, 1, '\'');
+  table += CsvField(field);
   recordStarted_ = true;
 }
 
@@ -36,6 +43,7 @@ void TCsvTables::EndRecord() {
 
 void TCsvTables::Clear() {
   std::vector<std::string>().swap(tables_);
+  std::vector<std::string>().swap(fileNames_);
   recordStarted_ = false;
 }
 

@@ -13,7 +13,10 @@
 #include "platform/code_page.h"
 #include "platform/regional.h"
 #include "platform/text.h"
+#include "report/column_formats.h"
 #include "report/column_sum.h"
+#include "report/result_copies.h"
+#include "report/table_cut.h"
 
 namespace vornetta::report {
 namespace {
@@ -66,6 +69,7 @@ class TColumnNames {
 struct TColumn {
   std::string cellClass;  // class name, blank, type name
   TDouble sum{0.0};
+  const TNumberPattern* pattern = nullptr;  // from section "format"; null: the text as read
 };
 
 void AppendTableStart(TReportText& text, std::size_t number) {
@@ -90,20 +94,56 @@ void AppendDecoration(config::TMyIniFile& ini, const char* key, TReportText& tex
   AppendCell(text, {before, value, after}, utf8);
 }
 
-// True when section "email" asks for the results as CSV attachments ("anhang"
-// is "csv"); empty means none. Throws EReportError for any other value.
-bool WantsCsvAttachments(config::TMyIniFile& ini) {
-  const std::string value = ini.ReadValueDefault("email", "anhang", "");
-  if (value.empty()) return false;
-  if (platform::EqualsNoCase(value, "csv")) return true;
-  throw EReportError("Unbekannter Wert \"" + value +
-                     "\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
+// The limits of section "email": rows per table and the HTML body's size.
+struct TLimits {
+  std::size_t rowsPerTable = 0;  // 0: every row
+  std::size_t budgetBytes = 0;   // 0: no budget
+  bool Any() const { return rowsPerTable > 0 || budgetBytes > 0; }
+};
+
+std::size_t ReadLimit(config::TMyIniFile& ini, const char* key) {
+  const std::string value = ini.ReadValueDefault("email", key, "0");
+  std::size_t number = 0;
+  bool valid = !value.empty() && value.size() <= 9;
+  for (const char c : value) {
+    valid = valid && c >= '0' && c <= '9';
+    if (valid) number = number * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (!valid) {
+    throw EReportError("Unbekannter Wert \"" + value + "\" der Einstellung " + key +
+                       " (Abschnitt email): erlaubt ist eine ganze Zahl ab 0 (0 = unbegrenzt).");
+  }
+  return number;
 }
 
-// Writes the table into the report and, when `csv` is set, the same names and
-// value texts as one more CSV table.
-void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
-                      TReportText& text, TEventThrottle& throttle, TCsvTables* csv) {
+TLimits ReadLimits(config::TMyIniFile& ini) {
+  TLimits limits;
+  limits.rowsPerTable = ReadLimit(ini, "zeilenMax");
+  limits.budgetBytes = ReadLimit(ini, "groesseMax") * 1024;
+  return limits;
+}
+
+// What a select table needs besides the database: its place among the selects,
+// the limits, the formats and the copies for the attachments.
+struct TTableContext {
+  std::size_t selectNumber;  // from 1
+  const TLimits& limits;
+  bool& budgetSpent;  // a row passed the budget: later rows show no more
+  const TColumnFormats& formats;
+  TResultCopies& copies;
+};
+
+// A value or sum text under its column's pattern, unchanged without one.
+std::string_view Formatted(const TNumberPattern* pattern, const TColumnFormats& formats, std::string_view value,
+                           std::string& buffer) {
+  if (!pattern) return value;
+  buffer = pattern->Format(value, formats.Thousands(), formats.Decimal());
+  return buffer;
+}
+
+// Writes the table into the report and its copies; returns where its rows stand.
+TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
+                            TReportText& text, TEventThrottle& throttle, const TTableContext& context) {
   // The record set closes itself when it goes, also on failure.
   const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
   const int fieldCount = records->FieldCount();
@@ -116,55 +156,70 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& s
     const std::string& displayName = records->DisplayName(i);
     const bool utf8Name = records->DisplayNameIsUtf8(i);
     // Only ASCII letters and digits stay in a class name: the code page form gives the same.
-    const std::string className = ColumnClassName(utf8Name ? platform::FromUtf8(displayName) : displayName);
+    const std::string codePageName = utf8Name ? platform::FromUtf8(displayName) : displayName;
+    const std::string className = ColumnClassName(codePageName);
     names.Register(className);
     TColumn& column = columns[static_cast<std::size_t>(i)];
     column.cellClass = className + ' ' + db::TDatenbankAdo::FieldTypeName(records->DataType(i));
+    column.pattern = context.formats.Find(codePageName);
     AppendCell(text, {"<th class=\"", column.cellClass, "\">", displayName, "</th>"}, utf8Name);
   }
   text.Append("</tr>");
-  if (csv) {
-    csv->StartTable();
-    for (int i = 0; i < fieldCount; ++i) csv->AddField(records->DisplayName(i), records->DisplayNameIsUtf8(i));
-    csv->EndRecord();
-  }
+  context.copies.StartTable(context.selectNumber, *records, context.formats);
 
   if (records->Eof()) {
     text.Append({"<tr class=\"empty\"><td colspan=\"", TDecimalText(fieldCount).View(),
                  "\">kein Ergebnis</td></tr>"});
   }
+  TTableRows rows;
+  rows.firstRowPiece = text.PieceCount();
+  rows.piecesPerRow = static_cast<std::size_t>(fieldCount) + 2;
+  rows.columns = fieldCount;
+  rows.attachment = context.copies.AttachmentName(context.selectNumber);
+  std::string formatted;
   while (!records->Eof()) {
-    const int recNo = records->RecNo();
-    text.Append({"<tr id=\"row", TDecimalText(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
-                 "\">"});
-    for (int i = 0; i < fieldCount; ++i) {
-      AppendCell(text, {"<td class=\"", columns[static_cast<std::size_t>(i)].cellClass, "\">", records->Value(i),
-                        "</td>"},
-                 records->ValueIsUtf8(i));
+    const bool underCap = context.limits.rowsPerTable == 0 || rows.shown < context.limits.rowsPerTable;
+    if (context.limits.budgetBytes > 0 && text.DocumentText().size() > context.limits.budgetBytes)
+      context.budgetSpent = true;
+    if (underCap && !context.budgetSpent) {
+      const int recNo = records->RecNo();
+      text.Append({"<tr id=\"row", TDecimalText(recNo).View(), "\" class=\"", recNo % 2 == 0 ? "even" : "odd",
+                   "\">"});
+      for (int i = 0; i < fieldCount; ++i) {
+        const TColumn& column = columns[static_cast<std::size_t>(i)];
+        AppendCell(text,
+                   {"<td class=\"", column.cellClass, "\">",
+                    Formatted(column.pattern, context.formats, records->Value(i), formatted), "</td>"},
+                   records->ValueIsUtf8(i));
+      }
+      text.Append("</tr>");
+      ++rows.shown;
     }
-    text.Append("</tr>");
+    ++rows.total;
     for (int i = 0; i < fieldCount; ++i) {
       columns[static_cast<std::size_t>(i)].sum.Add(TextToNumber(records->Value(i)));
     }
-    if (csv) {
-      for (int i = 0; i < fieldCount; ++i) csv->AddField(records->Value(i), records->ValueIsUtf8(i));
-      csv->EndRecord();
-    }
+    context.copies.AddRecord(*records);
     text.AddRow();
     throttle.Tick();
     records->Next();
   }
+  if (rows.Cut()) AppendNoteRow(text, rows);
 
   const char separator = platform::DecimalSeparator();
+  std::vector<double> sums;
   text.Append("<tr class=\"sum\">");
   for (const TColumn& column : columns) {
     text.Append({"<th class=\"", column.cellClass, "\"><span>"});
-    text.Append(FormatSum(column.sum.Value(), separator));
+    text.Append(Formatted(column.pattern, context.formats, FormatSum(column.sum.Value(), separator), formatted));
     text.Append("</span></th>");
+    sums.push_back(column.sum.Value());
   }
   text.Append("</tr>");
   text.Append("</table><br>");
   records->Close();
+  context.copies.EndTable(sums);
+  return rows;
 }
 
 // The count table of a changing statement, written only when the kind's flag is set.
@@ -220,7 +275,11 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   const std::string script = ini.ReadText("sql", scriptUtf8);
   const std::vector<db::TStatementText> statements =
       db::SplitStatements(script, scriptUtf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
-  TCsvTables* const csv = WantsCsvAttachments(ini) ? &text.CsvTables() : nullptr;
+  const TLimits limits = ReadLimits(ini);
+  const TColumnFormats formats(ini);
+  TResultCopies copies(ReadAttachmentKind(ini), limits.Any(), text);
+  std::vector<TTableRows> tables;
+  bool budgetSpent = false;
 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
@@ -228,7 +287,8 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
     view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
     const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
     if (kind == "select") {
-      WriteSelectTable(database, statement, number, text, throttle, csv);
+      const TTableContext context{tables.size() + 1, limits, budgetSpent, formats, copies};
+      tables.push_back(WriteSelectTable(database, statement, number, text, throttle, context));
       continue;
     }
     const TChangeKind* change = nullptr;
@@ -244,6 +304,9 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   AppendDecoration(ini, "fusszeile", text, "", "");
   text.Append("</div>");
   text.Append("</body></html>");
+
+  if (limits.budgetBytes > 0) FitToBudget(text, tables, limits.budgetBytes, view);
+  copies.Finish([&tables](std::size_t index) { return tables[index].Cut(); });
 }
 
 void LoadPreview(const TReportText& text, TReportView& view) {

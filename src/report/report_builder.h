@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/failure.h"
+#include "report/report_error.h"
 #include "report/report_text.h"
 #include "report/report_view.h"
 
@@ -19,12 +20,6 @@ class TConnectionOwner;
 }
 
 namespace vornetta::report {
-
-// A failure of the build itself; what() is the message shown or mailed.
-class EReportError : public platform::EFailure {
- public:
-  using EFailure::EFailure;
-};
 
 // The CSS class name of a column: its display name with A-Z lower-cased and
 // everything but a-z and 0-9 dropped ("Umsatz 2024 (EUR)" gives "umsatz2024eur").

@@ -79,6 +79,26 @@ void TReportText::AppendUtf8(std::initializer_list<std::string_view> parts) {
   AppendParts(parts.begin(), parts.size());
 }
 
+void TReportText::Append(std::string_view piece, platform::TextEncoding encoding) {
+  if (encoding == platform::TextEncoding::Utf8)
+    AppendUtf8({piece});
+  else
+    Append({piece});
+}
+
+void TReportText::Rewrite(const TPieceRewrite& rewrite) {
+  const platform::TextEncoding encoding =
+      utf8_ ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage;
+  TReportText rewritten;
+  rewritten.utf8_ = utf8_;
+  std::size_t index = 0;
+  pieces_.ForEach([&](std::size_t start, std::size_t size) {
+    rewrite(index++, {text_ + start, size}, encoding, rewritten);
+  });
+  SwapText(rewritten);
+  utf8_ = rewritten.utf8_;
+}
+
 void TReportText::SwitchToUtf8() {
   // The converted pieces go straight into a second text, so the switch holds
   // the document twice at most (not once more as a list of strings). Only the
@@ -130,6 +150,7 @@ void TReportText::ReleaseText() {
 void TReportText::Clear() {
   ReleaseText();
   csvTables_.Clear();
+  std::string().swap(workbook_);
   unfinished_ = false;
   utf8_ = false;
 }

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
 
@@ -35,6 +37,16 @@ class TReportText {
   // Appends one piece whose parts are UTF-8 (ASCII parts are both).
   void AppendUtf8(std::initializer_list<std::string_view> parts);
 
+  // Appends a piece of another text as it stands in that text's encoding.
+  void Append(std::string_view piece, platform::TextEncoding encoding);
+
+  // Writes the text again: `rewrite` gets every piece in order with its
+  // encoding and appends what stays, and what replaces it, to the new text.
+  // Counter, flags, attachments stay.
+  using TPieceRewrite =
+      std::function<void(std::size_t index, std::string_view piece, platform::TextEncoding encoding, TReportText& out)>;
+  void Rewrite(const TPieceRewrite& rewrite);
+
   std::size_t PieceCount() const { return pieces_.Count(); }
   // Piece index (from 0) without its CR LF; index must be below PieceCount().
   // Takes up to a few hundred steps (see TPieceIndex).
@@ -50,6 +62,9 @@ class TReportText {
   // The result tables as CSV, filled by a build only when attachments are on.
   TCsvTables& CsvTables() { return csvTables_; }
   const TCsvTables& CsvTables() const { return csvTables_; }
+  // The result tables as one workbook, filled by a build only with anhang=xlsx.
+  std::string& Workbook() { return workbook_; }
+  const std::string& Workbook() const { return workbook_; }
   // True while a build writes the text and after a build that failed: such a
   // text lacks its end and is never sent. Clear makes it false again.
   bool Unfinished() const { return unfinished_; }
@@ -84,6 +99,7 @@ class TReportText {
   std::int32_t rowCount_ = 0;
   std::size_t tableCount_ = 0;
   TCsvTables csvTables_;
+  std::string workbook_;
   bool unfinished_ = false;
   bool utf8_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "platform/code_page.h"
@@ -36,6 +37,10 @@ class TReportView {
   // display. The text is only valid during the call.
   virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/,
                                 platform::TextEncoding /*encoding*/) {}
+
+  // Something the user should know about the finished report, such as a size
+  // budget it cannot keep; for the window's status line and stderr. UTF-8.
+  virtual void Notice(const std::string& /*utf8Message*/) {}
 
   // The least time between two passes through the window's events during a
   // build. A pass costs more than writing a row, so rows are written in slices.

@@ -1,6 +1,5 @@
 #include "ui/email_page.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -120,10 +119,8 @@ QFormLayout* BuildDesignGroup(TEmailPage& p, QVBoxLayout* column) {
 
 QFormLayout* BuildAttachmentsGroup(TEmailPage& p, QVBoxLayout* column) {
   QFormLayout* form = NewGroup("grpAnhaenge", QStringLiteral("Anhänge und Grenzen"), column);
-  // The results of the select statements as CSV files along with the report.
-  p.cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), form->parentWidget());
-  p.cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
-  form->addRow(p.cbAnhang);
+  // The results of the select statements along with the report, and the limits of long tables.
+  p.attachments = BuildAttachmentControls(form);
   return form;
 }
 
@@ -158,7 +155,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   // Tab order as on screen: the groups top to bottom, each row by row.
   QWidget* const order[] = {empfaenger, cc,       bcc,      betreff, absender,  smtpserver, verschluesselung,
                             zertifikate, zertifikateWaehlen, smtpuser, smtppass, kopfzeile, fusszeile, css,
-                            cbAnhang};
+                            attachments.anhang, attachments.zeilenMax, attachments.groesseMax};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

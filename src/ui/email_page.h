@@ -1,10 +1,12 @@
 // The page "eMail" (TabSheet5): recipients, subject, server and sender, the
-// transport settings, the three pieces of HTML decoration and the CSV switch,
+// transport settings, the three pieces of HTML decoration, the attachments and
+// the limits of long tables,
 // in four groups inside a scroll area, so that nothing is cut at the window's
 // minimum size. Each field is named after its key in section "email".
 #pragma once
 
-class QCheckBox;
+#include "ui/attachment_controls.h"
+
 class QComboBox;
 class QFormLayout;
 class QGroupBox;
@@ -35,7 +37,7 @@ struct TEmailPage {
   QComboBox* verschluesselung = nullptr;  // each item carries the word stored in the file
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
-  QCheckBox* cbAnhang = nullptr;  // key "anhang"
+  TAttachmentControls attachments;  // "anhang", "zeilenMax", "groesseMax"
 
   // The groups' forms, top to bottom. A new field is one more row at the end of
   // its group (addRow with a FieldLabel); the tab order follows the rows.

@@ -1,9 +1,9 @@
 #include "ui/email_page_binding.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <string>
 
 #include "config/my_ini_file.h"
@@ -29,10 +29,21 @@ constexpr TEmailField kEmailFields[] = {
     {"smtpserver", ""}, {"smtpuser", ""},  {"smtppass", ""},  {"absender", kBuiltInSender},
     {"kopfzeile", ""},  {"fusszeile", ""}, {"css", ""},
     {"verschluesselung", "auto"}, {"zertifikate", ""},
+    {"anhang", ""},     {"zeilenMax", "0"}, {"groesseMax", "0"},
 };
 
-bool IsCsvAttachment(const std::string& value) {
-  return QString::fromLatin1(value).compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+// A word the box shows in another case ("CSV") stays as written in the file.
+void StoreWord(config::TMyIniFile& ini, const char* key, const QString& word) {
+  if (ToQString(ini.ReadValue("email", key, "")).trimmed().compare(word, Qt::CaseInsensitive) == 0) return;
+  ini.WriteValue("email", key, FromQString(word));
+}
+
+// A number stays as written (" 5"); a value that is no number stays while the box shows 0.
+void StoreNumber(config::TMyIniFile& ini, const char* key, int value) {
+  bool isNumber = false;
+  const int stored = ToQString(ini.ReadValue("email", key, "")).trimmed().toInt(&isNumber);
+  if (isNumber ? stored == value : value == 0) return;
+  ini.WriteValue("email", key, std::to_string(value));
 }
 
 }  // namespace
@@ -57,9 +68,11 @@ void TEmailPageBinding::Load(config::TMyIniFile& ini) const {
         index = combo->count() - 1;
       }
       combo->setCurrentIndex(index);
+    } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+      // A value that is no number shows as 0 and stays as long as the box is not changed.
+      spin->setValue(ToQString(value).trimmed().toInt());
     }
   }
-  page_.cbAnhang->setChecked(IsCsvAttachment(ini.ReadValueDefault("email", "anhang", "")));
 }
 
 void TEmailPageBinding::Store(config::TMyIniFile& ini) const {
@@ -76,13 +89,10 @@ void TEmailPageBinding::Store(config::TMyIniFile& ini) const {
       else
         ini.WriteValue("email", field.key, value);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-      ini.WriteValue("email", field.key, FromQString(combo->currentData().toString()));
+      StoreWord(ini, field.key, combo->currentData().toString());
+    } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+      StoreNumber(ini, field.key, spin->value());
     }
-  }
-  // A value the box cannot show stays as long as the box is not changed.
-  const bool csv = page_.cbAnhang->isChecked();
-  if (csv != IsCsvAttachment(ini.ReadValue("email", "anhang", ""))) {
-    ini.WriteValue("email", "anhang", csv ? "csv" : "");
   }
 }
 

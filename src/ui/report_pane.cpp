@@ -11,6 +11,7 @@
 #include "platform/qt_text.h"
 #include "report/report_builder.h"
 #include "report/report_text.h"
+#include "ui/qt_dialogs.h"
 #include "ui/report_preview.h"
 #include "ui/source_view.h"
 
@@ -106,6 +107,11 @@ void TReportPane::StatementStarted(std::size_t number, std::size_t count, std::s
   currentStatementEncoding_ = encoding;
   wiring_.status(BuildProgressText(number, count, statement, wiring_.text.RowCount(), encoding));
   statusClock_.start();
+}
+
+void TReportPane::Notice(const std::string& utf8Message) {
+  WriteStderrMessageUtf8(utf8Message);
+  if (!wiring_.unattended) wiring_.status(QString::fromStdString(utf8Message));
 }
 
 void TReportPane::LoadPreview(std::string_view documentText) {

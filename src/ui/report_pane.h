@@ -78,6 +78,8 @@ class TReportPane : public report::TReportView {
   void StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
                         platform::TextEncoding encoding) override;
   std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
+  // On stderr, and in the status line of the window.
+  void Notice(const std::string& utf8Message) override;
   void LoadPreview(std::string_view documentText) override;
 
   // Tests shorten the slice so that events reach the window during any build,

@@ -396,5 +396,63 @@ TEST_F(ScheduledRun, CsvAttachmentsCarryTheTablesAsSpreadsheetsReadThem) {
   EXPECT_EQ(Lines(parts), expected) << parts;
 }
 
+// anhang=xlsx with a row cap: the HTML part shows the first rows and a note
+// naming the workbook; the workbook, read back with openpyxl, holds every row
+// with numbers as numbers, dates as dates, empty cells for NULL, texts as they
+// are (also a formula-like one, and characters outside Latin-9), and the sums
+// as SUM formulas with their values.
+TEST_F(ScheduledRun, WorkbookAttachmentHoldsNumbersDatesAndSumsOfTheCutTables) {
+  TSmtpSink sink(dir_ / "smtp");
+  UseServer(sink.Port());
+  const TProcessResult added = RunProcess(
+      {"/usr/bin/sqlite3", dir_ / "shop.db",
+       "insert into kunde values ('Łódź 東京', -3.5, '2024-02-29');"
+       "insert into kunde values ('=1+1', 1000, NULL);"});
+  ASSERT_EQ(added.exitStatus, 0) << added.err;
+  ini_.Set("email", "anhang", "xlsx")
+      .Set("email", "zeilenMax", "2")
+      .Set("format", "Umsatz", "#.##0,00")
+      .SetText("sql",
+               "select name as Name, umsatz as Umsatz, seit as Seit from kunde order by name;\n"
+               "select name as Name from kunde where 0;");
+  const TProcessResult r = Run();
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  ASSERT_EQ(sink.Mails().size(), 1u);
+  const std::string parts = Parts(sink.Mails()[0].raw);
+  const std::vector<std::string> expected = {
+      "type multipart/mixed",
+      "mime 1.0",
+      "defects 0",
+      "part 1 text/html utf-8 -",
+      "note … und 3 weitere Zeilen – vollständig im Anhang ergebnis.xlsx",
+      "part 2 application/vnd.openxmlformats-officedocument.spreadsheetml.sheet None ergebnis.xlsx",
+      "sheet Ergebnis 1 A2 A1:C6 A:23.7109,B:8.71094,C:12.7109",
+      R"(cell Ergebnis 1 A1 s "Name" "Name" General bold)",
+      R"(cell Ergebnis 1 B1 s "Umsatz" "Umsatz" General bold)",
+      R"(cell Ergebnis 1 C1 s "Seit" "Seit" General bold)",
+      R"(cell Ergebnis 1 A2 s "=1+1" "=1+1" General)",
+      R"(cell Ergebnis 1 B2 n 1000 1000 #,##0.00)",
+      R"(cell Ergebnis 1 A3 s "Der \"Laden\"" "Der \"Laden\"" General)",
+      R"(cell Ergebnis 1 B3 n 7.25 7.25 #,##0.00)",
+      R"(cell Ergebnis 1 A4 s "Müller; Söhne" "Müller; Söhne" General)",
+      R"(cell Ergebnis 1 B4 n 12.5 12.5 #,##0.00)",
+      R"(cell Ergebnis 1 C4 d "2024-03-01T00:00:00" "2024-03-01T00:00:00" dd.mm.yyyy)",
+      R"(cell Ergebnis 1 A5 s "Zeile eins\nZeile zwei" "Zeile eins\nZeile zwei" General)",
+      R"(cell Ergebnis 1 C5 d "2023-12-24T00:00:00" "2023-12-24T00:00:00" dd.mm.yyyy)",
+      R"(cell Ergebnis 1 A6 s "Łódź 東京" "Łódź 東京" General)",
+      R"(cell Ergebnis 1 B6 n -3.5 -3.5 #,##0.00)",
+      R"(cell Ergebnis 1 C6 d "2024-02-29T00:00:00" "2024-02-29T00:00:00" dd.mm.yyyy)",
+      R"~(cell Ergebnis 1 B7 f "=SUM(B2:B6)" 1016.25 #,##0.00)~",
+      "sheet Ergebnis 2 A2 A1 A:8.71094",
+      R"(cell Ergebnis 2 A1 s "Name" "Name" General bold)"};
+  EXPECT_EQ(Lines(parts), expected) << parts;
+  // The HTML part shows the first two rows with the pattern's text.
+  const std::string& body = sink.Mails()[0].body;
+  EXPECT_NE(body.find("<td class=\"umsatz double\">1.000,00</td>"), std::string::npos) << body;
+  EXPECT_NE(body.find("<td class=\"umsatz double\">7,25</td>"), std::string::npos);
+  EXPECT_EQ(body.find("12,5"), std::string::npos);  // the third row is in the workbook only
+  EXPECT_NE(body.find("\r\n1.016,25\r\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vornetta::e2e

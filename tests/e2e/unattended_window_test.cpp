@@ -130,6 +130,35 @@ TEST_F(WindowSend, ClearsTheReportAfterASendAndKeepsItAfterAFailure) {
   EXPECT_EQ(dialogs_.messages[1], std::string("Kein Bericht vorhanden - bitte zuerst erstellen."));
 }
 
+// A cut table: the preview shows what the mail's HTML part shows, note row
+// included, and the full result goes along as CSV.
+TEST_F(WindowSend, PreviewOfACutReportShowsWhatTheMailShows) {
+  const TProcessResult r = RunProcess({"/usr/bin/sqlite3", dir_ / "sales.db",
+                                       "insert into umsatz values ('Meier', 12.5);"
+                                       "insert into umsatz values ('Schulz', 5);"});
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  ini_.Set("email", "zeilenMax", "1");
+  Start("select kunde as Kunde, betrag as Betrag from umsatz order by kunde;");
+  Click("SpeedButton1");
+  auto* html = window_->findChild<QTextBrowser*>(QStringLiteral("html"));
+  ASSERT_NE(html, nullptr);
+  const QString preview = html->toPlainText();
+  EXPECT_TRUE(preview.contains(QStringLiteral("… und 2 weitere Zeilen – vollständig im Anhang ergebnis-1.csv")))
+      << preview.toStdString();
+
+  Click("SpeedButton2");
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  const std::string& body = mails[0].body;
+  const std::size_t start = body.find("\r\n\r\n") + 4;
+  const std::size_t end = body.find("\r\n--=_Vornetta_Teil_", start);
+  ASSERT_NE(end, std::string::npos) << body;
+  QTextBrowser mailView;
+  mailView.setHtml(QString::fromStdString(body.substr(start, end - start)));
+  EXPECT_EQ(preview, mailView.toPlainText());
+  EXPECT_NE(body.find("filename=\"ergebnis-1.csv\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vornetta::e2e
 

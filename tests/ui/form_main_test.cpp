@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -189,34 +190,48 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   std::vector<std::string> keys = window->Config()->KeyNames("email");
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
-                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtpuser",
-                                            "verschluesselung", "zertifikate"}));
+                                            "fusszeile", "groesseMax", "kopfzeile", "smtppass", "smtpserver",
+                                            "smtpuser", "verschluesselung", "zeilenMax", "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
   EXPECT_EQ(window->Config()->ReadValue("email", "smtpserver", "?"), "");
 }
 
-TEST_F(FormMainTest, CsvCheckBoxStoresTheAttachmentSettingAndKeepsValuesItCannotShow) {
+TEST_F(FormMainTest, AttachmentComboAndLimitsStoreTheirKeysAndKeepValuesTheyCannotShow) {
   const std::string path = Path("anhang.ini");
   auto window = Start({path});
   ShowPage(*window, "TabSheet5");
-  auto* box = Find<QCheckBox>(*window, "cbAnhang");
-  EXPECT_EQ(box->text(), QStringLiteral("Ergebnisse als CSV anhängen"));
-  EXPECT_FALSE(box->isChecked());
-  box->setChecked(true);
+  auto* combo = Find<QComboBox>(*window, "anhang");
+  auto* rows = Find<QSpinBox>(*window, "zeilenMax");
+  auto* size = Find<QSpinBox>(*window, "groesseMax");
+  ASSERT_EQ(combo->count(), 3);
+  EXPECT_EQ(combo->itemText(0), QStringLiteral("keiner"));
+  EXPECT_EQ(combo->itemText(2), QStringLiteral("Excel (XLSX)"));
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_EQ(rows->text(), QStringLiteral("unbegrenzt"));
+  combo->setCurrentIndex(2);
+  rows->setValue(50);
+  size->setValue(100);
   ShowPage(*window, "TabSheet2");
-  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "csv");
+  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "xlsx");
+  EXPECT_EQ(window->Config()->ReadValue("email", "zeilenMax", "?"), "50");
+  EXPECT_EQ(window->Config()->ReadValue("email", "groesseMax", "?"), "100");
 
+  // Words in another case and values the boxes cannot show stay until changed.
+  window->Config()->WriteValue("email", "zeilenMax", "viele");
   window->Config()->WriteValue("email", "anhang", "pdf");
   ShowPage(*window, "TabSheet5");
-  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(combo->currentText(), QStringLiteral("pdf"));
+  EXPECT_EQ(rows->value(), 0);
   ShowPage(*window, "TabSheet2");
   EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "pdf");
+  EXPECT_EQ(window->Config()->ReadValue("email", "zeilenMax", "?"), "viele");
+  window->Config()->WriteValue("email", "anhang", "CSV");
   ShowPage(*window, "TabSheet5");
-  box->setChecked(true);
+  EXPECT_EQ(combo->currentIndex(), 1);
   ShowPage(*window, "TabSheet2");
-  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "csv");
+  EXPECT_EQ(window->Config()->ReadValue("email", "anhang", "?"), "CSV");
 }
 
 // An en dash has no place in the code page: the file turns UTF-8 (with the
@@ -423,7 +438,8 @@ TEST_F(FormMainTest, EmailPageTabOrderFollowsTheScreen) {
   ShowPage(*window, "TabSheet5");
   const QStringList onScreen{"empfaenger", "cc",          "bcc",         "betreff",   "absender",
                              "smtpserver", "verschluesselung", "zertifikate", "zertifikateWaehlen", "smtpuser",
-                             "smtppass",   "kopfzeile",   "fusszeile",   "css",       "cbAnhang"};
+                             "smtppass",   "kopfzeile",   "fusszeile",   "css",       "anhang",
+                             "zeilenMax",  "groesseMax"};
   // The fields in the order Tab visits them (other controls may stand between).
   QStringList visited;
   QWidget* start = Find<QWidget>(*window, "empfaenger");
