@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
