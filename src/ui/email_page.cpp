@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "ui/page_widgets.h"
+#include "ui/send_rule_controls.h"
 
 namespace vornetta::ui {
 
@@ -93,6 +94,13 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), page);
   cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
   grid->addWidget(cbAnhang, 8, 1, 1, 3);
+  const TSendRuleControls rules = NewSendRuleControls(page);
+  sendenWenn = rules.sendenWenn;
+  zeitzone = rules.zeitzone;
+  grid->addWidget(rules.box, 9, 0, 1, 4);
+  for (QWidget* templated : {static_cast<QWidget*>(betreff), static_cast<QWidget*>(kopfzeile),
+                             static_cast<QWidget*>(fusszeile)})
+    templated->setToolTip(PlaceholderHelp());
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
@@ -102,7 +110,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,   verschluesselung,
                             smtpserver, smtpuser, smtppass,    absender,  zertifikate,
                             zertifikateWaehlen,   kopfzeile,   fusszeile, css,
-                            cbAnhang};
+                            cbAnhang,   sendenWenn, zeitzone};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

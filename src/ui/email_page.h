@@ -33,6 +33,8 @@ struct TEmailPage {
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
   QCheckBox* cbAnhang = nullptr;  // key "anhang"
+  QLineEdit* sendenWenn = nullptr;
+  QComboBox* zeitzone = nullptr;  // each item carries the zone's name, the first "" (the system's)
 };
 
 }  // namespace vornetta::ui
