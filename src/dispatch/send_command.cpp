@@ -98,9 +98,9 @@ void SetSubject(config::TMyIniFile& ini, const report::TReportText& report, EMai
   if (job.Utf8.Subject) job.Subject = utf8;
 }
 
-// The "Date" header's clock in `zone`; the system's zone keeps the message's own clock.
+// The "Date" header's clock in `zone` (the system's zone gives the message's own
+  // time and offset, taken at one moment).
 message::TIdClock ZoneClock(const platform::TTimeZone& zone) {
-  if (zone.IsSystem()) return {};
   // The header asks for the time and then for the offset: both of one moment.
   auto moment = std::make_shared<std::optional<std::time_t>>();
   message::TIdClock clock;
