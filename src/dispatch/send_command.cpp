@@ -80,8 +80,10 @@ bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& repo
   return report.PieceCount() > 0 && ini.ReadFlag("datenbank", "ergebnisLeer", false);
 }
 
-// The setting "sendenWenn" tested on the facts of the build.
+// The setting "sendenWenn" tested on the facts of the build. The build stores
+// its default; the send reads it only, so it writes no key of its own.
 bool ConditionHolds(config::TMyIniFile& ini, const report::TReportText& report) {
+  if (!ini.HasKey(kSection, "sendenWenn")) return true;
   bool utf8 = false;
   const std::string text = HeaderSetting(ini, "sendenWenn", utf8);
   const report::TReportFacts& facts = report.Facts();
