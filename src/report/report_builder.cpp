@@ -72,6 +72,7 @@ struct TColumn {
 };
 
 void AppendTableStart(TReportText& text, std::size_t number) {
+  text.AddTable();
   text.Append({"<table width=\"100%\" class=\"sql", TDecimalText(static_cast<long long>(number)).View(), "\">"});
 }
 
@@ -290,6 +291,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   THeader header(ini, text);
   text.Append("</div>");
   text.SetRowCount(0);
+  text.SetTableCount(0);
 
   bool scriptUtf8 = false;
   const std::string script = ini.ReadText("sql", scriptUtf8);
