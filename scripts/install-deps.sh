@@ -16,6 +16,7 @@ packages=(
   locales clang
   scdoc dpkg-dev lintian systemd python3-yaml adduser
   libxlsxwriter-dev python3-openpyxl
+  tzdata  # the zones of the setting zeitzone (/usr/share/zoneinfo)
 )
 
 missing=()

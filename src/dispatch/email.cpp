@@ -135,6 +135,7 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   if (message::NeedsQuotedPrintable(Body, message::BodyInIso2022JP(mail)))
     mail.ContentTransferEncoding = message::kQuotedPrintable;
   mail.Priority = MessagePriority(Priority);
+  mail.Clock = Clock;
   if (!Attachments.empty()) {
     mail.Attachments = Attachments;
     mail.Boundary = message::ChooseBoundary(mail);

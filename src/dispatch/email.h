@@ -71,6 +71,8 @@ class EMail {
   bool DataEndSent = false;
   // Set by a successful Send: the number of recipients (To, CC and BCC).
   std::size_t RecipientCount = 0;
+  // Where the "Date" header takes the time from (the setting "zeitzone").
+  message::TIdClock Clock;
   // Runs between the slices of every wait for the server; null waits whole.
   smtp::TIdWaitHook* WaitHook = nullptr;
   // The longest one attempt of Send may take in all, connect to QUIT

@@ -20,7 +20,10 @@
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
 #include "platform/text.h"
+#include "platform/time_zone.h"
+#include "report/placeholders.h"
 #include "report/report_text.h"
+#include "report/send_condition.h"
 
 namespace vornetta::dispatch {
 
@@ -86,7 +89,58 @@ bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& repo
   return report.PieceCount() > 0 && ini.ReadFlag("datenbank", "ergebnisLeer", false);
 }
 
+// The setting "sendenWenn" tested on the facts of the build. The build stores
+// its default; the send reads it only, so it writes no key of its own.
+bool ConditionHolds(config::TMyIniFile& ini, const report::TReportText& report) {
+  if (!ini.HasKey(kSection, "sendenWenn")) return true;
+  bool utf8 = false;
+  const std::string text = HeaderSetting(ini, "sendenWenn", utf8);
+  const report::TReportFacts& facts = report.Facts();
+  return report::TSendCondition(utf8 ? text : platform::ToUtf8(text), facts.statements.size()).Holds(facts);
+}
+
+// The subject setting with its placeholders filled; without a brace exactly as read.
+void SetSubject(config::TMyIniFile& ini, const report::TReportText& report, EMail& job) {
+  job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
+  if (!report::MayHoldPlaceholders(job.Subject)) return;
+  const std::string utf8 = report::ResolvePlaceholders(
+      job.Utf8.Subject ? job.Subject : platform::ToUtf8(job.Subject), report.Facts(), report::TPlaceholderText::Plain);
+  job.Utf8.Subject = !platform::FromUtf8Exact(utf8, job.Subject);
+  if (job.Utf8.Subject) job.Subject = utf8;
+}
+
+// The "Date" header's clock in `zone` (the system's zone gives the message's own
+  // time and offset, taken at one moment).
+message::TIdClock ZoneClock(const platform::TTimeZone& zone) {
+  // The header asks for the time and then for the offset: both of one moment.
+  auto moment = std::make_shared<std::optional<std::time_t>>();
+  message::TIdClock clock;
+  clock.Now = [zone, moment] {
+    *moment = platform::RunMoment();
+    const platform::TZonedTime local = zone.At(**moment);
+    return message::TDateTime{local.year, local.month, local.day, local.hour, local.minute, local.second};
+  };
+  clock.UtcOffset = [zone, moment] { return zone.At(moment->value_or(platform::RunMoment())).utcOffset; };
+  return clock;
+}
+
+// The zone of the error mail's "Date": the setting's, or the system's when the
+// setting itself is what failed.
+platform::TTimeZone ErrorMailZone(config::TMyIniFile& ini) {
+  try {
+    return platform::TTimeZone(platform::ToUtf8(ini.ReadValue(kSection, "zeitzone", "")));
+  } catch (const platform::ETimeZoneError&) {
+    return {};
+  }
+}
+
 }  // namespace
+
+std::string ReportSubject(config::TMyIniFile& ini, const report::TReportText& report) {
+  EMail job;
+  SetSubject(ini, report, job);
+  return job.Utf8.Subject ? job.Subject : platform::ToUtf8(job.Subject);
+}
 
 TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view) {
   TDelivery direct;
@@ -99,10 +153,14 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   delivery.attempts = 0;
   // A cancelled build leaves no rows: it is no report either, whatever "ergebnisLeer" says.
   if (report.Unfinished()) throw NoReportError();
-  if (HasSomethingToSend(ini, report)) {
+  const bool somethingToSend = HasSomethingToSend(ini, report);
+  if (somethingToSend) {
     // The counter outlives the text a send clears, and a failed build leaves a text
     // without its end: neither is a report to mail.
     if (report.PieceCount() == 0 || report.Unfinished()) throw NoReportError();
+    outcome.conditionUnmet = !ConditionHolds(ini, report);
+  }
+  if (somethingToSend && !outcome.conditionUnmet) {
     EMail job;
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
@@ -112,7 +170,8 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
     job.Cc = HeaderSetting(ini, "cc", job.Utf8.Cc);
     job.Bcc = HeaderSetting(ini, "bcc", job.Utf8.Bcc);
     job.IsHtml = true;
-    job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
+    SetSubject(ini, report, job);
+    job.Clock = ZoneClock(report.Facts().zone);
     job.Body = report.DocumentText();
     if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
     job.Attachments = ResultAttachments(report);
@@ -144,6 +203,7 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message) {
   job.IsHtml = false;
   job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
   job.Subject.insert(0, kErrorSubjectPrefix);
+  job.Clock = ZoneClock(ErrorMailZone(ini));
   // The message may quote a server or driver: its control characters stay out of
   // the mail. A message the code page cannot hold goes out in UTF-8.
   std::string body;
@@ -215,10 +275,12 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
                         std::to_string(next) + " von " + std::to_string(last) + ")");
       };
     }
-    summary.TakeOutcome(SendReport(ini, report, view, delivery));
+    const TSendOutcome outcome = SendReport(ini, report, view, delivery);
+    summary.TakeOutcome(outcome);
+    if (outcome.conditionUnmet) ReportUtf8(err, kConditionUnmet);  // nothing sent: result "leer"
     if (output) {
       output->Finish();
-      if (delivery.attempts == 0) Report(err, "Probelauf: nichts zu versenden, der Bericht hat keine Datenzeilen");
+      if (delivery.attempts == 0 && !outcome.conditionUnmet) Report(err, "Probelauf: nichts zu versenden, der Bericht hat keine Datenzeilen");
     }
     const TRunResult result = delivery.attempts == 0 ? TRunResult::Empty
                               : output               ? TRunResult::DryRun

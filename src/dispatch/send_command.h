@@ -48,6 +48,7 @@ class TSendView {
 // how many recipients, with how many bytes of report text.
 struct TSendOutcome {
   bool sent = false;
+  bool conditionUnmet = false;  // the setting "sendenWenn" did not hold: nothing went out
   std::size_t recipients = 0;
   std::size_t reportBytes = 0;
 };
@@ -75,9 +76,20 @@ class TUnattendedView : public TSendView {
 // and sends nothing.
 // A report without data rows and count tables is sent as well when the flag
 // "ergebnisLeer" of section "datenbank" is set (it is read only then, without
-// storing a default). CSV tables of the build (setting "anhang") go along as
+// storing a default). Then the setting "sendenWenn" is tested on the report's
+// facts: when it does not hold nothing is sent (outcome.conditionUnmet); one
+// that cannot be read throws report::ESendConditionError. Placeholders of
+// "betreff" are filled from the facts, and the "Date" header follows the time
+// zone the report was built in. CSV tables of the build (setting "anhang") go along as
 // attachments ergebnis-1.csv, ... of a multipart/mixed mail.
 TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view);
+
+// What the window and stderr say when the send condition does not hold.
+inline constexpr char kConditionUnmet[] = "Bedingung nicht erfüllt – nichts versendet.";
+
+// The subject of the built report: the setting "betreff" with its placeholders
+// filled from the report's facts, in UTF-8.
+std::string ReportSubject(config::TMyIniFile& ini, const report::TReportText& report);
 
 // How the unattended run hands a report over.
 struct TDelivery {

@@ -32,6 +32,23 @@ std::size_t TPieceIndex::Start(std::size_t index) const {
   return start;
 }
 
+void TPieceIndex::Resize(std::size_t index, std::size_t size) {
+  const std::size_t old = Size(index);
+  const auto entry = std::lower_bound(longSizes_.begin(), longSizes_.end(), index,
+                                      [](const auto& e, std::size_t i) { return e.first < i; });
+  const bool wasLong = sizes_[index] == kLong;
+  const bool isLong = size >= kLong;
+  if (isLong && !wasLong) {
+    longSizes_.insert(entry, {index, size});
+  } else if (isLong) {
+    entry->second = size;
+  } else if (wasLong) {
+    longSizes_.erase(entry);
+  }
+  sizes_[index] = isLong ? kLong : static_cast<std::uint8_t>(size);
+  for (std::size_t c = index / kCheckpointEvery + 1; c < checkpoints_.size(); ++c) checkpoints_[c] = checkpoints_[c] + size - old;
+}
+
 void TPieceIndex::Clear() {
   TPieceIndex empty;
   Swap(empty);

@@ -38,6 +38,11 @@ class TPieceIndex {
     }
   }
 
+  // Piece `index` (below Count()) is now `size` bytes long and every later
+  // piece moved by the difference. One step per 256 pieces after it. Throws
+  // std::bad_alloc; the index is then unchanged.
+  void Resize(std::size_t index, std::size_t size);
+
   // Forgets every piece and gives the memory back.
   void Clear();
   void Swap(TPieceIndex& other) noexcept;

@@ -13,9 +13,12 @@
 #include "platform/code_page.h"
 #include "platform/regional.h"
 #include "platform/text.h"
+#include "platform/time_zone.h"
 #include "report/column_formats.h"
 #include "report/column_sum.h"
+#include "report/placeholders.h"
 #include "report/result_copies.h"
+#include "report/send_condition.h"
 #include "report/table_cut.h"
 
 namespace vornetta::report {
@@ -141,9 +144,69 @@ std::string_view Formatted(const TNumberPattern* pattern, const TColumnFormats& 
   return buffer;
 }
 
+// A UTF-8 piece: in the code page when it fits there, else the report becomes UTF-8.
+void AppendText(TReportText& text, const std::string& utf8) {
+  std::string codePage;
+  if (platform::FromUtf8Exact(utf8, codePage))
+    text.Append(codePage);
+  else
+    text.AppendUtf8({utf8});
+}
+
+// A decoration text with its placeholders filled from the facts. Without a brace
+// it goes in exactly as AppendDecoration writes it.
+void AppendResolved(TReportText& text, const std::string& value, bool utf8, const TReportFacts& facts) {
+  if (!MayHoldPlaceholders(value)) {
+    AppendCell(text, {value}, utf8);
+    return;
+  }
+  AppendText(text, ResolvePlaceholders(utf8 ? value : platform::ToUtf8(value), facts, TPlaceholderText::Html));
+}
+
+// The header: filled at once, or, when it quotes results, written as it stands
+// and put in place once the last statement has run.
+class THeader {
+ public:
+  THeader(config::TMyIniFile& ini, TReportText& text) : text_(text) {
+    value_ = ini.ReadValueDefault("email", "kopfzeile", "", utf8_);
+    if (MayHoldPlaceholders(value_)) {
+      if (!utf8_) value_ = platform::ToUtf8(value_);
+      utf8_ = true;
+      deferred_ = QuotesResults(value_);
+    }
+    if (deferred_) {
+      piece_ = text.PieceCount();
+      AppendText(text, value_);
+    } else {
+      AppendResolved(text, value_, utf8_, text.Facts());
+    }
+  }
+
+  void Finish() {
+    if (deferred_) text_.ReplacePiece(piece_, ResolvePlaceholders(value_, text_.Facts(), TPlaceholderText::Html));
+  }
+
+ private:
+  TReportText& text_;
+  std::string value_;
+  bool utf8_ = false;
+  bool deferred_ = false;
+  std::size_t piece_ = 0;
+};
+
+// The setting "zeitzone"; an empty one is the system's zone. Throws
+// platform::ETimeZoneError naming the setting.
+platform::TTimeZone ZoneSetting(config::TMyIniFile& ini) {
+  bool utf8 = false;
+  const std::string name = ini.ReadValueDefault("email", "zeitzone", "", utf8);
+  return platform::TTimeZone(utf8 ? name : platform::ToUtf8(name));
+}
+
 // Writes the table into the report and its copies; returns where its rows stand.
 TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
                             TReportText& text, TEventThrottle& throttle, const TTableContext& context) {
+  TStatementFacts& facts = text.Facts().statements[number];
+  facts.select = true;
   // The record set closes itself when it goes, also on failure.
   const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
   const int fieldCount = records->FieldCount();
@@ -201,6 +264,7 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
     }
     context.copies.AddRecord(*records);
     text.AddRow();
+    ++facts.rows;
     throttle.Tick();
     records->Next();
   }
@@ -209,11 +273,19 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
   const char separator = platform::DecimalSeparator();
   std::vector<double> sums;
   text.Append("<tr class=\"sum\">");
-  for (const TColumn& column : columns) {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const TColumn& column = columns[i];
     text.Append({"<th class=\"", column.cellClass, "\"><span>"});
-    text.Append(Formatted(column.pattern, context.formats, FormatSum(column.sum.Value(), separator), formatted));
+    const std::string sumText(
+        Formatted(column.pattern, context.formats, FormatSum(column.sum.Value(), separator), formatted));
+    text.Append(sumText);
     text.Append("</span></th>");
     sums.push_back(column.sum.Value());
+    // {summe:N:SPALTE} and the send condition quote the cell as it stands.
+    const int field = static_cast<int>(i);
+    const std::string& name = records->DisplayName(field);
+    facts.totals.push_back({records->DisplayNameIsUtf8(field) ? name : platform::ToUtf8(name),
+                            platform::ToUtf8(sumText), TextToNumber(FormatSum(column.sum.Value(), '.'))});
   }
   text.Append("</tr>");
   text.Append("</table><br>");
@@ -247,6 +319,7 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   } else {
     changed = connection.Execute(statement.text, statement.encoding);
   }
+  text.Facts().statements[number].rows = changed;
   if (!ini.ReadFlag("datenbank", kind.flag, false)) return;
   AppendTableStart(text, number);
   // The row end is UTF-8: in the code page when it fits there, else the report becomes UTF-8.
@@ -261,20 +334,33 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
 
 void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                    TReportView& view) {
+  TReportFacts& facts = text.Facts();
+  facts.moment = platform::RunMoment();
+  facts.zone = ZoneSetting(ini);
+  const std::string configName = ConfigName(ini.FileName());
+  facts.configName = platform::IsUtf8(configName) ? configName : platform::ToUtf8(configName);
+
   text.Append("<html>");
   AppendDecoration(ini, "css", text, "<style>", "</style>");
   text.Append("<body>");
   text.Append("<div class=\"kopfzeile\">");
-  AppendDecoration(ini, "kopfzeile", text, "", "");
+  THeader header(ini, text);
   text.Append("</div>");
   text.SetRowCount(0);
   text.SetTableCount(0);
 
-  db::TDatenbankAdo& database = connection.Get();
   bool scriptUtf8 = false;
   const std::string script = ini.ReadText("sql", scriptUtf8);
   const std::vector<db::TStatementText> statements =
       db::SplitStatements(script, scriptUtf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
+  facts.statements.resize(statements.size());
+  // A condition that cannot be read fails before the database is reached.
+  bool conditionUtf8 = false;
+  const std::string condition = ini.ReadValueDefault("email", "sendenWenn", "", conditionUtf8);
+  [[maybe_unused]] const TSendCondition readable(conditionUtf8 ? condition : platform::ToUtf8(condition),
+                                                 statements.size());
+
+  db::TDatenbankAdo& database = connection.Get();
   const TLimits limits = ReadLimits(ini);
   const TColumnFormats formats(ini);
   TResultCopies copies(ReadAttachmentKind(ini), limits.Any(), text);
@@ -301,9 +387,12 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   }
 
   text.Append("<div class=\"fusszeile\">");
-  AppendDecoration(ini, "fusszeile", text, "", "");
+  bool footerUtf8 = false;
+  const std::string footer = ini.ReadValueDefault("email", "fusszeile", "", footerUtf8);
+  AppendResolved(text, footer, footerUtf8, facts);
   text.Append("</div>");
   text.Append("</body></html>");
+  header.Finish();
 
   if (limits.budgetBytes > 0) FitToBudget(text, tables, limits.budgetBytes, view);
   copies.Finish([&tables](std::size_t index) { return tables[index].Cut(); });

@@ -111,6 +111,22 @@ void TReportText::SwitchToUtf8() {
   });
   SwapText(converted);
   utf8_ = true;
+  ++revision_;
+}
+
+void TReportText::ReplacePiece(std::size_t index, std::string_view utf8Piece) {
+  std::string codePage;
+  if (!utf8_ && !platform::FromUtf8Exact(utf8Piece, codePage)) SwitchToUtf8();
+  const std::string_view piece = utf8_ ? utf8Piece : std::string_view(codePage);
+  const std::size_t start = pieces_.Start(index);
+  const std::size_t oldSize = pieces_.Size(index);
+  if (piece.size() > oldSize) Grow(piece.size() - oldSize);
+  pieces_.Resize(index, piece.size());
+  // One move of everything after the piece; the report is never copied.
+  std::memmove(text_ + start + piece.size(), text_ + start + oldSize, textSize_ - start - oldSize);
+  if (!piece.empty()) std::memcpy(text_ + start, piece.data(), piece.size());
+  textSize_ = textSize_ + piece.size() - oldSize;
+  ++revision_;
 }
 
 void TReportText::SwapText(TReportText& other) {
@@ -151,7 +167,9 @@ void TReportText::Clear() {
   ReleaseText();
   csvTables_.Clear();
   std::string().swap(workbook_);
+  facts_ = TReportFacts{};
   unfinished_ = false;
+  ++revision_;
   utf8_ = false;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/code_page.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
+#include "report/report_facts.h"
 
 namespace vornetta::report {
 
@@ -52,11 +53,20 @@ class TReportText {
   // Takes up to a few hundred steps (see TPieceIndex).
   std::string_view Piece(std::size_t index) const;
 
+  // Puts the UTF-8 text in place of piece `index` (below PieceCount()), moving
+  // the pieces after it once: a text the code page cannot hold turns the report
+  // into UTF-8 first. Throws std::bad_alloc; the text is then unchanged.
+  void ReplacePiece(std::size_t index, std::string_view utf8Piece);
+
+  // Counts the changes that move text already there (Clear, ReplacePiece, the
+  // turn to UTF-8): a view of the text starts over when it changes.
+  std::uint64_t Revision() const { return revision_; }
+
   // Every piece followed by CR LF; valid until the next Append or Clear.
   std::string_view DocumentText() const { return {text_, textSize_}; }
 
-  // Drops every piece and every CSV table and gives the memory back. The row
-  // counter stays.
+  // Drops every piece, every CSV table and the facts, and gives the memory back.
+  // The row counter stays.
   void Clear();
 
   // The result tables as CSV, filled by a build only when attachments are on.
@@ -65,6 +75,9 @@ class TReportText {
   // The result tables as one workbook, filled by a build only with anhang=xlsx.
   std::string& Workbook() { return workbook_; }
   const std::string& Workbook() const { return workbook_; }
+  // What the last build learned for the placeholders and the send condition.
+  TReportFacts& Facts() { return facts_; }
+  const TReportFacts& Facts() const { return facts_; }
   // True while a build writes the text and after a build that failed: such a
   // text lacks its end and is never sent. Clear makes it false again.
   bool Unfinished() const { return unfinished_; }
@@ -100,6 +113,8 @@ class TReportText {
   std::size_t tableCount_ = 0;
   TCsvTables csvTables_;
   std::string workbook_;
+  TReportFacts facts_;
+  std::uint64_t revision_ = 0;
   bool unfinished_ = false;
   bool utf8_ = false;
 };

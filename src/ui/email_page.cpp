@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "ui/page_widgets.h"
+#include "ui/send_rule_controls.h"
 
 namespace vornetta::ui {
 namespace {
@@ -122,6 +123,10 @@ QFormLayout* BuildAttachmentsGroup(TEmailPage& p, QVBoxLayout* column) {
   QFormLayout* form = NewGroup("grpAnhaenge", QStringLiteral("Anhänge und Grenzen"), column);
   // The results of the select statements along with the report, and the limits of long tables.
   p.attachments = BuildAttachmentControls(form);
+  const TSendRuleControls rules = NewSendRuleControls(form->parentWidget());
+  p.sendenWenn = rules.sendenWenn;
+  p.zeitzone = rules.zeitzone;
+  form->addRow(rules.box);
   return form;
 }
 
@@ -141,6 +146,9 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   serverForm = BuildServerGroup(*this, column, dialogParent);
   designForm = BuildDesignGroup(*this, column);
   attachmentsForm = BuildAttachmentsGroup(*this, column);
+  for (QWidget* templated : {static_cast<QWidget*>(betreff), static_cast<QWidget*>(kopfzeile),
+                             static_cast<QWidget*>(fusszeile)})
+    templated->setToolTip(PlaceholderHelp());
   column->addStretch(1);
 
   auto* scroll = new QScrollArea(page);
@@ -156,7 +164,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   // Tab order as on screen: the groups top to bottom, each row by row.
   QWidget* const order[] = {empfaenger, cc,       bcc,      betreff, absender,  smtpserver, verschluesselung,
                             zertifikate, zertifikateWaehlen, smtpuser, smtppass, kopfzeile, fusszeile, css,
-                            attachments.anhang, attachments.zeilenMax, attachments.groesseMax};
+                            attachments.anhang, attachments.zeilenMax, attachments.groesseMax, sendenWenn, zeitzone};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

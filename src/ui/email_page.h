@@ -38,6 +38,8 @@ struct TEmailPage {
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
   TAttachmentControls attachments;  // "anhang", "zeilenMax", "groesseMax"
+  QLineEdit* sendenWenn = nullptr;
+  QComboBox* zeitzone = nullptr;  // each item carries the zone's name, the first "" (the system's)
 
   // The groups' forms, top to bottom. A new field is one more row at the end of
   // its group (addRow with a FieldLabel); the tab order follows the rows.

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "commands/dialogs.h"
+#include "config/my_ini_file.h"
 #include "dispatch/send_command.h"
 #include "platform/failure.h"
 #include "platform/qt_text.h"
+#include "report/placeholders.h"
 #include "report/report_text.h"
 #include "smtp/wait_hook.h"
 #include "ui/report_pane.h"
@@ -33,7 +35,12 @@ void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConne
     }
     return;
   }
-  status_(BuildDoneText(pane.Text().RowCount()));
+  QString done = BuildDoneText(pane.Text().RowCount());
+  // A subject with placeholders is shown filled, so that a mistyped name stands out.
+  if (report::MayHoldPlaceholders(ini.ReadValue("email", "betreff", ""))) {
+    done += QStringLiteral(" Betreff: ") + QString::fromStdString(dispatch::ReportSubject(ini, pane.Text()));
+  }
+  status_(done);
 }
 
 void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dispatch::TSendView& view) {
@@ -47,6 +54,10 @@ void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dis
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kSendFailedCaption) + QLatin1Char('.'));
     dialogs_.ShowFailureOf(kSendFailedCaption, failure);
+    return;
+  }
+  if (outcome.conditionUnmet) {
+    status_(QString::fromUtf8(dispatch::kConditionUnmet));
     return;
   }
   status_(outcome.sent ? SentText(outcome.recipients, outcome.reportBytes)

@@ -47,8 +47,11 @@ void TSourceView::Reset() {
 void TSourceView::CatchUp() {
   const std::string_view doc = Document();
   const std::size_t pieces = text_ ? text_->PieceCount() : 0;
-  if (doc.size() < scanned_ || pieces < pieces_) Reset();  // the text was cleared (and perhaps refilled)
+  const std::uint64_t revision = text_ ? text_->Revision() : 0;
+  // The text was cleared (and perhaps refilled), or text already seen moved.
+  if (doc.size() < scanned_ || pieces < pieces_ || revision != revision_) Reset();
   pieces_ = pieces;
+  revision_ = revision;
   if (doc.size() == scanned_) {
     if (doc.empty()) {
       UpdateScrollBars();

@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +48,7 @@ class TSourceView : public QAbstractScrollArea {
   std::vector<std::size_t> lineStarts_;  // offset of each line's first byte
   std::size_t scanned_ = 0;              // bytes of the document already split into lines
   std::size_t pieces_ = 0;               // pieces of the text at the last catch-up
+  std::uint64_t revision_ = 0;           // the text's revision at the last catch-up
   std::size_t longestLine_ = 0;          // in bytes, for the horizontal range
   bool pendingCr_ = false;               // the scanned part ended in CR: an LF next belongs to it
 };

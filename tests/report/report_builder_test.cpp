@@ -288,3 +288,37 @@ TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {
 }
 
 }  // namespace
+
+TEST_F(ReportBuild, HeaderAndFooterQuoteTheResultsOfTheWholeBuild) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  ini_->WriteValue("email", "kopfzeile", "<h1>{zeilen} Posten, Summe {summe:0:Betrag}</h1> {{roh}} {unbekannt}");
+  ini_->WriteValue("email", "fusszeile", "{zeilen:1} ge\xE4ndert, {datei}");
+  ASSERT_EQ(Build("select Kunde, Betrag from t;\nupdate t set Betrag = Betrag + 0.25 where Kunde = 'Meier'"), "");
+  EXPECT_FALSE(text_.Utf8());
+  EXPECT_EQ(text_.Piece(4), "<h1>2 Posten, Summe 20</h1> {roh} {unbekannt}");
+  EXPECT_TRUE(Contains(Document(), "<div class=\"fusszeile\">\r\n1 ge\xE4ndert, test\r\n</div>\r\n</body></html>\r\n"));
+  EXPECT_EQ(view_.preview, Document());  // the preview shows the filled header
+  const report::TReportFacts& facts = text_.Facts();
+  ASSERT_EQ(facts.statements.size(), 2u);
+  EXPECT_EQ(facts.statements[0].rows, 2);
+  ASSERT_EQ(facts.statements[0].totals.size(), 2u);
+  EXPECT_EQ(facts.statements[0].totals[1].text, "20");
+  EXPECT_EQ(facts.statements[1].rows, 1);
+}
+
+TEST_F(ReportBuild, UnreadableConditionOrZoneFailsBeforeTheDatabaseIsReached) {
+  const std::string insert = "insert into t values ('Neu', 1)";
+  for (const auto& [key, value] : {std::pair{"sendenWenn", "zeilen:1 > 0"}, std::pair{"sendenWenn", "zeilen >> 0"},
+                                   std::pair{"zeitzone", "Europa/Berlin"}}) {
+    ini_->WriteValue("email", "sendenWenn", "");
+    ini_->WriteValue("email", "zeitzone", "");
+    ini_->WriteValue("email", key, value);
+    EXPECT_TRUE(Contains(Build(insert), std::string("Einstellung ") + key)) << value;
+    EXPECT_FALSE(connection_.IsOpen());
+    EXPECT_TRUE(text_.Unfinished());
+  }
+  ini_->WriteValue("email", "sendenWenn", "zeilen:0 >= 0");
+  ini_->WriteValue("email", "zeitzone", "Europe/Berlin");
+  ASSERT_EQ(Build("select Kunde from t"), "");
+  EXPECT_EQ(text_.RowCount(), 2);  // nothing was inserted
+}

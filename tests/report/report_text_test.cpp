@@ -110,3 +110,39 @@ TEST(ReportText, AUtf8PieceConvertsTheTextOnceAndEveryLaterPiece) {
   text.Clear();
   EXPECT_FALSE(text.Utf8());
 }
+
+// A header filled in after the build: the pieces after it move, checkpoints and
+// long sizes included, and a text only UTF-8 holds turns the report into UTF-8.
+TEST(ReportText, ReplacingAPieceMovesEveryLaterPieceOnce) {
+  TReportText text;
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i < 700; ++i) {
+    expected.push_back(i % 97 == 0 ? std::string(300 + i, 'x') : "p" + std::to_string(i));
+    text.Append(expected.back());
+  }
+  text.Append("Gr\xF6\xDF" "e");  // code page bytes
+  expected.push_back("Größe");
+  const std::uint64_t revision = text.Revision();
+  for (const std::string& replacement : {std::string(1000, 'L'), std::string("s"), std::string(254, 'm'),
+                                         std::string(255, 'n'), std::string("<h1>3 Zeilen</h1>")}) {
+    text.ReplacePiece(3, replacement);
+    expected[3] = replacement;
+  }
+  text.ReplacePiece(0, "");
+  expected[0] = "";
+  EXPECT_FALSE(text.Utf8());
+  text.ReplacePiece(200, "Łukasz");
+  expected[200] = "Łukasz";
+  EXPECT_TRUE(text.Utf8());
+  EXPECT_GT(text.Revision(), revision);
+
+  std::string document;
+  ASSERT_EQ(text.PieceCount(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(text.Piece(i), expected[i]) << i;
+    document += expected[i] + "\r\n";
+  }
+  EXPECT_EQ(text.DocumentText(), document);
+  text.Append("ende");
+  EXPECT_EQ(text.Piece(expected.size()), "ende");
+}

@@ -190,8 +190,9 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   std::vector<std::string> keys = window->Config()->KeyNames("email");
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
-                                            "fusszeile", "groesseMax", "kopfzeile", "smtppass", "smtpserver",
-                                            "smtpuser", "verschluesselung", "zeilenMax", "zertifikate"}));
+                                            "fusszeile", "groesseMax", "kopfzeile", "sendenWenn", "smtppass",
+                                            "smtpserver", "smtpuser", "verschluesselung", "zeilenMax", "zeitzone",
+                                            "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);

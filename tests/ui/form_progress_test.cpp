@@ -3,7 +3,9 @@
 // server stays silent.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -179,6 +181,31 @@ TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(Status(*window), QStringLiteral("eMail an 3 Empfänger versendet (%1 Bytes).").arg(bytes));
   EXPECT_NE(server.Transcript().find("RCPT TO:<c@example.com>"), std::string::npos);
+}
+
+// The page "eMail" stores the condition and the zone; the build shows the filled
+// subject, and a send whose condition does not hold tries no connection.
+TEST_F(FormProgressTest, ConditionAndZoneFromThePageDecideTheSend) {
+  Configure(2, vornetta::test::UnusedLoopbackPort());
+  TMyIniFile(ini_).WriteValue("email", "betreff", "{zeilen} Zahlen {tippfehler}");
+  auto window = Start();
+  vornetta::ui::test::ShowPage(*window, "TabSheet5");
+  auto* zone = Find<QComboBox>(*window, "zeitzone");
+  EXPECT_EQ(zone->currentData().toString(), QString());
+  const int berlin = zone->findData(QStringLiteral("Europe/Berlin"));
+  ASSERT_GT(berlin, 0);
+  zone->setCurrentIndex(berlin);
+  Find<QLineEdit>(*window, "sendenWenn")->setText(QStringLiteral("zeilen > 2"));
+  EXPECT_TRUE(Find<QLineEdit>(*window, "betreff")->toolTip().contains(QStringLiteral("{datum-1}")));
+  vornetta::ui::test::ShowPage(*window, "TabSheet2");
+  EXPECT_EQ(window->Config()->ReadValue("email", "zeitzone", "?"), "Europe/Berlin");
+  EXPECT_EQ(window->Config()->ReadValue("email", "sendenWenn", "?"), "zeilen > 2");
+
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 2 Datensätze. Betreff: 2 Zahlen {tippfehler}"));
+  Find<QPushButton>(*window, "SpeedButton2")->click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(Status(*window), QStringLiteral("Bedingung nicht erfüllt – nichts versendet."));
 }
 
 TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
