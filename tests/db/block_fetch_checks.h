@@ -104,4 +104,15 @@ inline int ExpectBlockReadsOfTableB(TDatenbankAdo& db, const std::string& column
   return block;
 }
 
+// The whole table b of a server, which holds every value to its declared size,
+// comes in blocks, numbers exact to their last digit.
+inline void ExpectServerBlockReadsOfTableB(TDatenbankAdo& db) {
+  EXPECT_GT(ExpectBlockReadsOfTableB(db, "*"), 1);
+  const TReadResult first = ReadAll(db, "select * from b where id in (5, 6) order by id", true);
+  ASSERT_EQ(first.records.size(), 2u);
+  EXPECT_EQ(first.records[0], (TRecordTexts{"5", "5123456789012.345678", "5.25", "02/06/24", "12/31/23 23:59:06",
+                                            "\xc5\x81ukasz 5|u"}));
+  EXPECT_EQ(first.records[1][5], platform::FromUtf8("Größe 6"));
+}
+
 }  // namespace vornetta::db::test

@@ -158,12 +158,7 @@ TEST_F(MariaDbTest, LongTextAndBlobValuesArriveWhole) {
 TEST_F(MariaDbTest, BlockFetchesGiveWhatRecordByRecordGives) {
   db_->Execute("create table b (id integer, amount decimal(24,6), price double, day date, stamp datetime, "
                "note varchar(20))");
-  EXPECT_GT(test::ExpectBlockReadsOfTableB(*db_, "*"), 1);
-  const auto first = test::ReadAll(*db_, "select * from b where id in (5, 6) order by id", true);
-  ASSERT_EQ(first.records.size(), 2u);
-  EXPECT_EQ(first.records[0], (test::TRecordTexts{"5", "5123456789012.345678", "5.25", "02/06/24",
-                                                   "12/31/23 23:59:06", "\xc5\x81ukasz 5|u"}));
-  EXPECT_EQ(first.records[1][5], platform::FromUtf8("Größe 6"));
+  test::ExpectServerBlockReadsOfTableB(*db_);
   const auto longText = test::ExpectBlocksReadAsRecordByRecord(
       *db_, "select id, cast(repeat('z', 5000 + id) as char(10000)) as `long`, note from b order by id");
   EXPECT_EQ(longText.recordsPerFetch, 1);
