@@ -6,8 +6,12 @@
 //       VORNETTA_MARIADB_* variables of scripts/mariadb-test-server.sh
 //   build/bench/end_to_end --large-value [MiB ...]   default 50 100: the memory
 //       one large value costs beyond the report text
+//   build/bench/end_to_end --postgres [rows]   default 200000, against
+//       `psql -H -c 'select * from t' | python3 peer_send.py`; needs the
+//       VORNETTA_POSTGRES_* variables of scripts/postgres-test-server.sh
 // Each contender runs three times per size, alternating; the median wall time
-// and the largest peak memory are shown.
+// and the largest peak memory are shown. Beside them the floor: floor_fetch
+// reading the same table through the same driver and options, nothing else.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -35,6 +39,7 @@ using vornetta::bench::TScratchFolder;
 constexpr int kRuns = 3;
 const std::string kSourceDir = VORNETTA_SOURCE_DIR;
 const std::string kProgram = std::string(VORNETTA_BINARY_DIR) + "/vornetta";
+const std::string kFloor = std::string(VORNETTA_BINARY_DIR) + "/bench/floor_fetch";
 
 // bench/discard_sink.py, started once; tells the size of each mail it took.
 class TSink {
@@ -97,20 +102,30 @@ void WriteIni(const std::string& path, const std::string& connection, int port) 
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-void Compare(TSink& sink, const std::string& label, const std::string& ini, const std::string& peerCommand) {
-  TContender ours, peer;
+// The ODBC connection string and statement the floor program reads with.
+struct TFloor {
+  std::string connection;
+  std::string statement = "select * from t";
+};
+
+void Compare(TSink& sink, const std::string& label, const std::string& ini, const std::string& peerCommand,
+             const TFloor& floor) {
+  TContender ours, peer, bare;
   for (int run = 0; run < kRuns; ++run) {
     const TRun oursRun = RunChild({kProgram, ini, "-unattend"}, nullptr);
     ours.Add(oursRun, sink.NextMailBytes());
+    bare.Add(RunChild({kFloor, floor.connection, floor.statement}, nullptr), 0);
     if (peerCommand.empty()) continue;
     const TRun peerRun = RunChild({"sh", "-c", peerCommand}, nullptr);
     peer.Add(peerRun, sink.NextMailBytes());
   }
+  const double floorS = bare.Median();
   const double oursS = ours.Median();
   // Every size in MiB, so the memory ratio reads off the printed figures.
   const double memoryRatio = ours.peakKb / 1024.0 / (1.3 * ours.bytes / 1048576.0 + 40);
   std::printf("%-16s vornetta %7.2f s %7.1f MiB %9.2f MiB mail | ", label.c_str(), oursS, ours.peakKb / 1024.0,
               ours.bytes / 1048576.0);
+  std::printf("floor %6.2f s (vornetta / floor %.2f) | ", floorS, oursS / floorS);
   if (peerCommand.empty()) {
     std::printf("memory/(1.3 x mail + 40 MiB) %.3f\n", memoryRatio);
     return;
@@ -135,7 +150,7 @@ void RunSqlite(TSink& sink, const TScratchFolder& scratch, const std::vector<lon
     WriteIni(ini, "Driver={SQLite3};Database=" + db + ";", sink.Port());
     const std::string peer = "sqlite3 -html " + Quoted(db) + " 'select * from t' | /usr/bin/python3 " +
                              Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
-    Compare(sink, "sqlite " + std::to_string(rows), ini, peer);
+    Compare(sink, "sqlite " + std::to_string(rows), ini, peer, {"Driver={SQLite3};Database=" + db + ";StepAPI=1;"});
   }
 }
 
@@ -156,13 +171,39 @@ void RunMariaDb(TSink& sink, const TScratchFolder& scratch, long rows) {
   std::ofstream(createFile) << create << "\n";
   RunChild({"sh", "-c", client}, createFile.c_str());
   const std::string ini = (scratch.Path() / "mariadb.ini").string();
-  WriteIni(ini,
-           "Driver={MySQL};Server=" + host + ";Port=" + port + ";Database=" + database + ";Uid=" + user +
-               ";Pwd=" + password + ";",
-           sink.Port());
+  const std::string connection = "Driver={MySQL};Server=" + host + ";Port=" + port + ";Database=" + database +
+                                 ";Uid=" + user + ";Pwd=" + password + ";";
+  WriteIni(ini, connection, sink.Port());
   const std::string peer = client + " --html -e 'select * from t' | /usr/bin/python3 " +
                            Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
-  Compare(sink, "mariadb " + std::to_string(rows), ini, peer);
+  Compare(sink, "mariadb " + std::to_string(rows), ini, peer, {connection});
+}
+
+// The table of the MariaDB run; the peer psql writes all of it as one HTML table.
+void RunPostgres(TSink& sink, const TScratchFolder& scratch, long rows) {
+  const std::string host = Env("VORNETTA_POSTGRES_HOST"), port = Env("VORNETTA_POSTGRES_PORT"),
+                    user = Env("VORNETTA_POSTGRES_USER"), database = Env("VORNETTA_POSTGRES_DATABASE");
+  setenv("PGPASSWORD", Env("VORNETTA_POSTGRES_PASSWORD").c_str(), 1);
+  const std::string client = "psql -X -q -h " + host + " -p " + port + " -U " + user + " -d " + database;
+  const std::string create =
+      "drop table if exists t; create table t as select x as id, 'Kunde ' || x as name, x * 0.25::float8 as price, "
+      "x % 1000 as qty, date '2020-01-01' + x % 2000 as day, timestamp '2020-01-01 08:00:00' + x * interval "
+      "'1 minute' as stamp, round(x * 1.07, 2)::numeric(10,2) as amount, case when x % 10 = 0 then null else "
+      "'Bemerkung <b>' || (x % 97) || '</b>' end::varchar(40) as note from generate_series(1, " +
+      std::to_string(rows) + ") x;";
+  const std::string createFile = (scratch.Path() / "create-postgres.sql").string();
+  std::ofstream(createFile) << create << "\n";
+  RunChild({"sh", "-c", client}, createFile.c_str());
+  const std::string ini = (scratch.Path() / "postgres.ini").string();
+  const std::string connection = "Driver={PostgreSQL Unicode};Server=" + host + ";Port=" + port +
+                                 ";Database=" + database + ";Uid=" + user +
+                                 ";Pwd=" + Env("VORNETTA_POSTGRES_PASSWORD") + ";";
+  WriteIni(ini, connection, sink.Port());
+  const std::string peer = client + " -H -c 'select * from t' | /usr/bin/python3 " +
+                           Quoted(kSourceDir + "/bench/peer_send.py") + " " + std::to_string(sink.Port());
+  // The floor reads with the driver options the program adds to such a string.
+  Compare(sink, "postgres " + std::to_string(rows), ini, peer,
+          {connection + "UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0;"});
 }
 
 // One record with a single text value of `megabytes` MiB (with markup to
@@ -206,18 +247,23 @@ int main(int argc, char** argv) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const bool mariadb = argc > 1 && std::string(argv[1]) == "--mariadb";
-    const bool largeValue = argc > 1 && std::string(argv[1]) == "--large-value";
+    const std::string server = argc > 1 && std::string(argv[1]).starts_with("--") ? argv[1] : "";
+    if (!server.empty() && server != "--mariadb" && server != "--postgres" && server != "--large-value")
+      throw std::runtime_error("unknown option " + server);
     std::vector<long> sizes;
-    for (int i = mariadb || largeValue ? 2 : 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
+    for (int i = server.empty() ? 1 : 2; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
     if (sizes.empty())
-      sizes = mariadb ? std::vector<long>{200000} : largeValue ? std::vector<long>{50, 100} : std::vector<long>{1000, 10000, 100000};
+      sizes = server.empty()                ? std::vector<long>{1000, 10000, 100000}
+              : server == "--large-value" ? std::vector<long>{50, 100}
+                                          : std::vector<long>{200000};
     TScratchFolder scratch;
     TSink sink;
-    if (largeValue) {
+    if (server == "--large-value") {
       RunLargeValue(sink, scratch, sizes);
-    } else if (mariadb) {
+    } else if (server == "--mariadb") {
       for (long rows : sizes) RunMariaDb(sink, scratch, rows);
+    } else if (server == "--postgres") {
+      for (long rows : sizes) RunPostgres(sink, scratch, rows);
     } else {
       RunSqlite(sink, scratch, sizes);
     }

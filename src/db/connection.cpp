@@ -42,6 +42,7 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   SQLUINTEGER extensions = 0;
   canReadBound_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)) &&
                   (extensions & SQL_GD_BOUND) != 0 && (extensions & SQL_GD_ANY_COLUMN) != 0;
+  canReadWithinBlock_ = canReadBound_ && (extensions & SQL_GD_BLOCK) != 0;
   // NOTE: filling a date structure, the PostgreSQL driver turns an infinite
   // date into today's; as text it writes 0000-00-00.
   char dbms[64] = {};

@@ -28,6 +28,12 @@ class TConnection {
   bool Connected() const { return connected_; }
   // Whether the driver lets SQLGetData read a bound column again (SQL_GD_BOUND).
   bool CanReadBoundColumns() const { return canReadBound_; }
+  // Whether the driver claims SQLGetData within a block of rows (SQL_GD_BLOCK).
+  bool CanReadWithinBlock() const { return canReadWithinBlock_; }
+  // Whether record sets opened from now on may fetch blocks of records (the
+  // default); off, every fetch brings one record, as for comparing both ways.
+  bool FetchesBlocks() const { return fetchesBlocks_; }
+  void SetFetchesBlocks(bool on) { fetchesBlocks_ = on; }
   // Whether date and timestamp values are read as text: PostgreSQL has dates no
   // date structure holds ("infinity", years BC).
   bool ReadsDatesAsText() const { return datesAsText_; }
@@ -64,6 +70,8 @@ class TConnection {
   TOdbcHandle dbc_;
   bool connected_ = false;
   bool canReadBound_ = false;
+  bool canReadWithinBlock_ = false;
+  bool fetchesBlocks_ = true;
   bool datesAsText_ = false;
   bool textAsUtf8_ = false;
 };

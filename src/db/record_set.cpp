@@ -1,5 +1,6 @@
 #include "db/record_set.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -20,6 +21,13 @@ constexpr size_t kKeptBufferBytes = 1 << 20;
 constexpr SQLULEN kMaxBoundChars = 2048;
 constexpr size_t kMaxBoundBinary = 8192;
 constexpr size_t kTimeTextBytes = 64;
+// A block brings at most this many records and its slots take at most about
+// this many bytes: enough to make the driver's per-call cost vanish, little memory.
+constexpr size_t kMaxBlockRows = 256;
+constexpr size_t kBlockBytes = 512 * 1024;
+
+// A column's slots start 8-byte aligned, for the numeric and date structures.
+size_t SlotStride(size_t bytes) { return (bytes + 7) & ~size_t{7}; }
 
 std::string Narrow(const char16_t* text, size_t length) {
   return platform::FromUtf16(std::u16string_view(text, length));
@@ -179,7 +187,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement, pl
                          stmt_, "SQLExecDirect");
     if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
     Describe(connection);
-    if (connection.CanReadBoundColumns()) BindColumns();
+    if (connection.CanReadBoundColumns()) BindColumns(connection);
     if (!columns_.empty()) {
       eof_ = false;
       FetchRow(Values::Read);
@@ -203,6 +211,7 @@ void TRecordSet::Close() noexcept {
   deadline_.Disarm();
   stmt_.Reset();
   isBound_ = false;
+  rowsFetched_ = rowInBlock_ = 0;
   eof_ = true;
   for (ColumnInfo& column : columns_) column.value.clear();
 }
@@ -266,8 +275,8 @@ void TRecordSet::Describe(const TConnection& connection) {
   }
 }
 
-void TRecordSet::BindColumns() {
-  size_t total = 0;
+void TRecordSet::BindColumns(const TConnection& connection) {
+  size_t rowBytes = 0;
   for (ColumnInfo& column : columns_) {
     // Long and unsized values stay with SQLGetData after the fetch: bound, nearly
     // all of them would be read twice (and the MariaDB driver reads past its own
@@ -286,21 +295,60 @@ void TRecordSet::BindColumns() {
       case Fetch::Utf8Text: column.boundBytes = fits ? 4 * column.size + 1 : 0; break;
       default: column.boundBytes = FormatOf(column.fetch).fixedBytes; break;
     }
-    column.boundOffset = total;
-    total += (column.boundBytes + 7) & ~size_t{7};
+    // The record's layout: per column its indicator, then its slot.
+    column.boundOffset = rowBytes + sizeof(SQLLEN);
+    rowBytes = column.boundOffset + SlotStride(column.boundBytes);
   }
-  bound_.assign(total / sizeof(SQLBIGINT), 0);
+  rowBytes_ = rowBytes;
+  if (!UseBlocks(BlockRowsFor(connection, rowBytes))) UseBlocks(1);
+  bound_.assign(rowBytes_ * blockRows_ / sizeof(SQLBIGINT), 0);
   char* base = reinterpret_cast<char*>(bound_.data());
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
     if (column.boundBytes == 0) continue;
     if (!SQL_SUCCEEDED(SQLBindCol(stmt_.Get(), n, FormatOf(column.fetch).cType, base + column.boundOffset,
-                                  static_cast<SQLLEN>(column.boundBytes), &column.indicator))) {
+                                  static_cast<SQLLEN>(column.boundBytes),
+                                  reinterpret_cast<SQLLEN*>(base + column.boundOffset - sizeof(SQLLEN))))) {
       Unbind();  // this driver gets the values one by one
       return;
     }
   }
   isBound_ = true;
+}
+
+size_t TRecordSet::BlockRowsFor(const TConnection& connection, size_t rowBytes) const {
+  if (!connection.FetchesBlocks()) return 1;
+  bool outgrowable = false;
+  for (const ColumnInfo& column : columns_) {
+    if (column.boundBytes == 0) return 1;
+    outgrowable = outgrowable || FormatOf(column.fetch).fixedBytes == 0;
+  }
+  if (outgrowable && !connection.CanReadWithinBlock()) return 1;
+  return std::clamp<size_t>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows);
+}
+
+bool TRecordSet::UseBlocks(size_t rows) {
+  blockRows_ = 1;
+  // Only grows: a driver keeps the address it was given last.
+  if (rowStatus_.size() < rows) rowStatus_.resize(rows, SQL_ROW_SUCCESS);
+  SQLHSTMT stmt = stmt_.Get();
+  // Bound by record: every driver takes the record's size as the distance, where
+  // by column some take the C type's size instead of the slot's.
+  if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(rowBytes_), 0)) &&
+      rows > 1)
+    return false;
+  // A driver may put a smaller size in place of the one asked for (01S02): the
+  // size it keeps is read back.
+  if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)))
+    return false;
+  SQLULEN kept = 0;
+  if (!SQL_SUCCEEDED(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &kept, 0, nullptr)) || kept < 1 || kept > rows)
+    return false;
+  if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0)) ||
+      !SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0)))
+    return false;
+  blockRows_ = static_cast<size_t>(kept);
+  return true;
 }
 
 void TRecordSet::Unbind() noexcept {
@@ -317,48 +365,84 @@ void TRecordSet::Next() {
 }
 
 int TRecordSet::RecordCount() {
-  if (!eof_ && isBound_) Unbind();  // counting needs no conversions
+  if (eof_) return recNo_;
+  // The rest of the block is counted as it is; further blocks need no conversions.
+  recNo_ += static_cast<int>(rowsFetched_ - rowInBlock_ - 1);
+  if (isBound_) Unbind();
   connection_.RunStatement(stmt_.Get(), deadline_, [this] {
-    while (!eof_) FetchRow(Values::Skip);
+    for (;;) {
+      rowInBlock_ = static_cast<size_t>(rowsFetched_);  // past the block: the next fetch
+      if (!Advance()) break;
+      recNo_ += static_cast<int>(rowsFetched_);
+    }
   });
+  eof_ = true;
+  for (ColumnInfo& column : columns_) column.value.clear();
   return recNo_;
 }
 
+bool TRecordSet::Advance() {
+  if (++rowInBlock_ < rowsFetched_) return true;
+  rowInBlock_ = 0;
+  rowsFetched_ = 0;
+  if (Check(SQLFetch(stmt_.Get()), stmt_, "SQLFetch") == SQL_NO_DATA) return false;
+  // Without a block the driver need not report its single record.
+  if (blockRows_ == 1) rowsFetched_ = 1;
+  return rowsFetched_ > 0;
+}
+
 void TRecordSet::FetchRow(Values values) {
-  if (Check(SQLFetch(stmt_.Get()), stmt_, "SQLFetch") == SQL_NO_DATA) {
+  if (!Advance()) {
     eof_ = true;
     for (ColumnInfo& column : columns_) column.value.clear();
     return;
   }
   ++recNo_;
   if (values == Values::Skip) return;
-  if (isBound_) {
-    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
-      ColumnInfo& column = columns_[n - 1];
-      if (column.boundBytes != 0)
-        ConvertBound(n, column);
-      else
-        ReadValue(n, column);
-    }
-  } else {
-    for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) ReadValue(n, columns_[n - 1]);
+  if (blockRows_ > 1 && rowStatus_[rowInBlock_] == SQL_ROW_ERROR)
+    throw EDatabaseError(platform::TUtf8Message{"Der Datensatz " + std::to_string(recNo_) +
+                                                " konnte nicht gelesen werden"});
+  for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
+    ColumnInfo& column = columns_[n - 1];
+    if (column.boundBytes != 0)
+      ConvertBound(n, column);
+    else
+      ReadValue(n, column);
   }
 }
 
 void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
   const TValueFormat& kind = FormatOf(column.fetch);
   column.valueUtf8 = false;
-  if (column.indicator == SQL_NULL_DATA) {
+  const char* record = reinterpret_cast<const char*>(bound_.data()) + rowInBlock_ * rowBytes_;
+  const SQLLEN indicator = Load<SQLLEN>({record + column.boundOffset - sizeof(SQLLEN), sizeof(SQLLEN)});
+  if (indicator == SQL_NULL_DATA) {
     column.value.clear();
     return;
   }
-  const char* slot = reinterpret_cast<const char*>(bound_.data()) + column.boundOffset;
+  const char* slot = record + column.boundOffset;
   if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, column.value, column.valueUtf8);
   // A character or binary value: in the slot when it fitted, else read again whole.
-  if (column.indicator != SQL_NO_TOTAL && column.indicator >= 0 &&
-      static_cast<size_t>(column.indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
-    return kind.format({slot, static_cast<size_t>(column.indicator)}, column.value, column.valueUtf8);
-  ReadWhole(n, column, kind);
+  if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
+      static_cast<size_t>(indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
+    return kind.format({slot, static_cast<size_t>(indicator)}, column.value, column.valueUtf8);
+  if (blockRows_ == 1) return ReadWhole(n, column, kind);
+  ReadOutgrown(n, column, kind, {slot, column.boundBytes - TerminatorBytes(kind.cType)});
+}
+
+void TRecordSet::ReadOutgrown(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind, std::string_view slot) {
+  Check(SQLSetPos(stmt_.Get(), static_cast<SQLSETPOSIROW>(rowInBlock_ + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), stmt_,
+        "SQLSetPos");
+  const bool value = ReadLong(n, kind.cType);
+  // NOTE: a driver may claim to read within a block and still read another
+  // record: a value that does not start as its slot does is refused, not shown.
+  const std::string_view start = slot.substr(0, TerminatedLength(slot.data(), slot.size(), kind.cType));
+  const std::string_view whole = Buffered();
+  if (!value || whole.size() <= start.size() || !whole.starts_with(start))
+    throw EDatabaseError(platform::TUtf8Message{"Der Datenbanktreiber liest den langen Wert des Feldes \"" +
+                                                platform::ToUtf8(column.name) + "\" im Datensatz " +
+                                                std::to_string(recNo_) + " nicht richtig"});
+  kind.format(whole, column.value, column.valueUtf8);
 }
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {

@@ -44,6 +44,9 @@ class TRecordSet {
   // The number of records fetched so far: 1 on the first record. Throws nothing.
   int RecNo() const { return recNo_; }
 
+  // How many records one fetch brings: 1 record by record, more in blocks. Throws nothing.
+  int RecordsPerFetch() const { return static_cast<int>(blockRows_); }
+
   int FieldCount() const { return static_cast<int>(columns_.size()); }  // throws nothing
   // Field i from 0; for each of the following an index outside 0..FieldCount()-1
   // throws std::out_of_range, and nothing else throws.
@@ -70,10 +73,10 @@ class TRecordSet {
     SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
     bool valueUtf8 = false;
-    // Where SQLFetch puts the value; 0 bytes: not bound, read with SQLGetData.
+    // Where SQLFetch puts the value within each record of bound_ (its indicator
+    // just before it); 0 bytes: not bound, read with SQLGetData.
     size_t boundOffset = 0;
     size_t boundBytes = 0;
-    SQLLEN indicator = 0;
   };
 
   const ColumnInfo& Column(int i) const;
@@ -82,19 +85,29 @@ class TRecordSet {
   void Describe(const TConnection& connection);
   // Binds the columns of bounded size to slots of bound_ when the driver lets a
   // bound column be read again with SQLGetData (for values longer than their
-  // slot); the others are read one by one after each fetch. One record per fetch:
-  // SQLite's driver is no faster with block fetches, and cannot position within
-  // a block to read a value that outgrew its slot.
-  void BindColumns();
+  // slot); the others are read one by one after each fetch. When every column
+  // is bound, a fetch brings a block of records (BlockRowsFor).
+  void BindColumns(const TConnection& connection);
+  // The records one fetch may bring: 1 while a column is read with SQLGetData
+  // (not every driver can read within a block) or, where the driver cannot
+  // position within a block, while a bound value may outgrow its slot.
+  size_t BlockRowsFor(const TConnection& connection, size_t rowBytes) const;
+  // Asks the driver for blocks of the given size; false when it refuses them.
+  bool UseBlocks(size_t rows);
   void Unbind() noexcept;
   enum class Values { Read, Skip };
   void FetchRow(Values values);
+  // The next record of the block, else the next block from the driver; false at the end.
+  bool Advance();
   struct TValueFormat;
   static const TValueFormat& FormatOf(Fetch fetch);
   // The current record's value of the column, from its bound slot or with SQLGetData.
   void ConvertBound(SQLUSMALLINT number, ColumnInfo& column);
   void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
   void ReadWhole(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind);
+  // A value that outgrew its slot within a block: the driver positions on its
+  // record and reads it whole; its slot must hold the start of what it reads.
+  void ReadOutgrown(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind, std::string_view slot);
   // Reads a character or binary value in pieces into buffer_, its byte count into
   // bufferLength_; false for NULL. The buffer only grows, so values reuse it.
   bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
@@ -110,8 +123,15 @@ class TRecordSet {
   std::vector<ColumnInfo> columns_;
   std::vector<char> buffer_;
   size_t bufferLength_ = 0;
-  // The bound slots, 8-byte aligned for the numeric and date structures.
+  // The bound records of a block, each rowBytes_ long, 8-byte aligned for the
+  // numeric and date structures; the record of the block that is current; what
+  // the driver reports of the block.
   std::vector<SQLBIGINT> bound_;
+  size_t rowBytes_ = 0;
+  size_t blockRows_ = 1;
+  size_t rowInBlock_ = 0;
+  SQLULEN rowsFetched_ = 0;
+  std::vector<SQLUSMALLINT> rowStatus_;
   bool isBound_ = false;
   bool eof_ = true;
   int recNo_ = 0;

@@ -6,6 +6,7 @@
 #include "db/command.h"
 #include "db/database_error.h"
 #include "db/datenbank_ado.h"
+#include "block_fetch_checks.h"
 #include "db_test_support.h"
 #include "platform/code_page.h"
 
@@ -150,6 +151,19 @@ TEST_F(MariaDbTest, LongTextAndBlobValuesArriveWhole) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"1", longText, hex, "abc"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "kurz", "0B", ""}));
+}
+
+// Blocks of records read as record by record; a TEXT column makes its statement
+// read record by record.
+TEST_F(MariaDbTest, BlockFetchesGiveWhatRecordByRecordGives) {
+  db_->Execute("create table b (id integer, amount decimal(24,6), price double, day date, stamp datetime, "
+               "note varchar(20))");
+  test::ExpectServerBlockReadsOfTableB(*db_);
+  const auto longText = test::ExpectBlocksReadAsRecordByRecord(
+      *db_, "select id, cast(repeat('z', 5000 + id) as char(10000)) as `long`, note from b order by id");
+  EXPECT_EQ(longText.recordsPerFetch, 1);
+  ASSERT_EQ(longText.records.size(), 600u);
+  EXPECT_EQ(longText.records[299][1], std::string(5300, 'z'));
 }
 
 TEST_F(MariaDbTest, FailuresCarryTheServersMessage) {

@@ -8,6 +8,7 @@
 #include "db/connection_string.h"
 #include "db/database_error.h"
 #include "db/datenbank_ado.h"
+#include "block_fetch_checks.h"
 #include "db_test_support.h"
 #include "platform/code_page.h"
 
@@ -178,6 +179,26 @@ TEST_F(PostgresTest, LargeResultsArriveWholeThroughTheCursor) {
   halfway.reset();
   EXPECT_EQ(Column("select count(*) from g where t = 'y'"), std::vector<std::string>{"10"});
   EXPECT_EQ(db_->GetData("select * from g")->RecordCount(), 5000);
+}
+
+// Blocks of records read as record by record; a value longer than its slot (a
+// varchar without a length) is read again within its block, and a long text
+// column makes its statement read record by record.
+TEST_F(PostgresTest, BlockFetchesGiveWhatRecordByRecordGives) {
+  db_->Execute("create table b (id integer, amount numeric(24,6), price double precision, day date, "
+               "stamp timestamp, note varchar(20))");
+  test::ExpectServerBlockReadsOfTableB(*db_);
+
+  const auto outgrown = test::ExpectBlocksReadAsRecordByRecord(
+      *db_, "select id, repeat('y', 250 + id)::varchar as v, note from b order by id");
+  EXPECT_GT(outgrown.recordsPerFetch, 1);
+  ASSERT_EQ(outgrown.records.size(), 600u);
+  EXPECT_EQ(outgrown.records[599][1], std::string(850, 'y'));
+  const auto longText = test::ExpectBlocksReadAsRecordByRecord(
+      *db_, "select id, repeat('z', 5000 + id) as long, note from b order by id");
+  EXPECT_EQ(longText.recordsPerFetch, 1);
+  ASSERT_EQ(longText.records.size(), 600u);
+  EXPECT_EQ(longText.records[299][1], std::string(5300, 'z'));
 }
 
 TEST_F(PostgresTest, FailuresCarryTheServersMessageAndLeaveTheConnectionUsable) {

@@ -9,6 +9,7 @@
 #include "db/command.h"
 #include "db/database_error.h"
 #include "db/datenbank_ado.h"
+#include "block_fetch_checks.h"
 #include "db_test_support.h"
 #include "platform/code_page.h"
 
@@ -112,6 +113,22 @@ TEST_F(SqliteTest, ValuesOfEveryKindBecomeTexts) {
   ASSERT_FALSE(rs->Eof());
   for (int i = 0; i < rs->FieldCount(); ++i) EXPECT_EQ(rs->Value(i), "") << rs->FieldName(i);
   std::setlocale(LC_ALL, "C");
+}
+
+// SQLite's driver cannot read within a block: numbers and dates come in blocks,
+// while a text, which may outgrow any declared size, makes its statement read
+// record by record.
+TEST_F(SqliteTest, BlockFetchesGiveWhatRecordByRecordGives) {
+  db_->Execute("create table b (id integer, amount decimal(24,6), price double, day date, stamp timestamp, "
+               "note varchar(20))");
+  EXPECT_GT(test::ExpectBlockReadsOfTableB(*db_, "id, price, day, stamp"), 1);
+  const auto first = test::ReadAll(*db_, "select id, price, day, stamp from b where id = 5", true);
+  ASSERT_EQ(first.records.size(), 1u);
+  EXPECT_EQ(first.records[0], (test::TRecordTexts{"5", "5.25", "02/06/24", "12/31/23 23:59:06"}));
+  const auto texts = test::ExpectBlocksReadAsRecordByRecord(*db_, "select * from b order by id");
+  EXPECT_EQ(texts.recordsPerFetch, 1);
+  ASSERT_EQ(texts.records.size(), 600u);
+  EXPECT_EQ(texts.records[4][5], "\xc5\x81ukasz 5|u");
 }
 
 // SQLite keeps values longer than the declared size: such values outgrow the
