@@ -9,9 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <iterator>
 
+#include "ui/mail_login_controls.h"
 #include "ui/page_widgets.h"
 
 namespace vornetta::ui {
@@ -93,6 +95,14 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   cbAnhang = new QCheckBox(QStringLiteral("Ergebnisse als CSV anhängen"), page);
   cbAnhang->setObjectName(QStringLiteral("cbAnhang"));
   grid->addWidget(cbAnhang, 8, 1, 1, 3);
+  const TMailLoginControls login = NewMailLoginControls(page, smtppass);
+  smtptokenbefehl = login.smtptokenbefehl;
+  verbindungTesten = login.verbindungTesten;
+  verbindungsProtokoll = login.verbindungsProtokoll;
+  grid->addWidget(verbindungTesten, 9, 1, 1, 1, Qt::AlignLeft);
+  grid->addWidget(FieldLabel(QStringLiteral("Token-Befehl"), smtptokenbefehl, page), 9, 2);
+  grid->addWidget(smtptokenbefehl, 9, 3);
+  grid->addWidget(verbindungsProtokoll, 10, 1, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
@@ -102,7 +112,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,   verschluesselung,
                             smtpserver, smtpuser, smtppass,    absender,  zertifikate,
                             zertifikateWaehlen,   kopfzeile,   fusszeile, css,
-                            cbAnhang};
+                            cbAnhang,   verbindungTesten,     smtptokenbefehl, verbindungsProtokoll};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

@@ -7,6 +7,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QToolButton;
 class QWidget;
 
@@ -33,6 +34,9 @@ struct TEmailPage {
   QLineEdit* zertifikate = nullptr;
   QToolButton* zertifikateWaehlen = nullptr;
   QCheckBox* cbAnhang = nullptr;  // key "anhang"
+  QLineEdit* smtptokenbefehl = nullptr;
+  QPushButton* verbindungTesten = nullptr;
+  QPlainTextEdit* verbindungsProtokoll = nullptr;
 };
 
 }  // namespace vornetta::ui

@@ -28,7 +28,7 @@ constexpr TEmailField kEmailFields[] = {
     {"empfaenger", ""}, {"cc", ""},        {"bcc", ""},       {"betreff", kAppTitle},
     {"smtpserver", ""}, {"smtpuser", ""},  {"smtppass", ""},  {"absender", kBuiltInSender},
     {"kopfzeile", ""},  {"fusszeile", ""}, {"css", ""},
-    {"verschluesselung", "auto"}, {"zertifikate", ""},
+    {"verschluesselung", "auto"}, {"zertifikate", ""}, {"smtptokenbefehl", ""},
 };
 
 bool IsCsvAttachment(const std::string& value) {

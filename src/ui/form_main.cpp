@@ -21,6 +21,7 @@
 #include "commands/database_commands.h"
 #include "commands/statement_test.h"
 #include "config/command_line.h"
+#include "dispatch/mail_connection_check.h"
 #include "ui/database_page.h"
 #include "ui/email_page.h"
 #include "ui/email_page_binding.h"
@@ -150,6 +151,7 @@ void TFormMain::CreateControls() {
 void TFormMain::ConnectButtons() {
   connect(databasePage_->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(databasePage_->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  connect(emailPage_->verbindungTesten, &QPushButton::clicked, this, [this] { VerbindungTestenClick(); });
   connect(sqlPage_->Statement_testen, &QPushButton::clicked, this, [this] { Statement_testenClick(); });
   connect(sendPage_->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(sendPage_->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
@@ -344,6 +346,22 @@ void TFormMain::Button4Click() {
   RunButtonCommand([this] {
     TMemoLog log(databasePage_->Memodbtest);
     commands::TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
+  });
+}
+
+// The page's values count as they stand, so they are stored first; every step
+// and a failure go into the page's log, the failure also as a message.
+void TFormMain::VerbindungTestenClick() {
+  RunButtonCommand([this] {
+    emailBinding_->Store(*config_);
+    TMemoLog log(emailPage_->verbindungsProtokoll);
+    log.Clear();
+    try {
+      dispatch::CheckMailConnection(*config_, [&log](const std::string& step) { log.AddLineUtf8(step); }, this);
+    } catch (const std::exception& failure) {
+      log.AddLineUtf8("Fehler: " + platform::MessageUtf8(failure));
+      throw;
+    }
   });
 }
 

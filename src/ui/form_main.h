@@ -131,6 +131,7 @@ class TFormMain : public QWidget, public dispatch::TUnattendedView, public smtp:
 
   void Button3Click();
   void Button4Click();
+  void VerbindungTestenClick();
   void Statement_testenClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
