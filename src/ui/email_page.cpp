@@ -98,11 +98,9 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   const TMailLoginControls login = NewMailLoginControls(page, smtppass);
   smtptokenbefehl = login.smtptokenbefehl;
   verbindungTesten = login.verbindungTesten;
-  verbindungsProtokoll = login.verbindungsProtokoll;
   grid->addWidget(verbindungTesten, 9, 1, 1, 1, Qt::AlignLeft);
   grid->addWidget(FieldLabel(QStringLiteral("Token-Befehl"), smtptokenbefehl, page), 9, 2);
   grid->addWidget(smtptokenbefehl, 9, 3);
-  grid->addWidget(verbindungsProtokoll, 10, 1, 1, 3);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setRowStretch(7, 1);
@@ -112,7 +110,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
   QWidget* const order[] = {empfaenger, cc,       bcc,         betreff,   verschluesselung,
                             smtpserver, smtpuser, smtppass,    absender,  zertifikate,
                             zertifikateWaehlen,   kopfzeile,   fusszeile, css,
-                            cbAnhang,   verbindungTesten,     smtptokenbefehl, verbindungsProtokoll};
+                            cbAnhang,   verbindungTesten,     smtptokenbefehl};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

@@ -36,7 +36,6 @@ struct TEmailPage {
   QCheckBox* cbAnhang = nullptr;  // key "anhang"
   QLineEdit* smtptokenbefehl = nullptr;
   QPushButton* verbindungTesten = nullptr;
-  QPlainTextEdit* verbindungsProtokoll = nullptr;
 };
 
 }  // namespace vornetta::ui

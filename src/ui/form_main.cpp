@@ -349,19 +349,19 @@ void TFormMain::Button4Click() {
   });
 }
 
-// The page's values count as they stand, so they are stored first; every step
-// and a failure go into the page's log, the failure also as a message.
+// The page's values count as they stand, so they are stored first. The steps
+// are shown together at the end, with the failure after the last one that passed.
 void TFormMain::VerbindungTestenClick() {
   RunButtonCommand([this] {
     emailBinding_->Store(*config_);
-    TMemoLog log(emailPage_->verbindungsProtokoll);
-    log.Clear();
+    std::string steps;
     try {
-      dispatch::CheckMailConnection(*config_, [&log](const std::string& step) { log.AddLineUtf8(step); }, this);
+      dispatch::CheckMailConnection(*config_, [&steps](const std::string& step) { steps += step + "\n"; }, this);
     } catch (const std::exception& failure) {
-      log.AddLineUtf8("Fehler: " + platform::MessageUtf8(failure));
-      throw;
+      dialogs_->ShowMessageUtf8(steps + "Fehler: " + platform::MessageUtf8(failure));
+      return;
     }
+    dialogs_->ShowMessageUtf8(steps);
   });
 }
 

@@ -1,7 +1,6 @@
 #include "ui/mail_login_controls.h"
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "ui/page_widgets.h"
@@ -19,10 +18,6 @@ TMailLoginControls NewMailLoginControls(QWidget* parent, QLineEdit* smtppass) {
   controls.verbindungTesten->setObjectName(QStringLiteral("verbindungTesten"));
   controls.verbindungTesten->setToolTip(
       QStringLiteral("Verbinden, verschlüsseln, anmelden und mit QUIT beenden; es wird nichts gesendet."));
-  controls.verbindungsProtokoll = new QPlainTextEdit(parent);
-  controls.verbindungsProtokoll->setObjectName(QStringLiteral("verbindungsProtokoll"));
-  controls.verbindungsProtokoll->setReadOnly(true);
-  controls.verbindungsProtokoll->setFixedHeight(57);
 
   const QString passwordTip = smtppass->toolTip();
   const auto showPasswordUse = [smtppass, passwordTip](const QString& tokenCommand) {

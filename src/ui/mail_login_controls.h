@@ -3,7 +3,6 @@
 #pragma once
 
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
@@ -12,7 +11,6 @@ namespace vornetta::ui {
 struct TMailLoginControls {
   QLineEdit* smtptokenbefehl = nullptr;     // key "smtptokenbefehl"
   QPushButton* verbindungTesten = nullptr;  // "Verbindung testen"
-  QPlainTextEdit* verbindungsProtokoll = nullptr;  // the steps of the last test
 };
 
 // The controls on `parent`. While the token command is not empty the password

@@ -79,14 +79,15 @@ pid_t PidIn(const std::string& path) {
 TEST(PasswordCommand, ProcessesThatLeftForTheirOwnSessionEndToo) {
   const std::string file = std::filesystem::temp_directory_path() / ("vornetta-detached-" + std::to_string(getpid()));
   // A child in a session of its own (outside the command's group), holding nothing of ours.
-  const std::string command = "setsid sh -c 'echo $$ > " + file + "; exec sleep 600' </dev/null >/dev/null 2>&1 & ";
+  const std::string command = "setsid sh -c 'echo $$ > " + file + "; exec sleep 600' </dev/null >/dev/null 2>&1 & " +
+                              "while [ ! -s " + file + " ]; do sleep 0.01; done; ";
   EXPECT_EQ(TokenFromCommand(command + "echo tok"), "tok");
   const pid_t detached = PidIn(file);
   ASSERT_GT(detached, 0);
   EXPECT_TRUE(Ends(detached));
   std::filesystem::remove(file);
-  EXPECT_EQ(FailureOf([&] { TokenFromCommand(command + "sleep 600", 500); }),
-            "Tokenbefehl hat nicht innerhalb von 1 Sekunden geantwortet (Einstellung smtptokenbefehl)");
+  EXPECT_EQ(FailureOf([&] { TokenFromCommand(command + "sleep 600", 3000); }),
+            "Tokenbefehl hat nicht innerhalb von 3 Sekunden geantwortet (Einstellung smtptokenbefehl)");
   const pid_t afterTimeout = PidIn(file);
   ASSERT_GT(afterTimeout, 0);
   EXPECT_TRUE(Ends(afterTimeout));

@@ -189,8 +189,8 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   std::vector<std::string> keys = window->Config()->KeyNames("email");
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
-                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtpuser",
-                                            "verschluesselung", "zertifikate"}));
+                                            "fusszeile", "kopfzeile", "smtppass", "smtpserver", "smtptokenbefehl",
+                                            "smtpuser", "verschluesselung", "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
