@@ -144,7 +144,7 @@ TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
   EXPECT_ANY_THROW(SendErrorMail(error, "Fehler"));
   EXPECT_EQ(error.KeyNames("email"),
             (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "betreff",
-                                      "verschluesselung", "zertifikate", "smtppassbefehl"}));
+                                      "verschluesselung", "zertifikate", "smtppassbefehl", "smtptokenbefehl"}));
 }
 
 TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {
