@@ -21,9 +21,12 @@
 
 #include "config/command_line.h"
 #include "config/file_kind.h"
+#include "config/my_ini_file.h"
 #include "config/program_switches.h"
+#include "dispatch/mail_connection_check.h"
 #include "dispatch/run_summary.h"
 #include "dispatch/send_command.h"
+#include "dispatch/send_retry.h"
 #include "platform/run_lock.h"
 #include "ui/form_main.h"
 #include "ui/german_translations.h"
@@ -139,6 +142,23 @@ void WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult result, const std
   std::fputs(line.str().c_str(), stderr);
 }
 
+// --smtp-test: every step on stdout, a failure on stderr with status 1; no window, nothing sent.
+int CheckMailServer(const std::vector<std::string>& params) {
+  const std::string path = ConfigPathOf(params);
+  if (!QFile::exists(QFile::decodeName(path.c_str()))) {
+    WriteStderrUtf8("Konfigurationsdatei \"" + path + "\" nicht gefunden");
+    return 1;
+  }
+  try {
+    vornetta::config::TMyIniFile ini(path);
+    vornetta::dispatch::CheckMailConnection(ini, [](const std::string& step) { WriteStdout(step + "\n"); });
+    return 0;
+  } catch (...) {
+    WriteStderrUtf8(vornetta::dispatch::StderrLineUtf8(vornetta::dispatch::MessageUtf8Of(std::current_exception())));
+    return 1;
+  }
+}
+
 int Run(int argc, char** argv) {
   if (const int status = HandleSwitches(argc, argv); status >= 0) return status;
   const bool headless = !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM") &&
@@ -153,6 +173,7 @@ int Run(int argc, char** argv) {
   if (!unattendedRun) vornetta::ui::InstallGermanTranslations(application);
 
   const std::vector<std::string> params = ProgramParameters();
+  if (vornetta::config::ParseProgramSwitches(params).smtpTest) return CheckMailServer(params);
   const bool unattended = vornetta::config::HasUnattendSwitch(params);
   if (headless && !unattended) {
     vornetta::ui::WriteStderrMessageUtf8(

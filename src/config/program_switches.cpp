@@ -29,6 +29,8 @@ TProgramSwitches ParseProgramSwitches(const std::vector<std::string>& params) {
       switches.help = true;
     } else if (word == "--version") {
       switches.version = true;
+    } else if (word == "--smtp-test") {
+      switches.smtpTest = true;
     } else if (word.starts_with(kOutput)) {
       switches.output = std::string(word.substr(kOutput.size()));
     } else if (word.starts_with("--") && !IsWindowSystemOption(word.substr(2))) {
@@ -40,6 +42,7 @@ TProgramSwitches ParseProgramSwitches(const std::vector<std::string>& params) {
 
 std::string UsageText() {
   return "Aufruf: vornetta [KONFIGURATIONSDATEI] [-unattend] [--output=DATEI]\n"
+         "       vornetta KONFIGURATIONSDATEI --smtp-test\n"
          "\n"
          "Ohne -unattend öffnet sich das Fenster mit der Konfigurationsdatei (ohne Angabe:\n"
          "vornetta.ini neben dem Programm; eine fehlende Datei wird leer angelegt).\n"
@@ -49,6 +52,8 @@ std::string UsageText() {
          "  --output=DATEI   mit -unattend: Probelauf; die fertige Mail wird in DATEI\n"
          "                   geschrieben (--output=- auf die Standardausgabe), nichts wird\n"
          "                   versendet, auch keine Fehler-Mail\n"
+         "  --smtp-test      Mailserver prüfen: verbinden, verschlüsseln, anmelden, QUIT;\n"
+         "                   jeder Schritt auf der Standardausgabe, nichts wird versendet\n"
          "  -h, --help       diese Hilfe\n"
          "  --version        Programmversion\n"
          "\n"

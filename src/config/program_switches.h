@@ -13,6 +13,7 @@ struct TProgramSwitches {
   bool help = false;                  // --help or -h
   bool version = false;               // --version
   std::optional<std::string> output;  // --output=FILE; "-" is stdout
+  bool smtpTest = false;              // --smtp-test: check the mail server, send nothing
   std::vector<std::string> unknown;   // every other "--" word, as given
 };
 

@@ -7,8 +7,10 @@
 #include "message/message_writer.h"
 #include "message/multipart_writer.h"
 #include "platform/code_page.h"
+#include "platform/safe_text.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
+#include "smtp/io_handler.h"
 #include "smtp/smtp.h"
 
 #include <chrono>
@@ -142,10 +144,8 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   }
 }
 
-void EMail::Send() {
+smtp::THostPort EMail::Configure(smtp::TIdSMTP& client) const {
   const smtp::TEncryption encryption = EncryptionOf(Encryption);
-  DataEndSent = false;
-  smtp::TIdSMTP client;
   const smtp::THostPort server =
       smtp::SplitHostPort(Host, encryption == smtp::TEncryption::Implicit ? kImplicitTlsPort : Port);
   client.SetHost(server.Host);
@@ -154,14 +154,24 @@ void EMail::Send() {
   client.SetCaFile(CaFile);
   client.SetRequireLogin(true);
   if (!Username.empty()) {
-    client.SetAuthenticationType(smtp::atLogin);
+    client.SetAuthenticationType(TokenSource ? smtp::atOAuth2 : smtp::atLogin);
     client.SetUsername(Username);
-    client.SetPassword(Password);
+    if (TokenSource)
+      client.SetTokenSource(TokenSource);
+    else
+      client.SetPassword(Password);
   } else {
     client.SetAuthenticationType(smtp::atNone);
   }
   client.SetReplyTimeout(smtp::kMailReplyTimeoutMs);
   client.SetWaitHook(WaitHook);
+  return server;
+}
+
+void EMail::Send() {
+  DataEndSent = false;
+  smtp::TIdSMTP client;
+  Configure(client);
 
   message::TIdMessage mail;
   FillMessage(mail);
@@ -197,6 +207,48 @@ void EMail::Send() {
   for (const message::TIdEMailAddressList* list : {&mail.Recipients, &mail.CCList, &mail.BccList})
     for (const message::TIdEMailAddressItem& item : *list) addresses.insert(platform::LowerAscii(item.Address));
   RecipientCount = addresses.size();
+}
+
+void EMail::Probe(const std::function<void(const std::string&)>& step) {
+  smtp::TIdSMTP client;
+  const smtp::THostPort server = Configure(client);
+  const std::string address = server.Host.find(':') == std::string::npos
+                                  ? server.Host + ":" + std::to_string(server.Port)
+                                  : "[" + server.Host + "]:" + std::to_string(server.Port);
+  step("Verbinde mit " + platform::ToUtf8(address) + " …");
+  client.OpenSession(-1);
+  try {
+    const std::vector<std::string>& greeting = client.Greeting();
+    step("Begrüßung des Servers: 220 " +
+         platform::ToUtf8(platform::ReplaceControlCharacters(greeting.empty() ? "" : greeting.front())));
+    const auto* handler = dynamic_cast<const smtp::TIdIOHandlerSocket*>(client.IOHandler());
+    if (handler != nullptr && handler->Tls() != nullptr) {
+      const std::string subject = handler->Tls()->PeerSubject();
+      step("Verschlüsselt mit " + handler->Tls()->Version() + ", Zertifikat: " +
+           platform::ToUtf8(platform::ReplaceControlCharacters(subject.empty() ? "(keines)" : subject)) +
+           (handler->TlsVerified() ? " (geprüft)" : " (nicht geprüft)"));
+    } else {
+      step("Unverschlüsselt (Einstellung verschluesselung)");
+    }
+    std::string mechanisms;
+    for (const std::string& name : client.AuthMechanisms()) mechanisms += (mechanisms.empty() ? "" : " ") + name;
+    step("Angebotene Anmeldeverfahren: " +
+         (mechanisms.empty() ? std::string("keine") : platform::ToUtf8(platform::ReplaceControlCharacters(mechanisms))));
+    if (Username.empty()) {
+      step("Keine Anmeldung eingestellt (Einstellung smtpuser ist leer)");
+    } else {
+      client.Authenticate();
+      step("Anmeldung als " + platform::ToUtf8(Username) + " mit " + client.LoginMechanism() + " erfolgreich");
+    }
+  } catch (...) {
+    try {
+      client.CloseSession();
+    } catch (...) {
+    }
+    throw;
+  }
+  client.CloseSession();
+  step("Verbindung mit QUIT beendet – nichts wurde gesendet.");
 }
 
 void EMail::WriteTo(message::TIdLineWriter& out) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -60,6 +61,9 @@ class EMail {
   std::int32_t Port = 25;
   std::string Username;  // empty: no authentication
   std::string Password;
+  // Set with a user name: the login is OAuth2 with the token it gives, asked
+  // once per connection (each attempt gets a fresh one); Password is not used.
+  smtp::TTokenSource TokenSource;
   std::string Encryption = "auto";  // auto, starttls, ssl or aus (EncryptionOf)
   std::string CaFile;               // PEM file instead of the system store
   // Files sent after the body (the mail is then multipart/mixed); their data
@@ -99,11 +103,19 @@ class EMail {
   // Changes Subject like Send; throws what the address parser raises.
   void WriteTo(message::TIdLineWriter& out);
 
+  // The connection test: connects, encrypts and logs in as Send would, then
+  // ends with QUIT; nothing is sent. Each step is told to `step` in German
+  // (UTF-8): the server's greeting, TLS version and certificate subject, the
+  // mechanisms offered, the login. Never tells a password or token. Throws
+  // what Send's conversation throws before the data phase.
+  void Probe(const std::function<void(const std::string&)>& step);
+
  private:
   void FillMessage(message::TIdMessage& mail);
   // The envelope when an address goes beyond ASCII: domains as A-labels.
   // Throws message::EEnvelopeAddressError before anything is connected.
   std::optional<message::TEnvelope> EnvelopeOf(const message::TIdMessage& mail) const;
+  smtp::THostPort Configure(smtp::TIdSMTP& client) const;
 };
 
 // A value of the setting "verschluesselung" that is none of its four words.

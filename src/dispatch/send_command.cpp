@@ -41,12 +41,21 @@ std::string HeaderSetting(config::TMyIniFile& ini, const char* key, bool& utf8) 
 }
 
 // The transport settings, read after the others: encryption, CA file and the
-// password command, which replaces smtppass when a user is set.
-void ReadTransport(config::TMyIniFile& ini, EMail& job) {
+// commands that give the login's secret. With a user, a token command makes
+// the login OAuth2 (its token asked for each connection) and wins over any
+// password; else a password command replaces smtppass.
+void ReadTransport(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands) {
   job.Encryption = Setting(ini, "verschluesselung", "auto");
   job.CaFile = Setting(ini, "zertifikate");
   const std::string passwordCommand = Setting(ini, "smtppassbefehl");
-  if (!passwordCommand.empty() && !job.Username.empty()) job.Password = PasswordFromCommand(passwordCommand);
+  const std::string tokenCommand = Setting(ini, "smtptokenbefehl");
+  if (job.Username.empty()) return;
+  if (!tokenCommand.empty()) {
+    job.Password.clear();
+    job.TokenSource = [&commands, tokenCommand] { return commands.Token(tokenCommand); };
+  } else if (!passwordCommand.empty()) {
+    job.Password = commands.Password(passwordCommand);
+  }
 }
 
 // Whole in the window, on stderr and in mail; in a code page without the en dash
@@ -179,7 +188,8 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
       job.WriteTo(*delivery.dryRun);  // no connection, so no transport settings and no password command
       delivery.attempts = 1;
     } else {
-      ReadTransport(ini, job);
+      TLoginCommands ownCommands;
+      ReadTransport(ini, job, delivery.commands ? *delivery.commands : ownCommands);
       job.WaitHook = view.SendWaitHook();
       delivery.attempts = SendWithRetries(job, delivery.retries, delivery.wait, delivery.onRetry);
       outcome.sent = true;
@@ -192,7 +202,14 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   return outcome;
 }
 
-void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message) {
+void ReadMailServer(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands) {
+  job.Host = Setting(ini, "smtpserver");
+  job.Username = Setting(ini, "smtpuser");
+  job.Password = Setting(ini, "smtppass");
+  ReadTransport(ini, job, commands);
+}
+
+void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message, TLoginCommands* commands) {
   EMail job;
   job.Host = Setting(ini, "smtpserver");
   job.Username = Setting(ini, "smtpuser");
@@ -214,7 +231,8 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message) {
     job.CharSet = message::kUtf8CharSet;
   }
   job.Body = body;
-  ReadTransport(ini, job);
+  TLoginCommands ownCommands;
+  ReadTransport(ini, job, commands ? *commands : ownCommands);
   job.Send();
 }
 
@@ -258,11 +276,13 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   // A warning only: set-ups that work today go on working.
   if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) ReportUtf8(err, warning);
   std::string message;
+  TLoginCommands commands;  // a command that failed for the report is not run again for the error mail
   try {
     view.ShowSendPage();
     view.BuildReport();
     summary.TakeCounts(report);
     TDelivery delivery;
+    delivery.commands = &commands;
     if (output) {
       delivery.dryRun = &*output;
     } else {
@@ -293,7 +313,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   ReportUtf8(err, message);
   if (output) return summary.Finish(TRunResult::Failed, kExitErrorMailed);  // a dry run never mails
   try {
-    SendErrorMail(ini, message);
+    SendErrorMail(ini, message, &commands);
     return summary.Finish(TRunResult::Failed, kExitErrorMailed);
   } catch (...) {
     ReportUtf8(err, MessageUtf8Of(std::current_exception()));

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dispatch/password_command.h"
 #include "dispatch/send_retry.h"
 #include "message/line_writer.h"
 
@@ -66,7 +67,8 @@ class TUnattendedView : public TSendView {
 // The send command. With a row counter above zero: one HTML mail from section
 // "email" (smtpserver, smtpuser, smtppass, absender, empfaenger, cc, bcc,
 // betreff, each read with an empty default that is stored when missing, then
-// verschluesselung (default auto), zertifikate and smtppassbefehl) whose body
+// verschluesselung (default auto), zertifikate, smtppassbefehl and
+// smtptokenbefehl) whose body
 // is the document text. Then the report text is cleared (the row counter
 // stays) and the views are reset. A failure of the send leaves report and views
 // as they were and is thrown. A counter above zero with an empty text (the
@@ -99,6 +101,7 @@ struct TDelivery {
   TRetryWait wait = SleepFor;
   std::function<void(const std::string&, std::chrono::seconds)> onRetry;  // message in UTF-8
   int attempts = 0;  // out: attempts made; 0 when nothing was to be sent
+  TLoginCommands* commands = nullptr;  // the run's password and token commands; null: this send's own
 };
 
 // The send command through `delivery`.
@@ -110,7 +113,16 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
 // configured server with the same encryption and credentials. The message is
 // UTF-8: the body is in the code page when it fits there, else in UTF-8.
 // Throws the failure of the send.
-void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message);
+// `commands` are the run's (a command that failed for the report is not run
+// again); null: the mail's own.
+void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message, TLoginCommands* commands = nullptr);
+
+class EMail;
+// The server and login of section "email" into `job`, read as the send
+// command reads them (smtpserver, smtpuser, smtppass, verschluesselung,
+// zertifikate, smtppassbefehl, smtptokenbefehl). Throws the password
+// command's failure.
+void ReadMailServer(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands);
 
 // Exit statuses of the unattended run.
 inline constexpr int kExitSent = 0;            // sent, or nothing to send

@@ -122,6 +122,8 @@ class EIdProtocolReplyError : public EIdException {
       : EIdException(message), replyCode_(replyCode) {}
   EIdProtocolReplyError(int replyCode, const platform::TUtf8Message& message)
       : EIdException(message), replyCode_(replyCode) {}
+  EIdProtocolReplyError(int replyCode, const std::string& message, const platform::TUtf8Message& whole)
+      : EIdException(message, whole), replyCode_(replyCode) {}
   int ReplyCode() const { return replyCode_; }
 
  private:

@@ -258,6 +258,20 @@ auto TIdIOHandlerSocket::Guarded(Call call) -> decltype(call()) {
 
 bool TIdIOHandlerSocket::IsConnected() const { return binding_ && binding_->IsAllocated(); }
 
+bool TIdIOHandlerSocket::PeerIsLoopback() const {
+  if (!IsConnected()) return false;
+  sockaddr_storage peer{};
+  socklen_t size = sizeof peer;
+  if (getpeername(binding_->SocketId(), reinterpret_cast<sockaddr*>(&peer), &size) != 0) return false;
+  if (peer.ss_family == AF_INET) {
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
+    return (ntohl(v4.sin_addr.s_addr) >> 24) == 127;
+  }
+  if (peer.ss_family != AF_INET6) return false;
+  const in6_addr& v6 = reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr;
+  return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
 bool TIdIOHandlerSocket::WaitReadable(int limitMs) {
   if (!binding_) throw EIdConnClosedGracefully();
   if (tls_ && binding_->IsAllocated()) return Guarded([&] { return tls_->WaitReadable(limitMs); });

@@ -137,6 +137,11 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void StartTls(const TTlsOptions& options);
   bool TlsActive() const { return static_cast<bool>(tls_); }
   bool TlsVerified() const { return tls_ && tls_->Verified(); }
+  // The encrypted channel, null while plain.
+  const TTlsChannel* Tls() const { return tls_.get(); }
+  // True when the connected peer is this machine (127.0.0.0/8, ::1, also as an
+  // IPv4-mapped address). Throws nothing.
+  bool PeerIsLoopback() const;
 
   TIdSocketHandle* Binding() const { return binding_.get(); }
 

@@ -7,10 +7,21 @@
 #include "platform/safe_text.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
+#include "smtp/login_advice.h"
 
 namespace vornetta::smtp {
 namespace {
 
+// RFC 4954: a command line with its initial response stays within 512 octets.
+constexpr std::size_t kMaxAuthLine = 512;
+
+// The refusal with the German advice in front of the server's text, when the table has one.
+EIdProtocolReplyError WithLoginAdvice(const EIdProtocolReplyError& refusal, const std::vector<std::string>& text) {
+  const std::string advice = LoginAdvice(refusal.ReplyCode(), text);
+  if (advice.empty()) return refusal;
+  return EIdProtocolReplyError(refusal.ReplyCode(), platform::FromUtf8(advice) + "\r\n" + refusal.what(),
+                               platform::TUtf8Message{advice + "\r\n" + platform::MessageUtf8(refusal)});
+}
 
 }  // namespace
 
@@ -18,7 +29,7 @@ TIdSMTP::TIdSMTP() { SetPort(25); }
 
 void TIdSMTP::SetAuthenticationType(TAuthenticationType type) {
   authenticationType_ = type;
-  if (type == atLogin) useEhlo_ = true;
+  if (type != atNone) useEhlo_ = true;
 }
 
 void TIdSMTP::SetUseEhlo(bool useEhlo) {
@@ -52,6 +63,7 @@ void TIdSMTP::OpenSession(int timeout) {
       else if (encryption_ == TEncryption::StartTls)
         throw EIdTlsError("Server bietet kein STARTTLS an (Einstellung verschluesselung)");
     }
+    CheckLoginProtection();
   } catch (...) {
     // The failure of the session is the one to report, not a QUIT that failed after it.
     try {
@@ -62,7 +74,31 @@ void TIdSMTP::OpenSession(int timeout) {
   }
 }
 
-void TIdSMTP::ReadGreeting() { ReadReply({220}); }
+void TIdSMTP::ReadGreeting() {
+  greeting_.clear();
+  ReadReply({220});
+  greeting_ = LastReply().Text();
+}
+
+// A stripped STARTTLS line must not make the login go out in clear: only a
+// server on this machine sees one unencrypted, and an access token never.
+void TIdSMTP::CheckLoginProtection() const {
+  if (authenticationType_ == atNone || TlsActive()) return;
+  if (authenticationType_ == atOAuth2) {
+    if (encryption_ == TEncryption::None)
+      throw EIdTlsError(platform::TUtf8Message{
+          "OAuth2-Anmeldung nur verschlüsselt: mit verschluesselung=aus wird das Token nie gesendet "
+          "(Einstellung verschluesselung auf auto, starttls oder ssl setzen)"});
+    throw EIdTlsError(platform::TUtf8Message{
+        "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Einstellung verschluesselung)"});
+  }
+  if (encryption_ != TEncryption::Auto) return;
+  const auto* handler = dynamic_cast<const TIdIOHandlerSocket*>(IOHandler());
+  if (handler != nullptr && handler->PeerIsLoopback()) return;
+  throw EIdTlsError(platform::TUtf8Message{
+      "Server bietet kein STARTTLS an – Anmeldung nur verschlüsselt; für eine unverschlüsselte Anmeldung "
+      "verschluesselung=aus setzen"});
+}
 
 // True when the server answered 250; any other code means: try HELO.
 bool TIdSMTP::Ehlo(const std::string& name) {
@@ -127,8 +163,11 @@ void TIdSMTP::CollectAuthMechanisms() {
 }
 
 bool TIdSMTP::SupportsMechanism(TAuthenticationType type) const {
-  return type == atLogin &&
-         std::find(authMechanisms_.begin(), authMechanisms_.end(), "LOGIN") != authMechanisms_.end();
+  const auto offered = [this](const char* name) {
+    return std::find(authMechanisms_.begin(), authMechanisms_.end(), name) != authMechanisms_.end();
+  };
+  if (type == atOAuth2) return offered("XOAUTH2") || offered("OAUTHBEARER");
+  return type == atLogin && offered("LOGIN");
 }
 
 bool TIdSMTP::LogIn() {
@@ -138,6 +177,7 @@ bool TIdSMTP::LogIn() {
     ExecuteCommand(message::TIdEncoderMIME::EncodeText(username_), {334});
     ExecuteCommand(message::TIdEncoderMIME::EncodeText(password_), {235});
     result = true;
+    loginMechanism_ = "LOGIN";
   }
   loggedIn_ = true;
   return result;
@@ -146,7 +186,63 @@ bool TIdSMTP::LogIn() {
 void TIdSMTP::LogInPlain() {
   const std::string credentials = std::string(1, '\0') + username_ + '\0' + password_;
   ExecuteCommand("AUTH PLAIN " + message::TIdEncoderMIME::EncodeText(credentials), {235});
+  loginMechanism_ = "PLAIN";
   loggedIn_ = true;
+}
+
+// XOAUTH2 (the services' own) when offered, else OAUTHBEARER (RFC 7628). The
+// initial response goes on the AUTH line when that fits, else after the 334.
+void TIdSMTP::LogInOAuth2() {
+  const bool xoauth2 = std::find(authMechanisms_.begin(), authMechanisms_.end(), "XOAUTH2") != authMechanisms_.end();
+  if (!xoauth2 && !SupportsMechanism(atOAuth2))
+    throw EIdTlsError("Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Einstellung smtptokenbefehl)");
+  const std::string token = tokenSource_ ? tokenSource_() : password_;
+  const std::string mechanism = xoauth2 ? "XOAUTH2" : "OAUTHBEARER";
+  constexpr char kSeparator = '\x01';
+  const std::string bearer = std::string("auth=Bearer ") + token + kSeparator + kSeparator;
+  const std::string response =
+      xoauth2 ? "user=" + username_ + kSeparator + bearer
+              : "n,a=" + username_ + "," + kSeparator + "host=" + Host() + kSeparator + "port=" +
+                    std::to_string(Port()) + kSeparator + bearer;
+  const std::string encoded = message::TIdEncoderMIME::EncodeText(response);
+  const std::string line = "AUTH " + mechanism + " " + encoded;
+  int code = 0;
+  if (line.size() + 2 <= kMaxAuthLine) {
+    code = ExecuteCommand(line, {235, 334});
+  } else {
+    ExecuteCommand("AUTH " + mechanism, {334});
+    code = ExecuteCommand(encoded, {235, 334});
+  }
+  if (code == 334) {
+    // The refusal comes as a JSON document; the exchange ends with an empty response.
+    const std::string details = OAuthRefusalDetails(LastReply().Text().empty() ? "" : LastReply().Text().front());
+    const int final = ExecuteCommand("", {});
+    std::string message = "OAuth2-Anmeldung (" + mechanism + ") abgelehnt";
+    if (!details.empty()) message += ": " + details;
+    message += " (Einstellung smtptokenbefehl)\r\n";
+    for (const std::string& text : LastReply().Text()) message += platform::ReplaceControlCharacters(text) + "\r\n";
+    throw EIdProtocolReplyError(final, message);
+  }
+  loginMechanism_ = mechanism;
+  loggedIn_ = true;
+}
+
+void TIdSMTP::Authenticate() {
+  if (authenticationType_ == atNone || loggedIn_) return;
+  try {
+    const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();
+    if (authenticationType_ == atOAuth2)
+      LogInOAuth2();
+    else if (SupportsMechanism(authenticationType_))
+      LogIn();
+    else if (requireLogin_ && plain)
+      LogInPlain();
+    else if (requireLogin_)
+      throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
+                        "ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
+  } catch (const EIdProtocolReplyError& refusal) {
+    throw WithLoginAdvice(refusal, LastReply().Text());
+  }
 }
 
 // Every transaction starts with a reset; whatever the server answers, it goes on.
@@ -170,27 +266,25 @@ void TIdSMTP::Quit() { SendLine("QUIT"); }
 void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
   dataEndSent_ = false;
   Rset();
-  if (authenticationType_ != atNone && !loggedIn_) {
-    Phase("Anmeldung …");
-    const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();
-    if (SupportsMechanism(authenticationType_))
-      LogIn();
-    else if (requireLogin_ && plain)
-      LogInPlain();
-    else if (requireLogin_)
-      throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
-                        "ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
+  if (authenticationType_ != atNone && !loggedIn_) Phase("Anmeldung …");
+  Authenticate();
+  try {
+    if (const auto& envelope = msg.Envelope) {
+      const bool smtpUtf8 = !envelope->Utf8Address.empty();
+      if (smtpUtf8 && !smtpUtf8Offered_)
+        throw EIdSmtpUtf8Missing(platform::TUtf8Message{
+            "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
+            " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")"});
+      MailFrom(envelope->From, smtpUtf8);
+    } else {
+      MailFrom(msg.From.Address);
+    }
+  } catch (const EIdProtocolReplyError& refusal) {
+    throw WithLoginAdvice(refusal, LastReply().Text());  // "530 5.7.0": the server wants TLS first
   }
   if (const auto& envelope = msg.Envelope) {
-    const bool smtpUtf8 = !envelope->Utf8Address.empty();
-    if (smtpUtf8 && !smtpUtf8Offered_)
-      throw EIdSmtpUtf8Missing(platform::TUtf8Message{
-          "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
-          " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")"});
-    MailFrom(envelope->From, smtpUtf8);
     for (const std::string& address : envelope->Recipients) RcptTo(address);
   } else {
-    MailFrom(msg.From.Address);
     // BCC addresses appear only here, never in the header.
     for (const message::TIdEMailAddressList* list : {&msg.Recipients, &msg.CCList, &msg.BccList})
       for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
@@ -208,10 +302,12 @@ void TIdSMTP::CloseSession() {
   } catch (...) {
     CloseConnection();
     loggedIn_ = false;
+    loginMechanism_.clear();
     throw;
   }
   CloseConnection();
   loggedIn_ = false;
+  loginMechanism_.clear();
 }
 
 THostPort SplitHostPort(std::string_view text, int defaultPort) {

@@ -1,9 +1,11 @@
 // The client side of one mail submission: greeting, EHLO or HELO, STARTTLS
 // when wanted, AUTH LOGIN (or PLAIN) when offered, envelope, data phase and
-// QUIT, one command and one reply at a time. A reply code the step does not accept ends it with EIdProtocolReplyError
+// QUIT, one command and one reply at a time. With an access token the login is
+// OAuth2 (XOAUTH2, else OAUTHBEARER) and only ever inside TLS. A reply code the step does not accept ends it with EIdProtocolReplyError
 // carrying the server's own text.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +15,20 @@
 
 namespace vornetta::smtp {
 
-enum TAuthenticationType { atNone, atLogin };
+// atLogin: user and password; atOAuth2: user and an access token.
+enum TAuthenticationType { atNone, atLogin, atOAuth2 };
+
+// Gives the access token for one login; asked once per login, right before
+// it, since tokens expire. May throw; the login then ends with that failure.
+using TTokenSource = std::function<std::string()>;
 
 // How the session is encrypted:
 //   Auto      STARTTLS when the server announces it, else plain as always;
 //   StartTls  STARTTLS, and a server without it is an error;
 //   Implicit  TLS from the first byte (port 465);
 //   None      never TLS.
+// With a login, Auto sends it over a plain connection only to this machine's
+// loopback addresses; OAuth2 is never sent without TLS.
 // Without a login, Auto accepts a certificate that cannot be verified (the
 // mail still goes encrypted); every other case requires a verified one.
 enum class TEncryption { Auto, StartTls, Implicit, None };
@@ -44,8 +53,9 @@ class TIdSMTP : public TIdMessageClient {
   void SetUsername(std::string username) { username_ = std::move(username); }
   const std::string& Password() const { return password_; }
   void SetPassword(std::string password) { password_ = std::move(password); }
+  void SetTokenSource(TTokenSource source) { tokenSource_ = std::move(source); }
   TAuthenticationType AuthenticationType() const { return authenticationType_; }
-  // atLogin also switches UseEhlo on.
+  // atLogin and atOAuth2 also switch UseEhlo on.
   void SetAuthenticationType(TAuthenticationType type);
   bool UseEhlo() const { return useEhlo_; }
   // false also sets the authentication type atNone.
@@ -74,6 +84,10 @@ class TIdSMTP : public TIdMessageClient {
   // Mechanism names of the last EHLO reply, upper case, each once.
   const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
   bool LoggedIn() const { return loggedIn_; }
+  // The mechanism of the last successful login ("LOGIN", "XOAUTH2", ...).
+  const std::string& LoginMechanism() const { return loginMechanism_; }
+  // The text lines of the server's greeting.
+  const std::vector<std::string>& Greeting() const { return greeting_; }
   // True once SubmitMessage has written the final "." of the data phase.
   bool DataEndSent() const { return dataEndSent_; }
 
@@ -81,7 +95,8 @@ class TIdSMTP : public TIdMessageClient {
   // TLS as Encryption says and introduces the client again. Connect failures
   // arrive with the socket closed; a later failure closes the session and is
   // raised unchanged. Throws what OpenConnection throws, the command failures,
-  // and EIdTlsError (StartTls: no STARTTLS offered, or the handshake failed).
+  // and EIdTlsError (StartTls: no STARTTLS offered, or the handshake failed; a
+  // login that would go unprotected, see TEncryption).
   void OpenSession(int timeout = -1);
 
   // True for atLogin exactly when the server announced LOGIN. Throws nothing.
@@ -90,6 +105,12 @@ class TIdSMTP : public TIdMessageClient {
   virtual bool LogIn();
   // AUTH PLAIN with user and password in one base64 line. Throws the command failures.
   void LogInPlain();
+  // The login as set, when not done yet: atLogin by LOGIN, else PLAIN; atOAuth2
+  // by XOAUTH2, else OAUTHBEARER. A refusal the login advice table knows gets
+  // its German advice in front of the server's text. Throws the command
+  // failures, the token source's failure, and EIdTlsError when a required login
+  // has no mechanism.
+  void Authenticate();
   // RSET, login when needed and offered, MAIL FROM, RCPT TO for every To, CC and
   // BCC address (the message's Envelope instead when set), DATA, the message, the
   // final ".". Throws the command failures, EIdTlsError when a login is required
@@ -103,6 +124,8 @@ class TIdSMTP : public TIdMessageClient {
 
  private:
   void ReadGreeting();
+  void CheckLoginProtection() const;
+  void LogInOAuth2();
   bool Ehlo(const std::string& name);
   void Helo(const std::string& name);
   void CollectAuthMechanisms();
@@ -118,6 +141,9 @@ class TIdSMTP : public TIdMessageClient {
 
   std::string username_;
   std::string password_;
+  TTokenSource tokenSource_;
+  std::string loginMechanism_;
+  std::vector<std::string> greeting_;
   TAuthenticationType authenticationType_ = atNone;
   bool useEhlo_ = true;
   std::string heloName_;

@@ -295,4 +295,19 @@ void TTlsChannel::Close() {
   ERR_clear_error();
 }
 
+std::string TTlsChannel::Version() const { return SSL_get_version(ssl_.get()); }
+
+std::string TTlsChannel::PeerSubject() const {
+  const X509* certificate = SSL_get0_peer_certificate(ssl_.get());
+  if (certificate == nullptr) return {};
+  BIO* text = BIO_new(BIO_s_mem());
+  if (text == nullptr) return {};
+  X509_NAME_print_ex(text, X509_get_subject_name(certificate), 0, XN_FLAG_RFC2253);
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(text, &data);
+  std::string subject(data, size > 0 ? static_cast<std::size_t>(size) : 0);
+  BIO_free(text);
+  return subject;
+}
+
 }  // namespace vornetta::smtp

@@ -38,6 +38,10 @@ class TTlsChannel {
   TTlsChannel& operator=(const TTlsChannel&) = delete;
 
   bool Verified() const { return verified_; }  // throws nothing
+  // The protocol version ("TLSv1.3") and the server certificate's subject
+  // ("CN=mail.example.com"), empty when there is none. Throw nothing.
+  std::string Version() const;
+  std::string PeerSubject() const;
 
   // True when Receive will not wait: plain bytes are decrypted, or the peer
   // closed, or the connection failed. False when the limit passed first.

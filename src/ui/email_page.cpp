@@ -11,9 +11,11 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/mail_login_controls.h"
 #include "ui/page_widgets.h"
 #include "ui/send_rule_controls.h"
 
@@ -100,6 +102,14 @@ QFormLayout* BuildServerGroup(TEmailPage& p, QVBoxLayout* column, QWidget* dialo
   form->addRow(FieldLabel(QStringLiteral("Zertifikate"), p.zertifikate, group), certificates);
   AddField(form, QStringLiteral("SMTP Benutzer"), p.smtpuser);
   AddField(form, QStringLiteral("SMTP Passwort"), p.smtppass);
+  const TMailLoginControls login = NewMailLoginControls(group, p.smtppass);
+  p.smtptokenbefehl = login.smtptokenbefehl;
+  p.verbindungTesten = login.verbindungTesten;
+  AddField(form, QStringLiteral("Token-Befehl"), p.smtptokenbefehl);
+  auto* testLine = new QHBoxLayout;
+  testLine->addWidget(p.verbindungTesten);
+  testLine->addStretch(1);
+  form->addRow(QString(), testLine);
   return form;
 }
 
@@ -163,7 +173,7 @@ TEmailPage::TEmailPage(QWidget* dialogParent) {
 
   // Tab order as on screen: the groups top to bottom, each row by row.
   QWidget* const order[] = {empfaenger, cc,       bcc,      betreff, absender,  smtpserver, verschluesselung,
-                            zertifikate, zertifikateWaehlen, smtpuser, smtppass, kopfzeile, fusszeile, css,
+                            zertifikate, zertifikateWaehlen, smtpuser, smtppass, smtptokenbefehl, verbindungTesten, kopfzeile, fusszeile, css,
                             attachments.anhang, attachments.zeilenMax, attachments.groesseMax, sendenWenn, zeitzone};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -12,6 +12,7 @@ class QFormLayout;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QToolButton;
 class QWidget;
 
@@ -47,6 +48,8 @@ struct TEmailPage {
   QFormLayout* serverForm = nullptr;      // "Server und Anmeldung"
   QFormLayout* designForm = nullptr;      // "Gestaltung"
   QFormLayout* attachmentsForm = nullptr;  // "Anhänge und Grenzen"
+  QLineEdit* smtptokenbefehl = nullptr;
+  QPushButton* verbindungTesten = nullptr;
 };
 
 }  // namespace vornetta::ui

@@ -28,7 +28,7 @@ constexpr TEmailField kEmailFields[] = {
     {"empfaenger", ""}, {"cc", ""},        {"bcc", ""},       {"betreff", kAppTitle},
     {"smtpserver", ""}, {"smtpuser", ""},  {"smtppass", ""},  {"absender", kBuiltInSender},
     {"kopfzeile", ""},  {"fusszeile", ""}, {"css", ""},
-    {"verschluesselung", "auto"}, {"zertifikate", ""}, {"sendenWenn", ""}, {"zeitzone", ""},
+    {"verschluesselung", "auto"}, {"zertifikate", ""}, {"smtptokenbefehl", ""}, {"sendenWenn", ""}, {"zeitzone", ""},
     {"anhang", ""},     {"zeilenMax", "0"}, {"groesseMax", "0"},
 };
 

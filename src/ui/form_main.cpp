@@ -23,6 +23,7 @@
 #include "commands/database_limits.h"
 #include "commands/statement_test.h"
 #include "config/command_line.h"
+#include "dispatch/mail_connection_check.h"
 #include "ui/database_page.h"
 #include "ui/email_page.h"
 #include "ui/email_page_binding.h"
@@ -156,6 +157,7 @@ void TFormMain::CreateControls() {
 void TFormMain::ConnectButtons() {
   connect(databasePage_->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(databasePage_->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+  connect(emailPage_->verbindungTesten, &QPushButton::clicked, this, [this] { VerbindungTestenClick(); });
   connect(sqlPage_->Statement_testen, &QPushButton::clicked, this, [this] { Statement_testenClick(); });
   connect(sendPage_->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(sendPage_->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
@@ -373,6 +375,22 @@ void TFormMain::Button4Click() {
     TMemoLog log(databasePage_->Memodbtest);
     commands::TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
   }, true);
+}
+
+// The page's values count as they stand, so they are stored first. The steps
+// are shown together at the end, with the failure after the last one that passed.
+void TFormMain::VerbindungTestenClick() {
+  RunButtonCommand([this] {
+    emailBinding_->Store(*config_);
+    std::string steps;
+    try {
+      dispatch::CheckMailConnection(*config_, [&steps](const std::string& step) { steps += step + "\n"; }, this);
+    } catch (const std::exception& failure) {
+      dialogs_->ShowMessageUtf8(steps + "Fehler: " + platform::MessageUtf8(failure));
+      return;
+    }
+    dialogs_->ShowMessageUtf8(steps);
+  });
 }
 
 void TFormMain::Statement_testenClick() {

@@ -141,6 +141,7 @@ class TFormMain : public QWidget,
 
   void Button3Click();
   void Button4Click();
+  void VerbindungTestenClick();
   void Statement_testenClick();
   void SpeedButton1Click();
   void SpeedButton2Click();

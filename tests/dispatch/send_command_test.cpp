@@ -135,7 +135,7 @@ TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
   EXPECT_ANY_THROW(SendReport(report, report_, view_));
   EXPECT_EQ(report.KeyNames("email"),
             (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "empfaenger", "cc", "bcc",
-                                      "betreff", "verschluesselung", "zertifikate", "smtppassbefehl"}));
+                                      "betreff", "verschluesselung", "zertifikate", "smtppassbefehl", "smtptokenbefehl"}));
   EXPECT_EQ(report.ReadValue("email", "verschluesselung", ""), "auto");
 
   // The error mail reads neither the recipients nor cc and bcc.
@@ -144,7 +144,7 @@ TEST_F(SendCommand, ReadsTheSettingsInTheirOrderAndStoresMissingOnesEmpty) {
   EXPECT_ANY_THROW(SendErrorMail(error, "Fehler"));
   EXPECT_EQ(error.KeyNames("email"),
             (std::vector<std::string>{"smtpserver", "smtpuser", "smtppass", "absender", "betreff",
-                                      "verschluesselung", "zertifikate", "smtppassbefehl"}));
+                                      "verschluesselung", "zertifikate", "smtppassbefehl", "smtptokenbefehl"}));
 }
 
 TEST_F(SendCommand, AFailedSendKeepsTheReportAndTheViews) {

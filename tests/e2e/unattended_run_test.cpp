@@ -271,7 +271,9 @@ TEST_F(UnattendedRun, LogsInWhenAUserIsSetAndReportsARefusedLogin) {
   r = Run();
   EXPECT_EQ(r.exitStatus, 2) << r.err;
   EXPECT_EQ(std::ranges::count(r.err, '\n'), 2) << r.err;
-  EXPECT_NE(r.err.find("vornetta: 5"), std::string::npos) << r.err;
+  // The advice for a refused login, then the server's own reply.
+  EXPECT_NE(r.err.find("vornetta: Benutzername, Passwort oder Token wurden abgelehnt"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(". 5.7.8 "), std::string::npos) << r.err;
   EXPECT_EQ(guarded.Mails().size(), 1u);
 }
 

@@ -34,13 +34,15 @@ inline std::string SourceDir() {
 class SinkServer {
  public:
   // `options` follow the script's folder and port, e.g. {"--auth", "user:secret"}.
-  explicit SinkServer(const std::vector<std::string>& options = {"--host", "127.0.0.1", "--auth", "user:secret"}) {
+  // `script` is relative to the source folder.
+  explicit SinkServer(const std::vector<std::string>& options = {"--host", "127.0.0.1", "--auth", "user:secret"},
+                      const std::string& scriptPath = "scripts/smtp-sink.py") {
     char pattern[] = "/tmp/vornetta-smtp-test.XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("no temporary folder");
     dir_ = pattern;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    const std::string script = SourceDir() + "/scripts/smtp-sink.py";
+    const std::string script = SourceDir() + "/" + scriptPath;
     std::vector<std::string> args = {kPython, script, "--dir", dir_, "--port", "0"};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;

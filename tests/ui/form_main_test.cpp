@@ -191,8 +191,8 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
                                             "fusszeile", "groesseMax", "kopfzeile", "sendenWenn", "smtppass",
-                                            "smtpserver", "smtpuser", "verschluesselung", "zeilenMax", "zeitzone",
-                                            "zertifikate"}));
+                                            "smtpserver", "smtpuser", "smtptokenbefehl", "verschluesselung",
+                                            "zeilenMax", "zeitzone", "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
   EXPECT_EQ(window->Config()->ReadValue("email", "absender", ""), vornetta::ui::kBuiltInSender);
@@ -439,8 +439,8 @@ TEST_F(FormMainTest, EmailPageTabOrderFollowsTheScreen) {
   ShowPage(*window, "TabSheet5");
   const QStringList onScreen{"empfaenger", "cc",          "bcc",         "betreff",   "absender",
                              "smtpserver", "verschluesselung", "zertifikate", "zertifikateWaehlen", "smtpuser",
-                             "smtppass",   "kopfzeile",   "fusszeile",   "css",       "anhang",
-                             "zeilenMax",  "groesseMax"};
+                             "smtppass",   "smtptokenbefehl", "verbindungTesten", "kopfzeile", "fusszeile",
+                             "css",        "anhang",      "zeilenMax",   "groesseMax"};
   // The fields in the order Tab visits them (other controls may stand between).
   QStringList visited;
   QWidget* start = Find<QWidget>(*window, "empfaenger");
