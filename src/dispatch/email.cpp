@@ -98,6 +98,10 @@ void EMail::FillMessage(message::TIdMessage& mail) {
     mail.Attachments = Attachments;
     mail.Boundary = message::ChooseBoundary(mail);
   }
+  if (!InlineImages.empty()) {
+    mail.InlineImages = InlineImages;
+    mail.RelatedBoundary = message::ChooseRelatedBoundary(mail);
+  }
 }
 
 void EMail::Send() {

@@ -1,6 +1,8 @@
 #include "report/report_builder.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <cstddef>
 #include <unordered_set>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "platform/code_page.h"
 #include "platform/regional.h"
 #include "platform/text.h"
+#include "report/chart_data.h"
+#include "report/chart_request.h"
 #include "report/column_sum.h"
 
 namespace vornetta::report {
@@ -99,14 +103,55 @@ bool WantsCsvAttachments(config::TMyIniFile& ini) {
                      "\" der Einstellung anhang (Abschnitt email): erlaubt sind csv oder ein leerer Wert.");
 }
 
+// The chart image of statement `number` right above its table; the image itself
+// goes with the mail as an inline part of that Content-ID.
+void AppendChartImage(TReportText& text, const TChartData& chart) {
+  std::string alt;
+  for (const char c : chart.altText) {
+    if (c == '"') alt += "&quot;";
+    else if (c == '&') alt += "&amp;";
+    else if (c == '<') alt += "&lt;";
+    else if (c == '>') alt += "&gt;";
+    else alt += c;
+  }
+  const std::string_view parts[] = {"<img src=\"cid:", chart.contentId, "\" alt=\"", alt,
+                                    "\" width=\"800\" height=\"360\"><br>"};
+  std::string codePage;
+  if (platform::FromUtf8Exact(alt, codePage))
+    text.Append({parts[0], parts[1], parts[2], codePage, parts[4]});
+  else
+    text.AppendUtf8({parts[0], parts[1], parts[2], parts[3], parts[4]});
+}
+
+// The head row's labels, kept for choosing chart columns later.
+void KeepSelectHead(TReportText& text, std::size_t number, const db::TRecordSet& records) {
+  TSelectHead head{number, {}};
+  for (int i = 0; i < records.FieldCount(); ++i)
+    head.columns.push_back(records.DisplayNameIsUtf8(i) ? records.DisplayName(i)
+                                                        : platform::ToUtf8(records.DisplayName(i)));
+  text.SelectHeads().push_back(std::move(head));
+}
+
+const TChartRequest* ChartRequestOf(const std::vector<TChartRequest>& requests, std::size_t number) {
+  const auto found = std::ranges::find(requests, number, &TChartRequest::statement);
+  return found == requests.end() ? nullptr : &*found;
+}
+
 // Writes the table into the report and, when `csv` is set, the same names and
-// value texts as one more CSV table.
+// value texts as one more CSV table. With a chart request the chart's values are
+// collected from the same rows.
 void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
-                      TReportText& text, TEventThrottle& throttle, TCsvTables* csv) {
+                      TReportText& text, TEventThrottle& throttle, TCsvTables* csv, const TChartRequest* chartRequest) {
   // The record set closes itself when it goes, also on failure.
   const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
   const int fieldCount = records->FieldCount();
   std::vector<TColumn> columns(static_cast<std::size_t>(fieldCount));
+  KeepSelectHead(text, number, *records);
+  std::optional<TChartCollector> chart;
+  if (chartRequest) {
+    chart.emplace(*chartRequest, *records);
+    AppendChartImage(text, chart->Data());
+  }
 
   AppendTableStart(text, number);
   text.Append("<tr class=\"head\">");
@@ -149,6 +194,7 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& s
       for (int i = 0; i < fieldCount; ++i) csv->AddField(records->Value(i), records->ValueIsUtf8(i));
       csv->EndRecord();
     }
+    if (chart) chart->AddRow(*records);
     text.AddRow();
     throttle.Tick();
     records->Next();
@@ -164,6 +210,7 @@ void WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& s
   text.Append("</tr>");
   text.Append("</table><br>");
   records->Close();
+  if (chart) text.Charts().push_back(chart->Finish());
 }
 
 // The count table of a changing statement, written only when the kind's flag is set.
@@ -203,6 +250,13 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   text.AddRow();
 }
 
+std::vector<bool> SelectFlags(const std::vector<db::TStatementText>& statements) {
+  std::vector<bool> selects;
+  for (const db::TStatementText& statement : statements)
+    selects.push_back(db::TDatenbankAdo::StatementKind(statement.text) == "select");
+  return selects;
+}
+
 void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                    TReportView& view) {
   text.Append("<html>");
@@ -219,6 +273,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   const std::vector<db::TStatementText> statements =
       db::SplitStatements(script, scriptUtf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
   TCsvTables* const csv = WantsCsvAttachments(ini) ? &text.CsvTables() : nullptr;
+  const std::vector<TChartRequest> charts = ReadChartRequests(ini, SelectFlags(statements));
 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
@@ -226,7 +281,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
     view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
     const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
     if (kind == "select") {
-      WriteSelectTable(database, statement, number, text, throttle, csv);
+      WriteSelectTable(database, statement, number, text, throttle, csv, ChartRequestOf(charts, number));
       continue;
     }
     const TChangeKind* change = nullptr;
@@ -267,6 +322,7 @@ std::string ColumnClassName(std::string_view displayName) {
 void BuildReport(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                  TReportView& view) {
   text.Clear();
+  text.SelectHeads().clear();
   text.SetUnfinished(true);
   view.ShowSourcePage();
   try {

@@ -130,6 +130,7 @@ void TReportText::ReleaseText() {
 void TReportText::Clear() {
   ReleaseText();
   csvTables_.Clear();
+  std::vector<TChartData>().swap(charts_);
   unfinished_ = false;
   utf8_ = false;
 }

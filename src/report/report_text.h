@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "report/chart_data.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
 
@@ -47,6 +50,15 @@ class TReportText {
   // counter stays.
   void Clear();
 
+  // The values of the charts section "diagramm" asks for, in statement order;
+  // dropped by Clear.
+  std::vector<TChartData>& Charts() { return charts_; }
+  const std::vector<TChartData>& Charts() const { return charts_; }
+  // The head rows of the last build's select statements, for choosing chart
+  // columns; a build replaces them, Clear keeps them.
+  std::vector<TSelectHead>& SelectHeads() { return selectHeads_; }
+  const std::vector<TSelectHead>& SelectHeads() const { return selectHeads_; }
+
   // The result tables as CSV, filled by a build only when attachments are on.
   TCsvTables& CsvTables() { return csvTables_; }
   const TCsvTables& CsvTables() const { return csvTables_; }
@@ -78,6 +90,8 @@ class TReportText {
   TPieceIndex pieces_;
   std::int32_t rowCount_ = 0;
   TCsvTables csvTables_;
+  std::vector<TChartData> charts_;
+  std::vector<TSelectHead> selectHeads_;
   bool unfinished_ = false;
   bool utf8_ = false;
 };

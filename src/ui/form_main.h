@@ -132,6 +132,7 @@ class TFormMain : public QWidget, public dispatch::TUnattendedView, public smtp:
   void Button3Click();
   void Button4Click();
   void Statement_testenClick();
+  void DiagrammeClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
   void AbbrechenClick();
