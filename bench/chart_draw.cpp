@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <clocale>
 #include <cstdio>
@@ -22,7 +21,6 @@
 namespace {
 
 using namespace vornetta;
-using Clock = std::chrono::steady_clock;
 
 class TNoView : public report::TReportView {
  public:
@@ -72,9 +70,12 @@ int main(int argc, char** argv) {
   double best = 1e9;
   std::size_t pngBytes = 0;
   for (int run = 0; run < 3; ++run) {
-    const Clock::time_point start = Clock::now();
+    // Processor time: on the shared machine the wall clock mostly measures the wait for a core.
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
     pngBytes = chart::ChartPng(chart, colours).size();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    getrusage(RUSAGE_SELF, &after);
+    best = std::min(best, bench::CpuSeconds(after) - bench::CpuSeconds(before));
   }
   const long drawnKb = PeakKb();
 
@@ -83,6 +84,6 @@ int main(int argc, char** argv) {
               chartBytes / 1048576.0, 100.0 * static_cast<double>(chartBytes) / static_cast<double>(documentBytes));
   std::printf("peak: start %.1f MiB, build %.1f MiB, build with chart %.1f MiB, after drawing %.1f MiB\n",
               startKb / 1024.0, plainKb / 1024.0, chartKb / 1024.0, drawnKb / 1024.0);
-  std::printf("drawing and PNG: best of 3 %.3f s, PNG %zu bytes\n", best, pngBytes);
+  std::printf("drawing and PNG: best of 3 %.3f s processor time, PNG %zu bytes\n", best, pngBytes);
   return 0;
 }

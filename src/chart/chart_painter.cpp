@@ -225,6 +225,31 @@ std::vector<TDateTick> DateTicks(double first, double last, bool withTime) {
   return ticks;
 }
 
+// A run of many points reduced to what the pixels can show: per device pixel
+// column its first, lowest, highest and last point, in their order. The line
+// looks the same, and stroking stays linear in the pixels, not the rows (a
+// stroke of 100,000 crossing segments takes Qt minutes).
+std::vector<QPointF> ThinOut(const std::vector<QPointF>& run) {
+  constexpr std::size_t kPointsPerColumn = 4;
+  const std::size_t columns = static_cast<std::size_t>(kChartWidth * kChartPixelRatio);
+  if (run.size() <= kPointsPerColumn * columns) return run;
+  std::vector<QPointF> thin;
+  std::size_t start = 0;
+  while (start < run.size()) {
+    const long column = std::lround(run[start].x() * kChartPixelRatio);
+    std::size_t end = start + 1, low = start, high = start;
+    for (; end < run.size() && std::lround(run[end].x() * kChartPixelRatio) == column; ++end) {
+      if (run[end].y() < run[low].y()) low = end;
+      if (run[end].y() > run[high].y()) high = end;
+    }
+    std::size_t picks[] = {start, std::min(low, high), std::max(low, high), end - 1};
+    for (std::size_t i = 0; i < std::size(picks); ++i)
+      if (i == 0 || picks[i] != picks[i - 1]) thin.push_back(run[picks[i]]);
+    start = end;
+  }
+  return thin;
+}
+
 void DrawLines(QPainter& p, const TChartData& data, const TChartColours& colours, qreal top) {
   const TFrame frame = ValueFrame(p, data, colours, top);
   const std::size_t count = data.PointCount();
@@ -250,6 +275,7 @@ void DrawLines(QPainter& p, const TChartData& data, const TChartColours& colours
     std::vector<QPointF> run;
     auto flush = [&] {
       if (run.empty()) return;
+      run = ThinOut(run);
       if (data.kind == TChartKind::Area && run.size() > 1) {
         QPolygonF area(run.begin(), run.end());
         area << QPointF(run.back().x(), zero) << QPointF(run.front().x(), zero);
@@ -261,10 +287,16 @@ void DrawLines(QPainter& p, const TChartData& data, const TChartColours& colours
         p.setBrush(Qt::NoBrush);
       }
       p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-      if (run.size() == 1)
+      if (run.size() == 1) {
         p.drawEllipse(run.front(), 2, 2);
-      else
-        p.drawPolyline(run.data(), static_cast<int>(run.size()));
+      } else {
+        // Segment by segment: one stroked path of many crossing segments costs
+        // Qt far more than the same segments alone.
+        std::vector<QLineF> segments;
+        segments.reserve(run.size() - 1);
+        for (std::size_t i = 1; i < run.size(); ++i) segments.emplace_back(run[i - 1], run[i]);
+        p.drawLines(segments.data(), static_cast<int>(segments.size()));
+      }
       run.clear();
     };
     for (const std::size_t point : order) {

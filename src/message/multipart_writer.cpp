@@ -45,6 +45,25 @@ void SendDelimiter(TIdLineWriter& out, const std::string& boundary, Delimiter ki
   out.SendLine(line);
 }
 
+struct TFilePart {
+  std::string_view contentType;
+  std::string_view fileName;
+  std::string_view contentId;  // empty: no Content-ID header
+  std::string_view disposition;
+};
+
+// A file after its delimiter line: the part's header lines, an empty line, the data in base64.
+void SendBase64Part(TIdLineWriter& out, const std::string& boundary, const TFilePart& part, std::string_view data) {
+  SendDelimiter(out, boundary);
+  SendHeader(out, "Content-Type", std::string(part.contentType) + ";\r\n\tname=\"" + std::string(part.fileName) + "\"");
+  SendHeader(out, "Content-Transfer-Encoding", "base64");
+  if (!part.contentId.empty()) SendHeader(out, "Content-ID", "<" + std::string(part.contentId) + ">");
+  SendHeader(out, "Content-Disposition",
+             std::string(part.disposition) + ";\r\n\tfilename=\"" + std::string(part.fileName) + "\"");
+  out.SendLine("");
+  WriteBase64Lines(out, data);
+}
+
 // The body's own part: its type, its transfer encoding and its lines.
 void WriteTextPart(TIdLineWriter& out, const TIdMessage& msg) {
   SendHeader(out, "Content-Type", ContentTypeValue(msg.ContentType, msg.CharSet));
@@ -59,13 +78,8 @@ void WriteRelatedParts(TIdLineWriter& out, const TIdMessage& msg) {
   SendDelimiter(out, msg.RelatedBoundary);
   WriteTextPart(out, msg);
   for (const TIdInlineImage& image : msg.InlineImages) {
-    SendDelimiter(out, msg.RelatedBoundary);
-    SendHeader(out, "Content-Type", image.ContentType + ";\r\n\tname=\"" + image.FileName + "\"");
-    SendHeader(out, "Content-Transfer-Encoding", "base64");
-    SendHeader(out, "Content-ID", "<" + image.ContentId + ">");
-    SendHeader(out, "Content-Disposition", "inline;\r\n\tfilename=\"" + image.FileName + "\"");
-    out.SendLine("");
-    WriteBase64Lines(out, image.Data);
+    SendBase64Part(out, msg.RelatedBoundary, {image.ContentType, image.FileName, image.ContentId, "inline"},
+                   image.Data);
   }
   SendDelimiter(out, msg.RelatedBoundary, Delimiter::Closing);
 }
@@ -110,12 +124,8 @@ void WriteMultipartBody(TIdLineWriter& out, const TIdMessage& msg) {
     WriteRelatedParts(out, msg);
   }
   for (const TIdAttachment& attachment : msg.Attachments) {
-    SendDelimiter(out, msg.Boundary);
-    SendHeader(out, "Content-Type", attachment.ContentType + ";\r\n\tname=\"" + attachment.FileName + "\"");
-    SendHeader(out, "Content-Transfer-Encoding", "base64");
-    SendHeader(out, "Content-Disposition", "attachment;\r\n\tfilename=\"" + attachment.FileName + "\"");
-    out.SendLine("");
-    WriteBase64Lines(out, attachment.Data);
+    SendBase64Part(out, msg.Boundary, {attachment.ContentType, attachment.FileName, "", "attachment"},
+                   attachment.Data);
   }
   SendDelimiter(out, msg.Boundary, Delimiter::Closing);
 }

@@ -19,10 +19,6 @@ namespace {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-[[noreturn]] void Refuse(const std::string& key, const std::string& reason) {
-  throw EReportError(platform::TUtf8Message{"Einstellung " + key + " im Abschnitt diagramm: " + reason});
-}
-
 std::string LabelUtf8(const db::TRecordSet& records, int i) {
   return records.DisplayNameIsUtf8(i) ? records.DisplayName(i) : platform::ToUtf8(records.DisplayName(i));
 }
@@ -38,7 +34,7 @@ int FindColumn(const db::TRecordSet& head, const std::string& key, const std::st
     if (platform::EqualsNoCase(label, name)) return i;
     known += (i > 0 ? ", " : "") + label;
   }
-  Refuse(key, "die " + std::string(role) + " \"" + name + "\" gibt es im Ergebnis nicht (Spalten: " + known + ")");
+  RefuseChartSetting(key, "die " + std::string(role) + " \"" + name + "\" gibt es im Ergebnis nicht (Spalten: " + known + ")");
 }
 
 // Seconds since 1970 of a date (or date and time) written in the short formats
@@ -108,7 +104,7 @@ TChartCollector::TChartCollector(const TChartRequest& request, const db::TRecord
     const int y = FindColumn(head, key_, name, "Y-Spalte");
     const std::string type = db::TDatenbankAdo::FieldTypeName(head.DataType(y));
     if (type == "date" || type == "time" || type == "datetime")
-      Refuse(key_, "die Y-Spalte \"" + name + "\" ist nicht numerisch (Typ " + type + ")");
+      RefuseChartSetting(key_, "die Y-Spalte \"" + name + "\" ist nicht numerisch (Typ " + type + ")");
     ys_.push_back(y);
     checkNumbers_.push_back(type != "integer" && type != "double");
     data_.yNames.push_back(LabelUtf8(head, y));
@@ -157,7 +153,7 @@ void TChartCollector::AddRow(const db::TRecordSet& record) {
     double value = kNoValue;
     if (checkNumbers_[i]) {
       if (!platform::Trim(text).empty() && !ParseNumberText(text, value))
-        Refuse(key_, "die Y-Spalte \"" + data_.yNames[i] + "\" ist nicht numerisch (Wert \"" +
+        RefuseChartSetting(key_, "die Y-Spalte \"" + data_.yNames[i] + "\" ist nicht numerisch (Wert \"" +
                          ValueUtf8(record, ys_[i]) + "\" in Zeile " + std::to_string(record.RecNo()) + ")");
     } else if (!platform::Trim(text).empty()) {
       value = TextToNumber(text);

@@ -24,11 +24,6 @@ constexpr TKindWords kKinds[] = {
     {TChartKind::Pie, "torte", "Torte"},
 };
 
-[[noreturn]] void Refuse(std::string_view key, const std::string& reason) {
-  throw EReportError(platform::TUtf8Message{"Einstellung " + std::string(key) + " im Abschnitt diagramm: " +
-                                            reason});
-}
-
 std::vector<std::string> SplitTrimmed(std::string_view text, char separator) {
   std::vector<std::string> parts;
   for (;;) {
@@ -59,24 +54,24 @@ TChartRequest ParseChartRequest(std::string_view key, std::string_view valueUtf8
   const std::string_view number = platform::Trim(key);
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), request.statement);
   if (number.empty() || error != std::errc() || end != number.data() + number.size())
-    Refuse(key, "der Name muss die Nummer einer Anweisung sein (0 für die erste, wie in der Klasse sql0)");
+    RefuseChartSetting(key, "der Name muss die Nummer einer Anweisung sein (0 für die erste, wie in der Klasse sql0)");
 
   const std::vector<std::string> fields = SplitTrimmed(valueUtf8, ';');
   if (fields.size() != 3)
-    Refuse(key, "erwartet wird ART;X-SPALTE;Y-SPALTE[,Y-SPALTE...], zum Beispiel balken;Monat;Umsatz");
+    RefuseChartSetting(key, "erwartet wird ART;X-SPALTE;Y-SPALTE[,Y-SPALTE...], zum Beispiel balken;Monat;Umsatz");
   const auto kind = std::ranges::find_if(
       kKinds, [&](const TKindWords& k) { return platform::EqualsNoCase(k.word, fields[0]); });
   if (kind == std::end(kKinds))
-    Refuse(key, "unbekannte Diagrammart \"" + fields[0] + "\" (erlaubt sind balken, linie, flaeche, torte)");
+    RefuseChartSetting(key, "unbekannte Diagrammart \"" + fields[0] + "\" (erlaubt sind balken, linie, flaeche, torte)");
   request.kind = kind->kind;
   request.xColumn = fields[1];
-  if (request.xColumn.empty()) Refuse(key, "die X-Spalte fehlt");
+  if (request.xColumn.empty()) RefuseChartSetting(key, "die X-Spalte fehlt");
   for (std::string& y : SplitTrimmed(fields[2], ',')) {
-    if (y.empty()) Refuse(key, "eine Y-Spalte fehlt");
+    if (y.empty()) RefuseChartSetting(key, "eine Y-Spalte fehlt");
     request.yColumns.push_back(std::move(y));
   }
   if (request.kind == TChartKind::Pie && request.yColumns.size() > 1)
-    Refuse(key, "eine Torte zeigt genau eine Y-Spalte");
+    RefuseChartSetting(key, "eine Torte zeigt genau eine Y-Spalte");
   return request;
 }
 
@@ -90,16 +85,21 @@ std::vector<TChartRequest> ReadChartRequests(config::TMyIniFile& ini, const std:
     if (!utf8) value = platform::ToUtf8(value);
     TChartRequest request = ParseChartRequest(platform::ToUtf8(key), value);
     if (request.statement >= selects.size())
-      Refuse(request.key, "das Skript hat keine Anweisung " + std::to_string(request.statement) +
+      RefuseChartSetting(request.key, "das Skript hat keine Anweisung " + std::to_string(request.statement) +
                               " (gezählt ab 0, wie in der Klasse sql" + std::to_string(request.statement) + ")");
     if (!selects[request.statement])
-      Refuse(request.key, "Anweisung " + std::to_string(request.statement) + " ist kein select");
+      RefuseChartSetting(request.key, "Anweisung " + std::to_string(request.statement) + " ist kein select");
     if (std::ranges::any_of(requests, [&](const TChartRequest& r) { return r.statement == request.statement; }))
-      Refuse(request.key, "für Anweisung " + std::to_string(request.statement) + " ist schon ein Diagramm eingetragen");
+      RefuseChartSetting(request.key, "für Anweisung " + std::to_string(request.statement) + " ist schon ein Diagramm eingetragen");
     requests.push_back(std::move(request));
   }
   std::ranges::sort(requests, {}, &TChartRequest::statement);
   return requests;
+}
+
+void RefuseChartSetting(std::string_view key, const std::string& reason) {
+  throw EReportError(platform::TUtf8Message{"Einstellung " + std::string(key) + " im Abschnitt diagramm: " +
+                                            reason});
 }
 
 std::string ChartSettingValue(const TChartRequest& request) {

@@ -42,6 +42,9 @@ TChartRequest ParseChartRequest(std::string_view key, std::string_view valueUtf8
 // without the section gives none and reads nothing else.
 std::vector<TChartRequest> ReadChartRequests(config::TMyIniFile& ini, const std::vector<bool>& selects);
 
+// Throws EReportError "Einstellung KEY im Abschnitt diagramm: REASON" (UTF-8).
+[[noreturn]] void RefuseChartSetting(std::string_view key, const std::string& reason);
+
 // The value as the section stores it.
 std::string ChartSettingValue(const TChartRequest& request);
 
