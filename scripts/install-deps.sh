@@ -13,6 +13,7 @@ packages=(
   mariadb-server python3 python3-aiosmtpd sqlite3
   odbc-postgresql postgresql
   locales clang
+  scdoc dpkg-dev lintian systemd python3-yaml adduser
   fonts-dejavu-core
 )
 

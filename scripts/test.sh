@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: installs what is needed, builds the program twice (plain, and
 # with AddressSanitizer and UndefinedBehaviorSanitizer), starts the servers the
-# tests talk to, runs every test in both builds and, with clang, the fuzzers.
+# tests talk to, runs every test in both builds, tries the Debian package on
+# this machine and, with clang, runs the fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,6 +44,12 @@ echo "== tests =="
 ctest --test-dir build --output-on-failure -j "$jobs" || status=1
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
 ctest --test-dir build-asan --output-on-failure -j "$jobs" || status=1
+
+# The package is installed on this machine and purged again: only as root.
+if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
+  echo "== Debian package: build, lintian, install, dry run, units, upgrade, purge =="
+  scripts/package-test.sh build || status=1
+fi
 
 if command -v clang++ >/dev/null; then
   echo "== fuzzers (bounded) =="

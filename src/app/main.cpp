@@ -15,11 +15,13 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "config/command_line.h"
 #include "config/program_switches.h"
+#include "dispatch/run_summary.h"
 #include "dispatch/send_command.h"
 #include "platform/run_lock.h"
 #include "ui/form_main.h"
@@ -126,6 +128,15 @@ std::string ConfigPathOf(const std::vector<std::string>& params) {
   return vornetta::config::ProgramIniPath(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
 }
 
+// The summary line of an unattended run that ended before its build: a busy
+// file, or one that could not be opened. Nothing when the run wrote its own.
+void WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult result, const std::string& configPath) {
+  if (!vornetta::dispatch::SummaryWanted() || vornetta::dispatch::SummaryWritten()) return;
+  std::ostringstream line;
+  vornetta::dispatch::WriteSummary(line, {.result = result, .file = configPath});
+  std::fputs(line.str().c_str(), stderr);
+}
+
 int Run(int argc, char** argv) {
   if (const int status = HandleSwitches(argc, argv); status >= 0) return status;
   const bool headless = !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM") &&
@@ -152,6 +163,7 @@ int Run(int argc, char** argv) {
     const std::string configPath = ConfigPathOf(params);
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
       WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
+      WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Busy, configPath);
       return vornetta::dispatch::kExitBusy;
     }
   }
@@ -161,9 +173,11 @@ int Run(int argc, char** argv) {
   window.show();
   // The start can end before the event loop runs: a configuration file that
   // cannot be created, or an unattended run finished within the start.
-  if (window.TerminateRequested()) return window.ExitStatus();
-  const int status = QApplication::exec();
-  return window.TerminateRequested() ? window.ExitStatus() : status;
+  int status = window.TerminateRequested() ? window.ExitStatus() : QApplication::exec();
+  if (window.TerminateRequested()) status = window.ExitStatus();
+  if (unattended && status != vornetta::dispatch::kExitSent)
+    WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Failed, ConfigPathOf(params));
+  return status;
 }
 
 }  // namespace

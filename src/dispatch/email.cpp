@@ -146,6 +146,7 @@ void EMail::WriteTo(message::TIdLineWriter& out) {
   message::TIdMessage mail;
   FillMessage(mail);
   message::WriteMessage(out, mail);
+  RecipientCount = mail.Recipients.Count() + mail.CCList.Count() + mail.BccList.Count();
 }
 
 }  // namespace vornetta::dispatch

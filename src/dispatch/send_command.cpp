@@ -1,5 +1,6 @@
 #include "dispatch/send_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -14,6 +15,7 @@
 #include "dispatch/dry_run_output.h"
 #include "dispatch/email.h"
 #include "dispatch/password_command.h"
+#include "dispatch/run_summary.h"
 #include "dispatch/send_retry.h"
 #include "message/body_encoding.h"
 #include "platform/code_page.h"
@@ -130,9 +132,9 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
       job.WaitHook = view.SendWaitHook();
       delivery.attempts = SendWithRetries(job, delivery.retries, delivery.wait, delivery.onRetry);
       outcome.sent = true;
-      outcome.recipients = job.RecipientCount;
-      outcome.reportBytes = job.Body.size();
     }
+    outcome.recipients = job.RecipientCount;
+    outcome.reportBytes = job.Body.size();
   }
   report.Clear();
   view.ResetReportViews();
@@ -164,8 +166,41 @@ void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message) {
   job.Send();
 }
 
+namespace {
+
+// The summary of one unattended run: the report's counts are taken while it is
+// there (a send clears the text), the line is written when the run returns.
+class TSummaryWriter {
+ public:
+  TSummaryWriter(const config::TMyIniFile& ini, std::ostream& err, bool wanted) : err_(err), wanted_(wanted) {
+    summary_.file = ini.FileName();
+  }
+  void TakeCounts(const report::TReportText& report) {
+    summary_.tables = report.TableCount();
+    summary_.rows = static_cast<std::size_t>(std::max(0, report.RowCount()));
+    summary_.bytes = report.DocumentText().size();
+  }
+  void TakeOutcome(const TSendOutcome& outcome) { summary_.recipients = outcome.recipients; }
+  int Finish(TRunResult result, int status) {
+    summary_.result = result;
+    summary_.duration =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+    if (wanted_) WriteSummary(err_, summary_);
+    return status;
+  }
+
+ private:
+  std::ostream& err_;
+  bool wanted_;
+  TRunSummary summary_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
                   std::ostream& err, const TRunOptions& options) {
+  TSummaryWriter summary(ini, err, options.summary);
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
   // A warning only: set-ups that work today go on working.
@@ -174,6 +209,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   try {
     view.ShowSendPage();
     view.BuildReport();
+    summary.TakeCounts(report);
     TDelivery delivery;
     if (output) {
       delivery.dryRun = &*output;
@@ -187,29 +223,34 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
                         std::to_string(next) + " von " + std::to_string(last) + ")");
       };
     }
-    SendReport(ini, report, view, delivery);
+    summary.TakeOutcome(SendReport(ini, report, view, delivery));
     if (output) {
       output->Finish();
       if (delivery.attempts == 0) Report(err, "Probelauf: nichts zu versenden, der Bericht hat keine Datenzeilen");
     }
-    return kExitSent;
+    const TRunResult result = delivery.attempts == 0 ? TRunResult::Empty
+                              : output               ? TRunResult::DryRun
+                                                     : TRunResult::Sent;
+    return summary.Finish(result, kExitSent);
   } catch (...) {
     message = MessageUtf8Of(std::current_exception());
   }
+  if (report.PieceCount() > 0) summary.TakeCounts(report);  // as far as the build got
   ReportUtf8(err, message);
-  if (output) return kExitErrorMailed;  // a dry run never mails
+  if (output) return summary.Finish(TRunResult::Failed, kExitErrorMailed);  // a dry run never mails
   try {
     SendErrorMail(ini, message);
-    return kExitErrorMailed;
+    return summary.Finish(TRunResult::Failed, kExitErrorMailed);
   } catch (...) {
     ReportUtf8(err, MessageUtf8Of(std::current_exception()));
-    return kExitErrorMailFailed;
+    return summary.Finish(TRunResult::ErrorMailFailed, kExitErrorMailFailed);
   }
 }
 
 TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
   TRunOptions options;
   options.output = config::ParseProgramSwitches(params).output;
+  options.summary = SummaryWanted();
   // For tests only: a wait in milliseconds instead of the real pauses between attempts.
   if (const char* scale = std::getenv("VORNETTA_TEST_RETRY_WAIT_MS"); scale && *scale) {
     const auto pause = std::chrono::milliseconds(std::atoi(scale));

@@ -44,8 +44,8 @@ class TSendView {
   virtual smtp::TIdWaitHook* SendWaitHook() { return nullptr; }
 };
 
-// What a send did: whether a mail went out, to how many recipients, with how
-// many bytes of report text.
+// What a send did: whether a mail went out (or was written by a dry run), to
+// how many recipients, with how many bytes of report text.
 struct TSendOutcome {
   bool sent = false;
   std::size_t recipients = 0;
@@ -110,11 +110,13 @@ inline constexpr int kExitBusy = 3;            // another run holds the configur
 struct TRunOptions {
   std::optional<std::string> output;  // --output: dry run into this file, "-" stdout
   TRetryWait wait;                    // empty: real pauses between attempts
+  bool summary = false;               // end with the summary line (run_summary.h)
 };
 
 // The options from the program's parameters. VORNETTA_TEST_RETRY_WAIT_MS in
 // the environment replaces every pause between attempts by that many
-// milliseconds (for tests, which never wait minutes).
+// milliseconds (for tests, which never wait minutes). The summary line as
+// SummaryWanted says.
 TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 
 // The unattended run: warns on err when the configuration file exposes a
@@ -126,7 +128,8 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 // further attempts after temporary failures; each is noted on err, and the
 // error mail goes only after the last one, naming their number. A dry run
 // (options.output) writes the mail instead of sending it and mails no failure
-// (status 1 after a failure).
+// (status 1 after a failure). With options.summary the run's last line on err
+// is its SummaryLine.
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
                   std::ostream& err, const TRunOptions& options = {});
 

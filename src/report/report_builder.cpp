@@ -73,6 +73,7 @@ struct TColumn {
 };
 
 void AppendTableStart(TReportText& text, std::size_t number) {
+  text.AddTable();
   text.Append({"<table width=\"100%\" class=\"sql", TDecimalText(static_cast<long long>(number)).View(), "\">"});
 }
 
@@ -266,6 +267,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   AppendDecoration(ini, "kopfzeile", text, "", "");
   text.Append("</div>");
   text.SetRowCount(0);
+  text.SetTableCount(0);
 
   db::TDatenbankAdo& database = connection.Get();
   bool scriptUtf8 = false;

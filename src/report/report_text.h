@@ -72,6 +72,11 @@ class TReportText {
   // Adds 1; stays at the largest value instead of overflowing.
   void AddRow();
 
+  // Tables the last build wrote (select and count tables); stays like the row counter.
+  std::size_t TableCount() const { return tableCount_; }
+  void SetTableCount(std::size_t count) { tableCount_ = count; }
+  void AddTable() { ++tableCount_; }
+
  private:
   void Grow(std::size_t extraBytes);
   void AppendParts(const std::string_view* parts, std::size_t count);
@@ -89,6 +94,7 @@ class TReportText {
   std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages
   TPieceIndex pieces_;
   std::int32_t rowCount_ = 0;
+  std::size_t tableCount_ = 0;
   TCsvTables csvTables_;
   std::vector<TChartData> charts_;
   std::vector<TSelectHead> selectHeads_;
