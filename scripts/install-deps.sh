@@ -17,6 +17,7 @@ packages=(
   scdoc dpkg-dev lintian systemd python3-yaml adduser
   libxlsxwriter-dev python3-openpyxl
   tzdata  # the zones of the setting zeitzone (/usr/share/zoneinfo)
+  fonts-dejavu-core
 )
 
 missing=()

@@ -142,6 +142,10 @@ void EMail::FillMessage(message::TIdMessage& mail) {
     mail.Attachments = Attachments;
     mail.Boundary = message::ChooseBoundary(mail);
   }
+  if (!InlineImages.empty()) {
+    mail.InlineImages = InlineImages;
+    mail.RelatedBoundary = message::ChooseRelatedBoundary(mail);
+  }
 }
 
 smtp::THostPort EMail::Configure(smtp::TIdSMTP& client) const {

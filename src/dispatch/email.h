@@ -69,6 +69,9 @@ class EMail {
   // Files sent after the body (the mail is then multipart/mixed); their data
   // must stay valid during Send and WriteTo.
   std::vector<message::TIdAttachment> Attachments;
+  // Images the HTML body shows through "cid:" (the body and they then go as
+  // multipart/related); their data must stay valid like the attachments'.
+  std::vector<message::TIdInlineImage> InlineImages;
 
   // Set by Send: true once the final "." of the data phase has gone out. After
   // that the server may hold the mail even when its reply never came.

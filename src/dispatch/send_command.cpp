@@ -8,6 +8,7 @@
 #include <ostream>
 #include <thread>
 
+#include "chart/chart_images.h"
 #include "config/my_ini_file.h"
 #include "config/password_exposure.h"
 #include "config/program_switches.h"
@@ -89,6 +90,20 @@ std::vector<message::TIdAttachment> ResultAttachments(const report::TReportText&
         {"ergebnis.xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", report.Workbook()});
   }
   return attachments;
+}
+
+// The report's charts drawn as PNG images in the colours of the style sheet,
+// shown inline by the HTML through their Content-IDs. `images` keeps the data.
+std::vector<message::TIdInlineImage> ChartImages(config::TMyIniFile& ini, const report::TReportText& report,
+                                                 std::vector<chart::TChartImage>& images) {
+  std::vector<message::TIdInlineImage> inlineImages;
+  if (report.Charts().empty()) return inlineImages;
+  bool utf8 = false;
+  const std::string css = HeaderSetting(ini, "css", utf8);
+  images = chart::DrawReportCharts(report, utf8 ? css : platform::ToUtf8(css));
+  for (const chart::TChartImage& image : images)
+    inlineImages.push_back({image.contentId, image.fileName, "image/png", image.png});
+  return inlineImages;
 }
 
 // Today's rule: only a report with a data row or a count table goes out. With
@@ -184,6 +199,8 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
     job.Body = report.DocumentText();
     if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
     job.Attachments = ResultAttachments(report);
+    std::vector<chart::TChartImage> chartImages;
+    job.InlineImages = ChartImages(ini, report, chartImages);
     if (delivery.dryRun) {
       job.WriteTo(*delivery.dryRun);  // no connection, so no transport settings and no password command
       delivery.attempts = 1;

@@ -64,10 +64,11 @@ TIdHeaderList TIdMessage::BuildHeaderLines() const {
   headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, HeaderEncodingFor(how, Recipients)));
   headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, HeaderEncodingFor(how, CCList)));
   headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));
-  if (Encoding == meMIME && !Attachments.empty()) {
+  if (Encoding == meMIME && (!Attachments.empty() || !InlineImages.empty())) {
     // The body's own type and encoding move into its part (multipart_writer.h).
     headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Type", MultipartContentType(Boundary));
+    headers.SetHeaderValue("Content-Type", Attachments.empty() ? RelatedContentType(RelatedBoundary)
+                                                               : MultipartContentType(Boundary));
   } else if (Encoding == meMIME) {
     headers.SetHeaderValue("Content-Type", contentType);
     // A single-part body declares the MIME version only with a transfer encoding.

@@ -29,6 +29,15 @@ struct TIdAttachment {
   std::string_view Data;
 };
 
+// An image the HTML body shows through "cid:" (RFC 2392), sent base64 in the
+// body's multipart/related part. Data is not owned, as for attachments.
+struct TIdInlineImage {
+  std::string ContentId;    // without angle brackets
+  std::string FileName;     // plain ASCII, no quotes
+  std::string ContentType;  // e.g. image/png
+  std::string_view Data;
+};
+
 // May change the header encoding chosen from the system language.
 using TIdInitializeIsoEvent = std::function<void(TTransfer& transfer, char& encoding, std::string& charSet)>;
 
@@ -74,6 +83,11 @@ class TIdMessage {
   // parts and must occur in none of them (ChooseBoundary, multipart_writer.h).
   std::vector<TIdAttachment> Attachments;
   std::string Boundary;
+  // With inline images the body and the images go as multipart/related (RFC
+  // 2387), inside multipart/mixed when there are attachments too. Its boundary
+  // must occur in no part and differ from Boundary (ChooseRelatedBoundary).
+  std::vector<TIdInlineImage> InlineImages;
+  std::string RelatedBoundary;
 
   // True exactly when Date is zero.
   bool UseNowForDate() const { return Date.IsZero(); }

@@ -36,7 +36,7 @@ void WriteBodyLines(TIdLineWriter& out, const std::vector<std::string>& lines) {
 }
 
 void WriteBody(TIdLineWriter& out, const TIdMessage& msg) {
-  if (!msg.Attachments.empty()) {
+  if (!msg.Attachments.empty() || !msg.InlineImages.empty()) {
     WriteMultipartBody(out, msg);
     return;
   }

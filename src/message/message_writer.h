@@ -18,7 +18,7 @@ void WriteMessage(TIdLineWriter& out, const TIdMessage& msg, TMessageParts parts
 // The lines of msg.BuildHeaderLines() with one SendLines call.
 void WriteHeader(TIdLineWriter& out, const TIdMessage& msg);
 
-// The body: WriteTextBody, or with attachments WriteMultipartBody.
+// The body: WriteTextBody, or with attachments or inline images WriteMultipartBody.
 void WriteBody(TIdLineWriter& out, const TIdMessage& msg);
 
 // The body lines (of BodyText when it is set, else of Body), converted to

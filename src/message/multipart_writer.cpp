@@ -8,6 +8,7 @@ namespace vornetta::message {
 namespace {
 
 constexpr std::string_view kBoundaryStem = "=_Vornetta_Teil_";
+constexpr std::string_view kRelatedBoundaryStem = "=_Vornetta_Bilder_";
 
 bool AnyLineHolds(const TIdMessage& msg, const std::string& boundary, bool iso2022jp) {
   if (msg.BodyText) {
@@ -44,34 +45,87 @@ void SendDelimiter(TIdLineWriter& out, const std::string& boundary, Delimiter ki
   out.SendLine(line);
 }
 
-}  // namespace
+struct TFilePart {
+  std::string_view contentType;
+  std::string_view fileName;
+  std::string_view contentId;  // empty: no Content-ID header
+  std::string_view disposition;
+};
 
-std::string MultipartContentType(const std::string& boundary) {
-  return "multipart/mixed;\r\n\tboundary=\"" + boundary + "\"";
+// A file after its delimiter line: the part's header lines, an empty line, the data in base64.
+void SendBase64Part(TIdLineWriter& out, const std::string& boundary, const TFilePart& part, std::string_view data) {
+  SendDelimiter(out, boundary);
+  SendHeader(out, "Content-Type", std::string(part.contentType) + ";\r\n\tname=\"" + std::string(part.fileName) + "\"");
+  SendHeader(out, "Content-Transfer-Encoding", "base64");
+  if (!part.contentId.empty()) SendHeader(out, "Content-ID", "<" + std::string(part.contentId) + ">");
+  SendHeader(out, "Content-Disposition",
+             std::string(part.disposition) + ";\r\n\tfilename=\"" + std::string(part.fileName) + "\"");
+  out.SendLine("");
+  WriteBase64Lines(out, data);
 }
 
-std::string ChooseBoundary(const TIdMessage& msg) {
-  const bool iso2022jp = msg.HeaderEncoding().Transfer == TTransfer::iso2022jp;
-  for (unsigned long long n = 0;; ++n) {
-    std::string candidate = std::string(kBoundaryStem) + std::to_string(n);
-    if (!AnyLineHolds(msg, candidate, iso2022jp)) return candidate;
-  }
-}
-
-void WriteMultipartBody(TIdLineWriter& out, const TIdMessage& msg) {
-  SendDelimiter(out, msg.Boundary);
+// The body's own part: its type, its transfer encoding and its lines.
+void WriteTextPart(TIdLineWriter& out, const TIdMessage& msg) {
   SendHeader(out, "Content-Type", ContentTypeValue(msg.ContentType, msg.CharSet));
   if (!msg.ContentTransferEncoding.empty())
     SendHeader(out, "Content-Transfer-Encoding", msg.ContentTransferEncoding);
   out.SendLine("");
   WriteTextBody(out, msg);
-  for (const TIdAttachment& attachment : msg.Attachments) {
-    SendDelimiter(out, msg.Boundary);
-    SendHeader(out, "Content-Type", attachment.ContentType + ";\r\n\tname=\"" + attachment.FileName + "\"");
-    SendHeader(out, "Content-Transfer-Encoding", "base64");
-    SendHeader(out, "Content-Disposition", "attachment;\r\n\tfilename=\"" + attachment.FileName + "\"");
+}
+
+// The parts of multipart/related: the body, then each image with its Content-ID.
+void WriteRelatedParts(TIdLineWriter& out, const TIdMessage& msg) {
+  SendDelimiter(out, msg.RelatedBoundary);
+  WriteTextPart(out, msg);
+  for (const TIdInlineImage& image : msg.InlineImages) {
+    SendBase64Part(out, msg.RelatedBoundary, {image.ContentType, image.FileName, image.ContentId, "inline"},
+                   image.Data);
+  }
+  SendDelimiter(out, msg.RelatedBoundary, Delimiter::Closing);
+}
+
+std::string FirstFreeBoundary(const TIdMessage& msg, std::string_view stem) {
+  const bool iso2022jp = msg.HeaderEncoding().Transfer == TTransfer::iso2022jp;
+  for (unsigned long long n = 0;; ++n) {
+    std::string candidate = std::string(stem) + std::to_string(n);
+    if (!AnyLineHolds(msg, candidate, iso2022jp)) return candidate;
+  }
+}
+
+}  // namespace
+
+std::string RelatedContentType(const std::string& boundary) {
+  return "multipart/related;\r\n\ttype=\"text/html\";\r\n\tboundary=\"" + boundary + "\"";
+}
+
+std::string MultipartContentType(const std::string& boundary) {
+  return "multipart/mixed;\r\n\tboundary=\"" + boundary + "\"";
+}
+
+std::string ChooseBoundary(const TIdMessage& msg) { return FirstFreeBoundary(msg, kBoundaryStem); }
+
+std::string ChooseRelatedBoundary(const TIdMessage& msg) { return FirstFreeBoundary(msg, kRelatedBoundaryStem); }
+
+void WriteMultipartBody(TIdLineWriter& out, const TIdMessage& msg) {
+  if (msg.Attachments.empty() && msg.InlineImages.empty()) {
+    WriteTextBody(out, msg);
+    return;
+  }
+  if (msg.Attachments.empty()) {
+    WriteRelatedParts(out, msg);
+    return;
+  }
+  SendDelimiter(out, msg.Boundary);
+  if (msg.InlineImages.empty()) {
+    WriteTextPart(out, msg);
+  } else {
+    SendHeader(out, "Content-Type", RelatedContentType(msg.RelatedBoundary));
     out.SendLine("");
-    WriteBase64Lines(out, attachment.Data);
+    WriteRelatedParts(out, msg);
+  }
+  for (const TIdAttachment& attachment : msg.Attachments) {
+    SendBase64Part(out, msg.Boundary, {attachment.ContentType, attachment.FileName, "", "attachment"},
+                   attachment.Data);
   }
   SendDelimiter(out, msg.Boundary, Delimiter::Closing);
 }

@@ -1,6 +1,8 @@
 #include "report/report_builder.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <cstddef>
 #include <unordered_set>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "platform/text.h"
 #include "platform/time_zone.h"
 #include "report/column_formats.h"
+#include "report/chart_request.h"
 #include "report/column_sum.h"
 #include "report/placeholders.h"
 #include "report/result_copies.h"
@@ -134,6 +137,7 @@ struct TTableContext {
   bool& budgetSpent;  // a row passed the budget: later rows show no more
   const TColumnFormats& formats;
   TResultCopies& copies;
+  const TChartRequest* chartRequest;  // null: no chart above the table
 };
 
 // A value or sum text under its column's pattern, unchanged without one.
@@ -202,15 +206,56 @@ platform::TTimeZone ZoneSetting(config::TMyIniFile& ini) {
   return platform::TTimeZone(utf8 ? name : platform::ToUtf8(name));
 }
 
+// The chart image of statement `number` right above its table; the image itself
+// goes with the mail as an inline part of that Content-ID.
+void AppendChartImage(TReportText& text, const TChartData& chart) {
+  std::string alt;
+  for (const char c : chart.altText) {
+    if (c == '"') alt += "&quot;";
+    else if (c == '&') alt += "&amp;";
+    else if (c == '<') alt += "&lt;";
+    else if (c == '>') alt += "&gt;";
+    else alt += c;
+  }
+  const std::string_view parts[] = {"<img src=\"cid:", chart.contentId, "\" alt=\"", alt,
+                                    "\" width=\"800\" height=\"360\"><br>"};
+  std::string codePage;
+  if (platform::FromUtf8Exact(alt, codePage))
+    text.Append({parts[0], parts[1], parts[2], codePage, parts[4]});
+  else
+    text.AppendUtf8({parts[0], parts[1], parts[2], parts[3], parts[4]});
+}
+
+// The head row's labels, kept for choosing chart columns later.
+void KeepSelectHead(TReportText& text, std::size_t number, const db::TRecordSet& records) {
+  TSelectHead head{number, {}};
+  for (int i = 0; i < records.FieldCount(); ++i)
+    head.columns.push_back(records.DisplayNameIsUtf8(i) ? records.DisplayName(i)
+                                                        : platform::ToUtf8(records.DisplayName(i)));
+  text.SelectHeads().push_back(std::move(head));
+}
+
+const TChartRequest* ChartRequestOf(const std::vector<TChartRequest>& requests, std::size_t number) {
+  const auto found = std::ranges::find(requests, number, &TChartRequest::statement);
+  return found == requests.end() ? nullptr : &*found;
+}
+
 // Writes the table into the report and its copies; returns where its rows stand.
 TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
                             TReportText& text, TEventThrottle& throttle, const TTableContext& context) {
   TStatementFacts& facts = text.Facts().statements[number];
   facts.select = true;
+  const TChartRequest* const chartRequest = context.chartRequest;
   // The record set closes itself when it goes, also on failure.
   const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
   const int fieldCount = records->FieldCount();
   std::vector<TColumn> columns(static_cast<std::size_t>(fieldCount));
+  KeepSelectHead(text, number, *records);
+  std::optional<TChartCollector> chart;
+  if (chartRequest) {
+    chart.emplace(*chartRequest, *records);
+    AppendChartImage(text, chart->Data());
+  }
 
   AppendTableStart(text, number);
   text.Append("<tr class=\"head\">");
@@ -263,6 +308,7 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
       columns[static_cast<std::size_t>(i)].sum.Add(TextToNumber(records->Value(i)));
     }
     context.copies.AddRecord(*records);
+    if (chart) chart->AddRow(*records);
     text.AddRow();
     ++facts.rows;
     throttle.Tick();
@@ -290,6 +336,7 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
   text.Append("</tr>");
   text.Append("</table><br>");
   records->Close();
+  if (chart) text.Charts().push_back(chart->Finish());
   context.copies.EndTable(sums);
   return rows;
 }
@@ -332,6 +379,13 @@ void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection
   text.AddRow();
 }
 
+std::vector<bool> SelectFlags(const std::vector<db::TStatementText>& statements) {
+  std::vector<bool> selects;
+  for (const db::TStatementText& statement : statements)
+    selects.push_back(db::TDatenbankAdo::StatementKind(statement.text) == "select");
+  return selects;
+}
+
 void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                    TReportView& view) {
   TReportFacts& facts = text.Facts();
@@ -360,6 +414,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   [[maybe_unused]] const TSendCondition readable(conditionUtf8 ? condition : platform::ToUtf8(condition),
                                                  statements.size());
 
+  const std::vector<TChartRequest> charts = ReadChartRequests(ini, SelectFlags(statements));
   db::TDatenbankAdo& database = connection.Get();
   const TLimits limits = ReadLimits(ini);
   const TColumnFormats formats(ini);
@@ -373,7 +428,8 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
     view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
     const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
     if (kind == "select") {
-      const TTableContext context{tables.size() + 1, limits, budgetSpent, formats, copies};
+      const TTableContext context{tables.size() + 1, limits, budgetSpent, formats, copies,
+                                    ChartRequestOf(charts, number)};
       tables.push_back(WriteSelectTable(database, statement, number, text, throttle, context));
       continue;
     }
@@ -421,6 +477,7 @@ std::string ColumnClassName(std::string_view displayName) {
 void BuildReport(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,
                  TReportView& view) {
   text.Clear();
+  text.SelectHeads().clear();
   text.SetUnfinished(true);
   view.ShowSourcePage();
   try {

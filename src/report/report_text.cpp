@@ -168,6 +168,7 @@ void TReportText::Clear() {
   csvTables_.Clear();
   std::string().swap(workbook_);
   facts_ = TReportFacts{};
+  std::vector<TChartData>().swap(charts_);
   unfinished_ = false;
   ++revision_;
   utf8_ = false;

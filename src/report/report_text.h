@@ -10,7 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "platform/code_page.h"
+#include "report/chart_data.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
 #include "report/report_facts.h"
@@ -69,6 +72,15 @@ class TReportText {
   // The row counter stays.
   void Clear();
 
+  // The values of the charts section "diagramm" asks for, in statement order;
+  // dropped by Clear.
+  std::vector<TChartData>& Charts() { return charts_; }
+  const std::vector<TChartData>& Charts() const { return charts_; }
+  // The head rows of the last build's select statements, for choosing chart
+  // columns; a build replaces them, Clear keeps them.
+  std::vector<TSelectHead>& SelectHeads() { return selectHeads_; }
+  const std::vector<TSelectHead>& SelectHeads() const { return selectHeads_; }
+
   // The result tables as CSV, filled by a build only when attachments are on.
   TCsvTables& CsvTables() { return csvTables_; }
   const TCsvTables& CsvTables() const { return csvTables_; }
@@ -115,6 +127,8 @@ class TReportText {
   std::string workbook_;
   TReportFacts facts_;
   std::uint64_t revision_ = 0;
+  std::vector<TChartData> charts_;
+  std::vector<TSelectHead> selectHeads_;
   bool unfinished_ = false;
   bool utf8_ = false;
 };

@@ -24,6 +24,7 @@
 #include "commands/statement_test.h"
 #include "config/command_line.h"
 #include "dispatch/mail_connection_check.h"
+#include "ui/chart_dialog.h"
 #include "ui/database_page.h"
 #include "ui/email_page.h"
 #include "ui/email_page_binding.h"
@@ -34,6 +35,7 @@
 #include "ui/report_pane.h"
 #include "ui/send_commands.h"
 #include "ui/send_page.h"
+#include "ui/chart_dialog.h"
 #include "ui/sql_page.h"
 #include "ui/sql_page_binding.h"
 #include "ui/texts.h"
@@ -159,6 +161,7 @@ void TFormMain::ConnectButtons() {
   connect(databasePage_->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   connect(emailPage_->verbindungTesten, &QPushButton::clicked, this, [this] { VerbindungTestenClick(); });
   connect(sqlPage_->Statement_testen, &QPushButton::clicked, this, [this] { Statement_testenClick(); });
+  connect(sqlPage_->btnDiagramme, &QPushButton::clicked, this, [this] { DiagrammeClick(); });
   connect(sendPage_->SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(sendPage_->SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
   connect(sendPage_->btnAbbrechen, &QPushButton::clicked, this, [this] { AbbrechenClick(); });
@@ -361,6 +364,15 @@ void TFormMain::TabSheet4Exit() { sqlBinding_->Store(*config_); }
 void TFormMain::TabSheet5Enter() { emailBinding_->Load(*config_); }
 
 void TFormMain::TabSheet5Exit() { emailBinding_->Store(*config_); }
+
+void TFormMain::DiagrammeClick() {
+  if (!config_) return;
+  RunCommand([this] {
+    TChartDialog dialog(reportText_.SelectHeads(), *config_, this);
+    dialog.exec();
+    sqlPage_->lblDiagramme->setText(ChartSummary(*config_));
+  });
+}
 
 void TFormMain::ShowSendPage() { PageControl1->setCurrentWidget(sendPage_->page); }
 

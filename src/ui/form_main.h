@@ -143,6 +143,7 @@ class TFormMain : public QWidget,
   void Button4Click();
   void VerbindungTestenClick();
   void Statement_testenClick();
+  void DiagrammeClick();
   void SpeedButton1Click();
   void SpeedButton2Click();
   void AbbrechenClick();

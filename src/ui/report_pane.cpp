@@ -4,10 +4,16 @@
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTabWidget>
+#include <QImage>
 #include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <utility>
 
+#include "chart/chart_images.h"
+#include "chart/chart_painter.h"
+#include "config/my_ini_file.h"
 #include "platform/qt_text.h"
 #include "report/report_builder.h"
 #include "report/report_text.h"
@@ -56,6 +62,9 @@ void TReportPane::Build(config::TMyIniFile& ini, db::TConnectionOwner& connectio
   building_ = true;
   statementNumber_ = 0;
   const auto built = qScopeGuard([this] { building_ = false; });
+  bool cssUtf8 = false;
+  chartCss_ = ini.ReadValueDefault("email", "css", "", cssUtf8);
+  if (!cssUtf8) chartCss_ = platform::ToUtf8(chartCss_);
   try {
     report::BuildReport(ini, connection, wiring_.text, *this);
   } catch (const EBuildCancelled&) {
@@ -74,6 +83,19 @@ void TReportPane::Reset() {
 void TReportPane::ClearPreview() {
   previewNote->hide();
   html->clear();
+}
+
+void TReportPane::AddChartImages() {
+  if (wiring_.text.Charts().empty()) return;
+  QTextDocument* document = html->document();
+  // The same PNG the mail carries.
+  for (const chart::TChartImage& image : chart::DrawReportCharts(wiring_.text, chartCss_)) {
+    QImage picture = QImage::fromData(QByteArrayView(image.png.data(), static_cast<qsizetype>(image.png.size())), "PNG");
+    picture.setDevicePixelRatio(chart::kChartPixelRatio);
+    document->addResource(QTextDocument::ImageResource,
+                          QUrl(QStringLiteral("cid:") + QString::fromStdString(image.contentId)), picture);
+  }
+  document->markContentsDirty(0, document->characterCount());
 }
 
 void TReportPane::ShowSourcePage() {
@@ -133,6 +155,7 @@ void TReportPane::LoadPreview(std::string_view documentText) {
       previewNote->hide();
     }
     html->setHtml(platform::ToQString(preview.shown, wiring_.text.Utf8()));
+    AddChartImages();
   }
   PageControl2->setCurrentWidget(TabSheet6);
 }

@@ -88,6 +88,8 @@ class TReportPane : public report::TReportView {
 
  private:
   void ClearPreview();
+  // The report's charts as images of the preview's document, under their cid: names.
+  void AddChartImages();
 
   TWiring wiring_;
   QTabWidget* PageControl2 = nullptr;
@@ -99,6 +101,7 @@ class TReportPane : public report::TReportView {
 
   bool building_ = false;
   std::chrono::milliseconds eventSlice_{15};
+  std::string chartCss_;  // the style sheet of the last build (UTF-8), for the charts' colours
   std::string currentStatement_;  // the running statement, for the status line
   platform::TextEncoding currentStatementEncoding_ = platform::TextEncoding::CodePage;
   std::size_t statementNumber_ = 0;

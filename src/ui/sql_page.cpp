@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -41,15 +42,31 @@ TSqlPage::TSqlPage() {
     side->addWidget(box);
   }
 
+  auto* memoColumn = new QVBoxLayout;
+  memoColumn->addWidget(statement, 1);
+  memoColumn->addLayout(BuildChartLine());
   auto* layout = new QHBoxLayout(page);
   layout->addLayout(side);
-  layout->addWidget(statement, 1);
+  layout->addLayout(memoColumn, 1);
 
   QWidget::setTabOrder(Statement_testen, statement);
   QWidget::setTabOrder(statement, cbErgebnisLeer);
   QWidget::setTabOrder(cbErgebnisLeer, cbErgebnisUpdate);
   QWidget::setTabOrder(cbErgebnisUpdate, cbErgebnisDelete);
   QWidget::setTabOrder(cbErgebnisDelete, cbErgebnisInsert);
+  QWidget::setTabOrder(cbErgebnisInsert, btnDiagramme);
+}
+
+QLayout* TSqlPage::BuildChartLine() {
+  lblDiagramme = new QLabel(QStringLiteral("Diagramme: keine"), page);
+  lblDiagramme->setObjectName(QStringLiteral("lblDiagramme"));
+  lblDiagramme->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblDiagramme->setWordWrap(true);
+  btnDiagramme = NewButton("btnDiagramme", QStringLiteral("Diagramme..."), page);
+  auto* line = new QHBoxLayout;
+  line->addWidget(lblDiagramme, 1);
+  line->addWidget(btnDiagramme);
+  return line;
 }
 
 }  // namespace vornetta::ui

@@ -3,6 +3,8 @@
 #pragma once
 
 class QCheckBox;
+class QLayout;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QWidget;
@@ -21,6 +23,12 @@ struct TSqlPage {
   QCheckBox* cbErgebnisUpdate = nullptr;
   QCheckBox* cbErgebnisDelete = nullptr;
   QCheckBox* cbErgebnisInsert = nullptr;
+  // The charts of section "diagramm" (read-only) and the button of their dialog.
+  QLabel* lblDiagramme = nullptr;
+  QPushButton* btnDiagramme = nullptr;
+
+ private:
+  QLayout* BuildChartLine();
 };
 
 }  // namespace vornetta::ui

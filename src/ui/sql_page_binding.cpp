@@ -1,9 +1,11 @@
 #include "ui/sql_page_binding.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <string>
 
 #include "config/my_ini_file.h"
+#include "ui/chart_dialog.h"
 #include "ui/memo_text.h"
 #include "ui/sql_page.h"
 
@@ -17,6 +19,7 @@ void TSqlPageBinding::Load(config::TMyIniFile& ini) const {
   page_.cbErgebnisUpdate->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisUpdate", false));
   page_.cbErgebnisDelete->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisDelete", false));
   page_.cbErgebnisInsert->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisInsert", false));
+  page_.lblDiagramme->setText(ChartSummary(ini));
 }
 
 void TSqlPageBinding::Store(config::TMyIniFile& ini) const {

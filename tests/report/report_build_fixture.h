@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -90,6 +91,18 @@ class ReportBuild : public ::testing::Test {
   }
 
   std::string Document() const { return std::string(text_.DocumentText()); }
+
+  // 60 months of sales: more categories than a bar chart shows.
+  void CreateSales() {
+    std::string sql = "create table verkauf (monat text, umsatz real, kosten integer, tag date, notiz text);";
+    for (int i = 1; i <= 60; ++i) {
+      char row[200];
+      std::snprintf(row, sizeof row, "insert into verkauf values ('M%02d', %d.5, %d, '2024-%02d-%02d', 'x');", i, i,
+                    2 * i, (i - 1) / 28 + 1, (i - 1) % 28 + 1);
+      sql += row;
+    }
+    Sql(sql);
+  }
 
   std::filesystem::path dir_;
   std::string database_;

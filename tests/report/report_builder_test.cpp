@@ -2,6 +2,7 @@
 // that records what the window would be asked to do.
 #include "report/report_builder.h"
 
+#include "report/chart_data.h"
 #include "report_build_fixture.h"
 
 namespace {
@@ -305,6 +306,106 @@ TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {
   EXPECT_EQ(report::CsvField("sagt \"ja\""), "\"sagt \"\"ja\"\"\"");
   EXPECT_EQ(report::CsvField("eins\r\nzwei"), "\"eins\r\nzwei\"");
   EXPECT_EQ(report::CsvField("nur\n"), "\"nur\n\"");
+}
+
+// Charts: the values kept from the whole result, and the settings refused.
+
+TEST_F(ReportBuild, ChartsKeepTheWholeResultFoldingBarsBeyondFiftyAndLinesOverDates) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  CreateSales();
+  ini_->WriteValue("diagramm", "0", "balken;Monat;Umsatz,Kosten");
+  ini_->WriteValue("diagramm", "2", "linie;tag;UMSATZ");
+  ASSERT_EQ(Build("select monat as Monat, umsatz as Umsatz, kosten as Kosten from verkauf order by monat;\n"
+                  "update verkauf set notiz = 'y' where 0;\n"
+                  "select tag as Tag, umsatz as Umsatz from verkauf order by tag desc;"),
+            "");
+  const std::vector<report::TChartData>& charts = text_.Charts();
+  ASSERT_EQ(charts.size(), 2u);
+
+  const report::TChartData& bars = charts[0];
+  ASSERT_EQ(bars.labels.Size(), report::kMaxCategories);
+  EXPECT_EQ(bars.labels[0], "M01");
+  EXPECT_EQ(bars.labels[48], "M49");
+  EXPECT_EQ(bars.labels[49], "Sonstige");
+  EXPECT_DOUBLE_EQ(bars.Value(0, 0), 1.5);
+  EXPECT_DOUBLE_EQ(bars.Value(0, 1), 2);
+  double rest = 0;
+  for (int i = 50; i <= 60; ++i) rest += i + 0.5;
+  EXPECT_DOUBLE_EQ(bars.Value(49, 0), rest);
+  EXPECT_FALSE(bars.dateAxis);
+
+  const report::TChartData& line = charts[1];
+  EXPECT_EQ(line.statement, 2u);
+  EXPECT_TRUE(line.dateAxis);
+  ASSERT_EQ(line.PointCount(), 60u);  // every row
+  EXPECT_EQ(line.xs[0], 1709510400.0);  // 2024-03-04, the last date first
+  EXPECT_DOUBLE_EQ(line.Value(0, 0), 60.5);
+
+  // The image right above its table, the table as before.
+  const std::string document(text_.DocumentText());
+  EXPECT_NE(document.find("<img src=\"cid:diagramm-sql0@vornetta\" alt=\"Diagramm: Balken, Umsatz und Kosten nach "
+                          "Monat\" width=\"800\" height=\"360\"><br>\r\n<table width=\"100%\" class=\"sql0\">"),
+            std::string::npos);
+  EXPECT_NE(document.find("<img src=\"cid:diagramm-sql2@vornetta\" alt=\"Diagramm: Linie, UMSATZ nach tag\""),
+            std::string::npos);
+  ASSERT_EQ(text_.SelectHeads().size(), 2u);
+  EXPECT_EQ(text_.SelectHeads()[1].columns, (std::vector<std::string>{"Tag", "Umsatz"}));
+
+  // An empty result still has its chart, and a report without the section none.
+  ini_->RemoveKey("diagramm", "2");
+  ASSERT_EQ(Build("select monat as Monat, umsatz as Umsatz, kosten as Kosten from verkauf where 0;"), "");
+  ASSERT_EQ(text_.Charts().size(), 1u);
+  EXPECT_EQ(text_.Charts()[0].PointCount(), 0u);
+  ini_->RemoveKey("diagramm", "0");
+  ASSERT_EQ(Build("select monat as Monat, umsatz as Umsatz from verkauf;"), "");
+  EXPECT_TRUE(text_.Charts().empty());
+  EXPECT_EQ(std::string(text_.DocumentText()).find("<img"), std::string::npos);
+}
+
+TEST_F(ReportBuild, ChartsRefuseBadSettingsNamingTheKeyAndReasonBeforeTheScriptChangesAnything) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  CreateSales();
+  const std::string script =
+      "update verkauf set umsatz = 0;\n"
+      "select monat as Monat, umsatz as Umsatz, notiz as Notiz, tag as Tag from verkauf;";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"kreis;Monat;Umsatz",
+       "Einstellung 1 im Abschnitt diagramm: unbekannte Diagrammart \"kreis\" (erlaubt sind balken, linie, flaeche, "
+       "torte)"},
+      {"balken;Monat", "Einstellung 1 im Abschnitt diagramm: erwartet wird ART;X-SPALTE;Y-SPALTE"},
+      {"torte;Monat;Umsatz,Umsatz", "Einstellung 1 im Abschnitt diagramm: eine Torte zeigt genau eine Y-Spalte"},
+  };
+  for (const auto& [value, message] : cases) {
+    ini_->WriteValue("diagramm", "1", value);
+    EXPECT_EQ(Build(script).rfind(message, 0), 0u) << value << ": " << Build(script);
+  }
+  ini_->RemoveKey("diagramm", "1");
+  ini_->WriteValue("diagramm", "0", "balken;Monat;Umsatz");
+  EXPECT_EQ(Build(script), "Einstellung 0 im Abschnitt diagramm: Anweisung 0 ist kein select");
+  ini_->RemoveKey("diagramm", "0");
+  ini_->WriteValue("diagramm", "sql1", "balken;Monat;Umsatz");
+  EXPECT_EQ(Build(script).rfind("Einstellung sql1 im Abschnitt diagramm: der Name muss die Nummer", 0), 0u);
+  ini_->RemoveKey("diagramm", "sql1");
+  ini_->WriteValue("diagramm", "7", "balken;Monat;Umsatz");
+  EXPECT_EQ(Build(script).rfind("Einstellung 7 im Abschnitt diagramm: das Skript hat keine Anweisung 7", 0), 0u);
+  ini_->RemoveKey("diagramm", "7");
+  ASSERT_EQ(Build("select umsatz as Umsatz from verkauf where monat = 'M01';"), "");
+  EXPECT_NE(std::string(text_.DocumentText()).find(">1,5</td>"), std::string::npos) << "the update ran";
+
+  // Column checks come with the head row, still before any mail.
+  const std::vector<std::pair<std::string, std::string>> columnCases = {
+      {"balken;Name;Umsatz",
+       "Einstellung 1 im Abschnitt diagramm: die X-Spalte \"Name\" gibt es im Ergebnis nicht (Spalten: Monat, "
+       "Umsatz, Notiz, Tag)"},
+      {"linie;Monat;Tag", "Einstellung 1 im Abschnitt diagramm: die Y-Spalte \"Tag\" ist nicht numerisch (Typ date)"},
+      {"linie;Monat;Notiz",
+       "Einstellung 1 im Abschnitt diagramm: die Y-Spalte \"Notiz\" ist nicht numerisch (Wert \"x\" in Zeile 1)"},
+  };
+  for (const auto& [value, message] : columnCases) {
+    ini_->WriteValue("diagramm", "1", value);
+    EXPECT_EQ(Build(script), message) << value;
+    EXPECT_TRUE(text_.Unfinished());
+  }
 }
 
 }  // namespace

@@ -2,7 +2,14 @@
 // the dialogs answered by the test.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QTextDocument>
+#include <QUrl>
 #include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -257,6 +264,62 @@ TEST_F(FormCommandsTest, SqliteConnectionTestOnAMissingFileEndsWithTheDriversMes
   EXPECT_TRUE(log.contains(QStringLiteral("\tFEHLER:\n"))) << log.toStdString();
   EXPECT_FALSE(log.contains(QStringLiteral("Test erfolgreich"))) << log.toStdString();
   EXPECT_FALSE(QFile::exists(QString::fromStdString(missing)));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FormCommandsTest, ChartDialogWritesTheSectionFromTheLastReportAndThePreviewShowsTheChart) {
+  CreateDatabase(QStringLiteral("create table kunde(Kunde text, Betrag real, Rabatt real);"
+                                "insert into kunde values ('Meier', 12.5, 1), ('Huber', 7.5, 2);"));
+  {
+    TMyIniFile ini(ini_);
+    ini.WriteValue("datenbank", "connection", ConnectionString());
+    ini.WriteText("sql", "update kunde set Rabatt = 0 where 0;\r\nselect * from kunde");
+  }
+  auto window = Start();
+  ShowPage(*window, "TabSheet4");
+  EXPECT_EQ(Find<QLabel>(*window, "lblDiagramme")->text(), QStringLiteral("Diagramme: keine"));
+  // Before any report the dialog has no columns to offer.
+  {
+    ModalAnswer<QDialog> answer([](QDialog* dialog) {
+      EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("cbAnweisung"))->count(), 0);
+      dialog->reject();
+    });
+    Find<QPushButton>(*window, "btnDiagramme")->click();
+    EXPECT_TRUE(answer.Answered());
+  }
+
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  ASSERT_TRUE(dialogs_.messages.empty());
+  ShowPage(*window, "TabSheet4");
+  {
+    ModalAnswer<QDialog> answer([](QDialog* dialog) {
+      auto* statement = dialog->findChild<QComboBox*>(QStringLiteral("cbAnweisung"));
+      ASSERT_EQ(statement->count(), 1);
+      EXPECT_EQ(statement->itemText(0), QStringLiteral("sql1: Kunde, Betrag, Rabatt"));
+      dialog->findChild<QComboBox*>(QStringLiteral("cbArt"))->setCurrentText(QStringLiteral("balken"));
+      dialog->findChild<QComboBox*>(QStringLiteral("cbXSpalte"))->setCurrentText(QStringLiteral("Kunde"));
+      auto* ys = dialog->findChild<QListWidget*>(QStringLiteral("lbYSpalten"));
+      ys->item(1)->setCheckState(Qt::Checked);
+      ys->item(2)->setCheckState(Qt::Checked);
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    Find<QPushButton>(*window, "btnDiagramme")->click();
+    EXPECT_TRUE(answer.Answered());
+  }
+  EXPECT_EQ(TMyIniFile(ini_).ReadValue("diagramm", "1", ""), "balken;Kunde;Betrag,Rabatt");
+  EXPECT_EQ(Find<QLabel>(*window, "lblDiagramme")->text(), QStringLiteral("Diagramme: 1: balken;Kunde;Betrag,Rabatt"));
+
+  // The next build shows the chart above its table, as the mail will.
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  ASSERT_TRUE(dialogs_.messages.empty()) << dialogs_.messages[0];
+  EXPECT_NE(window->ReportText().DocumentText().find("<img src=\"cid:diagramm-sql1@vornetta\""), std::string::npos);
+  const QVariant image = Find<QTextBrowser>(*window, "html")->document()->resource(
+      QTextDocument::ImageResource, QUrl(QStringLiteral("cid:diagramm-sql1@vornetta")));
+  ASSERT_TRUE(image.canConvert<QImage>());
+  EXPECT_EQ(image.value<QImage>().size(), QSize(1600, 720));
 }
 
 }  // namespace
