@@ -73,7 +73,8 @@ int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook) {
   for (;;) {
     int wait = -1;
     if (limitMs >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      // Rounded up, so the last wait does not stop short of the deadline.
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
       wait = left > 0 ? static_cast<int>(left) : 0;
     }
     const bool sliced = hook != nullptr && wait != 0;

@@ -191,7 +191,7 @@ TEST_F(FormMainTest, EmailPageOnANewFileWritesAllKeysWithTheDefaults) {
   std::sort(keys.begin(), keys.end());
   EXPECT_EQ(keys, (std::vector<std::string>{"absender", "anhang", "bcc", "betreff", "cc", "css", "empfaenger",
                                             "fusszeile", "groesseMax", "kopfzeile", "sendenWenn", "smtppass",
-                                            "smtpserver", "smtpuser", "smtptokenbefehl", "verschluesselung",
+                                            "smtpserver", "smtptokenbefehl", "smtpuser", "verschluesselung",
                                             "zeilenMax", "zeitzone", "zertifikate"}));
   EXPECT_EQ(window->Config()->ReadValue("email", "verschluesselung", ""), "auto");
   EXPECT_EQ(window->Config()->ReadValue("email", "betreff", ""), "Vornetta");
