@@ -16,19 +16,12 @@
 #include "chart/chart_painter.h"
 #include "config/my_ini_file.h"
 #include "db/connection_owner.h"
+#include "no_view.h"
 #include "report/report_builder.h"
 
 namespace {
 
 using namespace vornetta;
-
-class TNoView : public report::TReportView {
- public:
-  void ShowSourcePage() override {}
-  void PiecesAppended(const report::TReportText&) override {}
-  void ProcessPendingEvents() override {}
-  void LoadPreview(std::string_view) override {}
-};
 
 long PeakKb() {
   rusage usage{};
@@ -52,7 +45,7 @@ int main(int argc, char** argv) {
   ini.WriteText("sql", "select day as day, price as price, amount as amount from t;");
   db::TConnectionOwner connection([&] { return ini.ReadValueDefault("datenbank", "connection", ""); });
   report::TReportText text;
-  TNoView view;
+  bench::TNoView view;
 
   const long startKb = PeakKb();
   report::BuildReport(ini, connection, text, view);

@@ -17,6 +17,7 @@
 #include "config/my_ini_file.h"
 #include "db/connection_owner.h"
 #include "db/datenbank_ado.h"
+#include "no_view.h"
 #include "report/report_builder.h"
 
 namespace {
@@ -27,18 +28,10 @@ using bench::RunChild;
 using bench::TRun;
 using Clock = std::chrono::steady_clock;
 
-class TNoView : public report::TReportView {
- public:
-  void ShowSourcePage() override {}
-  void PiecesAppended(const report::TReportText&) override {}
-  void ProcessPendingEvents() override {}
-  void LoadPreview(std::string_view) override {}
-};
-
 TRun Build(config::TMyIniFile& ini, db::TConnectionOwner& connection, report::TReportText& text,
           const std::string& statement, long expectedRows) {
   ini.WriteText("sql", statement);
-  TNoView view;
+  bench::TNoView view;
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const Clock::time_point start = Clock::now();

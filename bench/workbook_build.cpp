@@ -16,19 +16,12 @@
 #include "bench_support.h"
 #include "config/my_ini_file.h"
 #include "db/connection_owner.h"
+#include "no_view.h"
 #include "report/report_builder.h"
 
 namespace {
 
 using namespace vornetta;
-
-class TNoView : public report::TReportView {
- public:
-  void ShowSourcePage() override {}
-  void PiecesAppended(const report::TReportText&) override {}
-  void ProcessPendingEvents() override {}
-  void LoadPreview(std::string_view) override {}
-};
 
 }  // namespace
 
@@ -51,7 +44,7 @@ int main(int argc, char** argv) {
     ini.WriteText("sql", "select * from t");
     db::TConnectionOwner connection([&ini] { return ini.ReadValueDefault("datenbank", "connection", ""); });
     report::TReportText text;
-    TNoView view;
+    bench::TNoView view;
 
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
