@@ -14,7 +14,7 @@ packages=(
   mariadb-server python3 python3-aiosmtpd sqlite3
   odbc-postgresql postgresql
   locales clang
-  scdoc dpkg-dev lintian systemd python3-yaml adduser
+  scdoc dpkg-dev file lintian systemd python3-yaml adduser
   libxlsxwriter-dev python3-openpyxl
   tzdata  # the zones of the setting zeitzone (/usr/share/zoneinfo)
   fonts-dejavu-core
