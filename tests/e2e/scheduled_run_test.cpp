@@ -447,7 +447,7 @@ TEST_F(ScheduledRun, WorkbookAttachmentHoldsNumbersDatesAndSumsOfTheCutTables) {
       R"(cell Ergebnis 2 A1 s "Name" "Name" General bold)"};
   EXPECT_EQ(Lines(parts), expected) << parts;
   // The HTML part shows the first two rows with the pattern's text.
-  const std::string& body = sink.Mails()[0].body;
+  const std::string body = sink.Mails()[0].body;
   EXPECT_NE(body.find("<td class=\"umsatz double\">1.000,00</td>"), std::string::npos) << body;
   EXPECT_NE(body.find("<td class=\"umsatz double\">7,25</td>"), std::string::npos);
   EXPECT_EQ(body.find("12,5"), std::string::npos);  // the third row is in the workbook only
