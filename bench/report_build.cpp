@@ -83,11 +83,9 @@ int main(int argc, char** argv) {
   }
   try {
     const bench::TScratchFolder scratch;
-    const auto& dir = scratch.Path();
-    const std::string database = (dir / "bench.db").string();
-    bench::CreateMixedTable(database, dir, rows);
-    config::TMyIniFile ini((dir / "bench.ini").string());
-    ini.WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + database + ";");
+    const std::unique_ptr<config::TMyIniFile> file = bench::MixedTableConfig(scratch, rows);
+    config::TMyIniFile& ini = *file;
+    const std::string database = (scratch.Path() / "bench.db").string();  // for the sqlite3 peer
     db::TConnectionOwner connection([&ini] { return ini.ReadValueDefault("datenbank", "connection", ""); });
     report::TReportText text;
 

@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "bench_support.h"
@@ -34,11 +35,8 @@ int main(int argc, char** argv) {
   }
   try {
     const bench::TScratchFolder scratch;
-    const auto& dir = scratch.Path();
-    const std::string database = (dir / "bench.db").string();
-    bench::CreateMixedTable(database, dir, rows);
-    config::TMyIniFile ini((dir / "bench.ini").string());
-    ini.WriteValue("datenbank", "connection", "Driver={SQLite3};Database=" + database + ";");
+    const std::unique_ptr<config::TMyIniFile> file = bench::MixedTableConfig(scratch, rows);
+    config::TMyIniFile& ini = *file;
     ini.WriteValue("email", "anhang", "xlsx");
     ini.WriteValue("email", "zeilenMax", "100");
     ini.WriteText("sql", "select * from t");

@@ -25,12 +25,12 @@ class CronJobManifest(unittest.TestCase):
         self.volumes = {v["name"]: v for v in self.pod["volumes"]}
 
     def test_schedule_never_overlaps_and_gives_up_in_time(self):
-        spec = self.cronjob["spec"]
+        schedule = self.cronjob["spec"]
         self.assertEqual(self.cronjob["apiVersion"], "batch/v1")
-        self.assertEqual(len(spec["schedule"].split()), 5)
-        self.assertEqual(spec["concurrencyPolicy"], "Forbid")
-        self.assertIn("/", spec["timeZone"])
-        self.assertGreater(spec["startingDeadlineSeconds"], 0)
+        self.assertEqual(len(schedule["schedule"].split()), 5)
+        self.assertEqual(schedule["concurrencyPolicy"], "Forbid")
+        self.assertIn("/", schedule["timeZone"])
+        self.assertGreater(schedule["startingDeadlineSeconds"], 0)
         # A run may take the 30 minutes of a statement and the mail's retries.
         self.assertGreaterEqual(self.job["activeDeadlineSeconds"], 1800)
         self.assertIsInstance(self.job["backoffLimit"], int)
