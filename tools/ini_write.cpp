@@ -49,14 +49,15 @@ std::string WithCrLfBreaks(std::string_view text) {
   return result;
 }
 
-// The UTF-8 text in the code page; a character the code page lacks is an error.
+// The text as it is, when the code page holds every character of it: the file
+// stays in the code page. A character the code page lacks is an error.
 std::string InCodePage(const std::string& utf8, const std::string& what) {
-  std::string text = platform::FromUtf8(utf8);
-  if (platform::ToUtf8(text) != utf8) {
+  std::string text;
+  if (!platform::FromUtf8Exact(utf8, text)) {
     throw std::runtime_error(what + " holds a character that " + platform::SystemCodePage() +
                              " cannot hold");
   }
-  return text;
+  return utf8;
 }
 
 void WriteValue(TMyIniFile& ini, const std::string& section, const std::string& key,

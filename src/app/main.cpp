@@ -28,6 +28,7 @@
 #include "dispatch/send_command.h"
 #include "dispatch/send_retry.h"
 #include "platform/run_lock.h"
+#include "platform/stderr_line.h"
 #include "ui/form_main.h"
 #include "ui/german_translations.h"
 #include "ui/qt_dialogs.h"
@@ -94,11 +95,7 @@ void WriteStdout(const std::string& text) {
   std::fflush(stdout);
 }
 
-void WriteStderrUtf8(const std::string& text) {
-  const std::string line = "vornetta: " + text + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-}
+void WriteStderr(const std::string& text) { vornetta::platform::WriteStderrLine(text); }
 
 // Help and version end the program before anything else happens: no window, no
 // file. A wrong switch ends it too. Returns the exit status, or -1 to go on.
@@ -122,7 +119,7 @@ int HandleSwitches(int argc, char** argv) {
     wrong = "--output=DATEI gilt nur zusammen mit -unattend";
   }
   if (wrong.empty()) return -1;
-  WriteStderrUtf8(wrong + " (Hilfe: vornetta --help)");
+  WriteStderr(wrong + " (Hilfe: vornetta --help)");
   return 1;
 }
 
@@ -146,7 +143,7 @@ void WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult result, const std
 int CheckMailServer(const std::vector<std::string>& params) {
   const std::string path = ConfigPathOf(params);
   if (!QFile::exists(QFile::decodeName(path.c_str()))) {
-    WriteStderrUtf8("Konfigurationsdatei \"" + path + "\" nicht gefunden");
+    WriteStderr("Konfigurationsdatei \"" + path + "\" nicht gefunden");
     return 1;
   }
   try {
@@ -154,7 +151,7 @@ int CheckMailServer(const std::vector<std::string>& params) {
     vornetta::dispatch::CheckMailConnection(ini, [](const std::string& step) { WriteStdout(step + "\n"); });
     return 0;
   } catch (...) {
-    WriteStderrUtf8(vornetta::dispatch::StderrLineUtf8(vornetta::dispatch::MessageUtf8Of(std::current_exception())));
+    WriteStderr(vornetta::dispatch::MessageOf(std::current_exception()));
     return 1;
   }
 }
@@ -176,7 +173,7 @@ int Run(int argc, char** argv) {
   if (vornetta::config::ParseProgramSwitches(params).smtpTest) return CheckMailServer(params);
   const bool unattended = vornetta::config::HasUnattendSwitch(params);
   if (headless && !unattended) {
-    vornetta::ui::WriteStderrMessageUtf8(
+    WriteStderr(
         "Keine Anzeige gefunden (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). "
         "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich.");
     return 1;
@@ -190,12 +187,12 @@ int Run(int argc, char** argv) {
     try {
       vornetta::config::RefuseForeignFile(configPath);
     } catch (const vornetta::config::ENotConfigurationFile& refused) {
-      WriteStderrUtf8(vornetta::platform::MessageUtf8(refused));
+      WriteStderr(refused.what());
       WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Failed, configPath);
       return 1;
     }
     if (runLock.TryLock(configPath) == vornetta::platform::TRunLock::Result::Busy) {
-      WriteStderrUtf8(configPath + " wird bereits von einem anderen Lauf verwendet");
+      WriteStderr(configPath + " wird bereits von einem anderen Lauf verwendet");
       WriteSummaryOfUnstartedRun(vornetta::dispatch::TRunResult::Busy, configPath);
       return vornetta::dispatch::kExitBusy;
     }

@@ -74,10 +74,6 @@ void TDatabaseCommands::Log(TLogSink& log, const std::string& text) {
   Logged([&] { log.AddLine(LogLine(text)); });
 }
 
-void TDatabaseCommands::LogUtf8(TLogSink& log, const std::string& text) {
-  Logged([&] { log.AddLineUtf8(platform::ToUtf8(LogLine("")) + text); });
-}
-
 void TDatabaseCommands::Logged(const std::function<void()>& addLine) {
   try {
     addLine();
@@ -99,7 +95,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     const std::string connectionString = ini_.ReadValue("datenbank", "connection", "");
     if (connectionString.empty()) throw std::runtime_error("Verbindung nicht gesetzt");
     Log(log, "Verbindung: " + MaskPasswords(connectionString));
-    LogUtf8(log, "Öffne Verbindung");
+    Log(log, "Öffne Verbindung");
     auto database =
         std::make_unique<db::TDatenbankAdo>(connectionString, connection_.Limits(), connection_.Waiter());
 
@@ -129,7 +125,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     Log(log, "Test erfolgreich");
   } catch (const std::exception& e) {
     Log(log, "FEHLER:");
-    LogUtf8(log, platform::MessageUtf8(e));
+    Log(log, e.what());
   } catch (...) {
     Log(log, "FEHLER:");
     Log(log, "Unbekannter Fehler");

@@ -34,9 +34,7 @@ class TDatabaseCommands {
   static std::string LogLine(const std::string& text);
 
  private:
-  // One line: `text` in the code page, or in UTF-8 (LogUtf8).
   void Log(TLogSink& log, const std::string& text);
-  void LogUtf8(TLogSink& log, const std::string& text);
   void Logged(const std::function<void()>& addLine);
 
   config::TMyIniFile& ini_;

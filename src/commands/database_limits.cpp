@@ -20,9 +20,9 @@ std::chrono::seconds ReadSeconds(const config::TMyIniFile& ini, const char* key,
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
   // A day is more than any report may wait; larger numbers are typing errors.
   if (error != std::errc() || end != value.data() + value.size() || seconds < 0 || seconds > 86400) {
-    throw db::EDatabaseError(platform::TUtf8Message{
-        "Ungültiger Wert \"" + platform::ToUtf8(value) + "\" der Einstellung " + key +
-        " (Abschnitt datenbank): erlaubt sind ganze Sekunden von 0 (ohne Grenze) bis 86400."});
+    throw db::EDatabaseError(
+        "Ungültiger Wert \"" + value + "\" der Einstellung " + key +
+        " (Abschnitt datenbank): erlaubt sind ganze Sekunden von 0 (ohne Grenze) bis 86400.");
   }
   return std::chrono::seconds(seconds);
 }

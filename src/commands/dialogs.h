@@ -1,13 +1,11 @@
 // The window's dialogs as commands see them: a message box, the warning with
 // Ja/Nein/Abbrechen and the one-line input. The window shows them with Qt; tests
 // answer them; an unattended run writes messages to stderr and never waits.
-// All texts are in the system code page unless a name says UTF-8.
+// All texts are UTF-8.
 #pragma once
 
 #include <exception>
 #include <string>
-
-#include "platform/code_page.h"
 
 namespace vornetta::commands {
 
@@ -23,23 +21,14 @@ class TDialogs {
   // The same for a failed command, under a caption that names it.
   virtual void ShowFailure(const std::string& /*caption*/, const std::string& text) { ShowMessage(text); }
 
-  // The same with the message of a failure: what() here; a view that can show
-  // every character shows the whole message (platform::MessageUtf8) instead.
-  virtual void ShowMessageOf(const std::exception& failure) { ShowMessage(failure.what()); }
-  virtual void ShowFailureOf(const std::string& caption, const std::exception& failure) {
+  // The same with the message of a failure.
+  void ShowMessageOf(const std::exception& failure) { ShowMessage(failure.what()); }
+  void ShowFailureOf(const std::string& caption, const std::exception& failure) {
     ShowFailure(caption, failure.what());
   }
 
   // A warning with the buttons "&Ja", "&Nein", "Abbrechen"; closing it is Cancel.
   virtual Answer AskWarning(const std::string& caption, const std::string& text) = 0;
-
-  // ShowMessage and AskWarning with a text in UTF-8 (the program's texts joined
-  // with whole failure messages): a view that can show every character shows
-  // it whole; by default it is shown in the code page.
-  virtual void ShowMessageUtf8(const std::string& text) { ShowMessage(platform::FromUtf8(text)); }
-  virtual Answer AskWarningUtf8(const std::string& caption, const std::string& text) {
-    return AskWarning(caption, platform::FromUtf8(text));
-  }
 
   // A one-line input with caption and prompt, starting from `value` and limited
   // to `maxLength` characters (0: no limit). True and the new text in `value` on OK.

@@ -4,7 +4,6 @@
 
 #include "db/datenbank_ado.h"
 #include "db/statement_script.h"
-#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace vornetta::commands {
@@ -12,7 +11,6 @@ namespace {
 
 std::string Numbered(size_t n) { return "Statement " + std::to_string(n); }
 
-// In UTF-8, as every text of the test's dialogs.
 std::string Succeeded(size_t n, int count) {
   return Numbered(n) + " erfolgreich: " + std::to_string(count) + " Datensätze";
 }
@@ -22,7 +20,7 @@ std::string Succeeded(size_t n, int count) {
 TStatementTest::TStatementTest(db::TConnectionOwner& connection, TDialogs& dialogs)
     : connection_(connection), dialogs_(dialogs) {}
 
-void TStatementTest::Run(const std::string& script, platform::TextEncoding encoding) {
+void TStatementTest::Run(const std::string& script) {
   db::TDatenbankAdo* database = nullptr;
   try {
     database = &connection_.Get();
@@ -31,35 +29,34 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
     return;
   }
 
-  const std::vector<db::TStatementText> statements = db::SplitStatements(script, encoding);
-  if (statements.size() > 1) dialogs_.ShowMessageUtf8(std::to_string(statements.size()) + " Statements gefunden.");
+  const std::vector<std::string> statements = db::SplitStatements(script);
+  if (statements.size() > 1) dialogs_.ShowMessage(std::to_string(statements.size()) + " Statements gefunden.");
 
   for (size_t n = 1; n <= statements.size(); ++n) {
-    const std::string& statement = statements[n - 1].text;
-    const platform::TextEncoding statementEncoding = statements[n - 1].encoding;
+    const std::string& statement = statements[n - 1];
     try {
       if (db::TDatenbankAdo::ChangesData(statement)) {
-        switch (dialogs_.AskWarningUtf8(
+        switch (dialogs_.AskWarning(
             "Warnung", Numbered(n) + " wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?")) {
           case TDialogs::Answer::Yes: {
-            int count = database->Execute(statement, statementEncoding);
-            dialogs_.ShowMessageUtf8(Succeeded(n, count));
+            int count = database->Execute(statement);
+            dialogs_.ShowMessage(Succeeded(n, count));
             break;
           }
           case TDialogs::Answer::No: break;
           case TDialogs::Answer::Cancel: return;
         }
       } else {
-        std::unique_ptr<db::TRecordSet> records = database->GetData(statement, statementEncoding);
+        std::unique_ptr<db::TRecordSet> records = database->GetData(statement);
         int count = records->RecordCount();
         records->Close();
         records.reset();
-        dialogs_.ShowMessageUtf8(Succeeded(n, count));
+        dialogs_.ShowMessage(Succeeded(n, count));
       }
     } catch (const db::EWaitCancelled&) {
       throw;  // "Abbrechen" ends the whole test
     } catch (const std::exception& e) {
-      dialogs_.ShowMessageUtf8(Numbered(n) + ": " + platform::MessageUtf8(e));
+      dialogs_.ShowMessage(Numbered(n) + ": " + std::string(e.what()));
     }
   }
 }

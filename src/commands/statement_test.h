@@ -6,7 +6,6 @@
 
 #include "commands/dialogs.h"
 #include "db/connection_owner.h"
-#include "platform/code_page.h"
 
 namespace vornetta::commands {
 
@@ -18,7 +17,7 @@ class TStatementTest {
 
   // Tests the statements of script (the memo's current text). Never throws:
   // every failure is shown through the dialogs.
-  void Run(const std::string& script, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  void Run(const std::string& script);
 
  private:
   db::TConnectionOwner& connection_;

@@ -38,7 +38,7 @@ std::string FullPath(const std::string& name) {
   return full.lexically_normal().string();
 }
 
-std::string ShownPath(const std::string& path) { return platform::FromUtf8(path); }
+std::string ShownPath(const std::string& path) { return platform::WellFormedUtf8(path); }
 
 std::string ProgramIniPath(const std::string& programPath) {
   std::filesystem::path path(FullPath(programPath));

@@ -64,7 +64,7 @@ void RefuseForeignFile(const std::string& path) {
   // A large file is read whole only when its beginning shows no binary and no INI line.
   if (bytes.size() == kProbedBytes && !IsBinary(bytes) && !HasIniLine(bytes)) bytes.append(std::istreambuf_iterator<char>(file), {});
   if (!file.bad() && !LooksLikeConfiguration(bytes))
-    throw ENotConfigurationFile(platform::TUtf8Message{path + " ist keine Konfigurationsdatei – nichts wurde geändert."});
+    throw ENotConfigurationFile(path + " ist keine Konfigurationsdatei – nichts wurde geändert.");
 }
 
 }  // namespace vornetta::config

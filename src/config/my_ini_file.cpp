@@ -76,18 +76,35 @@ std::string StoredForm(std::string_view value) {
 }
 
 // A file that begins with the UTF-8 byte-order mark holds UTF-8; every other
-// file holds the system code page, the program's own encoding of texts.
-std::string ValueOf(const IniDocument& document, std::string_view raw) {
-  std::string value = Unescape(WithoutQuotes(raw));
-  return document.Utf8() ? platform::FromUtf8(value) : value;
+// file holds the system code page. Texts go in and come out as UTF-8.
+std::string FromFile(const IniDocument& document, std::string_view bytes) {
+  return document.Utf8() ? platform::WellFormedUtf8(bytes) : platform::ToUtf8(bytes);
 }
 
-std::string InFileEncoding(const IniDocument& document, std::string stored) {
-  return document.Utf8() ? platform::ToUtf8(stored) : stored;
+std::string ValueOf(const IniDocument& document, std::string_view raw) {
+  return FromFile(document, Unescape(WithoutQuotes(raw)));
+}
+
+// A name (section or key) as the file spells it.
+std::string NameInFile(const IniDocument& document, std::string_view name) {
+  return document.Utf8() ? std::string(name) : platform::FromUtf8(name);
+}
+
+// A stored text in the file's encoding: a text the code page cannot hold turns
+// a code-page file into UTF-8 with the byte-order mark first.
+std::string InFileEncoding(IniDocument& document, std::string utf8) {
+  if (document.Utf8()) return utf8;
+  std::string codePage;
+  if (platform::FromUtf8Exact(utf8, codePage)) return codePage;
+  document.ConvertToUtf8();
+  return utf8;
 }
 
 std::vector<std::pair<std::string, std::string>> InFileEncoding(
-    const IniDocument& document, std::vector<std::pair<std::string, std::string>> entries) {
+    IniDocument& document, std::vector<std::pair<std::string, std::string>> entries) {
+  std::string joined;
+  for (const auto& entry : entries) joined += entry.second;
+  InFileEncoding(document, joined);  // one decision for the whole text
   for (auto& entry : entries) entry.second = InFileEncoding(document, std::move(entry.second));
   return entries;
 }
@@ -172,21 +189,16 @@ TMyIniFile TMyIniFile::OpenDefault(const std::vector<std::string>& params,
 std::string TMyIniFile::ReadValue(const std::string& section, const std::string& key,
                                   const std::string& defaultValue) const {
   IniDocument document = Load(path_);
-  std::optional<std::string_view> raw = document.RawValue(section, key);
+  std::optional<std::string_view> raw =
+      document.RawValue(NameInFile(document, section), NameInFile(document, key));
   return raw ? ValueOf(document, *raw) : defaultValue;
 }
 
 void TMyIniFile::WriteValue(const std::string& section, const std::string& key, const std::string& value) {
   std::string stored = StoredForm(value);
-  Modify(path_, [&](IniDocument& document) { return document.Set(section, key, InFileEncoding(document, stored)); });
-}
-
-void TMyIniFile::WriteValueUtf8(const std::string& section, const std::string& key,
-                                const std::string& utf8Value) {
-  std::string stored = StoredForm(utf8Value);
   Modify(path_, [&](IniDocument& document) {
-    document.ConvertToUtf8();
-    return document.Set(section, key, stored);
+    std::string inFile = InFileEncoding(document, stored);
+    return document.Set(NameInFile(document, section), NameInFile(document, key), inFile);
   });
 }
 
@@ -209,22 +221,27 @@ void TMyIniFile::WriteFlag(const std::string& section, const std::string& key, b
 }
 
 void TMyIniFile::RemoveKey(const std::string& section, const std::string& key) {
-  Modify(path_, [&](IniDocument& document) { return document.Remove(section, key); });
+  Modify(path_, [&](IniDocument& document) {
+    return document.Remove(NameInFile(document, section), NameInFile(document, key));
+  });
 }
 
 std::vector<std::string> TMyIniFile::KeyNames(const std::string& section) const {
   IniDocument document = Load(path_);
   std::vector<std::string> names;
-  for (const auto& [name, raw] : document.Entries(section)) names.emplace_back(name);
+  for (const auto& [name, raw] : document.Entries(NameInFile(document, section)))
+    names.push_back(FromFile(document, name));
   return names;
 }
 
 bool TMyIniFile::HasSection(const std::string& section) const {
-  return !Load(path_).Entries(section).empty();
+  IniDocument document = Load(path_);
+  return !document.Entries(NameInFile(document, section)).empty();
 }
 
 bool TMyIniFile::HasKey(const std::string& section, const std::string& key) const {
-  return Load(path_).RawValue(section, key).has_value();
+  IniDocument document = Load(path_);
+  return document.RawValue(NameInFile(document, section), NameInFile(document, key)).has_value();
 }
 
 void TMyIniFile::WriteValueIfMissing(const std::string& section, const std::string& key,
@@ -245,32 +262,20 @@ std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::
   std::string stored = StoredForm(defaultValue);
   bool found = false;
   bool storedOk = Modify(path_, [&](IniDocument& document) {
-    if (std::optional<std::string_view> raw = document.RawValue(section, key)) {
+    const std::string sectionName = NameInFile(document, section);
+    const std::string keyName = NameInFile(document, key);
+    if (std::optional<std::string_view> raw = document.RawValue(sectionName, keyName)) {
       value = ValueOf(document, *raw);
       found = true;
       return true;
     }
-    if (!document.Set(section, key, InFileEncoding(document, stored))) return false;
+    std::string inFile = InFileEncoding(document, stored);
+    if (!document.Set(sectionName, keyName, inFile)) return false;
     // What a read of the file now returns.
-    value = ValueOf(document, *document.RawValue(section, key));
+    value = ValueOf(document, *document.RawValue(sectionName, keyName));
     return true;
   });
   return found || storedOk ? value : defaultValue;
-}
-
-std::string TMyIniFile::ReadValueDefault(const std::string& section, const std::string& key,
-                                         const std::string& defaultValue, bool& utf8) {
-  std::string value = ReadValueDefault(section, key, defaultValue);
-  utf8 = false;
-  IniDocument document = Load(path_);
-  std::optional<std::string_view> raw = document.RawValue(section, key);
-  if (!document.Utf8() || !raw) return value;
-  std::string text = Unescape(WithoutQuotes(*raw)), fitting;
-  // Text that is not UTF-8 at all is read as before.
-  if (platform::FromUtf8Exact(text, fitting) || !platform::IsUtf8(text))
-    return value;
-  utf8 = true;
-  return text;
 }
 
 bool TMyIniFile::ReadFlagDefault(const std::string& section, const std::string& key, bool defaultValue) {
@@ -282,39 +287,17 @@ void TMyIniFile::WriteText(const std::string& section, const std::string& text) 
   std::vector<std::pair<std::string, std::string>> entries = NumberedEntries(text);
   // One rewrite that gives the file the single writes would give it.
   Modify(path_, [&](IniDocument& document) {
+    entries = InFileEncoding(document, std::move(entries));
     document.Clear(section);
-    return document.Append(section, InFileEncoding(document, entries));
+    return document.Append(section, entries);
   });
 }
 
 std::string TMyIniFile::ReadText(const std::string& section) const {
   IniDocument document = Load(path_);
   std::string text;
-  for (const auto& [name, raw] : document.Entries(section)) text.append(ValueOf(document, raw)).append("\r\n");
-  return text;
-}
-
-void TMyIniFile::WriteTextUtf8(const std::string& section, const std::string& utf8Text) {
-  std::vector<std::pair<std::string, std::string>> entries = NumberedEntries(utf8Text);
-  Modify(path_, [&](IniDocument& document) {
-    document.ConvertToUtf8();
-    document.Clear(section);
-    return document.Append(section, entries);
-  });
-}
-
-std::string TMyIniFile::ReadText(const std::string& section, bool& utf8) const {
-  utf8 = false;
-  IniDocument document = Load(path_);
-  std::string text;
   for (const auto& [name, raw] : document.Entries(section)) text.append(Unescape(WithoutQuotes(raw))).append("\r\n");
-  if (!document.Utf8()) return text;
-  std::string fitting;
-  if (platform::FromUtf8Exact(text, fitting)) return fitting;
-  // Text that is not UTF-8 at all is read as before.
-  if (!platform::IsUtf8(text)) return ReadText(section);
-  utf8 = true;
-  return text;
+  return FromFile(document, text);
 }
 
 void TMyIniFile::MigrateLegacy() {

@@ -2,6 +2,11 @@
 // whose reads can store their default, and which keeps multi-line texts as
 // sections of numbered keys. Every operation works on the file itself: a read
 // sees the file's current content, a write stores at once.
+//
+// Names, values and texts go in and come out as UTF-8. A file that begins with
+// the UTF-8 byte-order mark holds UTF-8, any other file the system code page;
+// the first write of a text the code page cannot hold rewrites such a file as
+// UTF-8 with the byte-order mark, every value converted.
 #pragma once
 
 #include <stdexcept>
@@ -48,10 +53,6 @@ class TMyIniFile {
                         const std::string& defaultValue) const;
   void WriteValue(const std::string& section, const std::string& key, const std::string& value);
 
-  // A UTF-8 value (a text the code page cannot hold): the first such write
-  // rewrites the file as UTF-8 with the byte-order mark, all values converted.
-  void WriteValueUtf8(const std::string& section, const std::string& key, const std::string& utf8Value);
-
   // Integers: written in decimal; read as decimal or "0x" hexadecimal, else the default.
   int ReadNumber(const std::string& section, const std::string& key, int defaultValue) const;
   void WriteNumber(const std::string& section, const std::string& key, int value);
@@ -77,22 +78,12 @@ class TMyIniFile {
   std::string ReadValueDefault(const std::string& section, const std::string& key,
                                const std::string& defaultValue);
   bool ReadFlagDefault(const std::string& section, const std::string& key, bool defaultValue);
-  // The same, but lossless: a value of a UTF-8 file that the code page cannot
-  // hold comes back as UTF-8 with `utf8` set; every other value as above.
-  std::string ReadValueDefault(const std::string& section, const std::string& key,
-                               const std::string& defaultValue, bool& utf8);
 
   // A multi-line text as a section of keys "0", "1", ...: every old key of the
   // section goes, lines split at CR LF, CR or LF (no extra line for a final break).
   void WriteText(const std::string& section, const std::string& text);
   // The section's values in key order, each followed by CR LF; empty when no keys.
   std::string ReadText(const std::string& section) const;
-  // The same for a UTF-8 text (one the code page cannot hold): the first such
-  // write rewrites the file as UTF-8 with the byte-order mark.
-  void WriteTextUtf8(const std::string& section, const std::string& utf8Text);
-  // Lossless: a text of a UTF-8 file that the code page cannot hold comes back
-  // whole as UTF-8 with `utf8` set; every other text as ReadText gives it.
-  std::string ReadText(const std::string& section, bool& utf8) const;
 
   // Brings files of older versions up to date; run once at every start. All its
   // changes are stored in one rewrite, and values keep every byte except that

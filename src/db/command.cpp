@@ -51,7 +51,7 @@ TCommand::TCommand(TConnection& connection, std::string_view commandText)
   values_.assign(names_.size(), 0);
   indicators_.assign(names_.size(), 0);
   set_.assign(names_.size(), false);
-  std::u16string wide = platform::ToUtf16(sql_);
+  std::u16string wide = platform::Utf8ToUtf16(sql_);
   Check(SQLPrepareW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()), static_cast<SQLINTEGER>(wide.size())),
         stmt_, "SQLPrepare");
 }

@@ -31,7 +31,7 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   }
   // NOTE: for drivers without wide functions (SQLite) unixODBC converts wide text
   // through the locale's character set, so non-ASCII text needs a UTF-8 locale.
-  std::u16string wide = platform::ToUtf16(odbcConnectionString);
+  std::u16string wide = platform::Utf8ToUtf16(odbcConnectionString);
   // NOTE: unixODBC rejects a length above SQLSMALLINT's range; such a string cannot be right anyway.
   if (wide.size() > 32767) throw EDatabaseError("Verbindungszeichenfolge zu lang");
   SQLSMALLINT outLength = 0;
@@ -70,9 +70,9 @@ TOdbcHandle TConnection::NewStatement() {
   return TOdbcHandle(SQL_HANDLE_STMT, dbc_.Get());
 }
 
-int TConnection::Execute(const std::string& statement, platform::TextEncoding encoding) {
+int TConnection::Execute(const std::string& statement) {
   TOdbcHandle stmt = NewStatement();
-  std::u16string wide = platform::ToUtf16(statement, encoding);
+  std::u16string wide = platform::Utf8ToUtf16(statement);
   const TStatementDeadline deadline(stmt.Get(), limits_.statement);
   SQLLEN count = -1;
   RunStatement(stmt.Get(), deadline, [&] {
@@ -92,7 +92,7 @@ void TConnection::RunStatement(SQLHANDLE stmt, const TStatementDeadline& deadlin
     RunWhileWaiting(waiter_, TDatabaseWaiter::TTask::Statement, std::move(work), [stmt] { SQLCancel(stmt); },
                     false);
   } catch (const EDatabaseError&) {
-    if (deadline.Expired()) throw EDatabaseError(platform::TUtf8Message{StatementTimeoutMessage(deadline.Limit())});
+    if (deadline.Expired()) throw EDatabaseError(StatementTimeoutMessage(deadline.Limit()));
     throw;
   }
 }

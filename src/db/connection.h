@@ -44,7 +44,7 @@ class TConnection {
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
   // Throws EDatabaseError with the driver's message, or when not connected.
-  int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  int Execute(const std::string& statement);
 
   // The limits and the waiter of the work on this connection; set before Open.
   // The waiter, when set, must outlive the connection's commands.

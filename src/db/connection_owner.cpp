@@ -17,7 +17,7 @@ TDatenbankAdo& TConnectionOwner::Get() {
     const std::string connectionString = connectionString_();
     // The driver manager would answer in English about a missing data source.
     if (platform::Trim(connectionString).empty())
-      throw EDatabaseError(platform::TUtf8Message{"Keine Datenbankverbindung eingestellt (Reiter Datenbank)."});
+      throw EDatabaseError("Keine Datenbankverbindung eingestellt (Reiter Datenbank).");
     connection_ = std::make_unique<TDatenbankAdo>(connectionString, Limits(), waiter_);
   }
   return *connection_;

@@ -15,7 +15,6 @@ class EDatabaseError : public platform::EFailure {
   explicit EDatabaseError(const std::string& message, std::string sqlState = {}, int nativeError = 0)
       : EFailure(message), sqlState_(std::move(sqlState)), nativeError_(nativeError) {}
   // One of the system's own texts, written in UTF-8.
-  explicit EDatabaseError(const platform::TUtf8Message& message) : EFailure(message), nativeError_(0) {}
 
   // Five-character SQLSTATE of the diagnostic record; empty for the system's own failures.
   const std::string& SqlState() const { return sqlState_; }

@@ -16,10 +16,10 @@ namespace {
 void ThrowWhenSqliteFileMissing(const std::string& stored) {
   const std::string file = SqliteDatabaseFile(stored);
   struct stat info {};
-  if (file.empty() || file == ":memory:" || ::stat(platform::ToUtf8(file).c_str(), &info) == 0) return;
-  throw EDatabaseError(platform::TUtf8Message{"SQLite-Datenbank \"" + platform::ToUtf8(file) +
+  if (file.empty() || file == ":memory:" || ::stat(file.c_str(), &info) == 0) return;
+  throw EDatabaseError("SQLite-Datenbank \"" + file +
                                               "\" nicht gefunden; bitte den Dateinamen in der Einstellung "
-                                              "\"connection\" (Abschnitt \"datenbank\") prüfen."});
+                                              "\"connection\" (Abschnitt \"datenbank\") prüfen.");
 }
 
 }  // namespace
@@ -78,22 +78,22 @@ std::string TDatenbankAdo::Prepared(const std::string& statement) const {
   return DatabaseType() == "mssql" ? TranslateQuotes(statement) : statement;
 }
 
-int TDatenbankAdo::Execute(const std::string& statement, platform::TextEncoding encoding) {
+int TDatenbankAdo::Execute(const std::string& statement) {
   std::string sql = Prepared(statement);
-  return Connection().Execute(sql, encoding);
+  return Connection().Execute(sql);
 }
 
-int TDatenbankAdo::ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding) {
-  return Execute(statement, encoding);
+int TDatenbankAdo::ExecuteUpdate(const std::string& statement) {
+  return Execute(statement);
 }
 
-int TDatenbankAdo::ExecuteDelete(const std::string& statement, platform::TextEncoding encoding) {
-  return Execute(statement, encoding);
+int TDatenbankAdo::ExecuteDelete(const std::string& statement) {
+  return Execute(statement);
 }
 
-std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement, platform::TextEncoding encoding) {
+std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement) {
   std::string sql = Prepared(statement);
-  return std::make_unique<TRecordSet>(Connection(), sql, encoding);
+  return std::make_unique<TRecordSet>(Connection(), sql);
 }
 
 std::string TDatenbankAdo::StatementKind(std::string_view statement) {

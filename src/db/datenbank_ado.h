@@ -36,14 +36,12 @@ class TDatenbankAdo {
   std::string DatabaseType() const;
 
   // The affected-record count. Throws "unknown Database Type" before anything is
-  // sent, or EDatabaseError with the driver's message. A statement is in the
-  // code page unless its encoding says UTF-8.
-  int Execute(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
-  int ExecuteUpdate(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
-  int ExecuteDelete(const std::string& statement, platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  // sent, or EDatabaseError with the driver's message.
+  int Execute(const std::string& statement);
+  int ExecuteUpdate(const std::string& statement);
+  int ExecuteDelete(const std::string& statement);
   // An open record set on the first record; the caller owns it. Throws like Execute.
-  std::unique_ptr<TRecordSet> GetData(const std::string& statement,
-                                      platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  std::unique_ptr<TRecordSet> GetData(const std::string& statement);
 
   // For "mssql": double quotes become single quotes, then backquotes double
   // quotes. Throws EDatabaseError "unknown Database Type".

@@ -32,8 +32,8 @@ std::u16string_view Wide(const SQLWCHAR* text, size_t length) {
       }
       if (message.empty()) message.assign(Wide(small, std::min<size_t>(length, std::size(small) - 1)));
       // The driver's text becomes a message: a NUL would cut it short, other control characters reach terminals.
-      throw EDatabaseError(platform::ReplaceControlCharacters(platform::FromUtf16(message)),
-                           platform::FromUtf16(Wide(state, 5)),
+      throw EDatabaseError(platform::ReplaceControlCharacters(platform::Utf16ToUtf8(message)),
+                           platform::Utf16ToUtf8(Wide(state, 5)),
                            static_cast<int>(native));
     }
   }

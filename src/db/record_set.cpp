@@ -29,17 +29,6 @@ constexpr size_t kBlockBytes = 512 * 1024;
 // A column's slots start 8-byte aligned, for the numeric and date structures.
 size_t SlotStride(size_t bytes) { return (bytes + 7) & ~size_t{7}; }
 
-std::string Narrow(const char16_t* text, size_t length) {
-  return platform::FromUtf16(std::u16string_view(text, length));
-}
-
-// The text in the system code page when it fits there, else in UTF-8 with utf8 set.
-void NarrowOrUtf8(const char16_t* text, size_t length, std::string& out, bool& utf8) {
-  const std::u16string_view wide(text, length);
-  utf8 = !platform::FromUtf16Exact(wide, out);
-  if (utf8) out = platform::Utf16ToUtf8(wide);
-}
-
 // NOTE: for drivers without wide functions (SQLite) the driver manager reports
 // name lengths in the driver's UTF-8 bytes, not in characters: the terminator counts.
 std::u16string_view NameView(const std::u16string& buffer, size_t reported) {
@@ -47,35 +36,25 @@ std::u16string_view NameView(const std::u16string& buffer, size_t reported) {
   return text.substr(0, std::min(text.find(u'\0'), text.size()));
 }
 
-std::string NameText(const std::u16string& buffer, size_t reported) {
-  const std::u16string_view text = NameView(buffer, reported);
-  return Narrow(text.data(), text.size());
-}
-
 // Text of a UTF-16 value; ASCII, the common case, is copied without a conversion buffer.
-void AssignWide(const char* bytes, size_t byteCount, std::string& out, bool& utf8) {
+void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
   const char16_t* text = reinterpret_cast<const char16_t*>(bytes);
   size_t length = byteCount / 2;
   out.resize(length);
   for (size_t i = 0; i < length; ++i) {
     if (text[i] >= 0x80) {
-      NarrowOrUtf8(text, length, out, utf8);
+      out = platform::Utf16ToUtf8({text, length});
       return;
     }
     out[i] = static_cast<char>(text[i]);
   }
 }
 
-// Text of a UTF-8 value: in the system code page when it fits there, else kept
-// in UTF-8 with utf8 set; ASCII is copied as it is.
-void AssignUtf8(std::string_view text, std::string& out, bool& utf8) {
+// Text of a UTF-8 value; bytes that are no UTF-8 read as "?".
+void AssignUtf8(std::string_view text, std::string& out) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) {
-      utf8 = !platform::FromUtf8Exact(text, out) && platform::IsUtf8(text);
-      if (utf8)
-        out.assign(text);
-      else if (!platform::IsUtf8(text))
-        out = platform::FromUtf8(text);  // broken bytes read as before
+      out = platform::WellFormedUtf8(text);
       return;
     }
   }
@@ -105,31 +84,30 @@ T Load(std::string_view raw) {
 }
 
 // The value formatters, one per kind: raw bytes as the driver delivered them
-// (the fixed-size structure or the whole text) in, the value text out; utf8 is
-// set when the text stays in UTF-8.
-void FormatSigned(std::string_view raw, std::string& out, bool&) {
+// (the fixed-size structure or the whole text) in, the value text out.
+void FormatSigned(std::string_view raw, std::string& out) {
   out.assign(platform::TDecimalText(static_cast<long long>(Load<SQLBIGINT>(raw))).View());
 }
-void FormatUnsigned(std::string_view raw, std::string& out, bool&) {
+void FormatUnsigned(std::string_view raw, std::string& out) {
   out.assign(platform::TDecimalText(static_cast<unsigned long long>(Load<SQLUBIGINT>(raw))).View());
 }
-void FormatDouble(std::string_view raw, std::string& out, bool&) { FormatFloat(Load<SQLDOUBLE>(raw), 15, out); }
+void FormatDouble(std::string_view raw, std::string& out) { FormatFloat(Load<SQLDOUBLE>(raw), 15, out); }
 // Shortest text of the float itself: 0.1 and not 0.100000001490116 of its
 // widening to double, and 12345678 whole so that the column sum reads it.
-void FormatReal(std::string_view raw, std::string& out, bool&) { FormatSingle(Load<SQLREAL>(raw), out); }
-void FormatBoolean(std::string_view raw, std::string& out, bool&) { out = raw.front() ? "True" : "False"; }
-void FormatDateValue(std::string_view raw, std::string& out, bool&) { FormatDate(Load<SQL_DATE_STRUCT>(raw), out); }
-void FormatTimestampValue(std::string_view raw, std::string& out, bool&) {
+void FormatReal(std::string_view raw, std::string& out) { FormatSingle(Load<SQLREAL>(raw), out); }
+void FormatBoolean(std::string_view raw, std::string& out) { out = raw.front() ? "True" : "False"; }
+void FormatDateValue(std::string_view raw, std::string& out) { FormatDate(Load<SQL_DATE_STRUCT>(raw), out); }
+void FormatTimestampValue(std::string_view raw, std::string& out) {
   FormatTimestamp(Load<SQL_TIMESTAMP_STRUCT>(raw), out);
 }
 // MySQL times are durations too (-01:00:00, 48:00:00), which the time structure
 // cannot hold: read as text, and only a time of day is reformatted.
-void FormatTimeValue(std::string_view raw, std::string& out, bool&) { FormatTimeText(raw, out); }
-void FormatDateTextValue(std::string_view raw, std::string& out, bool&) { FormatDateTimeText(raw, out); }
-void FormatDecimalValue(std::string_view raw, std::string& out, bool&) { FormatDecimal(raw, out); }
-void FormatBinaryValue(std::string_view raw, std::string& out, bool&) { FormatBinary(raw, out); }
-void FormatWideText(std::string_view raw, std::string& out, bool& utf8) { AssignWide(raw.data(), raw.size(), out, utf8); }
-void FormatUtf8Text(std::string_view raw, std::string& out, bool& utf8) { AssignUtf8(raw, out, utf8); }
+void FormatTimeValue(std::string_view raw, std::string& out) { FormatTimeText(raw, out); }
+void FormatDateTextValue(std::string_view raw, std::string& out) { FormatDateTimeText(raw, out); }
+void FormatDecimalValue(std::string_view raw, std::string& out) { FormatDecimal(raw, out); }
+void FormatBinaryValue(std::string_view raw, std::string& out) { FormatBinary(raw, out); }
+void FormatWideText(std::string_view raw, std::string& out) { AssignWide(raw.data(), raw.size(), out); }
+void FormatUtf8Text(std::string_view raw, std::string& out) { AssignUtf8(raw, out); }
 
 }  // namespace
 
@@ -140,7 +118,7 @@ void FormatUtf8Text(std::string_view raw, std::string& out, bool& utf8) { Assign
 struct TRecordSet::TValueFormat {
   SQLSMALLINT cType;
   size_t fixedBytes;
-  void (*format)(std::string_view raw, std::string& out, bool& utf8);
+  void (*format)(std::string_view raw, std::string& out);
 };
 
 const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
@@ -176,11 +154,11 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
   return kText;
 }
 
-TRecordSet::TRecordSet(TConnection& connection, const std::string& statement, platform::TextEncoding encoding)
+TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
     : connection_(connection),
       stmt_(connection.NewStatement()),
       deadline_(stmt_.Get(), connection.Limits().statement) {
-  std::u16string wide = platform::ToUtf16(statement, encoding);
+  std::u16string wide = platform::Utf8ToUtf16(statement);
   connection.RunStatement(stmt_.Get(), deadline_, [&] {
     SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
                                         static_cast<SQLINTEGER>(wide.size())),
@@ -200,7 +178,7 @@ void TRecordSet::WithinDeadline(F&& step) {
   try {
     step();
   } catch (const EDatabaseError&) {
-    if (deadline_.Expired()) throw EDatabaseError(platform::TUtf8Message{StatementTimeoutMessage(deadline_.Limit())});
+    if (deadline_.Expired()) throw EDatabaseError(StatementTimeoutMessage(deadline_.Limit()));
     throw;
   }
 }
@@ -240,15 +218,15 @@ void TRecordSet::Describe(const TConnection& connection) {
       if (nameLength < static_cast<SQLSMALLINT>(name.size()) || name.size() >= 16384) break;
       name.resize(static_cast<size_t>(nameLength) + 1);
     }
-    column.name = NameText(name, static_cast<size_t>(std::max<SQLSMALLINT>(nameLength, 0)));
     std::u16string wideName(NameView(name, static_cast<size_t>(std::max<SQLSMALLINT>(nameLength, 0))));
+    column.name = platform::Utf16ToUtf8(wideName);
 
     SQLSMALLINT labelBytes = 0;
     std::fill(name.begin(), name.end(), u'\0');
     SQLRETURN rc = SQLColAttributeW(stmt_.Get(), n, SQL_DESC_LABEL, name.data(),
                                     static_cast<SQLSMALLINT>(name.size() * 2), &labelBytes, nullptr);
     if (SQL_SUCCEEDED(rc) && labelBytes > 0) wideName = NameView(name, static_cast<size_t>(labelBytes));
-    NarrowOrUtf8(wideName.data(), wideName.size(), column.label, column.labelUtf8);
+    column.label = platform::Utf16ToUtf8(wideName);
 
     column.type = FieldTypeOf(sqlType, precision, scale);
     column.size = precision;
@@ -400,8 +378,8 @@ void TRecordSet::FetchRow(Values values) {
   ++recNo_;
   if (values == Values::Skip) return;
   if (blockRows_ > 1 && rowStatus_[rowInBlock_] == SQL_ROW_ERROR)
-    throw EDatabaseError(platform::TUtf8Message{"Der Datensatz " + std::to_string(recNo_) +
-                                                " konnte nicht gelesen werden"});
+    throw EDatabaseError("Der Datensatz " + std::to_string(recNo_) +
+                                                " konnte nicht gelesen werden");
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
     if (column.boundBytes != 0)
@@ -413,7 +391,6 @@ void TRecordSet::FetchRow(Values values) {
 
 void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
   const TValueFormat& kind = FormatOf(column.fetch);
-  column.valueUtf8 = false;
   const char* record = reinterpret_cast<const char*>(bound_.data()) + rowInBlock_ * rowBytes_;
   const SQLLEN indicator = Load<SQLLEN>({record + column.boundOffset - sizeof(SQLLEN), sizeof(SQLLEN)});
   if (indicator == SQL_NULL_DATA) {
@@ -421,11 +398,11 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
     return;
   }
   const char* slot = record + column.boundOffset;
-  if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, column.value, column.valueUtf8);
+  if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, column.value);
   // A character or binary value: in the slot when it fitted, else read again whole.
   if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
       static_cast<size_t>(indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
-    return kind.format({slot, static_cast<size_t>(indicator)}, column.value, column.valueUtf8);
+    return kind.format({slot, static_cast<size_t>(indicator)}, column.value);
   if (blockRows_ == 1) return ReadWhole(n, column, kind);
   ReadOutgrown(n, column, kind, {slot, column.boundBytes - TerminatorBytes(kind.cType)});
 }
@@ -439,15 +416,14 @@ void TRecordSet::ReadOutgrown(SQLUSMALLINT n, ColumnInfo& column, const TValueFo
   const std::string_view start = slot.substr(0, TerminatedLength(slot.data(), slot.size(), kind.cType));
   const std::string_view whole = Buffered();
   if (!value || whole.size() <= start.size() || !whole.starts_with(start))
-    throw EDatabaseError(platform::TUtf8Message{"Der Datenbanktreiber liest den langen Wert des Feldes \"" +
-                                                platform::ToUtf8(column.name) + "\" im Datensatz " +
-                                                std::to_string(recNo_) + " nicht richtig"});
-  kind.format(whole, column.value, column.valueUtf8);
+    throw EDatabaseError("Der Datenbanktreiber liest den langen Wert des Feldes \"" +
+                                                column.name + "\" im Datensatz " +
+                                                std::to_string(recNo_) + " nicht richtig");
+  kind.format(whole, column.value);
 }
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
   const TValueFormat& kind = FormatOf(column.fetch);
-  column.valueUtf8 = false;
   if (kind.fixedBytes == 0) return ReadWhole(n, column, kind);
   alignas(SQL_TIMESTAMP_STRUCT) char fixed[sizeof(SQL_TIMESTAMP_STRUCT)] = {};  // the largest fixed form
   SQLLEN indicator = 0;
@@ -456,12 +432,12 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
   if (indicator == SQL_NULL_DATA)
     column.value.clear();
   else
-    kind.format({fixed, kind.fixedBytes}, column.value, column.valueUtf8);
+    kind.format({fixed, kind.fixedBytes}, column.value);
 }
 
 void TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind) {
   if (ReadLong(n, kind.cType))
-    kind.format(Buffered(), column.value, column.valueUtf8);
+    kind.format(Buffered(), column.value);
   else
     column.value.clear();
   // The driver's form of one large value is not kept for the rest of the read.

@@ -1,5 +1,5 @@
 // An open query result. Forward-only and streaming: only the current record is
-// held in memory, its values already converted to text in the system code page.
+// held in memory, its values already converted to text.
 #pragma once
 
 #include <sql.h>
@@ -11,7 +11,6 @@
 #include "db/field_type.h"
 #include "db/odbc_handle.h"
 #include "db/statement_deadline.h"
-#include "platform/code_page.h"
 
 namespace vornetta::db {
 
@@ -23,8 +22,7 @@ class TRecordSet {
   // off the waiting thread when the connection has a waiter. The connection's
   // statement limit runs until Close. Throws EDatabaseError with the driver's
   // message or the time limit's.
-  TRecordSet(TConnection& connection, const std::string& statement,
-             platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+  TRecordSet(TConnection& connection, const std::string& statement);
   ~TRecordSet();
   TRecordSet(const TRecordSet&) = delete;
   TRecordSet& operator=(const TRecordSet&) = delete;
@@ -51,14 +49,10 @@ class TRecordSet {
   // Field i from 0; for each of the following an index outside 0..FieldCount()-1
   // throws std::out_of_range, and nothing else throws.
   const std::string& FieldName(int i) const { return Column(i).name; }
-  // In the system code page, or in UTF-8 when it does not fit there (DisplayNameIsUtf8).
   const std::string& DisplayName(int i) const { return Column(i).label; }
-  bool DisplayNameIsUtf8(int i) const { return Column(i).labelUtf8; }
   TFieldType DataType(int i) const { return Column(i).type; }
-  // The text of the current record's value: "" for NULL and at the end. In the
-  // system code page, or in UTF-8 when it does not fit there (ValueIsUtf8).
+  // The text of the current record's value: "" for NULL and at the end.
   const std::string& Value(int i) const { return Column(i).value; }
-  bool ValueIsUtf8(int i) const { return Column(i).valueUtf8; }
 
  private:
   enum class Fetch {
@@ -67,12 +61,10 @@ class TRecordSet {
   struct ColumnInfo {
     std::string name;
     std::string label;
-    bool labelUtf8 = false;
     TFieldType type = TFieldType::ftUnknown;
     Fetch fetch = Fetch::Text;
     SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
-    bool valueUtf8 = false;
     // Where SQLFetch puts the value within each record of bound_ (its indicator
     // just before it); 0 bytes: not bound, read with SQLGetData.
     size_t boundOffset = 0;

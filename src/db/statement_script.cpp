@@ -32,16 +32,4 @@ std::vector<std::string> SplitStatements(std::string_view script) {
   return statements;
 }
 
-std::vector<TStatementText> SplitStatements(std::string_view script, platform::TextEncoding encoding) {
-  std::vector<TStatementText> statements;
-  for (std::string& text : SplitStatements(script)) {
-    std::string fitting;
-    if (encoding == platform::TextEncoding::Utf8 && platform::FromUtf8Exact(text, fitting))
-      statements.push_back({std::move(fitting), platform::TextEncoding::CodePage});
-    else
-      statements.push_back({std::move(text), encoding});
-  }
-  return statements;
-}
-
 }  // namespace vornetta::db

@@ -24,9 +24,9 @@ constexpr int kImplicitTlsPort = 465;
 
 using platform::ReplaceAll;
 
-// A list parsed from UTF-8 text: names and addresses the code page can hold are
-// converted to it, other names stay UTF-8 and are marked so.
-void FromUtf8Items(message::TIdEMailAddressItem& item) {
+// The message's header words: names and addresses the code page can hold go
+// in the code page, other names as UTF-8, marked so.
+void ToHeaderCharset(message::TIdEMailAddressItem& item) {
   std::string fitting;
   if (platform::FromUtf8Exact(item.Name, fitting))
     item.Name = std::move(fitting);
@@ -35,8 +35,8 @@ void FromUtf8Items(message::TIdEMailAddressItem& item) {
   if (platform::FromUtf8Exact(item.Address, fitting)) item.Address = std::move(fitting);
 }
 
-void FromUtf8Items(message::TIdEMailAddressList& list) {
-  for (std::size_t i = 0; i < list.Count(); ++i) FromUtf8Items(list[i]);
+void ToHeaderCharset(message::TIdEMailAddressList& list) {
+  for (std::size_t i = 0; i < list.Count(); ++i) ToHeaderCharset(list[i]);
 }
 
 }  // namespace
@@ -49,9 +49,9 @@ smtp::TEncryption EncryptionOf(std::string_view setting) {
   if (word == "starttls") return smtp::TEncryption::StartTls;
   if (word == "ssl") return smtp::TEncryption::Implicit;
   if (word == "aus") return smtp::TEncryption::None;
-  throw EEncryptionSetting(platform::TUtf8Message{
-      "Unbekannter Wert \"" + platform::ToUtf8(setting) +
-      "\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)"});
+  throw EEncryptionSetting(
+      "Unbekannter Wert \"" + std::string(setting) +
+      "\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)");
 }
 
 std::string CleanSubject(std::string subject) {
@@ -80,12 +80,11 @@ std::vector<std::string> BodyLines(std::string_view body) {
 std::optional<message::TEnvelope> EMail::EnvelopeOf(const message::TIdMessage& mail) const {
   struct Source {
     const message::TIdEMailAddressList* list;
-    bool utf8;
     const std::string& setting;
   };
-  const Source sources[] = {{&mail.Recipients, Utf8.To, AddressSettings.To},
-                            {&mail.CCList, Utf8.Cc, AddressSettings.Cc},
-                            {&mail.BccList, Utf8.Bcc, AddressSettings.Bcc}};
+  const Source sources[] = {{&mail.Recipients, AddressSettings.To},
+                            {&mail.CCList, AddressSettings.Cc},
+                            {&mail.BccList, AddressSettings.Bcc}};
   bool beyondAscii = !message::IsAsciiText(mail.From.Address);
   for (const Source& source : sources)
     for (const message::TIdEMailAddressItem& item : *source.list)
@@ -94,8 +93,7 @@ std::optional<message::TEnvelope> EMail::EnvelopeOf(const message::TIdMessage& m
   if (!beyondAscii) return std::nullopt;
 
   message::TEnvelope envelope;
-  auto add = [&envelope](const std::string& address, bool utf8, const std::string& setting) {
-    const std::string whole = utf8 ? address : platform::ToUtf8(address);
+  auto add = [&envelope](const std::string& whole, const std::string& setting) {
     const std::size_t at = whole.rfind('@');
     if (envelope.Utf8Address.empty() && !message::IsAsciiText(std::string_view(whole).substr(0, at))) {
       envelope.Utf8Address = whole;
@@ -103,10 +101,10 @@ std::optional<message::TEnvelope> EMail::EnvelopeOf(const message::TIdMessage& m
     }
     return message::EnvelopeAddress(whole, setting);
   };
-  envelope.From = add(mail.From.Address, Utf8.From, AddressSettings.From);
+  envelope.From = add(mail.From.Address, AddressSettings.From);
   for (const Source& source : sources)
     for (const message::TIdEMailAddressItem& item : *source.list)
-      envelope.Recipients.push_back(add(item.Address, source.utf8, source.setting));
+      envelope.Recipients.push_back(add(item.Address, source.setting));
   return envelope;
 }
 
@@ -117,20 +115,20 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   message::CheckAddressSetting(AddressSettings.Cc, Cc, message::TAddressSetting::List);
   message::CheckAddressSetting(AddressSettings.Bcc, Bcc, message::TAddressSetting::List);
   mail.From.SetText(From);
-  mail.Subject = Subject;
-  mail.SubjectUtf8 = Utf8.Subject;
+  mail.SubjectUtf8 = !platform::FromUtf8Exact(Subject, mail.Subject);
+  if (mail.SubjectUtf8) mail.Subject = Subject;
   mail.Recipients.SetListText(To);
   mail.CCList.SetListText(Cc);
   mail.BccList.SetListText(Bcc);
   mail.Envelope = EnvelopeOf(mail);
-  if (Utf8.From) FromUtf8Items(mail.From);
-  if (Utf8.To) FromUtf8Items(mail.Recipients);
-  if (Utf8.Cc) FromUtf8Items(mail.CCList);
-  if (Utf8.Bcc) FromUtf8Items(mail.BccList);
+  ToHeaderCharset(mail.From);
+  ToHeaderCharset(mail.Recipients);
+  ToHeaderCharset(mail.CCList);
+  ToHeaderCharset(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
-    throw ESendError(platform::TUtf8Message{"Kein Empfänger angegeben."});
+    throw ESendError("Kein Empfänger angegeben.");
   // Without a sender the server would get "MAIL FROM:<>" and the mail no From header.
-  if (mail.From.Address.empty()) throw ESendError(platform::TUtf8Message{"Kein Absender angegeben."});
+  if (mail.From.Address.empty()) throw ESendError("Kein Absender angegeben.");
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;
@@ -159,11 +157,12 @@ smtp::THostPort EMail::Configure(smtp::TIdSMTP& client) const {
   client.SetRequireLogin(true);
   if (!Username.empty()) {
     client.SetAuthenticationType(TokenSource ? smtp::atOAuth2 : smtp::atLogin);
-    client.SetUsername(Username);
+    // The login's user and password go on the wire in the code page.
+    client.SetUsername(platform::FromUtf8(Username));
     if (TokenSource)
       client.SetTokenSource(TokenSource);
     else
-      client.SetPassword(Password);
+      client.SetPassword(platform::FromUtf8(Password));
   } else {
     client.SetAuthenticationType(smtp::atNone);
   }
@@ -219,17 +218,17 @@ void EMail::Probe(const std::function<void(const std::string&)>& step) {
   const std::string address = server.Host.find(':') == std::string::npos
                                   ? server.Host + ":" + std::to_string(server.Port)
                                   : "[" + server.Host + "]:" + std::to_string(server.Port);
-  step("Verbinde mit " + platform::ToUtf8(address) + " …");
+  step("Verbinde mit " + address + " …");
   client.OpenSession(-1);
   try {
     const std::vector<std::string>& greeting = client.Greeting();
     step("Begrüßung des Servers: 220 " +
-         platform::ToUtf8(platform::ReplaceControlCharacters(greeting.empty() ? "" : greeting.front())));
+         platform::ReplaceControlCharacters(platform::AsUtf8(greeting.empty() ? "" : greeting.front())));
     const auto* handler = dynamic_cast<const smtp::TIdIOHandlerSocket*>(client.IOHandler());
     if (handler != nullptr && handler->Tls() != nullptr) {
       const std::string subject = handler->Tls()->PeerSubject();
       step("Verschlüsselt mit " + handler->Tls()->Version() + ", Zertifikat: " +
-           platform::ToUtf8(platform::ReplaceControlCharacters(subject.empty() ? "(keines)" : subject)) +
+           platform::ReplaceControlCharacters(subject.empty() ? "(keines)" : platform::AsUtf8(subject)) +
            (handler->TlsVerified() ? " (geprüft)" : " (nicht geprüft)"));
     } else {
       step("Unverschlüsselt (Einstellung verschluesselung)");
@@ -237,12 +236,12 @@ void EMail::Probe(const std::function<void(const std::string&)>& step) {
     std::string mechanisms;
     for (const std::string& name : client.AuthMechanisms()) mechanisms += (mechanisms.empty() ? "" : " ") + name;
     step("Angebotene Anmeldeverfahren: " +
-         (mechanisms.empty() ? std::string("keine") : platform::ToUtf8(platform::ReplaceControlCharacters(mechanisms))));
+         (mechanisms.empty() ? std::string("keine") : platform::ReplaceControlCharacters(platform::AsUtf8(mechanisms))));
     if (Username.empty()) {
       step("Keine Anmeldung eingestellt (Einstellung smtpuser ist leer)");
     } else {
       client.Authenticate();
-      step("Anmeldung als " + platform::ToUtf8(Username) + " mit " + client.LoginMechanism() + " erfolgreich");
+      step("Anmeldung als " + Username + " mit " + client.LoginMechanism() + " erfolgreich");
     }
   } catch (...) {
     try {

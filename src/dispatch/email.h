@@ -45,12 +45,6 @@ class EMail {
   std::string Cc;
   std::string Bcc;
   std::string Subject;  // cleaned in place by Send
-  // Which of the texts above are UTF-8 (the configuration file held them so and
-  // the code page cannot): their names and the subject go out as UTF-8 encoded
-  // words, every item that fits the code page exactly as before.
-  struct {
-    bool From = false, To = false, Cc = false, Bcc = false, Subject = false;
-  } Utf8;
   // Line breaks CR, LF or CR LF. A view, not a copy: the text (a report may be
   // many megabytes) must outlive Send.
   std::string_view Body;

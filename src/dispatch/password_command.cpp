@@ -15,8 +15,8 @@ constexpr TCommandKind kPassword{"Passwortbefehl", "Passwort", "smtppassbefehl"}
 constexpr TCommandKind kToken{"Tokenbefehl", "Token", "smtptokenbefehl"};
 
 [[noreturn]] void Fail(const TCommandKind& kind, const std::string& what) {
-  throw EPasswordCommandError(platform::TUtf8Message{std::string(kind.noun) + " " + what + " (Einstellung " +
-                                                     kind.setting + ")"});
+  throw EPasswordCommandError(std::string(kind.noun) + " " + what + " (Einstellung " +
+                                                     kind.setting + ")");
 }
 
 std::string SecretFromCommand(const TCommandKind& kind, const std::string& command, int timeoutMs) {

@@ -20,6 +20,7 @@
 #include "message/body_encoding.h"
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
+#include "platform/stderr_line.h"
 #include "platform/text.h"
 #include "platform/time_zone.h"
 #include "report/placeholders.h"
@@ -34,11 +35,6 @@ constexpr char kSection[] = "email";
 
 std::string Setting(config::TMyIniFile& ini, const char* key, const char* defaultValue = "") {
   return ini.ReadValueDefault(kSection, key, defaultValue);
-}
-
-// A header text: lossless, so a UTF-8 file's text the code page cannot hold stays UTF-8.
-std::string HeaderSetting(config::TMyIniFile& ini, const char* key, bool& utf8) {
-  return ini.ReadValueDefault(kSection, key, "", utf8);
 }
 
 // The transport settings, read after the others: encryption, CA file and the
@@ -59,21 +55,9 @@ void ReadTransport(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands
   }
 }
 
-// Whole in the window, on stderr and in mail; in a code page without the en dash
-// (ISO-8859-15) a hyphen stands in for it rather than a "?".
-ESendError NoReportError() {
-  constexpr char kText[] = "Kein Bericht vorhanden – bitte zuerst erstellen.";
-  std::string codePage;
-  if (!platform::FromUtf8Exact(kText, codePage))
-    codePage = platform::FromUtf8("Kein Bericht vorhanden - bitte zuerst erstellen.");
-  return ESendError(codePage, platform::TUtf8Message{kText});
-}
+ESendError NoReportError() { return ESendError("Kein Bericht vorhanden – bitte zuerst erstellen."); }
 
-void ReportUtf8(std::ostream& err, const std::string& utf8Message) {
-  err << "vornetta: " << StderrLineUtf8(utf8Message) << '\n' << std::flush;
-}
-
-void Report(std::ostream& err, const std::string& message) { ReportUtf8(err, platform::ToUtf8(message)); }
+void Report(std::ostream& err, const std::string& message) { platform::WriteStderrLine(err, message); }
 
 // The copies of the results the build made: CSV tables (ergebnis-1.csv, ... by
 // select) and the workbook ergebnis.xlsx.
@@ -98,16 +82,14 @@ std::vector<message::TIdInlineImage> ChartImages(config::TMyIniFile& ini, const 
                                                  std::vector<chart::TChartImage>& images) {
   std::vector<message::TIdInlineImage> inlineImages;
   if (report.Charts().empty()) return inlineImages;
-  bool utf8 = false;
-  const std::string css = HeaderSetting(ini, "css", utf8);
-  images = chart::DrawReportCharts(report, utf8 ? css : platform::ToUtf8(css));
+  images = chart::DrawReportCharts(report, Setting(ini, "css"));
   for (const chart::TChartImage& image : images)
     inlineImages.push_back({image.contentId, image.fileName, "image/png", image.png});
   return inlineImages;
 }
 
-// Today's rule: only a report with a data row or a count table goes out. With
-// "ergebnisLeer" ticked, a freshly built report without any goes out as well.
+// Only a report with a data row or a count table goes out. With "ergebnisLeer"
+// ticked, a freshly built report without any goes out as well.
 bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& report) {
   if (report.RowCount() > 0) return true;
   return report.PieceCount() > 0 && ini.ReadFlag("datenbank", "ergebnisLeer", false);
@@ -117,20 +99,15 @@ bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& repo
 // its default; the send reads it only, so it writes no key of its own.
 bool ConditionHolds(config::TMyIniFile& ini, const report::TReportText& report) {
   if (!ini.HasKey(kSection, "sendenWenn")) return true;
-  bool utf8 = false;
-  const std::string text = HeaderSetting(ini, "sendenWenn", utf8);
   const report::TReportFacts& facts = report.Facts();
-  return report::TSendCondition(utf8 ? text : platform::ToUtf8(text), facts.statements.size()).Holds(facts);
+  return report::TSendCondition(Setting(ini, "sendenWenn"), facts.statements.size()).Holds(facts);
 }
 
 // The subject setting with its placeholders filled; without a brace exactly as read.
 void SetSubject(config::TMyIniFile& ini, const report::TReportText& report, EMail& job) {
-  job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
-  if (!report::MayHoldPlaceholders(job.Subject)) return;
-  const std::string utf8 = report::ResolvePlaceholders(
-      job.Utf8.Subject ? job.Subject : platform::ToUtf8(job.Subject), report.Facts(), report::TPlaceholderText::Plain);
-  job.Utf8.Subject = !platform::FromUtf8Exact(utf8, job.Subject);
-  if (job.Utf8.Subject) job.Subject = utf8;
+  job.Subject = Setting(ini, "betreff");
+  if (report::MayHoldPlaceholders(job.Subject))
+    job.Subject = report::ResolvePlaceholders(job.Subject, report.Facts(), report::TPlaceholderText::Plain);
 }
 
 // The "Date" header's clock in `zone` (the system's zone gives the message's own
@@ -152,7 +129,7 @@ message::TIdClock ZoneClock(const platform::TTimeZone& zone) {
 // setting itself is what failed.
 platform::TTimeZone ErrorMailZone(config::TMyIniFile& ini) {
   try {
-    return platform::TTimeZone(platform::ToUtf8(ini.ReadValue(kSection, "zeitzone", "")));
+    return platform::TTimeZone(ini.ReadValue(kSection, "zeitzone", ""));
   } catch (const platform::ETimeZoneError&) {
     return {};
   }
@@ -163,7 +140,7 @@ platform::TTimeZone ErrorMailZone(config::TMyIniFile& ini) {
 std::string ReportSubject(config::TMyIniFile& ini, const report::TReportText& report) {
   EMail job;
   SetSubject(ini, report, job);
-  return job.Utf8.Subject ? job.Subject : platform::ToUtf8(job.Subject);
+  return job.Subject;
 }
 
 TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TSendView& view) {
@@ -189,15 +166,15 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
     job.Host = Setting(ini, "smtpserver");
     job.Username = Setting(ini, "smtpuser");
     job.Password = Setting(ini, "smtppass");
-    job.From = HeaderSetting(ini, "absender", job.Utf8.From);
-    job.To = HeaderSetting(ini, "empfaenger", job.Utf8.To);
-    job.Cc = HeaderSetting(ini, "cc", job.Utf8.Cc);
-    job.Bcc = HeaderSetting(ini, "bcc", job.Utf8.Bcc);
+    job.From = Setting(ini, "absender");
+    job.To = Setting(ini, "empfaenger");
+    job.Cc = Setting(ini, "cc");
+    job.Bcc = Setting(ini, "bcc");
     job.IsHtml = true;
     SetSubject(ini, report, job);
     job.Clock = ZoneClock(report.Facts().zone);
     job.Body = report.DocumentText();
-    if (report.Utf8()) job.CharSet = message::kUtf8CharSet;  // a text the code page cannot hold
+    if (report.DocumentIsUtf8()) job.CharSet = message::kUtf8CharSet;
     job.Attachments = ResultAttachments(report);
     std::vector<chart::TChartImage> chartImages;
     job.InlineImages = ChartImages(ini, report, chartImages);
@@ -226,25 +203,24 @@ void ReadMailServer(config::TMyIniFile& ini, EMail& job, TLoginCommands& command
   ReadTransport(ini, job, commands);
 }
 
-void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message, TLoginCommands* commands) {
+void SendErrorMail(config::TMyIniFile& ini, const std::string& message, TLoginCommands* commands) {
   EMail job;
   job.Host = Setting(ini, "smtpserver");
   job.Username = Setting(ini, "smtpuser");
   job.Password = Setting(ini, "smtppass");
   job.From = kErrorMailSender;
-  job.To = HeaderSetting(ini, "absender", job.Utf8.To);
+  job.To = Setting(ini, "absender");
   job.AddressSettings.To = "absender";
   job.IsHtml = false;
-  job.Subject = HeaderSetting(ini, "betreff", job.Utf8.Subject);
+  job.Subject = Setting(ini, "betreff");
   job.Subject.insert(0, kErrorSubjectPrefix);
   job.Clock = ZoneClock(ErrorMailZone(ini));
   // The message may quote a server or driver: its control characters stay out of
   // the mail. A message the code page cannot hold goes out in UTF-8.
+  const std::string safe = platform::ReplaceControlCharacters(message);
   std::string body;
-  if (platform::FromUtf8Exact(utf8Message, body)) {
-    body = platform::ReplaceControlCharacters(body);
-  } else {
-    body = platform::ReplaceControlCharactersUtf8(utf8Message);
+  if (!platform::FromUtf8Exact(safe, body)) {
+    body = safe;
     job.CharSet = message::kUtf8CharSet;
   }
   job.Body = body;
@@ -291,7 +267,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
   // A warning only: set-ups that work today go on working.
-  if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) ReportUtf8(err, warning);
+  if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) Report(err, warning);
   std::string message;
   TLoginCommands commands;  // a command that failed for the report is not run again for the error mail
   try {
@@ -308,13 +284,13 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
       delivery.onRetry = [&err, last = delivery.retries + 1, next = 1](const std::string& failure,
                                                                           std::chrono::seconds pause) mutable {
         ++next;
-        ReportUtf8(err, failure + " - neuer Versuch in " + std::to_string(pause.count()) + " s (Versuch " +
+        Report(err, failure + " - neuer Versuch in " + std::to_string(pause.count()) + " s (Versuch " +
                         std::to_string(next) + " von " + std::to_string(last) + ")");
       };
     }
     const TSendOutcome outcome = SendReport(ini, report, view, delivery);
     summary.TakeOutcome(outcome);
-    if (outcome.conditionUnmet) ReportUtf8(err, kConditionUnmet);  // nothing sent: result "leer"
+    if (outcome.conditionUnmet) Report(err, kConditionUnmet);  // nothing sent: result "leer"
     if (output) {
       output->Finish();
       if (delivery.attempts == 0 && !outcome.conditionUnmet) Report(err, "Probelauf: nichts zu versenden, der Bericht hat keine Datenzeilen");
@@ -324,16 +300,16 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
                                                      : TRunResult::Sent;
     return summary.Finish(result, kExitSent);
   } catch (...) {
-    message = MessageUtf8Of(std::current_exception());
+    message = MessageOf(std::current_exception());
   }
   if (report.PieceCount() > 0) summary.TakeCounts(report);  // as far as the build got
-  ReportUtf8(err, message);
+  Report(err, message);
   if (output) return summary.Finish(TRunResult::Failed, kExitErrorMailed);  // a dry run never mails
   try {
     SendErrorMail(ini, message, &commands);
     return summary.Finish(TRunResult::Failed, kExitErrorMailed);
   } catch (...) {
-    ReportUtf8(err, MessageUtf8Of(std::current_exception()));
+    Report(err, MessageOf(std::current_exception()));
     return summary.Finish(TRunResult::ErrorMailFailed, kExitErrorMailFailed);
   }
 }
@@ -348,18 +324,6 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
     options.wait = [pause](std::chrono::seconds) { std::this_thread::sleep_for(pause); };
   }
   return options;
-}
-
-std::string StderrLine(std::string_view text) {
-  std::string line = platform::LineBreaksToSpaces(platform::ReplaceControlCharacters(text));
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return platform::ToUtf8(line);
-}
-
-std::string StderrLineUtf8(std::string_view utf8) {
-  std::string line = platform::LineBreaksToSpaces(platform::ReplaceControlCharactersUtf8(utf8));
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line;
 }
 
 }  // namespace vornetta::dispatch

@@ -73,9 +73,7 @@ class TUnattendedView : public TSendView {
 // stays) and the views are reset. A failure of the send leaves report and views
 // as they were and is thrown. A counter above zero with an empty text (the
 // report was sent already) or an unfinished one (its build failed) throws
-// ESendError "Kein Bericht vorhanden – bitte zuerst erstellen." (whole in its
-// UTF-8 form; what() has a hyphen for the dash where the code page has none)
-// and sends nothing.
+// ESendError "Kein Bericht vorhanden – bitte zuerst erstellen." and sends nothing.
 // A report without data rows and count tables is sent as well when the flag
 // "ergebnisLeer" of section "datenbank" is set (it is read only then, without
 // storing a default). Then the setting "sendenWenn" is tested on the report's
@@ -115,7 +113,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
 // Throws the failure of the send.
 // `commands` are the run's (a command that failed for the report is not run
 // again); null: the mail's own.
-void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message, TLoginCommands* commands = nullptr);
+void SendErrorMail(config::TMyIniFile& ini, const std::string& message, TLoginCommands* commands = nullptr);
 
 class EMail;
 // The server and login of section "email" into `job`, read as the send
@@ -156,13 +154,5 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 // is its SummaryLine.
 int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnattendedView& view,
                   std::ostream& err, const TRunOptions& options = {});
-
-// A failure message as one line for stderr: other control characters become "?"
-// (ReplaceControlCharacters), every line break (CR LF, CR or LF) becomes one
-// blank, trailing blanks go, and the text is converted from the system code page
-// to UTF-8.
-std::string StderrLine(std::string_view message);
-// The same for a message in UTF-8.
-std::string StderrLineUtf8(std::string_view utf8Message);
 
 }  // namespace vornetta::dispatch

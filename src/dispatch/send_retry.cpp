@@ -42,16 +42,6 @@ std::string MessageOf(std::exception_ptr failure) {
   }
 }
 
-std::string MessageUtf8Of(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::exception& e) {
-    return platform::MessageUtf8(e);
-  } catch (...) {
-    return "Unbekannter Fehler";
-  }
-}
-
 void SleepFor(std::chrono::seconds wait) { std::this_thread::sleep_for(wait); }
 
 std::chrono::seconds RetryWait(int retry) {
@@ -92,18 +82,16 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
       if (retries == 0) throw;
       std::string message = MessageOf(failure);
       while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-      std::string whole = MessageUtf8Of(failure);
-      while (!whole.empty() && (whole.back() == '\n' || whole.back() == '\r')) whole.pop_back();
       if (attempt <= retries && IsTemporaryFailure(failure, job.DataEndSent)) {
         const std::chrono::seconds pause = RetryWait(attempt);
-        if (onRetry) onRetry(whole, pause);
+        if (onRetry) onRetry(message, pause);
         wait(pause);
         continue;
       }
       const std::string count = attempt == 1 ? "einem Versuch" : std::to_string(attempt) + " Versuchen";
       const std::string abandoned =
           "\r\nVersand nach " + count + " aufgegeben (Einstellung wiederholen im Abschnitt email).";
-      throw ESendAbandoned(message + abandoned, platform::TUtf8Message{whole + abandoned});
+      throw ESendAbandoned(message + abandoned);
     }
   }
 }

@@ -23,8 +23,6 @@ using TRetryWait = std::function<void(std::chrono::seconds)>;
 // The message of whatever was thrown; failures outside the standard hierarchy
 // still get a text so that a run can report them.
 std::string MessageOf(std::exception_ptr failure);
-// The same, whole, in UTF-8 (platform::MessageUtf8).
-std::string MessageUtf8Of(std::exception_ptr failure);
 
 // Sleeps for the given time.
 void SleepFor(std::chrono::seconds wait);

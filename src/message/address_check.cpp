@@ -26,7 +26,7 @@ bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c ==
   message += " (";
   message.append(reason);
   message += ')';
-  throw EIdEmailParseError(platform::TUtf8Message{message});
+  throw EIdEmailParseError(message);
 }
 
 // What is open at the end of a walk.
@@ -110,7 +110,7 @@ void CheckAddressSetting(std::string_view setting, std::string_view text, TAddre
     std::string message = "Die Einstellung \"";
     message.append(setting);
     message += "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.";
-    throw EIdEmailParseError(platform::TUtf8Message{message});
+    throw EIdEmailParseError(message);
   }
   if (kind == TAddressSetting::Single) {
     if (!Trim(text).empty()) CheckEntry(setting, text);

@@ -147,21 +147,6 @@ bool IconvExact(const char* from, const char* to, std::string_view input, std::s
   return exact;
 }
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string wide;
-  wide.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    char32_t cp = NextUtf8(utf8, i);
-    if (cp >= 0x10000) {
-      wide += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      wide += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      wide += static_cast<char16_t>(cp);
-    }
-  }
-  return wide;
-}
-
 }  // namespace
 
 std::string LocaleName() {
@@ -274,6 +259,23 @@ bool FromUtf16Exact(std::u16string_view text, std::string& out) {
   return IconvExact("UTF-16LE", SystemCodePage(), U16Bytes(text), out);
 }
 
+std::string AsUtf8(std::string_view bytes) { return IsUtf8(bytes) ? std::string(bytes) : ToUtf8(bytes); }
+
+std::string WellFormedUtf8(std::string_view text) {
+  if (IsUtf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    const char32_t cp = NextUtf8(text, i);
+    if (cp == 0xFFFD && text.substr(start, i - start) != "\xEF\xBF\xBD")
+      out += '?';
+    else
+      out.append(text.substr(start, i - start));
+  }
+  return out;
+}
+
 bool IsUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();)
     if (NextUtf8(text, i) == 0xFFFD) return false;
@@ -281,6 +283,17 @@ bool IsUtf8(std::string_view text) {
 }
 
 bool FromUtf8Exact(std::string_view utf8, std::string& out) {
+  if (IsLatin9()) {
+    out.clear();
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+      const char32_t c = NextUtf8(utf8, i);
+      const char b = UnicodeToLatin9(c);
+      if (c == 0xFFFD || (c >= 0xD800 && c <= 0xDFFF) || (b == '?' && c != U'?')) return false;
+      out += b;
+    }
+    return true;
+  }
   if (!IsUtf8(utf8)) return false;  // not UTF-8 at all
   return FromUtf16Exact(Utf8ToUtf16(utf8), out);
 }
@@ -288,6 +301,22 @@ bool FromUtf8Exact(std::string_view utf8, std::string& out) {
 std::u16string ToUtf16(std::string_view text, TextEncoding encoding) {
   return encoding == TextEncoding::Utf8 ? Utf8ToUtf16(text) : ToUtf16(text);
 }
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string wide;
+  wide.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp = NextUtf8(utf8, i);
+    if (cp >= 0x10000) {
+      wide += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      wide += static_cast<char16_t>(cp);
+    }
+  }
+  return wide;
+}
+
 
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;

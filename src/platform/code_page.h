@@ -1,6 +1,7 @@
-// The system code page: the 8-bit (or double-byte) character set every text of
-// the program is kept in. It is chosen once from the locale's language, and
-// conversions to Unicode happen only at the edges (window, ODBC).
+// The system code page: the 8-bit (or double-byte) character set of the files,
+// documents and peers that are not UTF-8. It is chosen once from the locale's
+// language. Inside the program every text is UTF-8; these conversions serve the
+// edges where bytes leave or enter in the code page.
 #pragma once
 
 #include <string>
@@ -48,8 +49,16 @@ bool FromUtf16Exact(std::u16string_view text, std::string& out);
 bool FromUtf8Exact(std::string_view utf8, std::string& out);
 // True when the text is well-formed UTF-8.
 bool IsUtf8(std::string_view text);
+// The text with every byte that is not part of well-formed UTF-8 replaced by "?".
+std::string WellFormedUtf8(std::string_view text);
+// Bytes whose encoding nobody declared (a server's reply, a host name, a text
+// of the C library) as UTF-8: as they are when they read as UTF-8, else read
+// in the code page.
+std::string AsUtf8(std::string_view bytes);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+// UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
 
 // How the bytes of a text are to be read: in the system code page, or as UTF-8
 // (a text the code page cannot hold).

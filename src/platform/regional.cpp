@@ -102,13 +102,14 @@ void AppendShort(nl_item item, const std::tm& tm, std::string& out) {
 
 char DecimalSeparator() {
   const char* radix = nl_langinfo(RADIXCHAR);
-  return radix && *radix ? *radix : '.';
+  return radix && *radix > 0 ? *radix : '.';
 }
 
 char ThousandsSeparator() {
   const char* separator = nl_langinfo(THOUSEP);
-  // A multi-byte separator (a narrow no-break space) has no one-character form.
-  if (separator && separator[0] != '\0' && separator[1] == '\0') return separator[0];
+  // A multi-byte separator (a narrow no-break space) has no one-character form,
+  // and a single byte beyond ASCII is no character of the program's UTF-8 texts.
+  if (separator && separator[0] > 0 && separator[1] == '\0') return separator[0];
   return DecimalSeparator() == ',' ? '.' : ',';
 }
 

@@ -19,18 +19,10 @@ namespace {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-std::string LabelUtf8(const db::TRecordSet& records, int i) {
-  return records.DisplayNameIsUtf8(i) ? records.DisplayName(i) : platform::ToUtf8(records.DisplayName(i));
-}
-
-std::string ValueUtf8(const db::TRecordSet& records, int i) {
-  return records.ValueIsUtf8(i) ? records.Value(i) : platform::ToUtf8(records.Value(i));
-}
-
 int FindColumn(const db::TRecordSet& head, const std::string& key, const std::string& name, std::string_view role) {
   std::string known;
   for (int i = 0; i < head.FieldCount(); ++i) {
-    const std::string label = LabelUtf8(head, i);
+    const std::string label = head.DisplayName(i);
     if (platform::EqualsNoCase(label, name)) return i;
     known += (i > 0 ? ", " : "") + label;
   }
@@ -99,7 +91,7 @@ TChartCollector::TChartCollector(const TChartRequest& request, const db::TRecord
   data_.kind = request.kind;
   data_.contentId = ChartContentId(request.statement);
   data_.altText = AltText(request);
-  data_.xName = LabelUtf8(head, x_);
+  data_.xName = head.DisplayName(x_);
   for (const std::string& name : request.yColumns) {
     const int y = FindColumn(head, key_, name, "Y-Spalte");
     const std::string type = db::TDatenbankAdo::FieldTypeName(head.DataType(y));
@@ -107,7 +99,7 @@ TChartCollector::TChartCollector(const TChartRequest& request, const db::TRecord
       RefuseChartSetting(key_, "die Y-Spalte \"" + name + "\" ist nicht numerisch (Typ " + type + ")");
     ys_.push_back(y);
     checkNumbers_.push_back(type != "integer" && type != "double");
-    data_.yNames.push_back(LabelUtf8(head, y));
+    data_.yNames.push_back(head.DisplayName(y));
   }
   categories_ = request.kind == TChartKind::Bars || request.kind == TChartKind::Pie;
   const std::string xType = db::TDatenbankAdo::FieldTypeName(head.DataType(x_));
@@ -154,7 +146,7 @@ void TChartCollector::AddRow(const db::TRecordSet& record) {
     if (checkNumbers_[i]) {
       if (!platform::Trim(text).empty() && !ParseNumberText(text, value))
         RefuseChartSetting(key_, "die Y-Spalte \"" + data_.yNames[i] + "\" ist nicht numerisch (Wert \"" +
-                         ValueUtf8(record, ys_[i]) + "\" in Zeile " + std::to_string(record.RecNo()) + ")");
+                         record.Value(ys_[i]) + "\" in Zeile " + std::to_string(record.RecNo()) + ")");
     } else if (!platform::Trim(text).empty()) {
       value = TextToNumber(text);
     }
@@ -162,7 +154,7 @@ void TChartCollector::AddRow(const db::TRecordSet& record) {
   }
 
   if (categories_) {
-    const std::size_t category = CategoryOf(ValueUtf8(record, x_));
+    const std::size_t category = CategoryOf(record.Value(x_));
     for (std::size_t i = 0; i < ys_.size(); ++i)
       if (!std::isnan(values[i])) data_.values[category * ys_.size() + i] += values[i];
     return;
@@ -172,7 +164,7 @@ void TChartCollector::AddRow(const db::TRecordSet& record) {
     if (std::isnan(moment)) return;  // a point without a date has no place on the axis
     data_.xs.push_back(moment);
   } else {
-    data_.labels.Add(ValueUtf8(record, x_));
+    data_.labels.Add(record.Value(x_));
   }
   data_.values.insert(data_.values.end(), values, values + ys_.size());
 }

@@ -80,10 +80,7 @@ std::vector<TChartRequest> ReadChartRequests(config::TMyIniFile& ini, const std:
   if (!ini.HasSection(kChartSection)) return requests;
   for (const std::string& key : ini.KeyNames(kChartSection)) {
     // The key exists, so this lossless read stores nothing.
-    bool utf8 = false;
-    std::string value = ini.ReadValueDefault(kChartSection, key, "", utf8);
-    if (!utf8) value = platform::ToUtf8(value);
-    TChartRequest request = ParseChartRequest(platform::ToUtf8(key), value);
+    TChartRequest request = ParseChartRequest(key, ini.ReadValueDefault(kChartSection, key, ""));
     if (request.statement >= selects.size())
       RefuseChartSetting(request.key, "das Skript hat keine Anweisung " + std::to_string(request.statement) +
                               " (gezählt ab 0, wie in der Klasse sql" + std::to_string(request.statement) + ")");
@@ -98,8 +95,8 @@ std::vector<TChartRequest> ReadChartRequests(config::TMyIniFile& ini, const std:
 }
 
 void RefuseChartSetting(std::string_view key, const std::string& reason) {
-  throw EReportError(platform::TUtf8Message{"Einstellung " + std::string(key) + " im Abschnitt diagramm: " +
-                                            reason});
+  throw EReportError("Einstellung " + std::string(key) + " im Abschnitt diagramm: " +
+                                            reason);
 }
 
 std::string ChartSettingValue(const TChartRequest& request) {

@@ -16,10 +16,9 @@ TColumnFormats::TColumnFormats(config::TMyIniFile& ini)
     TNumberPattern parsed;
     if (!TNumberPattern::Parse(pattern, thousands_, decimal_, parsed)) {
       const std::string grouped = std::string("#") + thousands_ + "##0" + decimal_ + "00";
-      throw EReportError(platform::TUtf8Message{
-          "Unlesbares Zahlenformat \"" + platform::ToUtf8(pattern) + "\" für die Spalte " +
-          platform::ToUtf8(key) + " (Abschnitt format): erlaubt sind Muster wie " + grouped + ", 0" + decimal_ +
-          "0 oder 0 %."});
+      throw EReportError(
+          "Unlesbares Zahlenformat \"" + pattern + "\" für die Spalte " + key + " (Abschnitt format): erlaubt sind Muster wie " + grouped + ", 0" + decimal_ +
+          "0 oder 0 %.");
     }
     patterns_.emplace_back(key, parsed);
   }

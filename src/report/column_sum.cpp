@@ -73,33 +73,22 @@ std::string FormatSum(double value, char decimalSeparator) {
 
 std::string FilterChars(std::string_view text, std::string_view allowed,
                         std::string_view replacement) {
-  // A double-byte character of the system code page is one character: its
-  // second byte may look like a letter but is never one on its own.
-  std::array<bool, 256> keep{};
-  std::vector<std::string_view> allowedPairs;
-  for (size_t i = 0; i < allowed.size(); ++i) {
-    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(allowed[i])) && i + 1 < allowed.size()) {
-      allowedPairs.push_back(allowed.substr(i++, 2));
-    } else {
-      keep[static_cast<unsigned char>(allowed[i])] = true;
-    }
-  }
-  std::sort(allowedPairs.begin(), allowedPairs.end());
+  // A character beyond ASCII is one character of several bytes: kept when
+  // `allowed` holds it, else replaced once.
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
-      const std::string_view pair = text.substr(i++, 2);
-      if (std::binary_search(allowedPairs.begin(), allowedPairs.end(), pair)) {
-        out += pair;
-      } else {
-        out += replacement;
-      }
-    } else if (keep[static_cast<unsigned char>(text[i])]) {
-      out += text[i];
-    } else {
+  for (size_t i = 0; i < text.size();) {
+    size_t length = 1;
+    while (static_cast<unsigned char>(text[i]) >= 0xC0 && i + length < text.size() &&
+           (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+      ++length;
+    const std::string_view character = text.substr(i, length);
+    i += length;
+    const size_t at = allowed.find(character);
+    if (at != std::string_view::npos && (length == 1 || static_cast<unsigned char>(allowed[at]) >= 0xC0))
+      out += character;
+    else
       out += replacement;
-    }
   }
   return out;
 }

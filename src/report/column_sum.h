@@ -34,7 +34,7 @@ std::string FormatSum(double value, char decimalSeparator);
 
 // Every character of text that occurs in allowed is kept, every other one is
 // replaced by replacement (which may be empty). Exact comparison; a
-// double-byte character of the system code page counts as one character.
+// character of several UTF-8 bytes counts as one character.
 std::string FilterChars(std::string_view text, std::string_view allowed,
                         std::string_view replacement);
 

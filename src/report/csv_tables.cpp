@@ -1,7 +1,5 @@
 #include "report/csv_tables.h"
 
-#include "platform/code_page.h"
-
 namespace vornetta::report {
 
 std::string CsvField(std::string_view utf8) {
@@ -27,10 +25,10 @@ void TCsvTables::StartTable(std::string fileName) {
   recordStarted_ = false;
 }
 
-void TCsvTables::AddField(std::string_view value, bool utf8, TCsvValue kind) {
+void TCsvTables::AddField(std::string_view value, TCsvValue kind) {
   std::string& table = tables_.back();
   if (recordStarted_) table += ';';
-  std::string field = utf8 ? std::string(value) : platform::ToUtf8(value);
+  std::string field(value);
   if (kind == TCsvValue::Text && LooksLikeFormula(field)) field.insert(0, 1, '\'');
   table += CsvField(field);
   recordStarted_ = true;

@@ -22,10 +22,8 @@ class TCsvTables {
   // Starts the next table, named fileName among the attachments: its text
   // begins with the byte-order mark.
   void StartTable(std::string fileName = {});
-  // Appends one field of the current record; `value` is in the system code
-  // page, or UTF-8 already when `utf8` (a text the code page cannot hold).
-  // Fields of one record are separated by ";".
-  void AddField(std::string_view value, bool utf8 = false, TCsvValue kind = TCsvValue::Text);
+  // Appends one field of the current record; fields of one record are separated by ";".
+  void AddField(std::string_view value, TCsvValue kind = TCsvValue::Text);
   // Ends the current record with CR LF.
   void EndRecord();
 

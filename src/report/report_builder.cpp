@@ -61,7 +61,7 @@ class TColumnNames {
   void Register(const std::string& name) {
     if (name.empty()) return;
     if (name.front() >= '0' && name.front() <= '9') {
-      throw EReportError(platform::TUtf8Message{"''" + name + "'' ist kein gültiger Komponentenname"});
+      throw EReportError("''" + name + "'' ist kein gültiger Komponentenname");
     }
     if (!names_.insert(name).second) {
       throw EReportError("Komponente mit der Bezeichnung " + name + " existiert bereits");
@@ -83,21 +83,10 @@ void AppendTableStart(TReportText& text, std::size_t number) {
   text.Append({"<table width=\"100%\" class=\"sql", TDecimalText(static_cast<long long>(number)).View(), "\">"});
 }
 
-// A cell whose text is in UTF-8 (the other parts are ASCII) turns the report into UTF-8.
-void AppendCell(TReportText& text, std::initializer_list<std::string_view> parts, bool utf8) {
-  if (utf8)
-    text.AppendUtf8(parts);
-  else
-    text.Append(parts);
-}
-
-// A decoration text of section "email" (style sheet, header, footer) inside its
-// ASCII frame: one the code page cannot hold turns the report into UTF-8.
+// A decoration text of section "email" (style sheet, header, footer) inside its ASCII frame.
 void AppendDecoration(config::TMyIniFile& ini, const char* key, TReportText& text, std::string_view before,
                       std::string_view after) {
-  bool utf8 = false;
-  const std::string value = ini.ReadValueDefault("email", key, "", utf8);
-  AppendCell(text, {before, value, after}, utf8);
+  text.Append({before, ini.ReadValueDefault("email", key, ""), after});
 }
 
 // The limits of section "email": rows per table and the HTML body's size.
@@ -148,23 +137,10 @@ std::string_view Formatted(const TNumberPattern* pattern, const TColumnFormats& 
   return buffer;
 }
 
-// A UTF-8 piece: in the code page when it fits there, else the report becomes UTF-8.
-void AppendText(TReportText& text, const std::string& utf8) {
-  std::string codePage;
-  if (platform::FromUtf8Exact(utf8, codePage))
-    text.Append(codePage);
-  else
-    text.AppendUtf8({utf8});
-}
-
-// A decoration text with its placeholders filled from the facts. Without a brace
-// it goes in exactly as AppendDecoration writes it.
-void AppendResolved(TReportText& text, const std::string& value, bool utf8, const TReportFacts& facts) {
-  if (!MayHoldPlaceholders(value)) {
-    AppendCell(text, {value}, utf8);
-    return;
-  }
-  AppendText(text, ResolvePlaceholders(utf8 ? value : platform::ToUtf8(value), facts, TPlaceholderText::Html));
+// A decoration text with its placeholders filled from the facts.
+void AppendResolved(TReportText& text, const std::string& value, const TReportFacts& facts) {
+  if (!MayHoldPlaceholders(value)) return text.Append(value);
+  text.Append(ResolvePlaceholders(value, facts, TPlaceholderText::Html));
 }
 
 // The header: filled at once, or, when it quotes results, written as it stands
@@ -172,17 +148,13 @@ void AppendResolved(TReportText& text, const std::string& value, bool utf8, cons
 class THeader {
  public:
   THeader(config::TMyIniFile& ini, TReportText& text) : text_(text) {
-    value_ = ini.ReadValueDefault("email", "kopfzeile", "", utf8_);
-    if (MayHoldPlaceholders(value_)) {
-      if (!utf8_) value_ = platform::ToUtf8(value_);
-      utf8_ = true;
-      deferred_ = QuotesResults(value_);
-    }
+    value_ = ini.ReadValueDefault("email", "kopfzeile", "");
+    deferred_ = MayHoldPlaceholders(value_) && QuotesResults(value_);
     if (deferred_) {
       piece_ = text.PieceCount();
-      AppendText(text, value_);
+      text.Append(value_);
     } else {
-      AppendResolved(text, value_, utf8_, text.Facts());
+      AppendResolved(text, value_, text.Facts());
     }
   }
 
@@ -193,7 +165,6 @@ class THeader {
  private:
   TReportText& text_;
   std::string value_;
-  bool utf8_ = false;
   bool deferred_ = false;
   std::size_t piece_ = 0;
 };
@@ -201,9 +172,7 @@ class THeader {
 // The setting "zeitzone"; an empty one is the system's zone. Throws
 // platform::ETimeZoneError naming the setting.
 platform::TTimeZone ZoneSetting(config::TMyIniFile& ini) {
-  bool utf8 = false;
-  const std::string name = ini.ReadValueDefault("email", "zeitzone", "", utf8);
-  return platform::TTimeZone(utf8 ? name : platform::ToUtf8(name));
+  return platform::TTimeZone(ini.ReadValueDefault("email", "zeitzone", ""));
 }
 
 // The chart image of statement `number` right above its table; the image itself
@@ -217,21 +186,13 @@ void AppendChartImage(TReportText& text, const TChartData& chart) {
     else if (c == '>') alt += "&gt;";
     else alt += c;
   }
-  const std::string_view parts[] = {"<img src=\"cid:", chart.contentId, "\" alt=\"", alt,
-                                    "\" width=\"800\" height=\"360\"><br>"};
-  std::string codePage;
-  if (platform::FromUtf8Exact(alt, codePage))
-    text.Append({parts[0], parts[1], parts[2], codePage, parts[4]});
-  else
-    text.AppendUtf8({parts[0], parts[1], parts[2], parts[3], parts[4]});
+  text.Append({"<img src=\"cid:", chart.contentId, "\" alt=\"", alt, "\" width=\"800\" height=\"360\"><br>"});
 }
 
 // The head row's labels, kept for choosing chart columns later.
 void KeepSelectHead(TReportText& text, std::size_t number, const db::TRecordSet& records) {
   TSelectHead head{number, {}};
-  for (int i = 0; i < records.FieldCount(); ++i)
-    head.columns.push_back(records.DisplayNameIsUtf8(i) ? records.DisplayName(i)
-                                                        : platform::ToUtf8(records.DisplayName(i)));
+  for (int i = 0; i < records.FieldCount(); ++i) head.columns.push_back(records.DisplayName(i));
   text.SelectHeads().push_back(std::move(head));
 }
 
@@ -241,13 +202,13 @@ const TChartRequest* ChartRequestOf(const std::vector<TChartRequest>& requests, 
 }
 
 // Writes the table into the report and its copies; returns where its rows stand.
-TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementText& statement, std::size_t number,
+TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const std::string& statement, std::size_t number,
                             TReportText& text, TEventThrottle& throttle, const TTableContext& context) {
   TStatementFacts& facts = text.Facts().statements[number];
   facts.select = true;
   const TChartRequest* const chartRequest = context.chartRequest;
   // The record set closes itself when it goes, also on failure.
-  const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement.text, statement.encoding);
+  const std::unique_ptr<db::TRecordSet> records = connection.GetData(statement);
   const int fieldCount = records->FieldCount();
   std::vector<TColumn> columns(static_cast<std::size_t>(fieldCount));
   KeepSelectHead(text, number, *records);
@@ -262,15 +223,12 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
   TColumnNames names;
   for (int i = 0; i < fieldCount; ++i) {
     const std::string& displayName = records->DisplayName(i);
-    const bool utf8Name = records->DisplayNameIsUtf8(i);
-    // Only ASCII letters and digits stay in a class name: the code page form gives the same.
-    const std::string codePageName = utf8Name ? platform::FromUtf8(displayName) : displayName;
-    const std::string className = ColumnClassName(codePageName);
+    const std::string className = ColumnClassName(displayName);
     names.Register(className);
     TColumn& column = columns[static_cast<std::size_t>(i)];
     column.cellClass = className + ' ' + db::TDatenbankAdo::FieldTypeName(records->DataType(i));
-    column.pattern = context.formats.Find(codePageName);
-    AppendCell(text, {"<th class=\"", column.cellClass, "\">", displayName, "</th>"}, utf8Name);
+    column.pattern = context.formats.Find(displayName);
+    text.Append({"<th class=\"", column.cellClass, "\">", displayName, "</th>"});
   }
   text.Append("</tr>");
   context.copies.StartTable(context.selectNumber, *records, context.formats);
@@ -295,10 +253,8 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
                    "\">"});
       for (int i = 0; i < fieldCount; ++i) {
         const TColumn& column = columns[static_cast<std::size_t>(i)];
-        AppendCell(text,
-                   {"<td class=\"", column.cellClass, "\">",
-                    Formatted(column.pattern, context.formats, records->Value(i), formatted), "</td>"},
-                   records->ValueIsUtf8(i));
+        text.Append({"<td class=\"", column.cellClass, "\">",
+                     Formatted(column.pattern, context.formats, records->Value(i), formatted), "</td>"});
       }
       text.Append("</tr>");
       ++rows.shown;
@@ -329,9 +285,8 @@ TTableRows WriteSelectTable(db::TDatenbankAdo& connection, const db::TStatementT
     sums.push_back(column.sum.Value());
     // {summe:N:SPALTE} and the send condition quote the cell as it stands.
     const int field = static_cast<int>(i);
-    const std::string& name = records->DisplayName(field);
-    facts.totals.push_back({records->DisplayNameIsUtf8(field) ? name : platform::ToUtf8(name),
-                            platform::ToUtf8(sumText), TextToNumber(FormatSum(column.sum.Value(), '.'))});
+    facts.totals.push_back(
+        {records->DisplayName(field), sumText, TextToNumber(FormatSum(column.sum.Value(), '.'))});
   }
   text.Append("</tr>");
   text.Append("</table><br>");
@@ -356,33 +311,28 @@ constexpr TChangeKind kChangeKinds[] = {
 };
 
 void RunChangingStatement(const TChangeKind& kind, db::TDatenbankAdo& connection,
-                          const db::TStatementText& statement, std::size_t number, config::TMyIniFile& ini,
+                          const std::string& statement, std::size_t number, config::TMyIniFile& ini,
                           TReportText& text) {
   int changed = 0;
   if (kind.kind == "update") {
-    changed = connection.ExecuteUpdate(statement.text, statement.encoding);
+    changed = connection.ExecuteUpdate(statement);
   } else if (kind.kind == "delete") {
-    changed = connection.ExecuteDelete(statement.text, statement.encoding);
+    changed = connection.ExecuteDelete(statement);
   } else {
-    changed = connection.Execute(statement.text, statement.encoding);
+    changed = connection.Execute(statement);
   }
   text.Facts().statements[number].rows = changed;
   if (!ini.ReadFlag("datenbank", kind.flag, false)) return;
   AppendTableStart(text, number);
-  // The row end is UTF-8: in the code page when it fits there, else the report becomes UTF-8.
-  std::string rowEnd;
-  if (platform::FromUtf8Exact(kind.rowEnd, rowEnd))
-    text.Append({kind.rowStart, TDecimalText(changed).View(), rowEnd});
-  else
-    text.AppendUtf8({kind.rowStart, TDecimalText(changed).View(), kind.rowEnd});
+  text.Append({kind.rowStart, TDecimalText(changed).View(), kind.rowEnd});
   text.Append("</table><br>");
   text.AddRow();
 }
 
-std::vector<bool> SelectFlags(const std::vector<db::TStatementText>& statements) {
+std::vector<bool> SelectFlags(const std::vector<std::string>& statements) {
   std::vector<bool> selects;
-  for (const db::TStatementText& statement : statements)
-    selects.push_back(db::TDatenbankAdo::StatementKind(statement.text) == "select");
+  for (const std::string& statement : statements)
+    selects.push_back(db::TDatenbankAdo::StatementKind(statement) == "select");
   return selects;
 }
 
@@ -391,8 +341,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   TReportFacts& facts = text.Facts();
   facts.moment = platform::RunMoment();
   facts.zone = ZoneSetting(ini);
-  const std::string configName = ConfigName(ini.FileName());
-  facts.configName = platform::IsUtf8(configName) ? configName : platform::ToUtf8(configName);
+  facts.configName = platform::WellFormedUtf8(ConfigName(ini.FileName()));
 
   text.Append("<html>");
   AppendDecoration(ini, "css", text, "<style>", "</style>");
@@ -403,15 +352,10 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   text.SetRowCount(0);
   text.SetTableCount(0);
 
-  bool scriptUtf8 = false;
-  const std::string script = ini.ReadText("sql", scriptUtf8);
-  const std::vector<db::TStatementText> statements =
-      db::SplitStatements(script, scriptUtf8 ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage);
+  const std::vector<std::string> statements = db::SplitStatements(ini.ReadText("sql"));
   facts.statements.resize(statements.size());
   // A condition that cannot be read fails before the database is reached.
-  bool conditionUtf8 = false;
-  const std::string condition = ini.ReadValueDefault("email", "sendenWenn", "", conditionUtf8);
-  [[maybe_unused]] const TSendCondition readable(conditionUtf8 ? condition : platform::ToUtf8(condition),
+  [[maybe_unused]] const TSendCondition readable(ini.ReadValueDefault("email", "sendenWenn", ""),
                                                  statements.size());
 
   const std::vector<TChartRequest> charts = ReadChartRequests(ini, SelectFlags(statements));
@@ -424,9 +368,9 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
 
   TEventThrottle throttle(text, view);
   for (std::size_t number = 0; number < statements.size(); ++number) {
-    const db::TStatementText& statement = statements[number];
-    view.StatementStarted(number + 1, statements.size(), statement.text, statement.encoding);
-    const std::string kind = db::TDatenbankAdo::StatementKind(statement.text);
+    const std::string& statement = statements[number];
+    view.StatementStarted(number + 1, statements.size(), statement);
+    const std::string kind = db::TDatenbankAdo::StatementKind(statement);
     if (kind == "select") {
       const TTableContext context{tables.size() + 1, limits, budgetSpent, formats, copies,
                                     ChartRequestOf(charts, number)};
@@ -443,9 +387,7 @@ void WriteDocument(config::TMyIniFile& ini, db::TConnectionOwner& connection, TR
   }
 
   text.Append("<div class=\"fusszeile\">");
-  bool footerUtf8 = false;
-  const std::string footer = ini.ReadValueDefault("email", "fusszeile", "", footerUtf8);
-  AppendResolved(text, footer, footerUtf8, facts);
+  AppendResolved(text, ini.ReadValueDefault("email", "fusszeile", ""), facts);
   text.Append("</div>");
   text.Append("</body></html>");
   header.Finish();
@@ -462,16 +404,7 @@ void LoadPreview(const TReportText& text, TReportView& view) {
 }  // namespace
 
 std::string ColumnClassName(std::string_view displayName) {
-  std::string lower(displayName);
-  for (size_t i = 0; i < lower.size(); ++i) {
-    char& c = lower[i];
-    if (platform::IsDbcsLeadByte(static_cast<unsigned char>(c))) {
-      ++i;  // the second byte of a double-byte character is no letter
-    } else {
-      c = platform::ToLowerAscii(c);
-    }
-  }
-  return KeepChars(lower, kClassChars);
+  return KeepChars(platform::LowerAscii(displayName), kClassChars);
 }
 
 void BuildReport(config::TMyIniFile& ini, db::TConnectionOwner& connection, TReportText& text,

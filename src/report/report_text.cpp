@@ -17,6 +17,12 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 // Pre-faults the pages of a large block a megabyte ahead of the write
 // position in one call: taking the page faults one by one costs more than
 // writing the report into the pages. Only a hint; nothing fails without it.
@@ -64,37 +70,31 @@ void TReportText::Grow(std::size_t extraBytes) {
 void TReportText::Append(std::string_view piece) { Append({piece}); }
 
 void TReportText::Append(std::initializer_list<std::string_view> parts) {
-  if (utf8_) {
-    std::string converted;
-    for (std::string_view part : parts) converted += platform::ToUtf8(part);
-    const std::string_view piece = converted;
-    AppendParts(&piece, 1);
-    return;
+  // ASCII, nearly every piece, is the same in both encodings.
+  if (utf8_ || std::all_of(parts.begin(), parts.end(), IsAscii)) return AppendParts(parts.begin(), parts.size());
+  std::string joined;
+  for (std::string_view part : parts) joined += part;
+  std::string codePage;
+  if (platform::FromUtf8Exact(joined, codePage)) {
+    const std::string_view piece = codePage;
+    return AppendParts(&piece, 1);
   }
-  AppendParts(parts.begin(), parts.size());
+  SwitchToUtf8();
+  const std::string_view piece = joined;
+  AppendParts(&piece, 1);
 }
 
-void TReportText::AppendUtf8(std::initializer_list<std::string_view> parts) {
-  if (!utf8_) SwitchToUtf8();
-  AppendParts(parts.begin(), parts.size());
+std::string TReportText::ShownText(std::string_view documentBytes) const {
+  return utf8_ ? std::string(documentBytes) : platform::ToUtf8(documentBytes);
 }
 
-void TReportText::Append(std::string_view piece, platform::TextEncoding encoding) {
-  if (encoding == platform::TextEncoding::Utf8)
-    AppendUtf8({piece});
-  else
-    Append({piece});
-}
+void TReportText::CopyPiece(std::string_view documentPiece) { AppendParts(&documentPiece, 1); }
 
 void TReportText::Rewrite(const TPieceRewrite& rewrite) {
-  const platform::TextEncoding encoding =
-      utf8_ ? platform::TextEncoding::Utf8 : platform::TextEncoding::CodePage;
   TReportText rewritten;
   rewritten.utf8_ = utf8_;
   std::size_t index = 0;
-  pieces_.ForEach([&](std::size_t start, std::size_t size) {
-    rewrite(index++, {text_ + start, size}, encoding, rewritten);
-  });
+  pieces_.ForEach([&](std::size_t start, std::size_t size) { rewrite(index++, {text_ + start, size}, rewritten); });
   SwapText(rewritten);
   utf8_ = rewritten.utf8_;
 }

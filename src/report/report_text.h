@@ -12,7 +12,6 @@
 
 #include <vector>
 
-#include "platform/code_page.h"
 #include "report/chart_data.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
@@ -27,29 +26,28 @@ class TReportText {
   TReportText& operator=(const TReportText&) = delete;
   ~TReportText();
 
-  // Appends one piece (which may itself hold line breaks) and its CR LF.
+  // Appends one UTF-8 piece (which may itself hold line breaks) and its CR LF.
   // Amortised O(1) per byte. Throws std::bad_alloc when memory runs out; the
   // text is then unchanged.
   void Append(std::string_view piece);
   // Appends one piece made of the parts joined without separators.
   void Append(std::initializer_list<std::string_view> parts);
 
-  // The text is in the system code page until a piece arrives that only UTF-8
-  // can hold (AppendUtf8); then every piece so far is converted, later pieces
-  // given to Append are converted too, and Utf8() is true until Clear.
-  bool Utf8() const { return utf8_; }
-  // Appends one piece whose parts are UTF-8 (ASCII parts are both).
-  void AppendUtf8(std::initializer_list<std::string_view> parts);
+  // The document's bytes are in the system code page until a piece arrives that
+  // only UTF-8 can hold; then every piece so far is converted, and the
+  // document stays UTF-8 until Clear. This is the one place that decides the
+  // report's charset.
+  bool DocumentIsUtf8() const { return utf8_; }
+  // Bytes of this document (a piece or part of it) as UTF-8 text, for a view.
+  std::string ShownText(std::string_view documentBytes) const;
 
-  // Appends a piece of another text as it stands in that text's encoding.
-  void Append(std::string_view piece, platform::TextEncoding encoding);
-
-  // Writes the text again: `rewrite` gets every piece in order with its
-  // encoding and appends what stays, and what replaces it, to the new text.
-  // Counter, flags, attachments stay.
-  using TPieceRewrite =
-      std::function<void(std::size_t index, std::string_view piece, platform::TextEncoding encoding, TReportText& out)>;
+  // Writes the text again: `rewrite` gets every piece in order, in the
+  // document's encoding, and appends what stays (CopyPiece) and what replaces
+  // it (Append) to the new text. Counter, flags, attachments stay.
+  using TPieceRewrite = std::function<void(std::size_t index, std::string_view piece, TReportText& out)>;
   void Rewrite(const TPieceRewrite& rewrite);
+  // Appends a piece of a text in the same encoding as it stands (see Rewrite).
+  void CopyPiece(std::string_view documentPiece);
 
   std::size_t PieceCount() const { return pieces_.Count(); }
   // Piece index (from 0) without its CR LF; index must be below PieceCount().
@@ -65,7 +63,8 @@ class TReportText {
   // turn to UTF-8): a view of the text starts over when it changes.
   std::uint64_t Revision() const { return revision_; }
 
-  // Every piece followed by CR LF; valid until the next Append or Clear.
+  // The document's bytes: every piece followed by CR LF; valid until the next
+  // Append or Clear.
   std::string_view DocumentText() const { return {text_, textSize_}; }
 
   // Drops every piece, every CSV table and the facts, and gives the memory back.

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/code_page.h"
 
 namespace vornetta::report {
 
@@ -35,8 +34,7 @@ class TReportView {
 
   // Statement `number` (from 1) of `count` is about to run; for a progress
   // display. The text is only valid during the call.
-  virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/,
-                                platform::TextEncoding /*encoding*/) {}
+  virtual void StatementStarted(std::size_t /*number*/, std::size_t /*count*/, std::string_view /*statement*/) {}
 
   // Something the user should know about the finished report, such as a size
   // budget it cannot keep; for the window's status line and stderr. UTF-8.

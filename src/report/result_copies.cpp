@@ -52,16 +52,15 @@ void TResultCopies::StartTable(std::size_t selectNumber, const db::TRecordSet& r
   }
   if (csv_) {
     csv_->StartTable(AttachmentName(selectNumber));
-    for (int i = 0; i < fieldCount; ++i) csv_->AddField(records.DisplayName(i), records.DisplayNameIsUtf8(i));
+    for (int i = 0; i < fieldCount; ++i) csv_->AddField(records.DisplayName(i));
     csv_->EndRecord();
   }
   if (workbook_) {
     std::vector<TSheetColumn> columns;
     for (int i = 0; i < fieldCount; ++i) {
       const std::string& label = records.DisplayName(i);
-      const bool utf8 = records.DisplayNameIsUtf8(i);
-      TSheetColumn column{utf8 ? label : platform::ToUtf8(label), CellKindOf(records.DataType(i)), {}};
-      if (const TNumberPattern* pattern = formats.Find(utf8 ? platform::FromUtf8(label) : label))
+      TSheetColumn column{label, CellKindOf(records.DataType(i)), {}};
+      if (const TNumberPattern* pattern = formats.Find(label))
         column.numberFormat = pattern->SpreadsheetFormat();
       columns.push_back(std::move(column));
     }
@@ -73,11 +72,11 @@ void TResultCopies::AddRecord(const db::TRecordSet& records) {
   const int fieldCount = records.FieldCount();
   if (csv_) {
     for (int i = 0; i < fieldCount; ++i)
-      csv_->AddField(records.Value(i), records.ValueIsUtf8(i), csvKinds_[static_cast<std::size_t>(i)]);
+      csv_->AddField(records.Value(i), csvKinds_[static_cast<std::size_t>(i)]);
     csv_->EndRecord();
   }
   if (workbook_) {
-    for (int i = 0; i < fieldCount; ++i) workbook_->AddCell(records.Value(i), records.ValueIsUtf8(i));
+    for (int i = 0; i < fieldCount; ++i) workbook_->AddCell(records.Value(i));
     workbook_->EndRecord();
   }
 }

@@ -26,9 +26,9 @@ namespace {
 using TNode = TSendCondition::TNode;
 
 [[noreturn]] void Fail(std::string_view text, const std::string& why, std::string_view what = "ist nicht lesbar") {
-  throw ESendConditionError(platform::TUtf8Message{"Die Bedingung \"" + std::string(text) +
+  throw ESendConditionError("Die Bedingung \"" + std::string(text) +
                                                    "\" der Einstellung sendenWenn (Abschnitt email) " +
-                                                   std::string(what) + ": " + why + "."});
+                                                   std::string(what) + ": " + why + ".");
 }
 
 // A recursive-descent reader over the text; every failure names the setting.

@@ -26,7 +26,7 @@ std::size_t RowBytes(const TReportText& text, const TTableRows& table, std::size
 // Writes the text again with each table showing only `keep[t]` of its rows.
 void Rewrite(TReportText& text, std::vector<TTableRows>& tables, const std::vector<std::size_t>& keep) {
   std::size_t t = 0;
-  text.Rewrite([&](std::size_t piece, std::string_view content, platform::TextEncoding encoding, TReportText& out) {
+  text.Rewrite([&](std::size_t piece, std::string_view content, TReportText& out) {
     while (t < tables.size() && piece >= tables[t].firstRowPiece + tables[t].shown * tables[t].piecesPerRow + 1)
       ++t;
     if (t < tables.size()) {
@@ -40,7 +40,7 @@ void Rewrite(TReportText& text, std::vector<TTableRows>& tables, const std::vect
         if (table.Cut()) return;  // the old note row
       }
     }
-    out.Append(content, encoding);
+    out.CopyPiece(content);
   });
   // The table positions in the new text.
   std::size_t removed = 0;
@@ -57,12 +57,7 @@ void Rewrite(TReportText& text, std::vector<TTableRows>& tables, const std::vect
 }  // namespace
 
 void AppendNoteRow(TReportText& text, const TTableRows& table) {
-  const std::string row = NoteRow(table);
-  std::string codePage;
-  if (platform::FromUtf8Exact(row, codePage))
-    text.Append(codePage);
-  else
-    text.AppendUtf8({row});
+  text.Append(NoteRow(table));
 }
 
 void FitToBudget(TReportText& text, std::vector<TTableRows>& tables, std::size_t budgetBytes, TReportView& view) {

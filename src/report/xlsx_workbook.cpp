@@ -35,7 +35,7 @@ std::string TempFolder() {
 }
 
 [[noreturn]] void Fail(const std::string& what, lxw_error error) {
-  throw EReportError(platform::TUtf8Message{"Excel-Anhang: " + what + " (" + lxw_strerror(error) + ")"});
+  throw EReportError("Excel-Anhang: " + what + " (" + lxw_strerror(error) + ")");
 }
 
 std::size_t CharCount(std::string_view utf8) {
@@ -144,8 +144,8 @@ TXlsxWorkbook::TXlsxWorkbook() : state_(std::make_unique<TState>()) {
   std::string pattern = TempFolder() + "/vornetta-XXXXXX.xlsx";
   const int fd = ::mkstemps(pattern.data(), 5);
   if (fd < 0) {
-    throw EReportError(platform::TUtf8Message{"Excel-Anhang: keine temporäre Datei in " + TempFolder() +
-                                              " (Umgebungsvariable TMPDIR)"});
+    throw EReportError("Excel-Anhang: keine temporäre Datei in " + TempFolder() +
+                                              " (Umgebungsvariable TMPDIR)");
   }
   ::close(fd);
   state_->path = pattern;
@@ -158,7 +158,7 @@ TXlsxWorkbook::TXlsxWorkbook() : state_(std::make_unique<TState>()) {
   state_->workbook = workbook_new_opt(state_->path.c_str(), &options);
   if (!state_->workbook) {
     std::remove(state_->path.c_str());
-    throw EReportError(platform::TUtf8Message{"Excel-Anhang: Arbeitsmappe nicht anzulegen in " + TempFolder()});
+    throw EReportError("Excel-Anhang: Arbeitsmappe nicht anzulegen in " + TempFolder());
   }
   state_->bold = workbook_add_format(state_->workbook);
   format_set_bold(state_->bold);
@@ -196,13 +196,13 @@ void TXlsxWorkbook::StartSheet(const std::string& name, std::vector<TSheetColumn
   s.column = 0;
 }
 
-void TXlsxWorkbook::AddCell(std::string_view value, bool utf8) {
+void TXlsxWorkbook::AddCell(std::string_view value) {
   TState& s = *state_;
   const std::size_t index = s.column++;
   if (value.empty() || index >= s.columns.size()) return;
+  const std::string text(value);
   const TSheetColumn& column = s.columns[index];
   const auto col = static_cast<lxw_col_t>(index);
-  const std::string text = utf8 ? std::string(value) : platform::ToUtf8(value);
   // Dates are read in the user's formats before the file's numbers take over.
   lxw_datetime when{};
   const bool date = column.kind != TCellKind::Number && column.kind != TCellKind::Text &&
@@ -225,9 +225,9 @@ void TXlsxWorkbook::EndRecord() {
   TState& s = *state_;
   s.column = 0;
   if (++s.row >= kMaxRows - 1) {
-    throw EReportError(platform::TUtf8Message{
+    throw EReportError(
         "Excel-Anhang: Das Ergebnis hat mehr Zeilen, als ein Excel-Blatt fasst (1.048.574); "
-        "für diesen Bericht anhang=csv einstellen (Abschnitt email)."});
+        "für diesen Bericht anhang=csv einstellen (Abschnitt email).");
   }
 }
 
@@ -268,7 +268,7 @@ std::string TXlsxWorkbook::Finish() {
   std::ifstream in(s.path, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) {
-    throw EReportError(platform::TUtf8Message{"Excel-Anhang: " + s.path + " nicht zu lesen"});
+    throw EReportError("Excel-Anhang: " + s.path + " nicht zu lesen");
   }
   std::remove(s.path.c_str());
   return bytes;

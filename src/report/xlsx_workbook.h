@@ -33,10 +33,10 @@ class TXlsxWorkbook {
 
   // Starts the next sheet with its head row (bold, frozen, with a filter).
   void StartSheet(const std::string& name, std::vector<TSheetColumn> columns);
-  // One cell of the current record, in column order: `value` is the report's
-  // value text in the system code page, or UTF-8 when `utf8`. Empty is NULL and
-  // stays an empty cell; a number or date that cannot be read goes in as text.
-  void AddCell(std::string_view value, bool utf8);
+  // One cell of the current record, in column order: the report's value text.
+  // Empty is NULL and stays an empty cell; a number or date that cannot be read
+  // goes in as text.
+  void AddCell(std::string_view text);
   // Ends the current record. Throws EReportError when the sheet is full.
   void EndRecord();
   // Ends the sheet with a row of SUM formulas over the number columns, each

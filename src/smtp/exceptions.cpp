@@ -6,7 +6,7 @@
 namespace vornetta::smtp {
 namespace {
 
-platform::TUtf8Message Text(const char* utf8) { return {utf8}; }
+std::string Text(const char* utf8) { return utf8; }
 
 }  // namespace
 

@@ -1,5 +1,4 @@
-// The failures of the SMTP transport. Each carries its German message in the
-// system code page (what()) and whole in UTF-8 (platform::EFailure).
+// The failures of the SMTP transport, each with its German message.
 #pragma once
 
 #include <chrono>
@@ -12,9 +11,7 @@ namespace vornetta::smtp {
 
 class EIdException : public platform::EFailure {
  public:
-  explicit EIdException(const std::string& message) : EFailure(message) {}
-  explicit EIdException(const platform::TUtf8Message& message) : EFailure(message) {}
-  EIdException(const std::string& message, const platform::TUtf8Message& whole) : EFailure(message, whole) {}
+  using EFailure::EFailure;
 };
 
 class EIdSilentException : public EIdException {
@@ -32,7 +29,6 @@ class EIdConnClosedGracefully : public EIdSilentException {
 class EIdSocketError : public EIdException {
  public:
   EIdSocketError(int code, const std::string& message) : EIdException(message), code_(code) {}
-  EIdSocketError(int code, const platform::TUtf8Message& message) : EIdException(message), code_(code) {}
   int SocketErrorCode() const { return code_; }
 
  private:
@@ -120,10 +116,6 @@ class EIdProtocolReplyError : public EIdException {
  public:
   EIdProtocolReplyError(int replyCode, const std::string& message)
       : EIdException(message), replyCode_(replyCode) {}
-  EIdProtocolReplyError(int replyCode, const platform::TUtf8Message& message)
-      : EIdException(message), replyCode_(replyCode) {}
-  EIdProtocolReplyError(int replyCode, const std::string& message, const platform::TUtf8Message& whole)
-      : EIdException(message, whole), replyCode_(replyCode) {}
   int ReplyCode() const { return replyCode_; }
 
  private:

@@ -19,8 +19,7 @@ constexpr std::size_t kMaxAuthLine = 512;
 EIdProtocolReplyError WithLoginAdvice(const EIdProtocolReplyError& refusal, const std::vector<std::string>& text) {
   const std::string advice = LoginAdvice(refusal.ReplyCode(), text);
   if (advice.empty()) return refusal;
-  return EIdProtocolReplyError(refusal.ReplyCode(), platform::FromUtf8(advice) + "\r\n" + refusal.what(),
-                               platform::TUtf8Message{advice + "\r\n" + platform::MessageUtf8(refusal)});
+  return EIdProtocolReplyError(refusal.ReplyCode(), advice + "\r\n" + refusal.what());
 }
 
 }  // namespace
@@ -37,12 +36,12 @@ void TIdSMTP::SetUseEhlo(bool useEhlo) {
   if (!useEhlo) authenticationType_ = atNone;
 }
 
-void TIdSMTP::Phase(const std::string& utf8Text) const noexcept {
-  if (WaitHook() != nullptr) WaitHook()->PhaseStarted(utf8Text);
+void TIdSMTP::Phase(const std::string& text) const noexcept {
+  if (WaitHook() != nullptr) WaitHook()->PhaseStarted(text);
 }
 
 void TIdSMTP::OpenSession(int timeout) {
-  Phase("Verbinde mit " + platform::ToUtf8(Host()) + ":" + std::to_string(Port()) + " …");
+  Phase("Verbinde mit " + Host() + ":" + std::to_string(Port()) + " …");
   if (encryption_ == TEncryption::Implicit) {
     if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
     ApplySendTimeout();  // bounds the handshake inside OpenConnection
@@ -86,18 +85,18 @@ void TIdSMTP::CheckLoginProtection() const {
   if (authenticationType_ == atNone || TlsActive()) return;
   if (authenticationType_ == atOAuth2) {
     if (encryption_ == TEncryption::None)
-      throw EIdTlsError(platform::TUtf8Message{
+      throw EIdTlsError(
           "OAuth2-Anmeldung nur verschlüsselt: mit verschluesselung=aus wird das Token nie gesendet "
-          "(Einstellung verschluesselung auf auto, starttls oder ssl setzen)"});
-    throw EIdTlsError(platform::TUtf8Message{
-        "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Einstellung verschluesselung)"});
+          "(Einstellung verschluesselung auf auto, starttls oder ssl setzen)");
+    throw EIdTlsError(
+        "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Einstellung verschluesselung)");
   }
   if (encryption_ != TEncryption::Auto) return;
   const auto* handler = dynamic_cast<const TIdIOHandlerSocket*>(IOHandler());
   if (handler != nullptr && handler->PeerIsLoopback()) return;
-  throw EIdTlsError(platform::TUtf8Message{
+  throw EIdTlsError(
       "Server bietet kein STARTTLS an – Anmeldung nur verschlüsselt; für eine unverschlüsselte Anmeldung "
-      "verschluesselung=aus setzen"});
+      "verschluesselung=aus setzen");
 }
 
 // True when the server answered 250; any other code means: try HELO.
@@ -115,7 +114,7 @@ void TIdSMTP::StartTls(const std::string& name) {
   const int code = ExecuteCommand("STARTTLS", {});
   if (code != 220) {
     std::string message = "Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n";
-    for (const std::string& line : LastReply().Text()) message += platform::ReplaceControlCharacters(line) + "\r\n";
+    for (const std::string& line : LastReply().Text()) message += platform::ReplaceControlCharacters(platform::AsUtf8(line)) + "\r\n";
     throw EIdProtocolReplyError(code, message);
   }
   // Bytes that came before the handshake were not protected by it.
@@ -220,7 +219,7 @@ void TIdSMTP::LogInOAuth2() {
     std::string message = "OAuth2-Anmeldung (" + mechanism + ") abgelehnt";
     if (!details.empty()) message += ": " + details;
     message += " (Einstellung smtptokenbefehl)\r\n";
-    for (const std::string& text : LastReply().Text()) message += platform::ReplaceControlCharacters(text) + "\r\n";
+    for (const std::string& text : LastReply().Text()) message += platform::ReplaceControlCharacters(platform::AsUtf8(text)) + "\r\n";
     throw EIdProtocolReplyError(final, message);
   }
   loginMechanism_ = mechanism;
@@ -272,9 +271,9 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
     if (const auto& envelope = msg.Envelope) {
       const bool smtpUtf8 = !envelope->Utf8Address.empty();
       if (smtpUtf8 && !smtpUtf8Offered_)
-        throw EIdSmtpUtf8Missing(platform::TUtf8Message{
+        throw EIdSmtpUtf8Missing(
             "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
-            " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")"});
+            " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")");
       MailFrom(envelope->From, smtpUtf8);
     } else {
       MailFrom(msg.From.Address);

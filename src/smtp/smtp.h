@@ -44,7 +44,7 @@ inline constexpr int kMailReplyTimeoutMs = 10 * 60 * 1000;
 // and EIdProtocolReplyError for a reply code the step does not accept.
 class TIdSMTP : public TIdMessageClient {
   // Tells the wait hook which step of the conversation begins.
-  void Phase(const std::string& utf8Text) const noexcept;
+  void Phase(const std::string& text) const noexcept;
 
  public:
   TIdSMTP();

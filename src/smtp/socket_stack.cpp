@@ -162,21 +162,15 @@ int SocketErrorCodeOfResolver(int eai, int errnoValue) {
 int LastPlatformSocketError() { return lastPlatformError; }
 void SetLastPlatformSocketError(int code) { lastPlatformError = code; }
 
-namespace {
-
-std::string SocketErrorTextUtf8(int code) {
+std::string TIdStack::SocketErrorText(int code) {
   std::string text;
   for (const ErrorText& entry : kErrorTexts)
     if (entry.code == code) text = entry.text;
   return "Socket-Fehler # " + platform::DecimalText(code) + "\r\n" + text;
 }
 
-}  // namespace
-
-std::string TIdStack::SocketErrorText(int code) { return platform::FromUtf8(SocketErrorTextUtf8(code)); }
-
 void TIdStack::RaiseSocketFailure(int code) {
-  throw EIdSocketError(code, platform::TUtf8Message{SocketErrorTextUtf8(code)});
+  throw EIdSocketError(code, SocketErrorText(code));
 }
 
 bool TIdStack::CheckSocketResult(int result, std::initializer_list<int> tolerated) {

@@ -28,9 +28,9 @@ bool IsReplyLine(std::string_view line) {
 [[noreturn]] void RaiseMalformedReply(std::string_view line) {
   constexpr std::size_t kShown = 200;
   std::string message =
-      "Ungültige Antwort des Servers: " + platform::ToUtf8(platform::ReplaceControlCharacters(line.substr(0, kShown)));
+      "Ungültige Antwort des Servers: " + platform::ReplaceControlCharacters(platform::AsUtf8(line.substr(0, kShown)));
   if (line.size() > kShown) message += "...";
-  throw EIdProtocolReplyError(0, platform::TUtf8Message{message});
+  throw EIdProtocolReplyError(0, message);
 }
 
 }  // namespace
@@ -266,7 +266,7 @@ int TIdTCPConnection::CheckReplyCode(int code, TIdReplyCodes accepted) {
   // The server's text becomes a message: a NUL would cut it short, other control characters reach terminals.
   std::string message;
   for (const std::string& line : lastReply_.Text()) {
-    message += platform::ReplaceControlCharacters(line);
+    message += platform::ReplaceControlCharacters(platform::AsUtf8(line));
     message += "\r\n";
   }
   // A bare code still tells what happened.

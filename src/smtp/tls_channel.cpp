@@ -51,8 +51,8 @@ bool IsAddress(const std::string& name) {
 }
 
 // The certificate check's outcome as the administrator's next step.
-platform::TUtf8Message CertificateMessage(long result, const std::string& peer) {
-  const std::string name = platform::ToUtf8(peer);
+std::string CertificateMessage(long result, const std::string& peer) {
+  const std::string& name = peer;
   switch (result) {
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH:
@@ -138,13 +138,13 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
   SSL_CTX_set_mode(context_.get(), SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   if (options.CaFile.empty()) {
     SSL_CTX_set_default_verify_paths(context_.get());
-  } else if (SSL_CTX_load_verify_locations(context_.get(), platform::ToUtf8(options.CaFile).c_str(), nullptr) != 1 &&
+  } else if (SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1 &&
              SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
     // The setting is in the code page, file names are UTF-8 (a name stored in
     // UTF-8 by hand is tried as it stands).
     ERR_clear_error();
-    throw EIdTlsError(platform::TUtf8Message{"TLS-Fehler: Zertifikatsdatei " + platform::ToUtf8(options.CaFile) +
-                                             " kann nicht gelesen werden (Einstellung zertifikate)"});
+    throw EIdTlsError("TLS-Fehler: Zertifikatsdatei " + options.CaFile +
+                                             " kann nicht gelesen werden (Einstellung zertifikate)");
   }
   // Verification runs in any case; its result is judged after the handshake so
   // that a relay without a trusted certificate can still be used encrypted.
@@ -202,11 +202,11 @@ void TTlsChannel::FreeSsl::operator()(ssl_st* ssl) const { SSL_free(ssl); }
 
 void TTlsChannel::Fail(const char* what) {
   broken_ = true;
-  std::string message = "TLS-Fehler: " + std::string(what) + " (" + platform::ToUtf8(peerName_);
+  std::string message = "TLS-Fehler: " + std::string(what) + " (" + peerName_;
   const std::string reason = LibraryReason();
   if (!reason.empty()) message += ": " + reason;
   message += ", Einstellung verschluesselung)";
-  throw EIdTlsError(platform::TUtf8Message{message});
+  throw EIdTlsError(message);
 }
 
 bool TTlsChannel::WaitFor(int sslError, int limitMs) {

@@ -26,7 +26,7 @@ class TIdWaitHook {
   virtual bool ContinueWaiting() = 0;
   // A step of the conversation begins; the text (UTF-8) says what is waited
   // for, such as "Warte auf Begrüßung …". Throws nothing.
-  virtual void PhaseStarted(const std::string& /*utf8Text*/) noexcept {}
+  virtual void PhaseStarted(const std::string& /*text*/) noexcept {}
 };
 
 }  // namespace vornetta::smtp

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "config/my_ini_file.h"
-#include "platform/code_page.h"
+#include "platform/qt_text.h"
 #include "report/chart_request.h"
 
 namespace vornetta::ui {
@@ -19,16 +19,14 @@ namespace {
 constexpr report::TChartKind kKinds[] = {report::TChartKind::Bars, report::TChartKind::Line,
                                          report::TChartKind::Area, report::TChartKind::Pie};
 
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+using platform::ToQString;
 
 // The stored request of a statement, when the section has a readable one.
 bool StoredRequest(config::TMyIniFile& ini, std::size_t statement, report::TChartRequest& request) {
   const std::string key = std::to_string(statement);
   if (!ini.HasKey(report::kChartSection, key)) return false;
-  bool utf8 = false;
-  std::string value = ini.ReadValueDefault(report::kChartSection, key, "", utf8);
   try {
-    request = report::ParseChartRequest(key, utf8 ? value : platform::ToUtf8(value));
+    request = report::ParseChartRequest(key, ini.ReadValueDefault(report::kChartSection, key, ""));
     return true;
   } catch (const std::exception&) {
     return false;
@@ -40,9 +38,7 @@ bool StoredRequest(config::TMyIniFile& ini, std::size_t statement, report::TChar
 QString ChartSummary(config::TMyIniFile& ini) {
   QStringList items;
   for (const std::string& key : ini.KeyNames(report::kChartSection)) {
-    bool utf8 = false;
-    const std::string value = ini.ReadValueDefault(report::kChartSection, key, "", utf8);
-    items << FromUtf8(platform::ToUtf8(key)) + QStringLiteral(": ") + FromUtf8(utf8 ? value : platform::ToUtf8(value));
+    items << ToQString(key) + QStringLiteral(": ") + ToQString(ini.ReadValueDefault(report::kChartSection, key, ""));
   }
   return QStringLiteral("Diagramme: ") + (items.isEmpty() ? QStringLiteral("keine") : items.join(QStringLiteral("  ·  ")));
 }
@@ -54,13 +50,13 @@ TChartDialog::TChartDialog(const std::vector<report::TSelectHead>& heads, config
   statement->setObjectName(QStringLiteral("cbAnweisung"));
   for (const report::TSelectHead& head : heads_) {
     QStringList names;
-    for (const std::string& column : head.columns) names << FromUtf8(column);
+    for (const std::string& column : head.columns) names << ToQString(column);
     statement->addItem(QStringLiteral("sql%1: %2").arg(head.statement).arg(names.join(QStringLiteral(", "))));
   }
   kind = new QComboBox(this);
   kind->setObjectName(QStringLiteral("cbArt"));
   kind->addItem(QStringLiteral("kein Diagramm"));
-  for (const report::TChartKind k : kKinds) kind->addItem(FromUtf8(std::string(report::ChartKindWord(k))));
+  for (const report::TChartKind k : kKinds) kind->addItem(ToQString(std::string(report::ChartKindWord(k))));
   xColumn = new QComboBox(this);
   xColumn->setObjectName(QStringLiteral("cbXSpalte"));
   yColumns = new QListWidget(this);
@@ -104,12 +100,12 @@ void TChartDialog::ShowStatement(int index) {
   if (known)
     kind->setCurrentIndex(static_cast<int>(std::ranges::find(kKinds, stored.kind) - std::begin(kKinds)) + 1);
   for (const std::string& column : head.columns) {
-    xColumn->addItem(FromUtf8(column));
-    auto* item = new QListWidgetItem(FromUtf8(column), yColumns);
+    xColumn->addItem(ToQString(column));
+    auto* item = new QListWidgetItem(ToQString(column), yColumns);
     const bool chosen = known && std::ranges::find(stored.yColumns, column) != stored.yColumns.end();
     item->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
   }
-  if (known) xColumn->setCurrentText(FromUtf8(stored.xColumn));
+  if (known) xColumn->setCurrentText(ToQString(stored.xColumn));
 }
 
 bool TChartDialog::Store() {
@@ -130,12 +126,7 @@ bool TChartDialog::Store() {
                                             : QStringLiteral("Eine Torte zeigt genau eine Y-Spalte."));
     return false;
   }
-  const std::string value = report::ChartSettingValue(request);
-  std::string codePage;
-  if (platform::FromUtf8Exact(value, codePage))
-    ini_.WriteValue(report::kChartSection, key, codePage);
-  else
-    ini_.WriteValueUtf8(report::kChartSection, key, value);
+  ini_.WriteValue(report::kChartSection, key, report::ChartSettingValue(request));
   return true;
 }
 

@@ -50,14 +50,13 @@ void StoreNumber(config::TMyIniFile& ini, const char* key, int value) {
 
 void TEmailPageBinding::Load(config::TMyIniFile& ini) const {
   for (const TEmailField& field : kEmailFields) {
-    bool utf8 = false;
-    const std::string value = ini.ReadValueDefault("email", field.key, field.defaultValue, utf8);
+    const std::string value = ini.ReadValueDefault("email", field.key, field.defaultValue);
     auto* control = page_.page->findChild<QWidget*>(QString::fromLatin1(field.key));
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-      edit->setText(ToQString(value, utf8));
+      edit->setText(ToQString(value));
       edit->setCursorPosition(0);  // a long address list shows its start
     } else if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) {
-      SetMemoText(memo, value, utf8);
+      SetMemoText(memo, value);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
       // A value the list does not know stays selectable, so leaving the page keeps it.
       const QString word = ToQString(value);
@@ -81,13 +80,7 @@ void TEmailPageBinding::Store(config::TMyIniFile& ini) const {
     auto* edit = qobject_cast<QLineEdit*>(control);
     auto* memo = qobject_cast<QPlainTextEdit*>(control);
     if (edit || memo) {
-      // A text the code page cannot hold is stored as UTF-8 rather than with "?".
-      bool utf8 = false;
-      const std::string value = edit ? FromQString(edit->text(), utf8) : MemoText(memo, utf8);
-      if (utf8)
-        ini.WriteValueUtf8("email", field.key, value);
-      else
-        ini.WriteValue("email", field.key, value);
+      ini.WriteValue("email", field.key, edit ? FromQString(edit->text()) : MemoText(memo));
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
       StoreWord(ini, field.key, combo->currentData().toString());
     } else if (auto* spin = qobject_cast<QSpinBox*>(control)) {

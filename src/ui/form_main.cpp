@@ -189,7 +189,7 @@ void TFormMain::RunCommand(F&& command) {
   try {
     command();
   } catch (const db::EWaitCancelled& cancelled) {
-    SetStatus(QString::fromUtf8(cancelled.Utf8()));
+    SetStatus(QString::fromUtf8(cancelled.what()));
   } catch (const std::exception& failure) {
     ShowError(failure);
   }
@@ -240,7 +240,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
   // once the command has let go of the connection and the configuration.
   if (life_.Phase() == TWindowLife::TPhase::Busy && !config::HasUnattendSwitch(params_)) {
     event->ignore();
-    if (dialogs_->AskWarningUtf8("Vornetta", "Vorgang läuft – abbrechen und beenden?") !=
+    if (dialogs_->AskWarning("Vornetta", "Vorgang läuft – abbrechen und beenden?") !=
         commands::TDialogs::Answer::Yes)
       return;
     if (!life_.CommandRunning()) {  // it ended while the question was open
@@ -398,17 +398,16 @@ void TFormMain::VerbindungTestenClick() {
     try {
       dispatch::CheckMailConnection(*config_, [&steps](const std::string& step) { steps += step + "\n"; }, this);
     } catch (const std::exception& failure) {
-      dialogs_->ShowMessageUtf8(steps + "Fehler: " + platform::MessageUtf8(failure));
+      dialogs_->ShowMessage(steps + "Fehler: " + failure.what());
       return;
     }
-    dialogs_->ShowMessageUtf8(steps);
+    dialogs_->ShowMessage(steps);
   });
 }
 
 void TFormMain::Statement_testenClick() {
   RunButtonCommand([this] {
-    const TMemoScript script = MemoScript(sqlPage_->statement);
-    commands::TStatementTest(connection_, *dialogs_).Run(script.text, script.encoding);
+    commands::TStatementTest(connection_, *dialogs_).Run(MemoText(sqlPage_->statement));
   }, true);
 }
 
@@ -428,9 +427,9 @@ int TFormMain::WaitSliceMs() const {
   return std::max(1, static_cast<int>(sendPage_->reportPane->EventSlice().count()));
 }
 
-void TFormMain::PhaseStarted(const std::string& utf8Text) noexcept {
+void TFormMain::PhaseStarted(const std::string& text) noexcept {
   try {
-    SetStatus(QString::fromUtf8(utf8Text));
+    SetStatus(QString::fromUtf8(text));
   } catch (...) {
     // Only the status line would lack the step.
   }
@@ -448,7 +447,7 @@ void TFormMain::Waiting(TTask task, std::chrono::steady_clock::duration elapsed)
   QCoreApplication::processEvents();
   if (!cancelRequested_) return;
   if (building) throw EBuildCancelled();
-  throw db::EWaitCancelled(platform::TUtf8Message{"Abgebrochen."});
+  throw db::EWaitCancelled("Abgebrochen.");
 }
 
 void TFormMain::TimerUnattendTimer() {

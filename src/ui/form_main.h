@@ -84,7 +84,7 @@ class TFormMain : public QWidget,
   int WaitSliceMs() const override;
   bool ContinueWaiting() override;
   // The step of the send in the status line.
-  void PhaseStarted(const std::string& utf8Text) noexcept override;
+  void PhaseStarted(const std::string& text) noexcept override;
 
   // db::TDatabaseWaiter: the database works off the window's thread; the status
   // line says what it waits for, and "Abbrechen" (or Esc) cancels.

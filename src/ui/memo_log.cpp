@@ -10,6 +10,5 @@ void TMemoLog::Clear() { memo_->clear(); }
 
 void TMemoLog::AddLine(const std::string& line) { memo_->appendPlainText(platform::ToQString(line)); }
 
-void TMemoLog::AddLineUtf8(const std::string& line) { memo_->appendPlainText(QString::fromStdString(line)); }
 
 }  // namespace vornetta::ui

@@ -14,7 +14,6 @@ class TMemoLog : public commands::TLogSink {
   explicit TMemoLog(QPlainTextEdit* memo) : memo_(memo) {}
   void Clear() override;
   void AddLine(const std::string& line) override;
-  void AddLineUtf8(const std::string& line) override;
 
  private:
   QPlainTextEdit* memo_;

@@ -6,22 +6,14 @@
 
 namespace vornetta::ui {
 
-std::string MemoText(const QPlainTextEdit* memo, bool& utf8) {
+std::string MemoText(const QPlainTextEdit* memo) {
   QString text = memo->toPlainText();
   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return platform::FromQString(text, utf8);
+  return platform::FromQString(text);
 }
 
-TMemoScript MemoScript(const QPlainTextEdit* memo) {
-  bool utf8 = false;
-  TMemoScript script;
-  script.text = MemoText(memo, utf8);
-  if (utf8) script.encoding = platform::TextEncoding::Utf8;
-  return script;
-}
-
-void SetMemoText(QPlainTextEdit* memo, const std::string& text, bool utf8) {
-  QString shown = platform::ToQString(text, utf8);
+void SetMemoText(QPlainTextEdit* memo, const std::string& text) {
+  QString shown = platform::ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   memo->setPlainText(shown);

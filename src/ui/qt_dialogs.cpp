@@ -14,7 +14,7 @@
 #include "platform/failure.h"
 #include "platform/qt_text.h"
 #include "platform/safe_text.h"
-#include "dispatch/send_command.h"
+#include "platform/stderr_line.h"
 #include "ui/texts.h"
 
 namespace vornetta::ui {
@@ -26,10 +26,6 @@ namespace {
 
 // A message may quote a server or driver; its control characters are not shown.
 QString MessageText(const std::string& text) { return ToQString(platform::ReplaceControlCharacters(text)); }
-QString MessageTextUtf8(const std::string& text) {
-  return QString::fromStdString(platform::ReplaceControlCharactersUtf8(text));
-}
-QString WholeMessageText(const std::exception& failure) { return MessageTextUtf8(platform::MessageUtf8(failure)); }
 
 }  // namespace
 
@@ -42,24 +38,8 @@ void TQtDialogs::ShowFailure(const std::string& caption, const std::string& text
   box.exec();
 }
 
-void TQtDialogs::ShowMessageOf(const std::exception& failure) { ShowFailureOf(kAppTitle, failure); }
-
-void TQtDialogs::ShowFailureOf(const std::string& caption, const std::exception& failure) {
-  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), WholeMessageText(failure), QMessageBox::Ok, parent_);
-  box.exec();
-}
-
-void TQtDialogs::ShowMessageUtf8(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, ToQString(kAppTitle), MessageTextUtf8(text), QMessageBox::Ok, parent_);
-  box.exec();
-}
-
 commands::TDialogs::Answer TQtDialogs::AskWarning(const std::string& caption, const std::string& text) {
   return Warn(ToQString(caption), MessageText(text));
-}
-
-commands::TDialogs::Answer TQtDialogs::AskWarningUtf8(const std::string& caption, const std::string& text) {
-  return Warn(ToQString(caption), MessageTextUtf8(text));
 }
 
 commands::TDialogs::Answer TQtDialogs::Warn(const QString& caption, const QString& text) {
@@ -101,66 +81,39 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
 
 void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
-void WriteStderrMessage(const std::string& message) { WriteStderrMessageUtf8(platform::ToUtf8(message)); }
-
-void WriteStderrMessageUtf8(const std::string& utf8Message) {
-  const std::string line = "vornetta: " + dispatch::StderrLineUtf8(utf8Message) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-}
+void WriteStderrMessage(const std::string& message) { platform::WriteStderrLine(message); }
 
 namespace {
 
-// What FailureText says, without allocating: a UTF-8 text of this program, or the failure's own.
-struct FailureMessage {
-  const char* utf8 = "Unbekannter Fehler";
-  const char* codePage = nullptr;
-};
-
-FailureMessage MessageOf(std::exception_ptr failure) noexcept {
-  FailureMessage message;
+// What FailureText says, without allocating: a text of this program, or the failure's own.
+const char* MessageOf(std::exception_ptr failure) noexcept {
   try {
     std::rethrow_exception(failure);
   } catch (const std::bad_alloc&) {
-    message.utf8 = "Nicht genügend Arbeitsspeicher.";
+    return "Nicht genügend Arbeitsspeicher.";
   } catch (const std::exception& e) {
-    message.codePage = e.what();
+    return e.what();
   } catch (...) {
   }
-  return message;
+  return "Unbekannter Fehler";
 }
 
 }  // namespace
 
-std::string FailureText(std::exception_ptr failure) {
-  const FailureMessage message = MessageOf(failure);
-  return message.codePage ? std::string(message.codePage) : platform::FromUtf8(message.utf8);
-}
+std::string FailureText(std::exception_ptr failure) { return MessageOf(failure); }
 
 void WriteStderrFailure(std::exception_ptr failure) noexcept {
   try {
     WriteStderrMessage(FailureText(failure));
   } catch (...) {
-    const FailureMessage message = MessageOf(failure);
-    std::fprintf(stderr, "vornetta: %s\n", message.codePage ? message.codePage : message.utf8);
+    std::fprintf(stderr, "vornetta: %s\n", MessageOf(failure));
   }
 }
 
 void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }
 
-void TStderrDialogs::ShowMessageOf(const std::exception& failure) {
-  WriteStderrMessageUtf8(platform::MessageUtf8(failure));
-}
-
 commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
   WriteStderrMessage(caption + ": " + text + " (abgebrochen)");
-  return Answer::Cancel;
-}
-
-void TStderrDialogs::ShowMessageUtf8(const std::string& text) { WriteStderrMessageUtf8(text); }
-
-commands::TDialogs::Answer TStderrDialogs::AskWarningUtf8(const std::string& caption, const std::string& text) {
-  WriteStderrMessageUtf8(platform::ToUtf8(caption) + ": " + text + " (abgebrochen)");
   return Answer::Cancel;
 }
 

@@ -19,11 +19,7 @@ class TQtDialogs : public commands::TDialogs {
 
   void ShowMessage(const std::string& text) override;
   void ShowFailure(const std::string& caption, const std::string& text) override;
-  void ShowMessageOf(const std::exception& failure) override;
-  void ShowFailureOf(const std::string& caption, const std::exception& failure) override;
   Answer AskWarning(const std::string& caption, const std::string& text) override;
-  void ShowMessageUtf8(const std::string& text) override;
-  Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
   void ProcessPendingEvents() override;
@@ -40,21 +36,14 @@ class TQtDialogs : public commands::TDialogs {
 class TStderrDialogs : public commands::TDialogs {
  public:
   void ShowMessage(const std::string& text) override;
-  void ShowMessageOf(const std::exception& failure) override;
-  void ShowFailureOf(const std::string&, const std::exception& failure) override { ShowMessageOf(failure); }
   Answer AskWarning(const std::string& caption, const std::string& text) override;
-  void ShowMessageUtf8(const std::string& text) override;
-  Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
   void ProcessPendingEvents() override;
 };
 
-// Writes "vornetta: <message>" and a line break to stderr; message is in the
-// system code page and is converted for the terminal.
+// Writes "vornetta: <message>" and a line break to stderr.
 void WriteStderrMessage(const std::string& message);
-// The same for a message in UTF-8.
-void WriteStderrMessageUtf8(const std::string& utf8Message);
 
 // The message of a failure: its what(), or a German text for a lack of memory
 // and for a failure outside the standard hierarchy.

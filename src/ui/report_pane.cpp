@@ -15,6 +15,7 @@
 #include "chart/chart_painter.h"
 #include "config/my_ini_file.h"
 #include "platform/qt_text.h"
+#include "platform/stderr_line.h"
 #include "report/report_builder.h"
 #include "report/report_text.h"
 #include "ui/qt_dialogs.h"
@@ -62,9 +63,7 @@ void TReportPane::Build(config::TMyIniFile& ini, db::TConnectionOwner& connectio
   building_ = true;
   statementNumber_ = 0;
   const auto built = qScopeGuard([this] { building_ = false; });
-  bool cssUtf8 = false;
-  chartCss_ = ini.ReadValueDefault("email", "css", "", cssUtf8);
-  if (!cssUtf8) chartCss_ = platform::ToUtf8(chartCss_);
+  chartCss_ = ini.ReadValueDefault("email", "css", "");
   try {
     report::BuildReport(ini, connection, wiring_.text, *this);
   } catch (const EBuildCancelled&) {
@@ -113,27 +112,24 @@ void TReportPane::ProcessPendingEvents() {
   // A repaint of the status line costs far more than a row: a tenth of a second
   // between two updates reads as live progress.
   if (statementNumber_ > 0 && statusClock_.elapsed() >= 100) {
-    wiring_.status(BuildProgressText(statementNumber_, statementCount_, currentStatement_, wiring_.text.RowCount(),
-                                     currentStatementEncoding_));
+    wiring_.status(BuildProgressText(statementNumber_, statementCount_, currentStatement_, wiring_.text.RowCount()));
     statusClock_.start();
   }
   QCoreApplication::processEvents();
   if (building_ && wiring_.cancelRequested()) throw EBuildCancelled();
 }
 
-void TReportPane::StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
-                                   platform::TextEncoding encoding) {
+void TReportPane::StatementStarted(std::size_t number, std::size_t count, std::string_view statement) {
   statementNumber_ = number;
   statementCount_ = count;
   currentStatement_.assign(statement);
-  currentStatementEncoding_ = encoding;
-  wiring_.status(BuildProgressText(number, count, statement, wiring_.text.RowCount(), encoding));
+  wiring_.status(BuildProgressText(number, count, statement, wiring_.text.RowCount()));
   statusClock_.start();
 }
 
-void TReportPane::Notice(const std::string& utf8Message) {
-  WriteStderrMessageUtf8(utf8Message);
-  if (!wiring_.unattended) wiring_.status(QString::fromStdString(utf8Message));
+void TReportPane::Notice(const std::string& message) {
+  platform::WriteStderrLine(message);
+  if (!wiring_.unattended) wiring_.status(platform::ToQString(message));
 }
 
 void TReportPane::LoadPreview(std::string_view documentText) {
@@ -154,7 +150,7 @@ void TReportPane::LoadPreview(std::string_view documentText) {
     } else {
       previewNote->hide();
     }
-    html->setHtml(platform::ToQString(preview.shown, wiring_.text.Utf8()));
+    html->setHtml(platform::ToQString(wiring_.text.ShownText(preview.shown)));
     AddChartImages();
   }
   PageControl2->setCurrentWidget(TabSheet6);

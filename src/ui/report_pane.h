@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/code_page.h"
 #include "report/report_view.h"
 #include "ui/status_texts.h"
 
@@ -75,11 +74,10 @@ class TReportPane : public report::TReportView {
   void PiecesAppended(const report::TReportText& text) override;
   // Throws EBuildCancelled once "Abbrechen" was clicked during a build.
   void ProcessPendingEvents() override;
-  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement,
-                        platform::TextEncoding encoding) override;
+  void StatementStarted(std::size_t number, std::size_t count, std::string_view statement) override;
   std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
   // On stderr, and in the status line of the window.
-  void Notice(const std::string& utf8Message) override;
+  void Notice(const std::string& message) override;
   void LoadPreview(std::string_view documentText) override;
 
   // Tests shorten the slice so that events reach the window during any build,
@@ -103,7 +101,6 @@ class TReportPane : public report::TReportView {
   std::chrono::milliseconds eventSlice_{15};
   std::string chartCss_;  // the style sheet of the last build (UTF-8), for the charts' colours
   std::string currentStatement_;  // the running statement, for the status line
-  platform::TextEncoding currentStatementEncoding_ = platform::TextEncoding::CodePage;
   std::size_t statementNumber_ = 0;
   std::size_t statementCount_ = 0;
   QElapsedTimer statusClock_;  // since the status line last showed progress

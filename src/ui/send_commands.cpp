@@ -29,9 +29,9 @@ void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConne
     } else {
       // Which of the script's statements failed.
       dialogs_.ShowFailureOf(kBuildFailedCaption,
-                             platform::EFailure(platform::TUtf8Message{
+                             platform::EFailure(
                                  "Statement " + std::to_string(pane.StatementNumber()) + ": " +
-                                 platform::MessageUtf8(failure)}));
+                                 std::string(failure.what())));
     }
     return;
   }

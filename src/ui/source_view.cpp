@@ -133,7 +133,7 @@ void TSourceView::paintEvent(QPaintEvent*) {
   for (std::size_t i = first; i < lineStarts_.size() && y - metrics.ascent() < viewport()->height(); ++i) {
     const std::string_view line = Line(i);
     if (firstColumn < line.size()) {
-      QString shown = platform::ToQString(line.substr(firstColumn, columns), text_ && text_->Utf8());
+      QString shown = platform::ToQString(text_ ? text_->ShownText(line.substr(firstColumn, columns)) : std::string());
       shown.replace(QLatin1Char('\t'), QLatin1Char(' '));  // one column per byte keeps the columns aligned
       painter.drawText(x, y, shown);
     }
@@ -154,7 +154,7 @@ void TSourceView::changeEvent(QEvent* event) {
 void TSourceView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll)) {
     // The view has no selection: copying takes the whole source.
-    QApplication::clipboard()->setText(platform::ToQString(Document(), text_ && text_->Utf8()));
+    QApplication::clipboard()->setText(platform::ToQString(text_ ? text_->ShownText(Document()) : std::string()));
     return;
   }
   if (event->matches(QKeySequence::MoveToStartOfDocument)) {

@@ -12,9 +12,7 @@
 namespace vornetta::ui {
 
 void TSqlPageBinding::Load(config::TMyIniFile& ini) const {
-  bool utf8 = false;
-  const std::string script = ini.ReadText("sql", utf8);
-  SetMemoText(page_.statement, script, utf8);
+  SetMemoText(page_.statement, ini.ReadText("sql"));
   page_.cbErgebnisLeer->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisLeer", false));
   page_.cbErgebnisUpdate->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisUpdate", false));
   page_.cbErgebnisDelete->setChecked(ini.ReadFlagDefault("datenbank", "ergebnisDelete", false));
@@ -23,12 +21,7 @@ void TSqlPageBinding::Load(config::TMyIniFile& ini) const {
 }
 
 void TSqlPageBinding::Store(config::TMyIniFile& ini) const {
-  bool utf8 = false;
-  const std::string script = MemoText(page_.statement, utf8);
-  if (utf8)
-    ini.WriteTextUtf8("sql", script);
-  else
-    ini.WriteText("sql", script);
+  ini.WriteText("sql", MemoText(page_.statement));
   ini.WriteFlag("datenbank", "ergebnisLeer", page_.cbErgebnisLeer->isChecked());
   ini.WriteFlag("datenbank", "ergebnisUpdate", page_.cbErgebnisUpdate->isChecked());
   ini.WriteFlag("datenbank", "ergebnisDelete", page_.cbErgebnisDelete->isChecked());

@@ -11,9 +11,8 @@ QString Decimal(double value) { return QString::number(value, 'f', 1).replace(QL
 
 }  // namespace
 
-QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows,
-                          platform::TextEncoding encoding) {
-  QString shown = platform::ToQString(statement, encoding == platform::TextEncoding::Utf8).simplified();
+QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows) {
+  QString shown = platform::ToQString(statement).simplified();
   if (shown.size() > kStatementChars) shown = shown.left(kStatementChars - 1) + QChar(0x2026);
   return QStringLiteral("Anweisung %1 von %2: %3 – %4 gelesen").arg(number).arg(count).arg(shown, RecordsText(rows));
 }

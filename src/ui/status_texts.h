@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/code_page.h"
 
 namespace vornetta::ui {
 
@@ -15,9 +14,8 @@ inline constexpr char kBuildFailedCaption[] = "Erstellen fehlgeschlagen";
 inline constexpr char kSendFailedCaption[] = "Versand fehlgeschlagen";
 
 // "Anweisung 2 von 3: select name from kunde – 1234 Datensätze gelesen"; the
-// statement (system code page unless `encoding` says UTF-8) on one line, long ones cut with "…".
-QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows,
-                          platform::TextEncoding encoding = platform::TextEncoding::CodePage);
+// statement on one line, long ones cut with "…".
+QString BuildProgressText(std::size_t number, std::size_t count, std::string_view statement, long long rows);
 // "1 Datensatz", "1234 Datensätze".
 QString RecordsText(long long rows);
 // What the window waits for while the database works: "Verbinde mit Datenbank …",

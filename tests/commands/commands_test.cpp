@@ -77,7 +77,6 @@ class PinnedDriver : public ::testing::Environment {
 };
 const auto* const pinnedDriver = ::testing::AddGlobalTestEnvironment(new PinnedDriver);
 
-std::string Latin(const char* utf8) { return platform::FromUtf8(utf8); }
 
 class CommandTest : public ::testing::Test {
  protected:
@@ -111,14 +110,8 @@ class CommandTest : public ::testing::Test {
 // view that can show every character whole (the window), not with "?".
 TEST_F(CommandTest, StatementTestTextsReachAUnicodeViewWhole) {
   UseSqlite();
-  class UnicodeDialogs : public FakeDialogs {
-   public:
-    void ShowMessageUtf8(const std::string& text) override { shown.push_back(text); }
-    Answer AskWarningUtf8(const std::string& caption, const std::string& text) override {
-      shown.push_back("[" + caption + "] " + text);
-      return Answer::Yes;
-    }
-  } unicode;
+  FakeDialogs unicode;
+  unicode.answers = {TDialogs::Answer::Yes};
   platform::UseSystemLanguage(platform::Language::Japanese);
   TStatementTest test(connection_, unicode);
   test.Run("select * from t;\r\nupdate t set a = a where a = 1;\r\nselect * from fehlt");
@@ -137,23 +130,23 @@ TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
   UseSqlite();
   TStatementTest test(connection_, dialogs_);
   test.Run("select * from t");
-  EXPECT_EQ(dialogs_.shown, std::vector<std::string>{Latin("Statement 1 erfolgreich: 3 Datensätze")});
+  EXPECT_EQ(dialogs_.shown, std::vector<std::string>{"Statement 1 erfolgreich: 3 Datensätze"});
   ASSERT_TRUE(connection_.IsOpen());
 
   dialogs_.shown.clear();
   dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::No, TDialogs::Answer::Yes};
   test.Run("select * from t where a > 1;\r\nupdate t set a = a + 10 where a > 1;\r\n"
            "delete from t;select * from nirgends; insert into t values (7);");
-  const std::string warning = Latin(" wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?");
+  const std::string warning = " wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?";
   EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{
                                 "5 Statements gefunden.",
-                                Latin("Statement 1 erfolgreich: 2 Datensätze"),
+                                "Statement 1 erfolgreich: 2 Datensätze",
                                 "[Warnung] Statement 2" + warning,
-                                Latin("Statement 2 erfolgreich: 2 Datensätze"),
+                                "Statement 2 erfolgreich: 2 Datensätze",
                                 "[Warnung] Statement 3" + warning,
                                 "Statement 4: [SQLite]no such table: nirgends (1)",
                                 "[Warnung] Statement 5" + warning,
-                                Latin("Statement 5 erfolgreich: 1 Datensätze"),
+                                "Statement 5 erfolgreich: 1 Datensätze",
                             }));
   EXPECT_EQ(Count(), 4);
   EXPECT_EQ(Count("where a > 10"), 2);
@@ -197,8 +190,7 @@ TEST_F(CommandTest, StatementTestShowsConnectionFailuresAloneAndTriesAgainNextTi
   unsetenv("ODBCINI");
   EXPECT_EQ(dialogs_.shown, (std::vector<std::string>{
                                 "2 Statements gefunden.", "Statement 1: unknown Database Type",
-                                "[Warnung] Statement 2" +
-                                    Latin(" wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?"),
+                                "[Warnung] Statement 2 wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?",
                                 "Statement 2: unknown Database Type"}));
   ASSERT_TRUE(connection_.IsOpen());
   EXPECT_EQ(connection_.Get().ConnectionString(), "DSN=Lager");
@@ -244,7 +236,7 @@ TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing)
   commands.TestConnection(log);
   auto texts = log.Texts();
   EXPECT_EQ(texts, (std::vector<std::string>{"Verbindung: " + db::test::SqliteConnection(dbFile_),
-                                             Latin("Öffne Verbindung"), "Lese Tabellen", "1 Tabellen gefunden",
+                                             "Öffne Verbindung", "Lese Tabellen", "1 Tabellen gefunden",
                                              "teste Dataset", "teste Command", "tests abgeschlossen",
                                              "schliesse Datenbankverbindung", "Test erfolgreich"}));
   EXPECT_FALSE(connection_.IsOpen());
@@ -260,10 +252,7 @@ TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing)
 // Under a code page without umlauts the log lines that carry them still reach
 // a log that can show every character whole (the window's memo).
 TEST_F(CommandTest, ConnectionTestLogReachesAUnicodeLogWhole) {
-  class UnicodeLog : public MemoLog {
-   public:
-    void AddLineUtf8(const std::string& line) override { lines.push_back(line); }
-  } log;
+  MemoLog log;
   TDatabaseCommands commands(*ini_, connection_, dialogs_);
   UseSqlite();
   platform::UseSystemLanguage(platform::Language::Japanese);
@@ -319,7 +308,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
   auto texts = log.Texts();
   ASSERT_EQ(texts.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 7),
-            (std::vector<std::string>{logged, Latin("Öffne Verbindung"), "Lese Tabellen",
+            (std::vector<std::string>{logged, "Öffne Verbindung", "Lese Tabellen",
                                       "0 Tabellen gefunden", "teste Dataset", "schliesse Datenbankverbindung",
                                       "FEHLER:"}));
   EXPECT_NE(texts[7].find("auftrag_art' doesn't exist"), std::string::npos) << texts[7];
@@ -332,7 +321,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
   }
   commands.TestConnection(log);
   EXPECT_EQ(log.Texts(), (std::vector<std::string>{
-                             logged, Latin("Öffne Verbindung"), "Lese Tabellen",
+                             logged, "Öffne Verbindung", "Lese Tabellen",
                              "2 Tabellen gefunden", "teste Dataset", "teste Command", "tests abgeschlossen",
                              "schliesse Datenbankverbindung", "Test erfolgreich"}));
   EXPECT_EQ(dialogs_.eventRounds, 8 + 9);
@@ -345,7 +334,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
   texts = log.Texts();
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(texts[0], logged);  // the wrong password is hidden too
-  EXPECT_EQ(texts[1], Latin("Öffne Verbindung"));
+  EXPECT_EQ(texts[1], "Öffne Verbindung");
   EXPECT_EQ(texts[2], "FEHLER:");
   EXPECT_NE(texts[3].find("Access denied for user"), std::string::npos) << texts[3];
 
@@ -363,8 +352,8 @@ TEST_F(MariaDbCommandTest, StatementTestRunsAgainstTheServer) {
   TStatementTest test(connection_, dialogs_);
   dialogs_.answers = {TDialogs::Answer::Yes, TDialogs::Answer::Yes};
   test.Run("create table k (n int);\ninsert into k values (1),(2);\nselect * from k");
-  EXPECT_EQ(dialogs_.shown.back(), Latin("Statement 3 erfolgreich: 2 Datensätze"));
-  EXPECT_EQ(dialogs_.shown[4], Latin("Statement 2 erfolgreich: 2 Datensätze"));
+  EXPECT_EQ(dialogs_.shown.back(), "Statement 3 erfolgreich: 2 Datensätze");
+  EXPECT_EQ(dialogs_.shown[4], "Statement 2 erfolgreich: 2 Datensätze");
 }
 
 // The connection test on PostgreSQL: the table list and the probes come from the
@@ -397,7 +386,7 @@ TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
   TDatabaseCommands commands(*ini_, connection_, dialogs_);
   MemoLog log;
   const auto passed = [&](const std::string& count) {
-    return std::vector<std::string>{logged, Latin("Öffne Verbindung"), "Lese Tabellen",
+    return std::vector<std::string>{logged, "Öffne Verbindung", "Lese Tabellen",
                                     count + " Tabellen gefunden", "teste Dataset", "teste Command",
                                     "tests abgeschlossen", "schliesse Datenbankverbindung", "Test erfolgreich"};
   };
@@ -422,7 +411,7 @@ TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(texts[0], "Verbindung: Driver={PostgreSQL ANSI};Server=" + server_.host + ";Port=" + server_.port +
                          ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=***;");
-  EXPECT_EQ(texts[1], Latin("Öffne Verbindung"));
+  EXPECT_EQ(texts[1], "Öffne Verbindung");
   EXPECT_EQ(texts[2], "FEHLER:");
   EXPECT_NE(texts[3].find("password authentication failed"), std::string::npos) << texts[3];
 }
@@ -434,9 +423,9 @@ TEST_F(PostgresCommandTest, StatementTestShowsCountsAndTheServersMessage) {
   test.Run("create table k (n int);\ninsert into k values (1),(2);\nupdate k set n = n + 1;\n"
            "select * from k;select * from fehlt");
   ASSERT_EQ(dialogs_.shown.size(), 9u);
-  EXPECT_EQ(dialogs_.shown[4], Latin("Statement 2 erfolgreich: 2 Datensätze"));
-  EXPECT_EQ(dialogs_.shown[6], Latin("Statement 3 erfolgreich: 2 Datensätze"));
-  EXPECT_EQ(dialogs_.shown[7], Latin("Statement 4 erfolgreich: 2 Datensätze"));
+  EXPECT_EQ(dialogs_.shown[4], "Statement 2 erfolgreich: 2 Datensätze");
+  EXPECT_EQ(dialogs_.shown[6], "Statement 3 erfolgreich: 2 Datensätze");
+  EXPECT_EQ(dialogs_.shown[7], "Statement 4 erfolgreich: 2 Datensätze");
   EXPECT_NE(dialogs_.shown[8].find("Statement 5: "), std::string::npos);
   EXPECT_NE(dialogs_.shown[8].find("relation \"fehlt\" does not exist"), std::string::npos) << dialogs_.shown[8];
 }

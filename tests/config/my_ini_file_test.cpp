@@ -221,16 +221,20 @@ TEST_F(IniFileTest, MigrationAndTextsKeepLongValuesWhole) {
 TEST_F(IniFileTest, AFileBeginningWithTheByteOrderMarkIsReadAndWrittenAsUtf8) {
   vornetta::platform::UseSystemLanguage(vornetta::platform::Language::Other);
   Given("\xEF\xBB\xBF[email]\r\nbetreff=Umsätze in €\r\n[sql]\r\n0=select 'ä'\r\n");
-  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Ums\xE4tze in \xA4");
-  EXPECT_EQ(ini.ReadText("sql"), "select '\xE4'\r\n");
-  ini.WriteValue("email", "kopfzeile", "Gr\xF6\xDF" "e");
-  ini.WriteText("sql", "a\r\n\xFC");
-  EXPECT_EQ(ini.ReadValueDefault("email", "fusszeile", "\xA4"), "\xA4");
+  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Umsätze in €");
+  EXPECT_EQ(ini.ReadText("sql"), "select 'ä'\r\n");
+  ini.WriteValue("email", "kopfzeile", "Größe");
+  ini.WriteText("sql", "a\r\nü");
+  EXPECT_EQ(ini.ReadValueDefault("email", "fusszeile", "€"), "€");
   EXPECT_EQ(File(), "\xEF\xBB\xBF[email]\r\nbetreff=Umsätze in €\r\nkopfzeile=Größe\r\nfusszeile=€\r\n"
                     "[sql]\r\n0=a\r\n1=ü\r\n");
-  // Without the mark the bytes are the code page's, as always.
+  // Without the mark the bytes are the code page's, until a text the code page
+  // cannot hold turns the whole file into UTF-8 with the mark.
   Given("[email]\r\nbetreff=Ums\xE4tze\r\n");
-  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Ums\xE4tze");
-  ini.WriteValue("email", "cc", "\xE4");
+  EXPECT_EQ(ini.ReadValue("email", "betreff", "-"), "Umsätze");
+  ini.WriteValue("email", "cc", "ä");
   EXPECT_EQ(File(), "[email]\r\nbetreff=Ums\xE4tze\r\ncc=\xE4\r\n");
+  ini.WriteText("sql", "select 'Łukasz'");
+  EXPECT_EQ(File(), "\xEF\xBB\xBF[email]\r\nbetreff=Umsätze\r\ncc=ä\r\n\r\n[sql]\r\n0=select 'Łukasz'\r\n");
+  EXPECT_EQ(ini.ReadText("sql"), "select 'Łukasz'\r\n");
 }

@@ -168,7 +168,7 @@ TEST_F(EMailTest, PassesFailuresOnAfterClosingTheSession) {
       job.Send();
       FAIL() << "no failure";
     } catch (const smtp::EIdProtocolReplyError& e) {
-      EXPECT_STREQ(e.what(), "5.1.1 Unbekannter Empf\xE4nger\r\n");
+      EXPECT_STREQ(e.what(), "5.1.1 Unbekannter Empfänger\r\n");  // a Latin reply read in the code page
       EXPECT_EQ(e.ReplyCode(), 550);
     }
     EXPECT_NE(server.Transcript().find("RCPT TO:<leitung@example.com>\r\nQUIT\r\n"), std::string::npos);

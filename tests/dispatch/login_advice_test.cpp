@@ -49,7 +49,7 @@ Refusal RefusalOf(EMail& job) {
   try {
     job.Send();
   } catch (const smtp::EIdProtocolReplyError& e) {
-    return {e.ReplyCode(), platform::MessageUtf8(e)};
+    return {e.ReplyCode(), std::string(e.what())};
   }
   return {};
 }

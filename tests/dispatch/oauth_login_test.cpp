@@ -71,7 +71,7 @@ class OAuthLogin : public ::testing::Test {
     try {
       call();
     } catch (const std::exception& e) {
-      return platform::MessageUtf8(e);
+      return std::string(e.what());
     }
     return "no exception";
   }

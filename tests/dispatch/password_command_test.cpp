@@ -23,7 +23,7 @@ std::string FailureOf(const std::function<void()>& call) {
   try {
     call();
   } catch (const std::exception& e) {
-    return platform::ToUtf8(e.what());
+    return e.what();
   }
   return "no exception";
 }

@@ -106,7 +106,7 @@ TEST_F(SendCommand, SendsOnlyWithRowsAndClearsTheReportButNotTheCounter) {
 TEST_F(SendCommand, ASentOrUnfinishedReportIsNeverMailed) {
   // Nobody listens: any attempt to send would fail with a socket message.
   UseServer(test::UnusedLoopbackPort());
-  const std::string none = std::string("Kein Bericht vorhanden - bitte zuerst erstellen.");
+  const std::string none = std::string("Kein Bericht vorhanden – bitte zuerst erstellen.");
   auto messageOfSend = [&] {
     try {
       SendReport(*ini_, report_, view_);
@@ -181,7 +181,7 @@ TEST_F(SendCommand, UnattendedFailureMailsItsMessageToTheSenderAsPlainText) {
   ini_->WriteValue("email", "bcc", "bcc@example.com");
   view_.build = [this] {
     FillReport(0);
-    throw std::runtime_error("Tabelle \xFC" "berall\r\nfehlt");
+    throw std::runtime_error("Tabelle überall\r\nfehlt");
   };
   std::ostringstream err;
   EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailed);

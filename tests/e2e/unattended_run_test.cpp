@@ -76,15 +76,15 @@ class UnattendedRun : public ::testing::Test {
   // The document the builder writes around the tables.
   static void AppendHead(report::TReportText& doc) {
     doc.Append("<html>");
-    doc.Append({"<style>", Latin9(kCss), "</style>"});
+    doc.Append({"<style>", kCss, "</style>"});
     doc.Append("<body>");
     doc.Append("<div class=\"kopfzeile\">");
-    doc.Append(Latin9(kHeader));
+    doc.Append(kHeader);
     doc.Append("</div>");
   }
   static void AppendFoot(report::TReportText& doc) {
     doc.Append("<div class=\"fusszeile\">");
-    doc.Append(Latin9(kFooter));
+    doc.Append(kFooter);
     doc.Append("</div>");
     doc.Append("</body></html>");
   }
@@ -100,7 +100,7 @@ class UnattendedRun : public ::testing::Test {
       if (std::string(piece) == "<tr class=\"head\">") {
         doc.Append("<table width=\"100%\" class=\"sql" + std::to_string(n) + "\">");
       }
-      doc.Append(Latin9(piece));
+      doc.Append(piece);
     }
   }
 
@@ -122,7 +122,7 @@ TEST_F(UnattendedRun, MailsTheBuiltDocumentExactlyAndStoresTheDefaults) {
   AppendHead(expected);
   AppendSalesTable(expected, 0);
   expected.Append("<table width=\"100%\" class=\"sql1\">");
-  expected.Append(Latin9("<tr class=\"update\"><td>0 Datensätze geändert.</td></tr>"));
+  expected.Append("<tr class=\"update\"><td>0 Datensätze geändert.</td></tr>");
   expected.Append("</table><br>");
   AppendFoot(expected);
 
@@ -331,7 +331,7 @@ TEST_F(UnattendedRun, ScriptedServerReceivesTheDocumentDotStuffedAndQuit) {
 
   report::TReportText expected;
   expected.Append("<html>");
-  expected.Append({"<style>", Latin9(kCss), "</style>"});
+  expected.Append({"<style>", kCss, "</style>"});
   expected.Append("<body>");
   expected.Append("<div class=\"kopfzeile\">");
   expected.Append(".Punkt am Zeilenanfang\r\n.");
@@ -480,7 +480,7 @@ std::string ReportAround(std::initializer_list<const char*> pieces) {
   for (const char* piece : {"<html>", "<style></style>", "<body>", "<div class=\"kopfzeile\">", "", "</div>"}) {
     expected.Append(piece);
   }
-  for (const char* piece : pieces) expected.Append(Latin9(piece));
+  for (const char* piece : pieces) expected.Append(piece);
   for (const char* piece : {"<div class=\"fusszeile\">", "", "</div>", "</body></html>"}) expected.Append(piece);
   return std::string(expected.DocumentText());
 }
@@ -495,7 +495,7 @@ TEST(UnattendedRunMariaDb, MailsTheReportOfAMariaDbDatabase) {
     setup.Connection().Execute("drop table if exists e2e_umsatz");
     setup.Connection().Execute("create table e2e_umsatz (kunde varchar(30), betrag double) default charset utf8mb4");
     // Statements are in the system code page, as the program sends them.
-    setup.Connection().Execute(Latin9("insert into e2e_umsatz values ('Müller', 12.5), ('Huber', 7.5)"));
+    setup.Connection().Execute("insert into e2e_umsatz values ('Müller', 12.5), ('Huber', 7.5)");
   }
   TTempDir dir;
   TSmtpSink sink(dir / "smtp");
@@ -535,7 +535,7 @@ TEST(UnattendedRunPostgres, MailsTheReportAndTheErrorOfAPostgresDatabase) {
     setup.Connection().Execute(
         "create table e2e_umsatz (kunde varchar(30), betrag numeric(10,2), bezahlt boolean, notiz text)");
     setup.Connection().Execute(
-        Latin9("insert into e2e_umsatz values ('Müller', 12.50, true, 'Größe'), ('Huber', 7.25, false, null)"));
+        "insert into e2e_umsatz values ('Müller', 12.50, true, 'Größe'), ('Huber', 7.25, false, null)");
   }
   TTempDir dir;
   TSmtpSink sink(dir / "smtp");

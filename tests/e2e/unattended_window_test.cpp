@@ -127,7 +127,7 @@ TEST_F(WindowSend, ClearsTheReportAfterASendAndKeepsItAfterAFailure) {
   Click("SpeedButton2");
   EXPECT_EQ(sink_->Mails().size(), 1u);
   ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_EQ(dialogs_.messages[1], std::string("Kein Bericht vorhanden - bitte zuerst erstellen."));
+  EXPECT_EQ(dialogs_.messages[1], std::string("Kein Bericht vorhanden – bitte zuerst erstellen."));
 }
 
 // A cut table: the preview shows what the mail's HTML part shows, note row

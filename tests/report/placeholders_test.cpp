@@ -104,7 +104,7 @@ TEST(TimeZone, UnknownNamesFailNamingTheSetting) {
       platform::TTimeZone zone(name);
       ADD_FAILURE() << name << " accepted";
     } catch (const platform::ETimeZoneError& e) {
-      EXPECT_NE(e.Utf8().find("Einstellung zeitzone"), std::string::npos) << e.Utf8();
+      EXPECT_NE(std::string(e.what()).find("Einstellung zeitzone"), std::string::npos) << std::string(e.what());
     }
   }
   EXPECT_TRUE(platform::TTimeZone("  ").IsSystem());

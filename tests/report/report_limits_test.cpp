@@ -79,7 +79,7 @@ TEST_F(ReportLimits, RowCapShowsTheFirstRowsANoteAndTheSumsOverAllRows) {
                     "Anhang ergebnis-2.csv</td></tr>\r\n") +
       kEmptyTable + kFooter;
   EXPECT_EQ(Document(), expected);
-  EXPECT_TRUE(text_.Utf8());  // the note's dash and ellipsis are outside the code page
+  EXPECT_TRUE(text_.DocumentIsUtf8());  // the note's dash and ellipsis are outside the code page
   EXPECT_EQ(text_.RowCount(), 1005);
   EXPECT_EQ(view_.preview, Document());
 
@@ -177,7 +177,7 @@ TEST_F(ReportLimits, NumberPatternsFormatCellsAndSums) {
 
   ini_->WriteValue("format", "Preis", "#.##0,##");
   EXPECT_EQ(Build("select Preis from f"),
-            "Unlesbares Zahlenformat \"#.##0,##\" f\xFCr die Spalte preis (Abschnitt format): erlaubt sind Muster "
+            "Unlesbares Zahlenformat \"#.##0,##\" für die Spalte preis (Abschnitt format): erlaubt sind Muster "
             "wie #.##0,00, 0,0 oder 0 %.");
 }
 

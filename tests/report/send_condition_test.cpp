@@ -27,7 +27,7 @@ std::string Failure(const std::string& condition) {
   try {
     TSendCondition(condition, 3).Holds(Facts());
   } catch (const report::ESendConditionError& e) {
-    return e.Utf8();
+    return std::string(e.what());
   }
   return "";
 }
@@ -70,7 +70,7 @@ TEST(SendCondition, UnreadableConditionsNameTheSetting) {
       TSendCondition condition(wrong, 3);
       ADD_FAILURE() << wrong << " was read";
     } catch (const report::ESendConditionError& e) {
-      EXPECT_NE(e.Utf8().find("Einstellung sendenWenn"), std::string::npos) << e.Utf8();
+      EXPECT_NE(std::string(e.what()).find("Einstellung sendenWenn"), std::string::npos) << std::string(e.what());
     }
   }
   EXPECT_NE(Failure("zeilen:7 > 0").find("eine Anweisung 7 gibt es nicht"), std::string::npos);

@@ -23,7 +23,6 @@ using test::Reset;
 using test::ScriptServer;
 using test::Send;
 
-std::string Utf8(const char* text) { return platform::ToUtf8(text); }
 
 // A client connected to the server; every wait is bounded so a fault fails, never hangs.
 std::unique_ptr<TIdTCPClient> ConnectTo(const ScriptServer& server, int readTimeout = 3000) {
@@ -69,7 +68,7 @@ TEST(ManagedBuffer, ConsumesByOffsetAndCompactsAfter32768Bytes) {
     queue.Remove(queue.Size() + 1);
     FAIL() << "no exception";
   } catch (const EIdNotEnoughDataInBuffer& e) {
-    EXPECT_EQ(Utf8(e.what()), "Nicht genügend Daten im Puffer.");
+    EXPECT_EQ(std::string(e.what()), "Nicht genügend Daten im Puffer.");
   }
   queue.Remove(queue.Size());
   EXPECT_EQ(queue.Size(), 0u);
@@ -130,7 +129,7 @@ TEST(LineConnection, ReadsWholeRepliesSkippingBlankLines) {
     FAIL() << "no exception";
   } catch (const EIdProtocolReplyError& e) {
     EXPECT_EQ(e.ReplyCode(), 0);
-    EXPECT_EQ(Utf8(e.what()), "Ungültige Antwort des Servers: abc-x");
+    EXPECT_EQ(std::string(e.what()), "Ungültige Antwort des Servers: abc-x");
   }
 }
 
@@ -161,7 +160,7 @@ TEST(LineConnection, EnforcesMaxLineLengthCountingTheCr) {
     client->ReceiveLine();
     FAIL() << "no exception";
   } catch (const EIdReadLnMaxLineLengthExceeded& e) {
-    EXPECT_EQ(Utf8(e.what()), "Max. Zeilenlänge überschritten.");
+    EXPECT_EQ(std::string(e.what()), "Max. Zeilenlänge überschritten.");
   }
   // The refused line is still queued; splitting hands it out in pieces of the limit.
   client->SetMaxLineAction(TIdMaxLineAction::maSplit);
@@ -212,7 +211,7 @@ TEST(LineConnection, BlankLineFloodFailsOnceTheReplyCapIsReached) {
     client->ReadReply({220});
     FAIL() << "no exception";
   } catch (const EIdReadLnMaxLineLengthExceeded& e) {
-    EXPECT_EQ(Utf8(e.what()), "Max. Zeilenlänge überschritten.");
+    EXPECT_EQ(std::string(e.what()), "Max. Zeilenlänge überschritten.");
   }
   // The line that crossed the cap ended the reply: 1 MiB of line pairs, then one "\r\n".
   EXPECT_EQ(client->ReplyBytesReceived(), (1u << 20) + 2);
@@ -270,7 +269,7 @@ TEST(LineConnection, ResetByPeerGives10054) {
     FAIL() << "no exception";
   } catch (const EIdSocketError& e) {
     EXPECT_EQ(e.SocketErrorCode(), 10054);
-    EXPECT_EQ(Utf8(e.what()), "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.");
+    EXPECT_EQ(std::string(e.what()), "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.");
   }
 }
 
@@ -281,7 +280,7 @@ TEST(LineConnection, SilentServerEndsInReadTimeout) {
     client->ReadReply({250});
     FAIL() << "no exception";
   } catch (const EIdReadTimeout& e) {
-    EXPECT_EQ(Utf8(e.what()), "Zeitüberschreitung beim Lesen");
+    EXPECT_EQ(std::string(e.what()), "Zeitüberschreitung beim Lesen");
   }
   // The reply limit bounds the whole reply, not each wait.
   client->SetReadTimeout(0);

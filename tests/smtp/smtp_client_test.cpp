@@ -94,7 +94,7 @@ std::string FailureOf(const std::function<void()>& call, int* code = nullptr) {
     } else if constexpr (requires { e.SocketErrorCode(); }) {
       if (code) *code = e.SocketErrorCode();
     }
-    return platform::ToUtf8(e.what());
+    return e.what();
   } catch (const std::exception& e) {
     ADD_FAILURE() << "other exception: " << e.what();
     return {};

@@ -20,7 +20,6 @@
 namespace vornetta::smtp {
 namespace {
 
-std::string Utf8(const std::string& text) { return platform::ToUtf8(text); }
 
 TEST(SocketStack, LivesExactlyWhileComponentsLive) {
   ASSERT_EQ(SocketStack(), nullptr);
@@ -71,18 +70,18 @@ TEST(SocketStack, UnresolvableHostGives11001HostNichtGefunden) {
     FAIL() << "no exception";
   } catch (const EIdSocketError& e) {
     EXPECT_EQ(e.SocketErrorCode(), 11001);
-    EXPECT_EQ(Utf8(e.what()), "Socket-Fehler # 11001\r\nHost nicht gefunden.");
+    EXPECT_EQ(std::string(e.what()), "Socket-Fehler # 11001\r\nHost nicht gefunden.");
     EXPECT_EQ(SocketStack()->LastSocketError(), 11001);
   }
 }
 
 TEST(SocketStack, ErrorTextsCarryNumberAndTableText) {
-  EXPECT_EQ(Utf8(TIdStack::SocketErrorText(10061)), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
-  EXPECT_EQ(Utf8(TIdStack::SocketErrorText(10035)),
+  EXPECT_EQ(std::string(TIdStack::SocketErrorText(10061)), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+  EXPECT_EQ(std::string(TIdStack::SocketErrorText(10035)),
             "Socket-Fehler # 10035\r\nDie Operation würde blockieren. ");
-  EXPECT_EQ(Utf8(TIdStack::SocketErrorText(10058)),
+  EXPECT_EQ(std::string(TIdStack::SocketErrorText(10058)),
             "Socket-Fehler # 10058\r\nNach Schließen des Socket kann weder gesendet noch empfangen werden.");
-  EXPECT_EQ(Utf8(TIdStack::SocketErrorText(10066)), "Socket-Fehler # 10066\r\nVerzeichnis ist nicht leer");
+  EXPECT_EQ(std::string(TIdStack::SocketErrorText(10066)), "Socket-Fehler # 10066\r\nVerzeichnis ist nicht leer");
   EXPECT_EQ(TIdStack::SocketErrorText(12345), "Socket-Fehler # 12345\r\n");
   EXPECT_EQ(TIdStack::SocketErrorText(5), "Socket-Fehler # 5\r\n");
 }
@@ -126,7 +125,7 @@ TEST(SocketConnect, RefusedPortGives10061AndLeavesSocketClosed) {
     FAIL() << "no exception";
   } catch (const EIdSocketError& e) {
     EXPECT_EQ(e.SocketErrorCode(), 10061);
-    EXPECT_EQ(Utf8(e.what()), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+    EXPECT_EQ(std::string(e.what()), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
   }
   EXPECT_FALSE(client.IsConnected());
   ASSERT_NE(client.IOHandler(), nullptr);

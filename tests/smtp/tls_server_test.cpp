@@ -88,7 +88,7 @@ class TlsServer : public ::testing::Test {
     try {
       call();
     } catch (const EIdTlsError& e) {
-      return platform::ToUtf8(e.what());
+      return e.what();
     } catch (const std::exception& e) {
       return std::string("other exception: ") + e.what();
     }
@@ -201,7 +201,7 @@ TEST_F(TlsServer, ACaFileWhosePathHoldsUmlautsIsRead) {
   std::filesystem::create_directory(folder);
   std::filesystem::copy_file(Cert("self.pem"), folder + "/ca.pem", std::filesystem::copy_options::overwrite_existing);
   RecordingSink server(Options("self", true));
-  SendThrough(server, {TEncryption::Implicit, platform::FromUtf8(folder + "/ca.pem"), "user"});
+  SendThrough(server, {TEncryption::Implicit, folder + "/ca.pem", "user"});
   EXPECT_TRUE(server.Delivered());
 }
 

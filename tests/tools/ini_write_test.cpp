@@ -50,7 +50,7 @@ TEST_F(IniWrite, FileValueKeepsEveryLineBreakAsCrLfWithoutTheFinalOne) {
   const auto result = Run({"email", "kopfzeile", "--file", dir_ / "kopf.html"});
   ASSERT_EQ(result.exitStatus, 0) << result.err;
   EXPECT_EQ(TMyIniFile(ini_).ReadValue("email", "kopfzeile", ""),
-            "<h1>K\xF6ln</h1>\r\n<p>\tA</p>\r\n\r\n<p>B</p>");
+            "<h1>Köln</h1>\r\n<p>\tA</p>\r\n\r\n<p>B</p>");
 }
 
 TEST_F(IniWrite, TextBecomesNumberedKeysThatReplaceTheOldOnes) {
@@ -60,7 +60,7 @@ TEST_F(IniWrite, TextBecomesNumberedKeysThatReplaceTheOldOnes) {
   ASSERT_EQ(Run({"sql", "--text", dir_ / "short.sql"}).exitStatus, 0);
   TMyIniFile ini(ini_);
   EXPECT_EQ(ini.KeyNames("sql"), (std::vector<std::string>{"0", "1"}));
-  EXPECT_EQ(ini.ReadText("sql"), "select 'm\xFC';\r\n  update t set a = 1;\r\n");
+  EXPECT_EQ(ini.ReadText("sql"), "select 'mü';\r\n  update t set a = 1;\r\n");
 }
 
 TEST_F(IniWrite, WhatTheFileCannotHoldFailsWithAMessageAndIsNotStored) {

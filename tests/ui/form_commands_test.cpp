@@ -81,11 +81,11 @@ TEST_F(FormCommandsTest, StatementTestRunsTheMemoAsShownAndAsksBeforeChangingDat
 
   ASSERT_EQ(dialogs_.messages.size(), 3u);
   EXPECT_EQ(dialogs_.messages[0], "3 Statements gefunden.");
-  EXPECT_EQ(dialogs_.messages[1], "Statement 1 erfolgreich: 2 Datens\xE4tze");
+  EXPECT_EQ(dialogs_.messages[1], "Statement 1 erfolgreich: 2 Datensätze");
   EXPECT_EQ(dialogs_.messages[2].rfind("Statement 3: ", 0), 0u) << dialogs_.messages[2];
   ASSERT_EQ(dialogs_.warnings.size(), 1u);
   EXPECT_EQ(dialogs_.warnings[0],
-            "Warnung|Statement 2 wird beim Testen Daten in der Datenbank ver\xE4ndern. Trotzdem testen?");
+            "Warnung|Statement 2 wird beim Testen Daten in der Datenbank verändern. Trotzdem testen?");
   EXPECT_TRUE(window->Connection().IsOpen());  // kept for later commands
   EXPECT_EQ(TMyIniFile(ini_).ReadText("sql"), "");
 }
@@ -101,14 +101,14 @@ TEST_F(FormCommandsTest, StatementTestSendsWhatTheCodePageCannotHoldAsTyped) {
   Find<QPlainTextEdit>(*window, "statement")
       ->setPlainText(QStringLiteral("select * from kunde where name = 'Eilig – bitte'"));
   Find<QPushButton>(*window, "Statement_testen")->click();
-  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datens\xE4tze"});
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datensätze"});
 
   dialogs_.messages.clear();
   dialogs_.answers = {FakeDialogs::Answer::Yes};
   Find<QPlainTextEdit>(*window, "statement")
       ->setPlainText(QStringLiteral("delete from kunde where name = 'Eilig – bitte'"));
   Find<QPushButton>(*window, "Statement_testen")->click();
-  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datens\xE4tze"});
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Statement 1 erfolgreich: 1 Datensätze"});
 }
 
 TEST_F(FormCommandsTest, DatabasePageEditsTheConnectionAndLogsTheTest) {

@@ -65,7 +65,7 @@ class FormTeardown : public ::testing::Test {
   FakeDialogs dialogs_;
 };
 
-const std::string kOutOfMemory = vornetta::platform::FromUtf8("Nicht genügend Arbeitsspeicher.");
+const std::string kOutOfMemory = "Nicht genügend Arbeitsspeicher.";
 
 TEST_F(FormTeardown, DestructorReportsAFailingWriteOnStderrAndReturns) {
   auto window = Start();
