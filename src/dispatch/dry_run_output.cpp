@@ -14,8 +14,8 @@ TDryRunOutput::~TDryRunOutput() {
 
 void TDryRunOutput::Fail(const char* what) {
   const std::string reason = std::strerror(errno);
-  const std::string name = target_ == "-" ? "die Standardausgabe" : "\"" + platform::FromUtf8(target_) + "\"";
-  throw std::runtime_error(std::string(what) + " " + name + " (--output): " + platform::FromUtf8(reason));
+  const std::string name = target_ == "-" ? "die Standardausgabe" : "\"" + target_ + "\"";
+  throw std::runtime_error(std::string(what) + " " + name + " (--output): " + platform::AsUtf8(reason));
 }
 
 void TDryRunOutput::SendLine(std::string_view line) {

@@ -24,21 +24,6 @@ constexpr int kImplicitTlsPort = 465;
 
 using platform::ReplaceAll;
 
-// The message's header words: names and addresses the code page can hold go
-// in the code page, other names as UTF-8, marked so.
-void ToHeaderCharset(message::TIdEMailAddressItem& item) {
-  std::string fitting;
-  if (platform::FromUtf8Exact(item.Name, fitting))
-    item.Name = std::move(fitting);
-  else
-    item.NameUtf8 = true;
-  if (platform::FromUtf8Exact(item.Address, fitting)) item.Address = std::move(fitting);
-}
-
-void ToHeaderCharset(message::TIdEMailAddressList& list) {
-  for (std::size_t i = 0; i < list.Count(); ++i) ToHeaderCharset(list[i]);
-}
-
 }  // namespace
 
 smtp::TEncryption EncryptionOf(std::string_view setting) {
@@ -115,16 +100,11 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   message::CheckAddressSetting(AddressSettings.Cc, Cc, message::TAddressSetting::List);
   message::CheckAddressSetting(AddressSettings.Bcc, Bcc, message::TAddressSetting::List);
   mail.From.SetText(From);
-  mail.SubjectUtf8 = !platform::FromUtf8Exact(Subject, mail.Subject);
-  if (mail.SubjectUtf8) mail.Subject = Subject;
+  mail.Subject = Subject;
   mail.Recipients.SetListText(To);
   mail.CCList.SetListText(Cc);
   mail.BccList.SetListText(Bcc);
   mail.Envelope = EnvelopeOf(mail);
-  ToHeaderCharset(mail.From);
-  ToHeaderCharset(mail.Recipients);
-  ToHeaderCharset(mail.CCList);
-  ToHeaderCharset(mail.BccList);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
     throw ESendError("Kein Empfänger angegeben.");
   // Without a sender the server would get "MAIL FROM:<>" and the mail no From header.

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "platform/code_page.h"
 #include "platform/text.h"
 
 namespace vornetta::message {
@@ -303,17 +304,20 @@ std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, const THeade
 
 std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, char encoding, TTransfer transfer,
                                    std::string_view charset) {
-  if (item.Name.empty()) return item.Address;
-  bool needsWords = false;
-  for (unsigned char c : item.Name) needsWords = needsWords || c < 32 || c >= 127;
+  std::string address;
+  if (!platform::FromUtf8Exact(item.Address, address)) address = item.Address;
+  if (item.Name.empty()) return address;
+  std::string name;
   std::string out;
-  if (item.NameUtf8)
+  if (!platform::FromUtf8Exact(item.Name, name)) {
     out = EncodeHeaderWords(item.Name, kAddressSpecials, Utf8HeaderEncoding({transfer, encoding, std::string(charset)}));
-  else
-    out = needsWords ? EncodeHeaderWords(item.Name, kAddressSpecials, encoding, transfer, charset)
-                     : Quoted(item.Name);
+  } else {
+    bool needsWords = false;
+    for (unsigned char c : name) needsWords = needsWords || c < 32 || c >= 127;
+    out = needsWords ? EncodeHeaderWords(name, kAddressSpecials, encoding, transfer, charset) : Quoted(name);
+  }
   out += " <";
-  out += item.Address;
+  out += address;
   out += '>';
   return out;
 }

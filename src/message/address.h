@@ -28,9 +28,6 @@ class TIdEMailAddressItem {
 
   std::string Address;  // bare address, local part "@" domain
   std::string Name;     // display name, may be empty
-  // The name is UTF-8 (a text the code page cannot hold): it goes out as UTF-8
-  // encoded words.
-  bool NameUtf8 = false;
 
   // Text form: the address alone, or the name (quoted when needed) and the
   // address in angle brackets.
@@ -74,7 +71,8 @@ class TIdEMailAddressList {
 
 // Header form of one address: the bare address when there is no name; else the
 // name quoted, or as encoded words when it holds control or 8-bit characters,
-// followed by the address in angle brackets. A UTF-8 name is encoded with
+// followed by the address in angle brackets. Name and address go in the code
+// page where it holds them; a name it cannot hold is encoded with
 // Utf8HeaderEncoding(how).
 std::string EncodeAddressForHeader(const TIdEMailAddressItem& item, char encoding,
                                    TTransfer transfer, std::string_view charset);

@@ -22,7 +22,7 @@ bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c ==
   std::string message = "Ungültige Adresse in der Einstellung \"";
   message.append(setting);
   message += "\" (Abschnitt \"email\"): ";
-  message += platform::IsUtf8(entry) ? std::string(entry) : platform::ToUtf8(entry);
+  message += platform::AsUtf8(entry);
   message += " (";
   message.append(reason);
   message += ')';

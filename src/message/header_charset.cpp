@@ -34,12 +34,14 @@ THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, std::string_view t
 }
 
 THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, const TIdEMailAddressItem& item) {
-  return item.NameUtf8 ? how : HeaderEncodingFor(how, std::string_view(item.Name));
+  std::string name;
+  return platform::FromUtf8Exact(item.Name, name) ? HeaderEncodingFor(how, std::string_view(name)) : how;
 }
 
 THeaderEncoding HeaderEncodingFor(const THeaderEncoding& how, const TIdEMailAddressList& list) {
+  std::string name;
   for (const TIdEMailAddressItem& item : list)
-    if (!item.NameUtf8 && HoldsLatin9OnlyCharacter(item.Name)) return HeaderEncodingFor(how, item);
+    if (platform::FromUtf8Exact(item.Name, name) && HoldsLatin9OnlyCharacter(name)) return HeaderEncodingFor(how, name);
   return how;
 }
 

@@ -46,8 +46,7 @@ void AppendNumber(std::string& out, std::int64_t value, int minDigits) {
 }  // namespace
 
 EIdFailedToRetreiveTimeZoneInfo::EIdFailedToRetreiveTimeZoneInfo()
-    : std::runtime_error(platform::FromUtf8(
-          "Das Einlesen der Informationen über die Zeitzone ist fehlgeschlagen.")) {}
+    : std::runtime_error("Das Einlesen der Informationen über die Zeitzone ist fehlgeschlagen.") {}
 
 TDateTime TDateTime::FromTm(const std::tm& tm) {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};

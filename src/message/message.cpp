@@ -5,6 +5,7 @@
 
 #include "message/multipart_writer.h"
 #include "message/header_charset.h"
+#include "platform/code_page.h"
 
 namespace vornetta::message {
 namespace {
@@ -60,7 +61,11 @@ TIdHeaderList TIdMessage::BuildHeaderLines() const {
 
   TIdHeaderList headers;
   headers.SetHeaderValue("From", EncodeAddressForHeader(From, HeaderEncodingFor(how, From)));
-  headers.SetHeaderValue("Subject", EncodeHeaderWords(Subject, "", SubjectUtf8 ? Utf8HeaderEncoding(how) : HeaderEncodingFor(how, Subject)));
+  // The subject goes in the code page where it holds it, else as UTF-8 words.
+  std::string subject;
+  headers.SetHeaderValue("Subject", platform::FromUtf8Exact(Subject, subject)
+                                        ? EncodeHeaderWords(subject, "", HeaderEncodingFor(how, subject))
+                                        : EncodeHeaderWords(Subject, "", Utf8HeaderEncoding(how)));
   headers.SetHeaderValue("To", EncodeAddressListForHeader(Recipients, HeaderEncodingFor(how, Recipients)));
   headers.SetHeaderValue("Cc", EncodeAddressListForHeader(CCList, HeaderEncodingFor(how, CCList)));
   headers.SetHeaderValue("Newsgroups", JoinWithCommas(NewsGroups));

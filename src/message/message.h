@@ -57,7 +57,6 @@ class TIdMessage {
   // of the addresses above.
   std::optional<TEnvelope> Envelope;
   std::string Subject;
-  bool SubjectUtf8 = false;  // Subject is UTF-8 (the code page cannot hold it)
   std::string CharSet;
   std::string ContentType;
   std::string ContentTransferEncoding;

@@ -298,10 +298,6 @@ bool FromUtf8Exact(std::string_view utf8, std::string& out) {
   return FromUtf16Exact(Utf8ToUtf16(utf8), out);
 }
 
-std::u16string ToUtf16(std::string_view text, TextEncoding encoding) {
-  return encoding == TextEncoding::Utf8 ? Utf8ToUtf16(text) : ToUtf16(text);
-}
-
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string wide;
   wide.reserve(utf8.size());

@@ -43,8 +43,7 @@ std::string ToUtf8(std::string_view text);
 std::string FromUtf8(std::string_view utf8);
 
 // Exact conversions into the system code page: false when a character of the
-// text has no place in it (out is then unspecified). Text that cannot be held
-// this way travels as UTF-8 instead, marked as such by its owner.
+// text has no place in it (out is then unspecified); the edge then writes UTF-8.
 bool FromUtf16Exact(std::u16string_view text, std::string& out);
 bool FromUtf8Exact(std::string_view utf8, std::string& out);
 // True when the text is well-formed UTF-8.
@@ -59,11 +58,5 @@ std::string AsUtf8(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
-
-// How the bytes of a text are to be read: in the system code page, or as UTF-8
-// (a text the code page cannot hold).
-enum class TextEncoding { CodePage, Utf8 };
-// Either encoding to UTF-16; an invalid UTF-8 sequence becomes U+FFFD.
-std::u16string ToUtf16(std::string_view text, TextEncoding encoding);
 
 }  // namespace vornetta::platform

@@ -39,7 +39,7 @@ TTimeZone::TTimeZone(std::string_view name) {
   // Qt also knows offsets such as "UTC+02:00"; they are no names of the database.
   if (!id.contains(':')) zone->zone = QTimeZone(id);
   if (!zone->zone.isValid()) {
-    throw ETimeZoneError("Unbekannte Zeitzone \"" + ToUtf8(name_) +
+    throw ETimeZoneError("Unbekannte Zeitzone \"" + name_ +
                                       "\" (Einstellung zeitzone im Abschnitt email): erwartet wird ein Name "
                                       "der Zeitzonendatenbank wie Europe/Berlin oder ein leerer Wert.");
   }

@@ -68,7 +68,7 @@ void AppendTwo(std::string& out, unsigned value) {
 std::string ShortDate(const year_month_day& date) {
   const std::string text = platform::FormatShortDate(platform::CivilTime(
       static_cast<int>(date.year()), static_cast<int>(unsigned{date.month()}), static_cast<int>(unsigned{date.day()})));
-  return platform::IsUtf8(text) ? text : platform::ToUtf8(text);
+  return platform::AsUtf8(text);
 }
 
 // TT, MM, JJJJ, JJ, hh, mm and MMMM (German month name); everything else is kept.
@@ -169,10 +169,7 @@ std::optional<std::string> Value(std::string_view text, const TReportFacts& fact
   const std::optional<TName> name = SplitName(text);
   if (!name) return std::nullopt;
   if (!name->argument && name->offset == 0) {
-    if (name->word == "rechner") {
-      const std::string host = platform::HostName();
-      return platform::IsUtf8(host) ? host : platform::ToUtf8(host);
-    }
+    if (name->word == "rechner") return platform::AsUtf8(platform::HostName());
     if (name->word == "datei") return facts.configName;
   }
   if (name->word == "zeilen" || name->word == "summe") return ResultValue(*name, facts);

@@ -81,8 +81,6 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
 
 void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
-void WriteStderrMessage(const std::string& message) { platform::WriteStderrLine(message); }
-
 namespace {
 
 // What FailureText says, without allocating: a text of this program, or the failure's own.
@@ -104,16 +102,16 @@ std::string FailureText(std::exception_ptr failure) { return MessageOf(failure);
 
 void WriteStderrFailure(std::exception_ptr failure) noexcept {
   try {
-    WriteStderrMessage(FailureText(failure));
+    platform::WriteStderrLine(FailureText(failure));
   } catch (...) {
     std::fprintf(stderr, "vornetta: %s\n", MessageOf(failure));
   }
 }
 
-void TStderrDialogs::ShowMessage(const std::string& text) { WriteStderrMessage(text); }
+void TStderrDialogs::ShowMessage(const std::string& text) { platform::WriteStderrLine(text); }
 
 commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption, const std::string& text) {
-  WriteStderrMessage(caption + ": " + text + " (abgebrochen)");
+  platform::WriteStderrLine(caption + ": " + text + " (abgebrochen)");
   return Answer::Cancel;
 }
 

@@ -42,14 +42,12 @@ class TStderrDialogs : public commands::TDialogs {
   void ProcessPendingEvents() override;
 };
 
-// Writes "vornetta: <message>" and a line break to stderr.
-void WriteStderrMessage(const std::string& message);
 
 // The message of a failure: its what(), or a German text for a lack of memory
 // and for a failure outside the standard hierarchy.
 std::string FailureText(std::exception_ptr failure);
 
-// Writes FailureText the way of WriteStderrMessage. Never throws: for destructors
+// Writes FailureText as platform::WriteStderrLine does. Never throws: for destructors
 // and the program's last word; short of memory the text goes out unconverted.
 void WriteStderrFailure(std::exception_ptr failure) noexcept;
 

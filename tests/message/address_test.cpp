@@ -149,8 +149,8 @@ TEST(AddressListParser, StopsAtAParseFaultKeepingEarlierEntries) {
 }
 
 TEST(AddressHeaderForms, EncodeNamesThatNeedIt) {
-  TIdEMailAddressItem item = Parse("M\xFCller, Hans <hm@example.com>");
-  item.Name = "M\xFCller, Hans";
+  TIdEMailAddressItem item = Parse("Müller, Hans <hm@example.com>");
+  item.Name = "Müller, Hans";
   EXPECT_EQ(EncodeAddressForHeader(item, kGerman), "=?ISO-8859-1?Q?M=FCller=2C?= Hans <hm@example.com>");
   EXPECT_EQ(EncodeAddressForHeader(Parse("Berichtsdienst <b@example.com>"), kGerman),
             "\"Berichtsdienst\" <b@example.com>");

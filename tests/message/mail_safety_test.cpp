@@ -167,10 +167,10 @@ TEST(HeaderCharset, LabelsLatin9OnlyCharactersAsIso885915AndNothingElse) {
   EXPECT_EQ(HeaderEncodingFor(how, "Ums\xE4tze \xA3 \xA5 \xFF").CharSet, "ISO-8859-1");
 
   TIdMessage msg;
-  msg.From.SetText("\xA6tefan <s@example.com>");
-  msg.Recipients.SetListText("M\xFCller <m@example.com>, \xBC" "uvre <o@example.com>");
-  msg.CCList.SetListText("J\xFCrgen <j@example.com>");
-  msg.Subject = "Umsatz in \xA4";
+  msg.From.SetText("Štefan <s@example.com>");
+  msg.Recipients.SetListText("Müller <m@example.com>, Œuvre <o@example.com>");
+  msg.CCList.SetListText("Jürgen <j@example.com>");
+  msg.Subject = "Umsatz in €";
   const TIdHeaderList headers = msg.BuildHeaderLines();
   std::string block;
   for (const std::string& line : headers.Lines()) block += line + "\n";

@@ -40,7 +40,7 @@ TEST(RealServer, DeliversHeadersBodyAndEnvelopeIntact) {
   msg.Recipients.SetListText("a@example.com, Bea Beispiel <b@example.com>");
   msg.CCList.SetListText("c@example.com");
   msg.BccList.SetListText("d@example.com");
-  msg.Subject = platform::FromUtf8("Umsätze für Oktober");
+  msg.Subject = "Umsätze für Oktober";
   msg.CharSet = "ISO-8859-15";
   msg.ContentType = "text/html";
   msg.Body = {"<html><body>", platform::FromUtf8("<p>Umsätze 100 €</p>"), ".", "..x", "", "</body></html>"};
