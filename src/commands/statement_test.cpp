@@ -5,6 +5,7 @@
 #include "db/datenbank_ado.h"
 #include "db/statement_script.h"
 #include "platform/code_page.h"
+#include "platform/event_pump.h"
 #include "platform/failure.h"
 
 namespace vornetta::commands {
@@ -56,7 +57,7 @@ void TStatementTest::Run(const std::string& script, platform::TextEncoding encod
         records.reset();
         dialogs_.ShowMessageUtf8(Succeeded(n, count));
       }
-    } catch (const db::EWaitCancelled&) {
+    } catch (const platform::ECancelled&) {
       throw;  // "Abbrechen" ends the whole test
     } catch (const std::exception& e) {
       dialogs_.ShowMessageUtf8(Numbered(n) + ": " + platform::MessageUtf8(e));

@@ -1,6 +1,5 @@
 #include "ui/qt_dialogs.h"
 
-#include <QCoreApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -99,8 +98,6 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
   return true;
 }
 
-void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
-
 void WriteStderrMessage(const std::string& message) { WriteStderrMessageUtf8(platform::ToUtf8(message)); }
 
 void WriteStderrMessageUtf8(const std::string& utf8Message) {
@@ -167,7 +164,5 @@ commands::TDialogs::Answer TStderrDialogs::AskWarningUtf8(const std::string& cap
 bool TStderrDialogs::InputQuery(const std::string&, const std::string&, std::string&, int) {
   return false;
 }
-
-void TStderrDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace vornetta::ui

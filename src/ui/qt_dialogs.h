@@ -26,7 +26,6 @@ class TQtDialogs : public commands::TDialogs {
   Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
-  void ProcessPendingEvents() override;
 
  private:
   // The warning with "&Ja", "&Nein" (the default) and "Abbrechen".
@@ -47,7 +46,6 @@ class TStderrDialogs : public commands::TDialogs {
   Answer AskWarningUtf8(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
-  void ProcessPendingEvents() override;
 };
 
 // Writes "vornetta: <message>" and a line break to stderr; message is in the
