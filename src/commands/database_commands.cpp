@@ -25,7 +25,7 @@ struct TProbes {
   const char* command;
 };
 
-const TProbes& ProbesFor(const std::string& databaseType) {
+const TProbes& ProbesFor(db::TDatabaseKind kind) {
   static const TProbes server{" show tables ", " select * from Auftrag_art where Art > 0 ",
                               " select * from Auftrag_Art where Art > :Art "};
   // PostgreSQL knows no "show tables": the tables and views of the user's schemas
@@ -39,8 +39,8 @@ const TProbes& ProbesFor(const std::string& databaseType) {
   static const TProbes sqlite{" select name from sqlite_master where type = 'table' ",
                               " select * from sqlite_master where rootpage > 0 ",
                               " select * from sqlite_master where rootpage > :Art "};
-  if (databaseType == "postgresql") return postgresql;
-  if (databaseType == "sqlite") return sqlite;
+  if (kind == db::TDatabaseKind::PostgreSql) return postgresql;
+  if (kind == db::TDatabaseKind::Sqlite) return sqlite;
   return server;
 }
 
@@ -108,7 +108,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     try {
       Log(log, "Lese Tabellen");
       // A string without a known type fails here, after the connection opened.
-      const TProbes& probes = ProbesFor(database->DatabaseType());
+      const TProbes& probes = ProbesFor(database->Kind());
       int tables = database->GetData(probes.tables)->RecordCount();
       Log(log, std::to_string(tables) + " Tabellen gefunden");
 
