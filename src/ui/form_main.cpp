@@ -14,7 +14,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <utility>
