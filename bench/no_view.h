@@ -16,7 +16,7 @@ class TNoView : public report::TReportView {
  public:
   void ShowSourcePage() override {}
   void PiecesAppended(const report::TReportText&) override {}
-  void ProcessPendingEvents() override {}
+  bool PumpEvents() override { return true; }
   void LoadPreview(std::string_view) override {}
 };
 

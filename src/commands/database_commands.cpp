@@ -25,7 +25,7 @@ struct TProbes {
   const char* command;
 };
 
-const TProbes& ProbesFor(const std::string& databaseType) {
+const TProbes& ProbesFor(db::TDatabaseKind kind) {
   static const TProbes server{" show tables ", " select * from Auftrag_art where Art > 0 ",
                               " select * from Auftrag_Art where Art > :Art "};
   // PostgreSQL knows no "show tables": the tables and views of the user's schemas
@@ -39,15 +39,16 @@ const TProbes& ProbesFor(const std::string& databaseType) {
   static const TProbes sqlite{" select name from sqlite_master where type = 'table' ",
                               " select * from sqlite_master where rootpage > 0 ",
                               " select * from sqlite_master where rootpage > :Art "};
-  if (databaseType == "postgresql") return postgresql;
-  if (databaseType == "sqlite") return sqlite;
+  if (kind == db::TDatabaseKind::PostgreSql) return postgresql;
+  if (kind == db::TDatabaseKind::Sqlite) return sqlite;
   return server;
 }
 
 }  // namespace
 
-TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs)
-    : ini_(ini), connection_(connection), dialogs_(dialogs) {}
+TDatabaseCommands::TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs,
+                                     platform::TEventPump& pump)
+    : ini_(ini), connection_(connection), dialogs_(dialogs), pump_(pump) {}
 
 const std::string& TDatabaseCommands::DefaultConnectionString() {
   static const std::string text =
@@ -77,7 +78,7 @@ void TDatabaseCommands::Log(TLogSink& log, const std::string& text) {
 void TDatabaseCommands::Logged(const std::function<void()>& addLine) {
   try {
     addLine();
-    dialogs_.ProcessPendingEvents();
+    pump_.PumpEvents();  // "Abbrechen" ends the test at its next database wait
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } catch (...) {
     // A log that cannot be written must not change the test's outcome.
@@ -103,7 +104,7 @@ void TDatabaseCommands::TestConnection(TLogSink& log) {
     try {
       Log(log, "Lese Tabellen");
       // A string without a known type fails here, after the connection opened.
-      const TProbes& probes = ProbesFor(database->DatabaseType());
+      const TProbes& probes = ProbesFor(database->Kind());
       int tables = database->GetData(probes.tables)->RecordCount();
       Log(log, std::to_string(tables) + " Tabellen gefunden");
 

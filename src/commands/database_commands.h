@@ -8,6 +8,7 @@
 #include "commands/dialogs.h"
 #include "commands/log_sink.h"
 #include "db/connection_owner.h"
+#include "platform/event_pump.h"
 
 namespace vornetta::config {
 class TMyIniFile;
@@ -18,8 +19,9 @@ namespace vornetta::commands {
 class TDatabaseCommands {
  public:
   // connection is the program's connection; the editor releases it, the test
-  // opens one of its own.
-  TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs);
+  // opens one of its own. The test lets the window's events through after every log line.
+  TDatabaseCommands(config::TMyIniFile& ini, db::TConnectionOwner& connection, TDialogs& dialogs,
+                    platform::TEventPump& pump);
 
   // "Datenbankverbindung einstellen" (Button3Click). Failures of the file pass on.
   void EditConnection();
@@ -40,6 +42,7 @@ class TDatabaseCommands {
   config::TMyIniFile& ini_;
   db::TConnectionOwner& connection_;
   TDialogs& dialogs_;
+  platform::TEventPump& pump_;
 };
 
 }  // namespace vornetta::commands

@@ -34,9 +34,6 @@ class TDialogs {
   // to `maxLength` characters (0: no limit). True and the new text in `value` on OK.
   virtual bool InputQuery(const std::string& caption, const std::string& prompt,
                           std::string& value, int maxLength) = 0;
-
-  // Lets the window handle pending events (long commands call it between steps).
-  virtual void ProcessPendingEvents() = 0;
 };
 
 }  // namespace vornetta::commands

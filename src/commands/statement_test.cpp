@@ -4,6 +4,7 @@
 
 #include "db/datenbank_ado.h"
 #include "db/statement_script.h"
+#include "platform/event_pump.h"
 #include "platform/failure.h"
 
 namespace vornetta::commands {
@@ -53,7 +54,7 @@ void TStatementTest::Run(const std::string& script) {
         records.reset();
         dialogs_.ShowMessage(Succeeded(n, count));
       }
-    } catch (const db::EWaitCancelled&) {
+    } catch (const platform::ECancelled&) {
       throw;  // "Abbrechen" ends the whole test
     } catch (const std::exception& e) {
       dialogs_.ShowMessage(Numbered(n) + ": " + std::string(e.what()));

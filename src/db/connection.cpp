@@ -21,7 +21,7 @@ TConnection::TConnection() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
 
 TConnection::~TConnection() { Close(); }
 
-void TConnection::Open(const std::string& odbcConnectionString) {
+void TConnection::Open(const std::string& odbcConnectionString, TDatabaseKind kind) {
   Close();
   // A server that does not answer must not hold the run for ever.
   if (limits_.login.count() > 0) {
@@ -45,9 +45,7 @@ void TConnection::Open(const std::string& odbcConnectionString) {
   canReadWithinBlock_ = canReadBound_ && (extensions & SQL_GD_BLOCK) != 0;
   // NOTE: filling a date structure, the PostgreSQL driver turns an infinite
   // date into today's; as text it writes 0000-00-00.
-  char dbms[64] = {};
-  datesAsText_ = SQL_SUCCEEDED(SQLGetInfo(dbc_.Get(), SQL_DBMS_NAME, dbms, sizeof dbms, nullptr)) &&
-                 std::string_view(dbms) == "PostgreSQL";
+  datesAsText_ = kind == TDatabaseKind::PostgreSql;
   // NOTE: PostgreSQL's ANSI driver converts no values to wide text; it hands
   // over the bytes of the session's client encoding, which is made UTF-8 here.
   char driver[64] = {};

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "db/database_type.h"
 #include "db/database_wait.h"
 #include "db/odbc_handle.h"
 #include "platform/code_page.h"
@@ -19,9 +20,9 @@ class TConnection {
   TConnection(const TConnection&) = delete;
   TConnection& operator=(const TConnection&) = delete;
 
-  // Connects without any login prompt. Throws EDatabaseError with the driver's
-  // message, or "Verbindungszeichenfolge zu lang".
-  void Open(const std::string& odbcConnectionString);
+  // Connects without any login prompt; `kind` is the stored string's. Throws
+  // EDatabaseError with the driver's message, or "Verbindungszeichenfolge zu lang".
+  void Open(const std::string& odbcConnectionString, TDatabaseKind kind);
   // Disconnects when connected; never throws.
   void Close() noexcept;
   // The accessors throw nothing.

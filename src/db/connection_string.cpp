@@ -179,18 +179,18 @@ std::string OdbcConnectionString(const std::string& stored) {
   }
   // NOTE: the SQLite ODBC driver reads a whole result into memory unless StepAPI=1,
   // and creates an empty database for a mistyped file name unless NoCreat=1.
-  const std::string type = DatabaseTypeOf(stored);
-  if (type == "sqlite") {
+  const TDatabaseKind kind = DatabaseKindOf(stored);
+  if (kind == TDatabaseKind::Sqlite) {
     const std::string lowerOdbc = LowerAscii(odbc);
     if (lowerOdbc.find("stepapi") == std::string::npos) AppendPair(odbc, "StepAPI", "1");
     if (lowerOdbc.find("nocreat") == std::string::npos) AppendPair(odbc, "NoCreat", "1");
   }
-  if (type == "postgresql") AddPostgresOptions(odbc);
+  if (kind == TDatabaseKind::PostgreSql) AddPostgresOptions(odbc);
   return odbc;
 }
 
 std::string SqliteDatabaseFile(const std::string& stored) {
-  if (DatabaseTypeOf(stored) != "sqlite") return {};
+  if (DatabaseKindOf(stored) != TDatabaseKind::Sqlite) return {};
   return Find(OdbcPairs(OdbcConnectionString(stored)), "database").value_or("");
 }
 

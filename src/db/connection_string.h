@@ -9,7 +9,7 @@ namespace vornetta::db {
 // "Provider=MSDASQL...;Extended Properties=\"...\"": the ODBC string inside, with
 // UID and PWD from "User ID" and "Password" when it lacks them.
 // "Provider=SQLOLEDB...;Data Source=...;Initial Catalog=...": the FreeTDS driver.
-// For a SQLite string (the "sqlite" type) StepAPI=1 and NoCreat=1 (never create
+// For a SQLite string (TDatabaseKind::Sqlite) StepAPI=1 and NoCreat=1 (never create
 // a database) are added unless they are set.
 // For a PostgreSQL string: UseDeclareFetch=1, Fetch=1000 and BoolsAsChar=0, each
 // unless it is set. Throws nothing.

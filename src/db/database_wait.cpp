@@ -52,12 +52,16 @@ void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::
   });
 
   const auto start = std::chrono::steady_clock::now();
-  auto finishedWithin = [&state](std::chrono::milliseconds slice) {
+  auto finishedWithinSlice = [&state, waiter] {
     std::unique_lock lock(state->mutex);
-    return state->finished.wait_for(lock, slice, [&state] { return state->done; });
+    return state->finished.wait_for(lock, waiter->WaitSlice(), [&state] { return state->done; });
+  };
+  auto waiting = [&] {
+    waiter->Waiting(task, std::chrono::steady_clock::now() - start);
+    if (!waiter->PumpEvents()) throw platform::ECancelled("Abgebrochen.");
   };
   try {
-    while (!finishedWithin(waiter->Slice())) waiter->Waiting(task, std::chrono::steady_clock::now() - start);
+    while (!finishedWithinSlice()) waiting();
   } catch (...) {
     cancel();
     if (abandonOnCancel) {
@@ -74,9 +78,9 @@ void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::
       throw;
     }
     // The window keeps painting until the cancelled work has let go of its handle.
-    while (!finishedWithin(waiter->Slice())) {
+    while (!finishedWithinSlice()) {
       try {
-        waiter->Waiting(task, std::chrono::steady_clock::now() - start);
+        waiting();
       } catch (...) {
       }
     }

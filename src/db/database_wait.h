@@ -6,7 +6,7 @@
 #include <chrono>
 #include <functional>
 
-#include "platform/failure.h"
+#include "platform/event_pump.h"
 
 namespace vornetta::db {
 
@@ -17,28 +17,23 @@ struct TDatabaseLimits {
   std::chrono::seconds login{20};
 };
 
-// Thrown by a waiter to cancel the work it waits for; what() says so to the user.
-class EWaitCancelled : public platform::EFailure {
- public:
-  using EFailure::EFailure;
-};
-
-class TDatabaseWaiter {
+// The window while database work runs on a thread of its own: it says what it
+// waits for and keeps its events flowing. When its pump returns false, the
+// statement is cancelled (SQLCancel) or the connection attempt abandoned, and
+// platform::ECancelled "Abgebrochen." passes on to the caller.
+class TDatabaseWaiter : public virtual platform::TEventPump {
  public:
   enum class TTask { Connect, Statement };
 
-  virtual ~TDatabaseWaiter() = default;
-  // Called on the waiting thread about every Slice() while the work runs. Throws
-  // to cancel: the statement is cancelled (SQLCancel) or the connection attempt
-  // abandoned, and the exception passes on to the caller.
+  // Called on the waiting thread before every pass through the pump, about
+  // every WaitSlice() while the work runs.
   virtual void Waiting(TTask task, std::chrono::steady_clock::duration elapsed) = 0;
-  virtual std::chrono::milliseconds Slice() const { return std::chrono::milliseconds(40); }
 };
 
 // Runs work. Without a waiter it runs right here. With one it runs on a thread
-// of its own while the waiter is called; when the waiter throws, `cancel` is
-// called and then, unless `abandonOnCancel`, the work's end is awaited (its own
-// failure dropped) before the waiter's exception passes on. Abandoned work ends
+// of its own while the waiter is called; when the waiter cancels or throws,
+// `cancel` is called and then, unless `abandonOnCancel`, the work's end is
+// awaited (its own failure dropped) before the exception passes on. Abandoned work ends
 // by itself later; it must own everything it touches. A failure of the work
 // passes on as it is.
 void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::function<void()> work,

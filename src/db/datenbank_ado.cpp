@@ -25,7 +25,10 @@ void ThrowWhenSqliteFileMissing(const std::string& stored) {
 }  // namespace
 
 TDatenbankAdo::TDatenbankAdo(std::string connectionString, const TDatabaseLimits& limits, TDatabaseWaiter* waiter)
-    : connectionString_(std::move(connectionString)), limits_(limits), waiter_(waiter) {
+    : connectionString_(std::move(connectionString)),
+      kind_(DatabaseKindOf(connectionString_)),
+      limits_(limits),
+      waiter_(waiter) {
   Open();
 }
 
@@ -39,7 +42,8 @@ void TDatenbankAdo::Open() {
     // A cancelled attempt is left to end by itself: no driver interrupts a login.
     RunWhileWaiting(
         waiter_, TDatabaseWaiter::TTask::Connect,
-        [connection, odbc = OdbcConnectionString(connectionString_)] { connection->Open(odbc); }, [] {}, true);
+        [connection, odbc = OdbcConnectionString(connectionString_), kind = kind_] { connection->Open(odbc, kind); },
+        [] {}, true);
   } catch (const EDatabaseError&) {
     ThrowWhenSqliteFileMissing(connectionString_);
     throw;
@@ -56,14 +60,13 @@ void TDatenbankAdo::Close() noexcept {
   }
 }
 
-std::string TDatenbankAdo::DatabaseType() const {
-  std::string type = DatabaseTypeOf(connectionString_);
-  if (type.empty()) throw EDatabaseError("unknown Database Type");
-  return type;
+TDatabaseKind TDatenbankAdo::Kind() const {
+  if (kind_ == TDatabaseKind::Unknown) throw EDatabaseError("unknown Database Type");
+  return kind_;
 }
 
 std::string TDatenbankAdo::TranslateQuotes(const std::string& statement) const {
-  if (DatabaseType() != "mssql") return statement;
+  if (Kind() != TDatabaseKind::MsSql) return statement;
   std::string out = statement;
   for (char& c : out) {
     if (c == '"')
@@ -74,12 +77,8 @@ std::string TDatenbankAdo::TranslateQuotes(const std::string& statement) const {
   return out;
 }
 
-std::string TDatenbankAdo::Prepared(const std::string& statement) const {
-  return DatabaseType() == "mssql" ? TranslateQuotes(statement) : statement;
-}
-
 int TDatenbankAdo::Execute(const std::string& statement) {
-  std::string sql = Prepared(statement);
+  const std::string sql = TranslateQuotes(statement);
   return Connection().Execute(sql);
 }
 
@@ -92,7 +91,7 @@ int TDatenbankAdo::ExecuteDelete(const std::string& statement) {
 }
 
 std::unique_ptr<TRecordSet> TDatenbankAdo::GetData(const std::string& statement) {
-  std::string sql = Prepared(statement);
+  const std::string sql = TranslateQuotes(statement);
   return std::make_unique<TRecordSet>(Connection(), sql);
 }
 

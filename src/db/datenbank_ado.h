@@ -1,7 +1,6 @@
 // The database connection object: opens the provider connection from the stored
 // connection string, runs changing statements, opens record sets, tells statement
-// kinds and column type names. Database types: "null", "mysql", "mssql", "sqlite",
-// "postgresql".
+// kinds and column type names.
 #pragma once
 
 #include <memory>
@@ -9,6 +8,7 @@
 #include <string_view>
 
 #include "db/connection.h"
+#include "db/database_type.h"
 #include "db/field_type.h"
 #include "db/record_set.h"
 #include "platform/code_page.h"
@@ -31,9 +31,9 @@ class TDatenbankAdo {
   void Close() noexcept;
 
   const std::string& ConnectionString() const { return connectionString_; }  // throws nothing
-  // "null", "mysql", "mssql", "sqlite" or "postgresql" (DatabaseTypeOf); throws
-  // EDatabaseError "unknown Database Type".
-  std::string DatabaseType() const;
+  // The kind of the connection string (DatabaseKindOf); throws EDatabaseError
+  // "unknown Database Type" for TDatabaseKind::Unknown.
+  TDatabaseKind Kind() const;
 
   // The affected-record count. Throws "unknown Database Type" before anything is
   // sent, or EDatabaseError with the driver's message.
@@ -43,7 +43,7 @@ class TDatenbankAdo {
   // An open record set on the first record; the caller owns it. Throws like Execute.
   std::unique_ptr<TRecordSet> GetData(const std::string& statement);
 
-  // For "mssql": double quotes become single quotes, then backquotes double
+  // For MsSql: double quotes become single quotes, then backquotes double
   // quotes. Throws EDatabaseError "unknown Database Type".
   std::string TranslateQuotes(const std::string& statement) const;
   // "select", "update", "insert", "delete" or "" by the first letters. Both throw nothing.
@@ -57,9 +57,8 @@ class TDatenbankAdo {
   TConnection& Connection();
 
  private:
-  std::string Prepared(const std::string& statement) const;
-
   std::string connectionString_;
+  TDatabaseKind kind_;
   TDatabaseLimits limits_;
   TDatabaseWaiter* waiter_ = nullptr;
   // Shared with an attempt to connect that was cancelled and ends by itself.

@@ -171,7 +171,7 @@ void EMail::Send() {
       client.CloseSession();
       throw;
     }
-  } catch (const smtp::EIdWaitCancelled&) {
+  } catch (const platform::ECancelled&) {
     throw;
   } catch (...) {
     // Whatever gave way at the deadline, the attempt's limit is the cause.

@@ -91,7 +91,7 @@ class EMail {
   // recipient (ESendError "Kein Empf\u00e4nger angegeben."). Throws whatever the
   // address parser or the SMTP conversation raises (message::EIdEmailParseError,
   // ESendError and EEncryptionSetting before connecting, smtp::EIdException and
-  // its descendants, smtp::EIdWaitCancelled when the hook ends it), messages
+  // its descendants, platform::ECancelled when the hook ends it), messages
   // unchanged.
   void Send();
 

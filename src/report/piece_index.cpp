@@ -28,7 +28,7 @@ std::size_t TPieceIndex::Size(std::size_t index) const {
 std::size_t TPieceIndex::Start(std::size_t index) const {
   const std::size_t first = index - index % kCheckpointEvery;
   std::size_t start = checkpoints_[first / kCheckpointEvery];
-  for (std::size_t i = first; i < index; ++i) start += Size(i) + kLineEnd;
+  for (std::size_t i = first; i < index; ++i) start += Size(i) + kLineEnd.size();
   return start;
 }
 

@@ -2,19 +2,22 @@
 // report has some ten pieces per row, so a full offset per piece would cost
 // almost a tenth of the document again. Each piece's size is kept in one byte
 // (sizes from 255 up in a side list, in piece order), and the full offset of
-// every 256th piece; every piece is followed by a line end of two bytes.
+// every 256th piece; every piece is followed by kLineEnd.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace vornetta::report {
 
+// What follows every piece of the report text.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 class TPieceIndex {
  public:
-  static constexpr std::size_t kLineEnd = 2;
   static constexpr std::size_t kCheckpointEvery = 256;
 
   // Records the next piece: `size` bytes (its line end not counted) starting
@@ -34,7 +37,7 @@ class TPieceIndex {
       if (i % kCheckpointEvery == 0) start = checkpoints_[i / kCheckpointEvery];
       const std::size_t size = Size(i);
       each(start, size);
-      start += size + kLineEnd;
+      start += size + kLineEnd.size();
     }
   }
 

@@ -36,13 +36,13 @@ using platform::TDecimalText;
 class TEventThrottle {
  public:
   TEventThrottle(const TReportText& text, TReportView& view)
-      : text_(text), view_(view), interval_(view.EventSlice()), last_(Clock::now()) {}
+      : text_(text), view_(view), interval_(view.Slice()), last_(Clock::now()) {}
 
   void Tick() {
     const Clock::time_point now = Clock::now();
     if (now - last_ < interval_) return;
     view_.PiecesAppended(text_);
-    view_.ProcessPendingEvents();
+    if (!view_.PumpEvents()) throw platform::ECancelled(kBuildCancelled);
     last_ = Clock::now();
   }
 

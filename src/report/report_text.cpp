@@ -1,13 +1,6 @@
 #include "report/report_text.h"
 
-#include <sys/mman.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <new>
 #include <string>
 
 #include "platform/code_page.h"
@@ -15,57 +8,15 @@
 namespace vornetta::report {
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
-
 bool IsAscii(std::string_view text) {
   for (const char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
 }
 
-// Pre-faults the pages of a large block a megabyte ahead of the write
-// position in one call: taking the page faults one by one costs more than
-// writing the report into the pages. Only a hint; nothing fails without it.
-void Prefault(void* data, std::size_t capacityBytes, std::size_t neededBytes, std::size_t& prefaulted) {
-#ifdef MADV_POPULATE_WRITE
-  constexpr std::size_t kAhead = std::size_t{1} << 20;
-  if (neededBytes <= prefaulted || capacityBytes < kAhead) return;
-  const auto page = static_cast<std::uintptr_t>(4096);
-  const auto base = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t begin = (base + prefaulted + page - 1) & ~(page - 1);
-  const std::size_t until = neededBytes + kAhead < capacityBytes ? neededBytes + kAhead : capacityBytes;
-  const std::uintptr_t end = (base + until) & ~(page - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-  prefaulted = until;
-#else
-  (void)data;
-  (void)capacityBytes;
-  (void)neededBytes;
-  (void)prefaulted;
-#endif
-}
-
-// Grows a realloc'd array to hold at least `needed` elements, doubling the capacity.
-template <typename T>
-void Reserve(T*& data, std::size_t& capacity, std::size_t needed, std::size_t& prefaulted) {
-  Prefault(data, capacity * sizeof(T), needed * sizeof(T), prefaulted);
-  if (needed <= capacity) return;
-  std::size_t next = capacity < 256 ? 256 : capacity;
-  while (next < needed) next *= 2;
-  void* moved = std::realloc(data, next * sizeof(T));
-  if (!moved) throw std::bad_alloc();
-  data = static_cast<T*>(moved);
-  capacity = next;
-  Prefault(data, capacity * sizeof(T), needed * sizeof(T), prefaulted);
-}
-
 }  // namespace
 
 TReportText::~TReportText() { Clear(); }
-
-void TReportText::Grow(std::size_t extraBytes) {
-  Reserve(text_, textCapacity_, textSize_ + extraBytes + kLineEnd.size(), textPrefaulted_);
-}
 
 void TReportText::Append(std::string_view piece) { Append({piece}); }
 
@@ -94,7 +45,7 @@ void TReportText::Rewrite(const TPieceRewrite& rewrite) {
   TReportText rewritten;
   rewritten.utf8_ = utf8_;
   std::size_t index = 0;
-  pieces_.ForEach([&](std::size_t start, std::size_t size) { rewrite(index++, {text_ + start, size}, rewritten); });
+  pieces_.ForEach([&](std::size_t start, std::size_t size) { rewrite(index++, text_.View(start, size), rewritten); });
   SwapText(rewritten);
   utf8_ = rewritten.utf8_;
 }
@@ -105,7 +56,7 @@ void TReportText::SwitchToUtf8() {
   // text is exchanged; counter, flags and CSV tables stay.
   TReportText converted;
   pieces_.ForEach([&](std::size_t start, std::size_t size) {
-    const std::string piece = platform::ToUtf8({text_ + start, size});
+    const std::string piece = platform::ToUtf8(text_.View(start, size));
     const std::string_view view = piece;
     converted.AppendParts(&view, 1);
   });
@@ -120,46 +71,34 @@ void TReportText::ReplacePiece(std::size_t index, std::string_view utf8Piece) {
   const std::string_view piece = utf8_ ? utf8Piece : std::string_view(codePage);
   const std::size_t start = pieces_.Start(index);
   const std::size_t oldSize = pieces_.Size(index);
-  if (piece.size() > oldSize) Grow(piece.size() - oldSize);
+  if (piece.size() > oldSize) text_.Reserve(piece.size() - oldSize);
   pieces_.Resize(index, piece.size());
   // One move of everything after the piece; the report is never copied.
-  std::memmove(text_ + start + piece.size(), text_ + start + oldSize, textSize_ - start - oldSize);
-  if (!piece.empty()) std::memcpy(text_ + start, piece.data(), piece.size());
-  textSize_ = textSize_ + piece.size() - oldSize;
+  text_.Replace(start, oldSize, piece);
   ++revision_;
 }
 
 void TReportText::SwapText(TReportText& other) {
-  std::swap(text_, other.text_);
-  std::swap(textSize_, other.textSize_);
-  std::swap(textCapacity_, other.textCapacity_);
-  std::swap(textPrefaulted_, other.textPrefaulted_);
+  text_.Swap(other.text_);
   pieces_.Swap(other.pieces_);
 }
 
 void TReportText::AppendParts(const std::string_view* parts, std::size_t count) {
   std::size_t length = 0;
   for (std::size_t i = 0; i < count; ++i) length += parts[i].size();
-  Grow(length);
-  pieces_.Add(textSize_, length);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string_view part = parts[i];
-    if (part.empty()) continue;
-    std::memcpy(text_ + textSize_, part.data(), part.size());
-    textSize_ += part.size();
-  }
-  std::memcpy(text_ + textSize_, kLineEnd.data(), kLineEnd.size());
-  textSize_ += kLineEnd.size();
+  // Room first, so that nothing below can fail half done.
+  text_.Reserve(length + kLineEnd.size());
+  pieces_.Add(text_.Size(), length);
+  for (std::size_t i = 0; i < count; ++i) text_.Append(parts[i]);
+  text_.Append(kLineEnd);
 }
 
 std::string_view TReportText::Piece(std::size_t index) const {
-  return {text_ + pieces_.Start(index), pieces_.Size(index)};
+  return text_.View(pieces_.Start(index), pieces_.Size(index));
 }
 
 void TReportText::ReleaseText() {
-  std::free(text_);
-  text_ = nullptr;
-  textSize_ = textCapacity_ = textPrefaulted_ = 0;
+  text_.Release();
   pieces_.Clear();
 }
 

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "platform/byte_buffer.h"
 #include "report/chart_data.h"
 #include "report/csv_tables.h"
 #include "report/piece_index.h"
@@ -63,9 +64,8 @@ class TReportText {
   // turn to UTF-8): a view of the text starts over when it changes.
   std::uint64_t Revision() const { return revision_; }
 
-  // The document's bytes: every piece followed by CR LF; valid until the next
-  // Append or Clear.
-  std::string_view DocumentText() const { return {text_, textSize_}; }
+  // Every piece followed by CR LF; valid until the next Append or Clear.
+  std::string_view DocumentText() const { return text_.View(); }
 
   // Drops every piece, every CSV table and the facts, and gives the memory back.
   // The row counter stays.
@@ -105,7 +105,6 @@ class TReportText {
   void AddTable() { ++tableCount_; }
 
  private:
-  void Grow(std::size_t extraBytes);
   void AppendParts(const std::string_view* parts, std::size_t count);
   void SwitchToUtf8();
   // Exchanges the text and its piece index with `other`; nothing else.
@@ -113,12 +112,7 @@ class TReportText {
   // Frees the text and its piece index; everything else stays.
   void ReleaseText();
 
-  // The text grows with realloc: a large block is moved by remapping pages
-  // instead of copying, so growing never holds the document twice.
-  char* text_ = nullptr;
-  std::size_t textSize_ = 0;
-  std::size_t textCapacity_ = 0;
-  std::size_t textPrefaulted_ = 0;  // bytes of text_ known to be backed by pages
+  platform::TByteBuffer text_;
   TPieceIndex pieces_;
   std::int32_t rowCount_ = 0;
   std::size_t tableCount_ = 0;

@@ -7,8 +7,6 @@
 namespace vornetta::report {
 namespace {
 
-constexpr std::size_t kLineEnd = 2;
-
 std::string NoteRow(const TTableRows& table) {
   const std::size_t hidden = table.total - table.shown;
   return "<tr class=\"mehr\"><td colspan=\"" + std::to_string(table.columns) + "\">… und " +
@@ -19,7 +17,7 @@ std::string NoteRow(const TTableRows& table) {
 std::size_t RowBytes(const TReportText& text, const TTableRows& table, std::size_t row) {
   std::size_t bytes = 0;
   const std::size_t first = table.firstRowPiece + row * table.piecesPerRow;
-  for (std::size_t piece = first; piece < first + table.piecesPerRow; ++piece) bytes += text.Piece(piece).size() + kLineEnd;
+  for (std::size_t piece = first; piece < first + table.piecesPerRow; ++piece) bytes += text.Piece(piece).size() + kLineEnd.size();
   return bytes;
 }
 
@@ -84,7 +82,7 @@ void FitToBudget(TReportText& text, std::vector<TTableRows>& tables, std::size_t
       if (keep[t] > 0 && !table.Cut()) {
         TTableRows noted = table;
         noted.shown = 0;
-        missing += static_cast<long long>(NoteRow(noted).size() + kLineEnd);
+        missing += static_cast<long long>(NoteRow(noted).size() + kLineEnd.size());
       }
       while (keep[t] > 0 && missing > 0) missing -= static_cast<long long>(RowBytes(text, table, --keep[t]));
     }

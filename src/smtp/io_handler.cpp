@@ -79,14 +79,14 @@ int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook) {
     }
     const bool sliced = hook != nullptr && wait != 0;
     if (sliced) {
-      const int slice = std::max(hook->WaitSliceMs(), 1);
+      const int slice = static_cast<int>(hook->WaitSlice().count());
       wait = wait < 0 ? slice : std::min(wait, slice);
     }
     pollfd entry{fd, events, 0};
     int rc = poll(&entry, 1, wait);
     if (rc < 0 && errno == EINTR) continue;
     if (rc != 0 || !sliced) return rc;
-    if (!hook->ContinueWaiting()) throw EIdWaitCancelled();
+    if (!hook->PumpEvents()) throw platform::ECancelled("Versand abgebrochen.");
   }
 }
 
@@ -251,7 +251,7 @@ auto TIdIOHandlerSocket::Guarded(Call call) -> decltype(call()) {
   } catch (const EIdTlsError&) {
     CloseBinding();
     throw;
-  } catch (const EIdWaitCancelled&) {
+  } catch (const platform::ECancelled&) {
     CloseBinding();
     throw;
   }

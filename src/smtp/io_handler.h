@@ -19,7 +19,7 @@ namespace vornetta::smtp {
 
 // The one place where the transport waits on a socket: poll for the events, the
 // limit in milliseconds, below 0 without end. >0 ready, 0 limit passed, -1 failed.
-// With a hook the wait goes in its slices; throws EIdWaitCancelled when it ends them.
+// With a hook the wait goes in its slices; throws platform::ECancelled when it ends them.
 int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook = nullptr);
 
 // States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
@@ -57,7 +57,7 @@ class TIdSocketHandle {
 
   // Connects to RemoteIP:RemotePort; a timeout above 0 bounds the attempt in
   // milliseconds (failing with 10060). Returns the platform result, -1 on failure.
-  // Throws EIdWaitCancelled when the hook ends the wait, EIdSocketError when the
+  // Throws platform::ECancelled when the hook ends the wait, EIdSocketError when the
   // connected socket's addresses cannot be read.
   int ConnectPeer(int timeoutMs, TIdWaitHook* hook = nullptr);
 
@@ -66,7 +66,7 @@ class TIdSocketHandle {
 
   // True when data (or the peer's close) can be read within the limit; a limit
   // below 0 waits without end. Throws EIdConnClosedGracefully without a socket,
-  // EIdWaitCancelled when the hook ends the wait.
+  // platform::ECancelled when the hook ends the wait.
   bool WaitReadable(int limitMs, TIdWaitHook* hook = nullptr);
 
  private:
@@ -104,7 +104,7 @@ class TIdIOHandler : public TIdComponent {
 };
 
 // A failure of the TLS layer (EIdTlsError) and a wait the hook ended
-// (EIdWaitCancelled) close the socket before they leave. The accessors and
+// (platform::ECancelled) close the socket before they leave. The accessors and
 // setters throw nothing.
 class TIdIOHandlerSocket : public TIdIOHandler {
  public:
@@ -112,18 +112,18 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   // Tries each address of the host in the resolver's order until one connects;
   // with implicit TLS the handshake follows at once. Throws EIdInvalidSocket,
   // EIdCouldNotBindSocket, EIdSocketError (11001 for an unknown host, else the
-  // last address's failure), EIdWaitCancelled, and with implicit TLS EIdTlsError.
+  // last address's failure), platform::ECancelled, and with implicit TLS EIdTlsError.
   void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
                  int timeout) override;
   bool IsConnected() const override;  // throws nothing
   // Throws EIdConnClosedGracefully before any connection, EIdClosedSocket on a
-  // broken TLS layer, EIdTlsError, EIdWaitCancelled.
+  // broken TLS layer, EIdTlsError, platform::ECancelled.
   bool WaitReadable(int limitMs) override;
   // Bytes received, 0 when the peer closed, -1 on failure. Throws EIdClosedSocket
   // without a socket, EIdTlsError when the TLS layer fails.
   long ReceiveInto(char* buffer, std::size_t size) override;
   // Bytes sent, -1 on failure (10060: the peer took nothing in time). Throws
-  // EIdClosedSocket without a socket, EIdTlsError, EIdWaitCancelled.
+  // EIdClosedSocket without a socket, EIdTlsError, platform::ECancelled.
   long SendFrom(const char* buffer, std::size_t size) override;
   // Sends TLS's closing alert when encrypted, then closes the socket. Throws nothing.
   void CloseBinding() override;
@@ -132,7 +132,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void SetImplicitTls(const TTlsOptions& options);
   // Encrypts the open connection now (after STARTTLS was accepted). The
   // handshake waits at most SendTimeout. Throws EIdClosedSocket when not
-  // connected, EIdTlsError, EIdSocketError, EIdWaitCancelled; the socket is
+  // connected, EIdTlsError, EIdSocketError, platform::ECancelled; the socket is
   // closed after a failed handshake.
   void StartTls(const TTlsOptions& options);
   bool TlsActive() const { return static_cast<bool>(tls_); }

@@ -89,10 +89,10 @@ using TIdReplyCodes = std::initializer_list<int16_t>;
 // What its operations throw, named once for the lines below:
 //   send failures     EIdNotConnected, EIdConnClosedGracefully, EIdClosedSocket,
 //                     EIdSocketError (10060: the peer took nothing in time),
-//                     EIdTlsError, EIdWaitCancelled;
+//                     EIdTlsError, platform::ECancelled;
 //   receive failures  EIdNotConnected, EIdConnClosedGracefully, EIdReadTimeout,
 //                     EIdReadLnMaxLineLengthExceeded, EIdSocketError, EIdTlsError,
-//                     EIdWaitCancelled.
+//                     platform::ECancelled.
 // Construction, the accessors and the setters throw nothing.
 class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
  public:

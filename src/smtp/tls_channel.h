@@ -45,14 +45,14 @@ class TTlsChannel {
 
   // True when Receive will not wait: plain bytes are decrypted, or the peer
   // closed, or the connection failed. False when the limit passed first.
-  // Throws EIdClosedSocket after a failure, EIdTlsError, EIdWaitCancelled.
+  // Throws EIdClosedSocket after a failure, EIdTlsError, platform::ECancelled.
   bool WaitReadable(int limitMs);
   // Plain bytes received, 0 when the peer closed, -1 for a failed socket (the
   // platform error recorded). Throws EIdTlsError when the TLS layer fails.
   long Receive(char* buffer, std::size_t size);
   // Writes all bytes; returns size, or -1 for a failed socket or a peer that
   // took nothing within limitMs (10060). Throws EIdClosedSocket after a failure,
-  // EIdTlsError when TLS fails, EIdWaitCancelled.
+  // EIdTlsError when TLS fails, platform::ECancelled.
   long Send(const char* buffer, std::size_t size, int limitMs);
   // Sends the closing alert without waiting for the peer's; nothing after a
   // failure. Throws nothing.

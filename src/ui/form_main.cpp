@@ -14,7 +14,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <utility>
@@ -129,7 +128,7 @@ void TFormMain::CreateControls() {
   emailPage_ = std::make_unique<TEmailPage>(this);
   sendPage_ = std::make_unique<TSendPage>(
       TReportPane::TWiring{reportText_, [this](const QString& text) { SetStatus(text); },
-                           [this] { return cancelRequested_; }, config::HasUnattendSwitch(params_)});
+                           *this, config::HasUnattendSwitch(params_)});
   sqlBinding_ = std::make_unique<TSqlPageBinding>(*sqlPage_);
   emailBinding_ = std::make_unique<TEmailPageBinding>(*emailPage_);
   PageControl1->addTab(infoPage_->page, QStringLiteral("Info"));
@@ -188,7 +187,7 @@ template <class F>
 void TFormMain::RunCommand(F&& command) {
   try {
     command();
-  } catch (const db::EWaitCancelled& cancelled) {
+  } catch (const platform::ECancelled& cancelled) {
     SetStatus(QString::fromUtf8(cancelled.what()));
   } catch (const std::exception& failure) {
     ShowError(failure);
@@ -379,13 +378,14 @@ void TFormMain::ShowSendPage() { PageControl1->setCurrentWidget(sendPage_->page)
 // ---------------------------------------------------------------- buttons
 
 void TFormMain::Button3Click() {
-  RunButtonCommand([this] { commands::TDatabaseCommands(*config_, connection_, *dialogs_).EditConnection(); });
+  RunButtonCommand(
+      [this] { commands::TDatabaseCommands(*config_, connection_, *dialogs_, *this).EditConnection(); });
 }
 
 void TFormMain::Button4Click() {
   RunButtonCommand([this] {
     TMemoLog log(databasePage_->Memodbtest);
-    commands::TDatabaseCommands(*config_, connection_, *dialogs_).TestConnection(log);
+    commands::TDatabaseCommands(*config_, connection_, *dialogs_, *this).TestConnection(log);
   }, true);
 }
 
@@ -423,10 +423,6 @@ void TFormMain::AbbrechenClick() {
   if (life_.CommandRunning()) cancelRequested_ = true;
 }
 
-int TFormMain::WaitSliceMs() const {
-  return std::max(1, static_cast<int>(sendPage_->reportPane->EventSlice().count()));
-}
-
 void TFormMain::PhaseStarted(const std::string& text) noexcept {
   try {
     SetStatus(QString::fromUtf8(text));
@@ -435,19 +431,14 @@ void TFormMain::PhaseStarted(const std::string& text) noexcept {
   }
 }
 
-bool TFormMain::ContinueWaiting() {
+bool TFormMain::PumpEvents() {
   QCoreApplication::processEvents();
   return !cancelRequested_;
 }
 
 void TFormMain::Waiting(TTask task, std::chrono::steady_clock::duration elapsed) {
-  const bool building = ReportPane().Building();
-  SetStatus(DatabaseWaitText(task == TTask::Connect, building ? ReportPane().StatementNumber() : 0,
+  SetStatus(DatabaseWaitText(task == TTask::Connect, ReportPane().Building() ? ReportPane().StatementNumber() : 0,
                              std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-  QCoreApplication::processEvents();
-  if (!cancelRequested_) return;
-  if (building) throw EBuildCancelled();
-  throw db::EWaitCancelled("Abgebrochen.");
 }
 
 void TFormMain::TimerUnattendTimer() {
@@ -471,7 +462,5 @@ void TFormMain::TimerUnattendTimer() {
 void TFormMain::BuildReport() { ReportPane().Build(*config_, connection_); }
 
 void TFormMain::ResetReportViews() { ReportPane().Reset(); }
-
-void TFormMain::SetEventSlice(std::chrono::milliseconds slice) { ReportPane().SetEventSlice(slice); }
 
 }  // namespace vornetta::ui

@@ -79,15 +79,15 @@ class TFormMain : public QWidget,
   // The window itself: the send lets window events through while it waits.
   smtp::TIdWaitHook* SendWaitHook() override { return this; }
 
-  // smtp::TIdWaitHook: processes pending events every event slice; false once
-  // "Abbrechen" was clicked.
-  int WaitSliceMs() const override;
-  bool ContinueWaiting() override;
-  // The step of the send in the status line.
+  // platform::TEventPump, for the build, the send and the database waits:
+  // processes pending events; false once "Abbrechen" was clicked.
+  bool PumpEvents() override;
+  std::chrono::milliseconds Slice() const override { return eventSlice_; }
+  // smtp::TIdWaitHook: the step of the send in the status line.
   void PhaseStarted(const std::string& text) noexcept override;
 
   // db::TDatabaseWaiter: the database works off the window's thread; the status
-  // line says what it waits for, and "Abbrechen" (or Esc) cancels.
+  // line says what it waits for.
   void Waiting(TTask task, std::chrono::steady_clock::duration elapsed) override;
 
   // The window's default error display: a message box with the failure's text.
@@ -95,7 +95,7 @@ class TFormMain : public QWidget,
 
   // Tests shorten the slice so that events reach the window during any build,
   // however fast the machine writes the rows.
-  void SetEventSlice(std::chrono::milliseconds slice);
+  void SetEventSlice(std::chrono::milliseconds slice) { eventSlice_ = slice; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -160,6 +160,7 @@ class TFormMain : public QWidget,
 
   TWindowLife life_;
   bool cancelRequested_ = false;  // "Abbrechen" during the running command
+  std::chrono::milliseconds eventSlice_ = platform::kEventSlice;
   int exitStatus_ = 0;
   QWidget* currentPage_ = nullptr;
 

@@ -1,6 +1,5 @@
 #include "ui/qt_dialogs.h"
 
-#include <QCoreApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -79,7 +78,6 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
   return true;
 }
 
-void TQtDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 namespace {
 
@@ -118,7 +116,5 @@ commands::TDialogs::Answer TStderrDialogs::AskWarning(const std::string& caption
 bool TStderrDialogs::InputQuery(const std::string&, const std::string&, std::string&, int) {
   return false;
 }
-
-void TStderrDialogs::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace vornetta::ui

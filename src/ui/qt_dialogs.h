@@ -22,7 +22,6 @@ class TQtDialogs : public commands::TDialogs {
   Answer AskWarning(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
-  void ProcessPendingEvents() override;
 
  private:
   // The warning with "&Ja", "&Nein" (the default) and "Abbrechen".
@@ -39,7 +38,6 @@ class TStderrDialogs : public commands::TDialogs {
   Answer AskWarning(const std::string& caption, const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
                   int maxLength) override;
-  void ProcessPendingEvents() override;
 };
 
 

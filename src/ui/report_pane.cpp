@@ -1,6 +1,5 @@
 #include "ui/report_pane.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QTabWidget>
@@ -66,9 +65,9 @@ void TReportPane::Build(config::TMyIniFile& ini, db::TConnectionOwner& connectio
   chartCss_ = ini.ReadValueDefault("email", "css", "");
   try {
     report::BuildReport(ini, connection, wiring_.text, *this);
-  } catch (const EBuildCancelled&) {
+  } catch (const platform::ECancelled&) {
     wiring_.text.SetRowCount(0);  // a cancelled report is never sent
-    throw;
+    throw platform::ECancelled(report::kBuildCancelled);
   }
 }
 
@@ -108,15 +107,14 @@ void TReportPane::PiecesAppended(const report::TReportText&) {
   if (!wiring_.unattended) htmlsource->CatchUp();
 }
 
-void TReportPane::ProcessPendingEvents() {
+bool TReportPane::PumpEvents() {
   // A repaint of the status line costs far more than a row: a tenth of a second
   // between two updates reads as live progress.
   if (statementNumber_ > 0 && statusClock_.elapsed() >= 100) {
     wiring_.status(BuildProgressText(statementNumber_, statementCount_, currentStatement_, wiring_.text.RowCount()));
     statusClock_.start();
   }
-  QCoreApplication::processEvents();
-  if (building_ && wiring_.cancelRequested()) throw EBuildCancelled();
+  return wiring_.pump.PumpEvents();
 }
 
 void TReportPane::StatementStarted(std::size_t number, std::size_t count, std::string_view statement) {

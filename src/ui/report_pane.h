@@ -1,7 +1,7 @@
 // The report pane of the page "Versand" (PageControl2): the HTML preview and the
 // source view of the report text. It is the view the report builder writes
-// through, shows the build's progress in the status line and ends a build that
-// was cancelled.
+// through, shows the build's progress in the status line and lets the window's
+// events through by the window's pump.
 #pragma once
 
 #include <QElapsedTimer>
@@ -9,10 +9,10 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "platform/event_pump.h"
 #include "report/report_view.h"
 #include "ui/status_texts.h"
 
@@ -35,18 +35,12 @@ namespace vornetta::ui {
 
 class TSourceView;
 
-// "Abbrechen" during a build: thrown out of the builder's pass through the events.
-class EBuildCancelled : public std::runtime_error {
- public:
-  EBuildCancelled() : std::runtime_error(kBuildCancelled) {}
-};
-
 class TReportPane : public report::TReportView {
  public:
   struct TWiring {
     report::TReportText& text;                    // the window's report text
     std::function<void(const QString&)> status;   // shows a text in the status line
-    std::function<bool()> cancelRequested;        // "Abbrechen" was clicked
+    platform::TEventPump& pump;                   // the window's: false once "Abbrechen" was clicked
     // An unattended run: nobody looks at the views, so the expensive parts are skipped.
     bool unattended = false;
   };
@@ -57,9 +51,9 @@ class TReportPane : public report::TReportView {
   QTabWidget* Widget() const { return PageControl2; }
   const report::TReportText& Text() const { return wiring_.text; }
 
-  // Builds the report into the report text. A build ended by "Abbrechen" throws
-  // EBuildCancelled and leaves nothing to send; other failures pass on after the
-  // preview is loaded.
+  // Builds the report into the report text. A build ended by "Abbrechen", in a
+  // database wait too, throws platform::ECancelled report::kBuildCancelled and
+  // leaves nothing to send; other failures pass on after the preview is loaded.
   void Build(config::TMyIniFile& ini, db::TConnectionOwner& connection);
 
   // While Build runs: the running statement's number from 1 (0 before the first).
@@ -72,17 +66,13 @@ class TReportPane : public report::TReportView {
   // report::TReportView
   void ShowSourcePage() override;
   void PiecesAppended(const report::TReportText& text) override;
-  // Throws EBuildCancelled once "Abbrechen" was clicked during a build.
-  void ProcessPendingEvents() override;
+  // Shows the progress, then passes on to the window's pump.
+  bool PumpEvents() override;
+  std::chrono::milliseconds Slice() const override { return wiring_.pump.Slice(); }
   void StatementStarted(std::size_t number, std::size_t count, std::string_view statement) override;
-  std::chrono::milliseconds EventSlice() const override { return eventSlice_; }
   // On stderr, and in the status line of the window.
   void Notice(const std::string& message) override;
   void LoadPreview(std::string_view documentText) override;
-
-  // Tests shorten the slice so that events reach the window during any build,
-  // however fast the machine writes the rows.
-  void SetEventSlice(std::chrono::milliseconds slice) { eventSlice_ = slice; }
 
  private:
   void ClearPreview();
@@ -98,7 +88,6 @@ class TReportPane : public report::TReportView {
   TSourceView* htmlsource = nullptr;
 
   bool building_ = false;
-  std::chrono::milliseconds eventSlice_{15};
   std::string chartCss_;  // the style sheet of the last build (UTF-8), for the charts' colours
   std::string currentStatement_;  // the running statement, for the status line
   std::size_t statementNumber_ = 0;

@@ -6,11 +6,10 @@
 #include "commands/dialogs.h"
 #include "config/my_ini_file.h"
 #include "dispatch/send_command.h"
+#include "platform/event_pump.h"
 #include "platform/failure.h"
-#include "platform/qt_text.h"
 #include "report/placeholders.h"
 #include "report/report_text.h"
-#include "smtp/wait_hook.h"
 #include "ui/report_pane.h"
 #include "ui/status_texts.h"
 
@@ -19,9 +18,8 @@ namespace vornetta::ui {
 void TSendCommands::Build(TReportPane& pane, config::TMyIniFile& ini, db::TConnectionOwner& connection) {
   try {
     pane.Build(ini, connection);
-  } catch (const EBuildCancelled& cancelled) {
-    status_(QString::fromUtf8(cancelled.what()));
-    return;
+  } catch (const platform::ECancelled&) {
+    throw;
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kBuildFailedCaption) + QLatin1Char('.'));
     if (pane.StatementNumber() == 0) {
@@ -48,9 +46,8 @@ void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dis
   dispatch::TSendOutcome outcome;
   try {
     outcome = dispatch::SendReport(ini, text, view);
-  } catch (const smtp::EIdWaitCancelled& cancelled) {
-    status_(platform::ToQString(cancelled.what()));
-    return;
+  } catch (const platform::ECancelled&) {
+    throw;
   } catch (const std::exception& failure) {
     status_(QString::fromUtf8(kSendFailedCaption) + QLatin1Char('.'));
     dialogs_.ShowFailureOf(kSendFailedCaption, failure);

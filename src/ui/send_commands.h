@@ -1,6 +1,7 @@
 // The two commands of the page "Versand" with their outcome in the status line:
 // "erstellen" builds the report into the report pane, "versenden" mails it.
-// Neither throws: a failure is shown under a caption that names the command.
+// A failure is shown under a caption that names the command; only a cancel
+// (platform::ECancelled) passes on, for the window's status line.
 #pragma once
 
 #include <QString>

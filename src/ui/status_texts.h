@@ -9,7 +9,6 @@
 
 namespace vornetta::ui {
 
-inline constexpr char kBuildCancelled[] = "Erstellen abgebrochen.";
 inline constexpr char kBuildFailedCaption[] = "Erstellen fehlgeschlagen";
 inline constexpr char kSendFailedCaption[] = "Versand fehlgeschlagen";
 

@@ -11,6 +11,7 @@
 #include "config/my_ini_file.h"
 #include "db/db_test_support.h"
 #include "platform/code_page.h"
+#include "platform/event_pump.h"
 #include "commands/database_commands.h"
 #include "commands/statement_test.h"
 #include "db/connection_owner.h"
@@ -20,8 +21,9 @@ namespace {
 
 using db::TDatenbankAdo;
 
-// Records every dialog; warnings are answered from a list (Cancel when it runs out).
-class FakeDialogs : public TDialogs {
+// Records every dialog; warnings are answered from a list (Cancel when it runs
+// out). Also the window's event pump, counting its rounds.
+class FakeDialogs : public TDialogs, public platform::TEventPump {
  public:
   void ShowMessage(const std::string& text) override { shown.push_back(text); }
   Answer AskWarning(const std::string& caption, const std::string& text) override {
@@ -40,7 +42,10 @@ class FakeDialogs : public TDialogs {
     value = *input;
     return true;
   }
-  void ProcessPendingEvents() override { ++eventRounds; }
+  bool PumpEvents() override {
+    ++eventRounds;
+    return true;
+  }
 
   std::vector<std::string> shown;
   std::deque<Answer> answers;
@@ -201,7 +206,7 @@ TEST_F(CommandTest, EditorDropsTheConnectionAndStoresOnlyConfirmedText) {
   connection_.Get();
   bool droppedBeforeDialog = false;
   dialogs_.onInput = [&] { droppedBeforeDialog = !connection_.IsOpen(); };
-  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_, dialogs_);
   dialogs_.input = "Driver={SQLite3};Database=/x.db;";
   commands.EditConnection();
   EXPECT_TRUE(droppedBeforeDialog);
@@ -211,7 +216,7 @@ TEST_F(CommandTest, EditorDropsTheConnectionAndStoresOnlyConfirmedText) {
   EXPECT_EQ(ini_->ReadValue("datenbank", "connection", "-"), "Driver={SQLite3};Database=/x.db;");
 
   config::TMyIniFile fresh((dir_.Path() / "neu.ini").string());
-  TDatabaseCommands onFresh(fresh, connection_, dialogs_);
+  TDatabaseCommands onFresh(fresh, connection_, dialogs_, dialogs_);
   dialogs_.input.reset();
   onFresh.EditConnection();
   EXPECT_EQ(dialogs_.shown.back(), "[Datenbankverbindung] Bitte geben Sie die Datenbankverbindung ein: " +
@@ -223,7 +228,7 @@ TEST_F(CommandTest, EditorDropsTheConnectionAndStoresOnlyConfirmedText) {
 }
 
 TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing) {
-  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_, dialogs_);
   MemoLog log;
   log.lines = {"from before"};
   commands.TestConnection(log);
@@ -253,7 +258,7 @@ TEST_F(CommandTest, ConnectionTestLogsMissingStringAndProbeFailuresAfterClosing)
 // a log that can show every character whole (the window's memo).
 TEST_F(CommandTest, ConnectionTestLogReachesAUnicodeLogWhole) {
   MemoLog log;
-  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_, dialogs_);
   UseSqlite();
   platform::UseSystemLanguage(platform::Language::Japanese);
   commands.TestConnection(log);
@@ -302,7 +307,7 @@ TEST_F(MariaDbCommandTest, ConnectionTestLogsEveryStepInOrder) {
   // The log never shows the password.
   const std::string logged = "Verbindung: Driver={MySQL};Server=" + server_.host + ";Port=" + server_.port +
                              ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=***;";
-  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_, dialogs_);
   MemoLog log;
   commands.TestConnection(log);
   auto texts = log.Texts();
@@ -383,7 +388,7 @@ TEST_F(PostgresCommandTest, ConnectionTestPassesOnAGoodServerAndLogsABadOne) {
   // The log never shows the password.
   const std::string logged = "Verbindung: Driver={PostgreSQL Unicode};Server=" + server_.host + ";Port=" +
                              server_.port + ";Database=" + name_ + ";Uid=" + server_.user + ";Pwd=***;";
-  TDatabaseCommands commands(*ini_, connection_, dialogs_);
+  TDatabaseCommands commands(*ini_, connection_, dialogs_, dialogs_);
   MemoLog log;
   const auto passed = [&](const std::string& count) {
     return std::vector<std::string>{logged, "Öffne Verbindung", "Lese Tabellen",

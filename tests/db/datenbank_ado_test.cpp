@@ -246,17 +246,17 @@ TEST(OdbcConnectionString, LeavesOtherStringsAloneExceptForSqliteStreaming) {
   EXPECT_EQ(SqliteDatabaseFile("Driver={MySQL};Database=lager;"), "");
 }
 
-// The PostgreSQL markers come last: a string of an older type keeps its type.
-TEST(DatabaseTypeOf, KnowsPostgresqlAfterTheOlderMarkers) {
-  EXPECT_EQ(DatabaseTypeOf("Driver={PostgreSQL Unicode};Server=h;Database=lager;"), "postgresql");
-  EXPECT_EQ(DatabaseTypeOf("DRIVER={POSTGRESQL ANSI};"), "postgresql");
-  EXPECT_EQ(DatabaseTypeOf("Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so;Server=h;"), "postgresql");
-  EXPECT_EQ(DatabaseTypeOf("Driver={MySQL};Database=postgres_import;"), "mysql");
-  EXPECT_EQ(DatabaseTypeOf("Provider=SQLOLEDB;Initial Catalog=postgres;"), "mssql");
-  EXPECT_EQ(DatabaseTypeOf("Driver={SQLite3};Database=/srv/postgres/copy.db;"), "sqlite");
-  EXPECT_EQ(DatabaseTypeOf(""), "null");
-  EXPECT_EQ(DatabaseTypeOf("DSN=lager"), "");
-  EXPECT_EQ(DatabaseTypeOf("Driver={MariaDB};Database=pg;"), "");
+// The PostgreSQL markers come last: a string of another kind keeps its kind.
+TEST(DatabaseKindOf, KnowsPostgresqlAfterTheOtherMarkers) {
+  EXPECT_EQ(DatabaseKindOf("Driver={PostgreSQL Unicode};Server=h;Database=lager;"), TDatabaseKind::PostgreSql);
+  EXPECT_EQ(DatabaseKindOf("DRIVER={POSTGRESQL ANSI};"), TDatabaseKind::PostgreSql);
+  EXPECT_EQ(DatabaseKindOf("Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so;Server=h;"), TDatabaseKind::PostgreSql);
+  EXPECT_EQ(DatabaseKindOf("Driver={MySQL};Database=postgres_import;"), TDatabaseKind::MySql);
+  EXPECT_EQ(DatabaseKindOf("Provider=SQLOLEDB;Initial Catalog=postgres;"), TDatabaseKind::MsSql);
+  EXPECT_EQ(DatabaseKindOf("Driver={SQLite3};Database=/srv/postgres/copy.db;"), TDatabaseKind::Sqlite);
+  EXPECT_EQ(DatabaseKindOf(""), TDatabaseKind::None);
+  EXPECT_EQ(DatabaseKindOf("DSN=lager"), TDatabaseKind::Unknown);
+  EXPECT_EQ(DatabaseKindOf("Driver={MariaDB};Database=pg;"), TDatabaseKind::Unknown);
 }
 
 TEST(OdbcConnectionString, StreamsPostgresqlResultsAndKeepsTheUsersOwnOptions) {

@@ -19,7 +19,7 @@ class MariaDbTest : public test::TServerDatabaseTest {
 };
 
 TEST_F(MariaDbTest, ChangingStatementsReportAffectedCountsAndShowTablesLists) {
-  EXPECT_EQ(db_->DatabaseType(), "mysql");
+  EXPECT_EQ(db_->Kind(), TDatabaseKind::MySql);
   EXPECT_EQ(db_->Execute("create table artikel (nr int primary key, name varchar(20), preis double)"), 0);
   EXPECT_EQ(db_->Execute("insert into artikel values (1, 'Tisch', 12.5), (2, 'Stuhl', 3), (3, 'Lampe', 7)"), 3);
   EXPECT_EQ(db_->ExecuteUpdate("update artikel set preis = preis * 2 where nr >= 2"), 2);
@@ -198,7 +198,7 @@ TEST_F(MariaDbTest, StoredAdoFormsOpenTheSameDatabase) {
                           ";DRIVER={MySQL ODBC 3.51 Driver};OPTION=0;PORT=" + server_.port + ";SERVER=" +
                           server_.host + "\"";
   TDatenbankAdo viaAdo(ado);
-  EXPECT_EQ(viaAdo.DatabaseType(), "mysql");
+  EXPECT_EQ(viaAdo.Kind(), TDatabaseKind::MySql);
   EXPECT_EQ(viaAdo.GetData("select sum(a) from t")->Value(0), "42");
 
   // A driver name without a marker opens, but nothing is sent.

@@ -111,7 +111,7 @@ TEST_F(PostgresTest, InfiniteDatesNeverShowAsARealDay) {
 // short and long, bound and read value by value, in a UTF-8 locale.
 TEST_F(PostgresTest, TheAnsiDriverGivesTheSameTexts) {
   TDatenbankAdo ansi(server_.ConnectionTo(name_, "PostgreSQL ANSI"));
-  EXPECT_EQ(ansi.DatabaseType(), "postgresql");
+  EXPECT_EQ(ansi.Kind(), TDatabaseKind::PostgreSql);
   ansi.Execute("create table \"Bäume\" (\"Größe\" varchar(10), lang text, u uuid, n int)");
   std::string longText;
   for (int i = 0; i < 3000; ++i) longText += "ä€";
@@ -144,7 +144,7 @@ TEST_F(PostgresTest, LabelsAndValuesTheCodePageCannotHoldComeAsMarkedUtf8) {
 }
 
 TEST_F(PostgresTest, ChangingStatementsReportAffectedCountsAndDoubleQuotesStayNames) {
-  EXPECT_EQ(db_->DatabaseType(), "postgresql");
+  EXPECT_EQ(db_->Kind(), TDatabaseKind::PostgreSql);
   const std::string create = "create table \"Artikel\" (nr int primary key, \"Name\" varchar(20), preis float8)";
   EXPECT_EQ(db_->TranslateQuotes(create), create);
   EXPECT_EQ(db_->Execute(create), 0);

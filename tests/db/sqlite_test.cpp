@@ -51,7 +51,7 @@ class SqliteTest : public ::testing::Test {
 };
 
 TEST_F(SqliteTest, ChangingStatementsReportTheirAffectedCounts) {
-  EXPECT_EQ(db_->DatabaseType(), "sqlite");
+  EXPECT_EQ(db_->Kind(), TDatabaseKind::Sqlite);
   db_->Execute("create table artikel (nr integer, name varchar(20), preis double)");
   EXPECT_EQ(db_->Execute("insert into artikel values (1, 'Tisch', 12.5), (2, 'Stuhl', 3), (3, 'Lampe', 7)"), 3);
   EXPECT_EQ(db_->ExecuteUpdate("update artikel set preis = preis * 2 where nr >= 2"), 2);
@@ -280,14 +280,14 @@ TEST(SqliteConnection, TypeMarkersDecideTranslationAndRefusal) {
   test::SqliteConnection(file);  // creates the file
   // A SQLite database reached under the SQL Server marker shows the quote translation.
   TDatenbankAdo mssql("Driver={SQLite3};Database=" + file + ";Description=SQLOLEDB;");
-  EXPECT_EQ(mssql.DatabaseType(), "mssql");
+  EXPECT_EQ(mssql.Kind(), TDatabaseKind::MsSql);
   EXPECT_EQ(mssql.TranslateQuotes("select \"x\" from `t`"), "select 'x' from \"t\"");
   mssql.Execute("create table `t` (v varchar(9))");
   EXPECT_EQ(mssql.Execute("insert into `t` values (\"it\")"), 1);
   EXPECT_EQ(mssql.GetData("select v from `t` where v = \"it\"")->RecordCount(), 1);
 
   TDatenbankAdo mysql("Driver={SQLite3};Database=" + file + ";Description=MySql;");
-  EXPECT_EQ(mysql.DatabaseType(), "mysql");
+  EXPECT_EQ(mysql.Kind(), TDatabaseKind::MySql);
   EXPECT_EQ(mysql.TranslateQuotes("select \"x\" from `t`"), "select \"x\" from `t`");
 
   // Another provider opens, but nothing reaches it.

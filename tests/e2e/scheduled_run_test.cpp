@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "smtp/script_server.h"
+#include "support/silent_listener.h"
 #include "unattended_harness.h"
 
 namespace vornetta::e2e {
@@ -181,25 +182,18 @@ TEST_F(ScheduledRun, DryRunWritesTheBytesTheServerReceivesWithoutConnecting) {
 // The first run is held at its SMTP connection until the second has ended.
 TEST_F(ScheduledRun, SecondRunOfTheSameFileEndsWithStatusThreeAndSendsNothing) {
   TSmtpSink sink(dir_ / "smtp");
-  const int gate = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(::bind(gate, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(gate, 1), 0);
-  ASSERT_EQ(::getsockname(gate, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  UseServer(ntohs(addr.sin_port));
+  test::TSilentListener gate;
+  UseServer(gate.Port());
   ini_.Save(IniPath());
   auto first = std::async(std::launch::async, [&] {
     return RunProcess({ProgramPath(), IniPath(), "-unattend"}, kGerman, dir_.Path());
   });
 
-  pollfd waiting{gate, POLLIN, 0};
+  pollfd waiting{gate.Fd(), POLLIN, 0};
   ASSERT_EQ(::poll(&waiting, 1, 120000), 1) << "the first run never connected";
-  const int held = ::accept4(gate, nullptr, nullptr, SOCK_CLOEXEC);
+  const int held = ::accept4(gate.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
   ASSERT_GE(held, 0);
-  ::close(gate);
+  gate.Close();
 
   const TProcessResult second = RunProcess({ProgramPath(), IniPath(), "-unattend"}, kGerman, dir_.Path());
   EXPECT_EQ(second.exitStatus, 3);
@@ -207,6 +201,9 @@ TEST_F(ScheduledRun, SecondRunOfTheSameFileEndsWithStatusThreeAndSendsNothing) {
 
   // Now the first run reaches the real server through this relay.
   const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = htons(static_cast<uint16_t>(sink.Port()));
   ASSERT_EQ(::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   bool open[2] = {true, true};

@@ -23,6 +23,7 @@
 #include "platform/code_page.h"
 #include "report/report_text.h"
 #include "smtp/script_server.h"
+#include "support/silent_listener.h"
 #include "unattended_harness.h"
 
 namespace vornetta::e2e {
@@ -417,23 +418,16 @@ TEST_F(UnattendedRun, HoldsThePasswordWithoutCoreDumps) {
   ini_.SetText("sql", "select kunde from umsatz;");
   ini_.Set("email", "smtppass", "geheim");
   // A server that accepts and says nothing holds the run while its limits are read.
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+  test::TSilentListener listener;
+  ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(listener.Port()));
   auto run = std::async(std::launch::async, [this] { return Run(); });
 
-  pollfd waiting{listener, POLLIN, 0};
+  pollfd waiting{listener.Fd(), POLLIN, 0};
   ASSERT_EQ(::poll(&waiting, 1, 120000), 1);
-  const int connection = ::accept(listener, nullptr, nullptr);
+  const int connection = ::accept(listener.Fd(), nullptr, nullptr);
   const pid_t program = ProgramProcess(IniPath());
   std::string limits = program > 0 ? ReadFile("/proc/" + std::to_string(program) + "/limits") : "";
-  ::close(listener);
+  listener.Close();
   ::close(connection);
   EXPECT_EQ(run.get().exitStatus, 2);
 

@@ -30,7 +30,7 @@ class TRecordingView : public report::TReportView {
   void ShowSourcePage() override { calls.push_back("source"); }
   void PiecesAppended(const TReportText& text) override { shownPieces = text.PieceCount(); }
   void Notice(const std::string& utf8Message) override { notices.push_back(utf8Message); }
-  void ProcessPendingEvents() override {}
+  bool PumpEvents() override { return true; }
   void LoadPreview(std::string_view documentText) override {
     calls.push_back("preview");
     preview = documentText;

@@ -2,17 +2,13 @@
 // the line and reply limits, timeouts and what a closed or reset peer gives.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <memory>
 
 #include "platform/code_page.h"
 #include "script_server.h"
 #include "smtp/exceptions.h"
 #include "smtp/tcp_connection.h"
+#include "support/silent_listener.h"
 
 namespace vornetta::smtp {
 namespace {
@@ -290,18 +286,10 @@ TEST(LineConnection, SilentServerEndsInReadTimeout) {
 }
 
 TEST(LineConnection, PeerThatStopsReadingEndsTheWriteWithinTheReplyLimit) {
-  // Listening without ever accepting: the kernel completes the connection, nobody reads.
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 1), 0);
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  test::TSilentListener listener;
   TIdTCPClient client;
   client.SetHost("127.0.0.1");
-  client.SetPort(ntohs(address.sin_port));
+  client.SetPort(listener.Port());
   client.SetReplyTimeout(200);
   client.OpenConnection(2000);
   try {
@@ -311,7 +299,6 @@ TEST(LineConnection, PeerThatStopsReadingEndsTheWriteWithinTheReplyLimit) {
     EXPECT_EQ(e.SocketErrorCode(), 10060);
   }
   EXPECT_FALSE(client.IsConnected());  // dropped, so closing does not wait again
-  close(listener);
 }
 
 TEST(LineConnection, WithoutHandlerReadingAndWritingAreNotConnected) {

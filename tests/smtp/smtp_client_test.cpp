@@ -337,8 +337,8 @@ TEST(SmtpClient, BadServersEndInClearErrors) {
 class CountingHook : public TIdWaitHook {
  public:
   explicit CountingHook(int endAt) : endAt_(endAt) {}
-  int WaitSliceMs() const override { return 1; }
-  bool ContinueWaiting() override { return ++calls < endAt_; }
+  std::chrono::milliseconds Slice() const override { return std::chrono::milliseconds(1); }
+  bool PumpEvents() override { return ++calls < endAt_; }
   int calls = 0;
 
  private:
@@ -353,7 +353,7 @@ TEST(SmtpClient, WaitHookRunsWhileTheServerIsSilentAndCanEndTheWait) {
     CountingHook hook(20);
     smtp->SetWaitHook(&hook);
     smtp->SetReplyTimeout(10 * 60 * 1000);  // only the hook can end it
-    EXPECT_EQ(FailureOf<EIdWaitCancelled>([&] { smtp->OpenSession(); }), "Versand abgebrochen.");
+    EXPECT_EQ(FailureOf<platform::ECancelled>([&] { smtp->OpenSession(); }), "Versand abgebrochen.");
     EXPECT_EQ(hook.calls, 20);
     EXPECT_FALSE(smtp->IsConnected());
     EXPECT_EQ(server.Transcript(), "");  // ended at once: no QUIT either

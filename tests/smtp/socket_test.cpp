@@ -2,11 +2,6 @@
 // messages, and the socket handle's states.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <netdb.h>
 
@@ -16,6 +11,7 @@
 #include "smtp/io_handler.h"
 #include "smtp/socket_stack.h"
 #include "smtp/tcp_connection.h"
+#include "support/silent_listener.h"
 
 namespace vornetta::smtp {
 namespace {
@@ -173,20 +169,13 @@ TEST(SocketHandle, BindsToPlatformPortAndKnowsBothEnds) {
 
 TEST(SocketHandle, BoundAddressInUseGivesCouldNotBind) {
   test::ScriptServer server({});
-  int taken = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(taken, 1), 0);
-  getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
+  test::TSilentListener taken;
 
   TIdTCPClient client;
   client.SetHost("127.0.0.1");
   client.SetPort(server.Port());
   client.SetBoundIP("127.0.0.1");
-  client.SetBoundPort(ntohs(address.sin_port));
+  client.SetBoundPort(taken.Port());
   try {
     client.OpenConnection();
     FAIL() << "no exception";
@@ -195,7 +184,6 @@ TEST(SocketHandle, BoundAddressInUseGivesCouldNotBind) {
               "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
   }
   EXPECT_FALSE(client.IsConnected());
-  close(taken);
 }
 
 }  // namespace

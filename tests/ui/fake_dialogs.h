@@ -45,7 +45,5 @@ class FakeDialogs : public vornetta::commands::TDialogs {
     return ok;
   }
 
-  void ProcessPendingEvents() override {}
-
   int lastMaxLength = 0;
 };

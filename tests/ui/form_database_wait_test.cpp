@@ -3,9 +3,6 @@
 // the window keeps handling its events, the status line says what it waits
 // for, and "Abbrechen" or Esc ends the command.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +16,7 @@
 #include "config/my_ini_file.h"
 #include "db/database_wait.h"
 #include "fake_dialogs.h"
+#include "support/silent_listener.h"
 #include "ui/form_main.h"
 #include "window_controls.h"
 
@@ -28,32 +26,6 @@ using vornetta::ui::test::Find;
 using vornetta::ui::test::ShowPage;
 
 namespace {
-
-// Takes connections into its backlog and never answers them; closing it resets them.
-class SilentListener {
- public:
-  SilentListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), length), 0);
-    EXPECT_EQ(::listen(fd_, 8), 0);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { Close(); }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
 
 // The endless statement: SQLite counts for ever.
 constexpr char kEndless[] =
@@ -146,7 +118,7 @@ TEST_F(FormDatabaseWaitTest, AbbrechenEndsAnEndlessStatementOfTheBuildAndOfTheSt
 }
 
 TEST_F(FormDatabaseWaitTest, AbbrechenLeavesAConnectionAttemptToAServerThatNeverAnswers) {
-  SilentListener listener;
+  vornetta::test::TSilentListener listener;
   auto window = Start("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(listener.Port()) +
                           ";Database=x;Uid=u;Pwd=p;",
                       "select 1;");

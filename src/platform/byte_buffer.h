@@ -1,0 +1,50 @@
+// A byte buffer for documents of any size. It grows with realloc, so that a
+// large block moves by remapping pages instead of copying and growing never
+// holds the bytes twice, and it pre-faults the pages ahead of the write position.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+namespace vornetta::platform {
+
+class TByteBuffer {
+ public:
+  TByteBuffer() = default;
+  TByteBuffer(const TByteBuffer&) = delete;
+  TByteBuffer& operator=(const TByteBuffer&) = delete;
+  ~TByteBuffer() { Release(); }
+
+  // Valid until the next change; a part must lie within Size().
+  std::string_view View() const { return {data_, size_}; }
+  std::string_view View(std::size_t start, std::size_t length) const { return {data_ + start, length}; }
+  std::size_t Size() const { return size_; }
+
+  // Makes room for `extra` more bytes, doubling the capacity. Throws
+  // std::bad_alloc; the buffer is then unchanged.
+  void Reserve(std::size_t extra);
+
+  // Appends the bytes. Throws std::bad_alloc; the buffer is then unchanged.
+  void Append(std::string_view bytes) {
+    if (bytes.size() > capacity_ - size_) Reserve(bytes.size());
+    if (!bytes.empty()) std::memcpy(data_ + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
+
+  // Puts `bytes` in place of the `length` bytes at `start`, moving what
+  // follows once. Throws std::bad_alloc; the buffer is then unchanged.
+  void Replace(std::size_t start, std::size_t length, std::string_view bytes);
+
+  // Gives the memory back; the buffer is empty.
+  void Release() noexcept;
+  void Swap(TByteBuffer& other) noexcept;
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  std::size_t prefaulted_ = 0;  // bytes of data_ known to be backed by pages
+};
+
+}  // namespace vornetta::platform
