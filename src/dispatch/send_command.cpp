@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "chart/chart_images.h"
 #include "config/my_ini_file.h"
@@ -39,6 +37,14 @@ std::string Setting(config::TMyIniFile& ini, const char* key, const char* defaul
 // A header text: lossless, so a UTF-8 file's text the code page cannot hold stays UTF-8.
 std::string HeaderSetting(config::TMyIniFile& ini, const char* key, bool& utf8) {
   return ini.ReadValueDefault(kSection, key, "", utf8);
+}
+
+// The server and the login as stored, read before every other key of the mail,
+// so that missing keys are stored in the same order by every path.
+void ReadServerAndLogin(config::TMyIniFile& ini, EMail& job) {
+  job.Host = Setting(ini, "smtpserver");
+  job.Username = Setting(ini, "smtpuser");
+  job.Password = Setting(ini, "smtppass");
 }
 
 // The transport settings, read after the others: encryption, CA file and the
@@ -106,7 +112,7 @@ std::vector<message::TIdInlineImage> ChartImages(config::TMyIniFile& ini, const 
   return inlineImages;
 }
 
-// Today's rule: only a report with a data row or a count table goes out. With
+// Only a report with a data row or a count table goes out. With
 // "ergebnisLeer" ticked, a freshly built report without any goes out as well.
 bool HasSomethingToSend(config::TMyIniFile& ini, const report::TReportText& report) {
   if (report.RowCount() > 0) return true;
@@ -186,9 +192,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   }
   if (somethingToSend && !outcome.conditionUnmet) {
     EMail job;
-    job.Host = Setting(ini, "smtpserver");
-    job.Username = Setting(ini, "smtpuser");
-    job.Password = Setting(ini, "smtppass");
+    ReadServerAndLogin(ini, job);
     job.From = HeaderSetting(ini, "absender", job.Utf8.From);
     job.To = HeaderSetting(ini, "empfaenger", job.Utf8.To);
     job.Cc = HeaderSetting(ini, "cc", job.Utf8.Cc);
@@ -220,17 +224,13 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
 }
 
 void ReadMailServer(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands) {
-  job.Host = Setting(ini, "smtpserver");
-  job.Username = Setting(ini, "smtpuser");
-  job.Password = Setting(ini, "smtppass");
+  ReadServerAndLogin(ini, job);
   ReadTransport(ini, job, commands);
 }
 
 void SendErrorMail(config::TMyIniFile& ini, const std::string& utf8Message, TLoginCommands* commands) {
   EMail job;
-  job.Host = Setting(ini, "smtpserver");
-  job.Username = Setting(ini, "smtpuser");
-  job.Password = Setting(ini, "smtppass");
+  ReadServerAndLogin(ini, job);
   job.From = kErrorMailSender;
   job.To = HeaderSetting(ini, "absender", job.Utf8.To);
   job.AddressSettings.To = "absender";
@@ -342,11 +342,6 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
   TRunOptions options;
   options.output = config::ParseProgramSwitches(params).output;
   options.summary = SummaryWanted();
-  // For tests only: a wait in milliseconds instead of the real pauses between attempts.
-  if (const char* scale = std::getenv("VORNETTA_TEST_RETRY_WAIT_MS"); scale && *scale) {
-    const auto pause = std::chrono::milliseconds(std::atoi(scale));
-    options.wait = [pause](std::chrono::seconds) { std::this_thread::sleep_for(pause); };
-  }
   return options;
 }
 
