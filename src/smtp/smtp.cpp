@@ -45,7 +45,6 @@ void TIdSMTP::OpenSession(int timeout) {
   Phase("Verbinde mit " + platform::ToUtf8(Host()) + ":" + std::to_string(Port()) + " …");
   if (encryption_ == TEncryption::Implicit) {
     if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
-    ApplySendTimeout();  // bounds the handshake inside OpenConnection
     SocketHandler().SetImplicitTls(TlsOptions());
   }
   OpenConnection(timeout);
