@@ -290,7 +290,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   TSummaryWriter summary(ini, err, options.summary);
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
-  // A warning only: set-ups that work today go on working.
+  // A warning only: the run goes on.
   if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) ReportUtf8(err, warning);
   std::string message;
   TLoginCommands commands;  // a command that failed for the report is not run again for the error mail

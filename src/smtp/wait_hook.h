@@ -1,6 +1,6 @@
 // Keeps the caller of a mail conversation responsive: every wait of the socket
 // (connect, a reply, a send the peer does not take yet) is cut into slices and
-// the hook runs between them. Without a hook the waits are whole, as before.
+// the hook runs between them. Without a hook every wait is whole.
 #pragma once
 
 #include <string>
