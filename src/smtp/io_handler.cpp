@@ -8,9 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #include "smtp/tcp_connection.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
