@@ -156,18 +156,18 @@ void TIdSMTP::CollectAuthMechanisms() {
       size_t blank = rest.find(' ');
       std::string name = rest.substr(0, blank);
       rest.erase(0, blank == std::string::npos ? rest.size() : blank + 1);
-      std::vector<std::string>& known = offered_.authMechanisms;
-      if (!name.empty() && std::find(known.begin(), known.end(), name) == known.end()) known.push_back(std::move(name));
+      if (!name.empty() && !Offers(name)) offered_.authMechanisms.push_back(std::move(name));
     }
   }
 }
 
+bool TIdSMTP::Offers(std::string_view mechanism) const {
+  return std::ranges::find(offered_.authMechanisms, mechanism) != offered_.authMechanisms.end();
+}
+
 bool TIdSMTP::SupportsMechanism(TAuthenticationType type) const {
-  const auto offered = [this](const char* name) {
-    return std::find(AuthMechanisms().begin(), AuthMechanisms().end(), name) != AuthMechanisms().end();
-  };
-  if (type == atOAuth2) return offered("XOAUTH2") || offered("OAUTHBEARER");
-  return type == atLogin && offered("LOGIN");
+  if (type == atOAuth2) return Offers("XOAUTH2") || Offers("OAUTHBEARER");
+  return type == atLogin && Offers("LOGIN");
 }
 
 bool TIdSMTP::LogIn() {
@@ -193,7 +193,7 @@ void TIdSMTP::LogInPlain() {
 // XOAUTH2 (the services' own) when offered, else OAUTHBEARER (RFC 7628). The
 // initial response goes on the AUTH line when that fits, else after the 334.
 void TIdSMTP::LogInOAuth2() {
-  const bool xoauth2 = std::ranges::find(AuthMechanisms(), "XOAUTH2") != AuthMechanisms().end();
+  const bool xoauth2 = Offers("XOAUTH2");
   if (!xoauth2 && !SupportsMechanism(atOAuth2))
     throw EIdTlsError("Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Einstellung smtptokenbefehl)");
   const std::string token = tokenSource_ ? tokenSource_() : password_;
@@ -230,12 +230,11 @@ void TIdSMTP::LogInOAuth2() {
 void TIdSMTP::Authenticate() {
   if (authenticationType_ == atNone || LoggedIn()) return;
   try {
-    const bool plain = std::ranges::find(AuthMechanisms(), "PLAIN") != AuthMechanisms().end();
     if (authenticationType_ == atOAuth2)
       LogInOAuth2();
     else if (SupportsMechanism(authenticationType_))
       LogIn();
-    else if (requireLogin_ && plain)
+    else if (requireLogin_ && Offers("PLAIN"))
       LogInPlain();
     else if (requireLogin_)
       throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "

@@ -130,6 +130,8 @@ class TIdSMTP : public TIdMessageClient {
   bool Ehlo(const std::string& name);
   void Helo(const std::string& name);
   void CollectAuthMechanisms();
+  // The server announced the mechanism (upper case) in its last EHLO reply.
+  bool Offers(std::string_view mechanism) const;
   void StartTls(const std::string& name);
   TTlsOptions TlsOptions() const;
   TIdIOHandlerSocket& SocketHandler();
