@@ -123,10 +123,11 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   // TLS from the first byte on every following ConnectTo (port 465 servers).
   void SetImplicitTls(const TTlsOptions& options);
-  // Encrypts the open connection now (after STARTTLS was accepted). The
-  // handshake waits at most SendTimeout. Throws EIdClosedSocket when not
-  // connected, EIdTlsError, EIdSocketError, EIdWaitCancelled; the socket is
-  // closed after a failed handshake.
+  // Encrypts the open connection now (after STARTTLS was accepted): the TLS
+  // channel replaces the plain one. The handshake waits at most SendTimeout and
+  // not beyond the deadline. Throws EIdClosedSocket when not connected,
+  // EIdTlsError, EIdSocketError, EIdWaitCancelled; the socket is closed after a
+  // failed handshake.
   void StartTls(const TTlsOptions& options);
   bool TlsActive() const { return Tls() != nullptr; }
   bool TlsVerified() const { return TlsActive() && Tls()->Verified(); }
@@ -142,8 +143,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   void SetUseNagle(bool useNagle) { useNagle_ = useNagle; }
 
   // Longest wait in milliseconds for the peer to take more bytes; 0 waits
-  // without end. A send that cannot proceed fails with 10060. The TLS
-  // handshake as a whole waits no longer either.
+  // without end. A send that cannot proceed fails with 10060.
   int SendTimeout() const { return sendTimeout_; }
   void SetSendTimeout(int ms) { sendTimeout_ = ms; }
   // No connect, handshake or send of this handler waits beyond it; unbounded by default.
