@@ -2,7 +2,9 @@
 // the program with a time limit counts down to one of these.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <optional>
 
 namespace vornetta::platform {
@@ -28,7 +30,11 @@ class TDeadline {
   }
   // The time left in milliseconds as poll() takes it: rounded up, so that a
   // wait ending then has reached the deadline; 0 once it passed, -1 for never.
-  int PollMs() const;
+  int PollMs() const {
+    if (!end_) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*end_ - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
+  }
 
  private:
   std::optional<Clock::time_point> end_;
