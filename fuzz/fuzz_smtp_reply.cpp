@@ -25,7 +25,7 @@ class ChunkedHandler : public TIdIOHandler {
   void PrepareBinding() override {}
   void ConnectTo(const std::string&, int, const std::string&, int, int) override {}
   bool IsConnected() const override { return connected_; }
-  bool WaitReadable(int) override { return true; }
+  bool WaitReadable(vornetta::platform::TDeadline) override { return true; }
   long ReceiveInto(char* buffer, std::size_t size) override {
     std::size_t n = std::min({size, bytes_.size() - offset_, next_ < chunks_.size() ? chunks_[next_++] : size});
     std::memcpy(buffer, bytes_.data() + offset_, n);

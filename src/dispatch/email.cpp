@@ -7,6 +7,7 @@
 #include "message/message_writer.h"
 #include "message/multipart_writer.h"
 #include "platform/code_page.h"
+#include "platform/deadline.h"
 #include "platform/safe_text.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
@@ -159,7 +160,7 @@ void EMail::Send() {
   message::TIdMessage mail;
   FillMessage(mail);
 
-  const auto deadline = std::chrono::steady_clock::now() + AttemptLimit;
+  const platform::TDeadline deadline = platform::TDeadline::After(AttemptLimit);
   client.SetAttemptDeadline(deadline);
   try {
     client.OpenSession(-1);
@@ -175,7 +176,7 @@ void EMail::Send() {
     throw;
   } catch (...) {
     // Whatever gave way at the deadline, the attempt's limit is the cause.
-    if (std::chrono::steady_clock::now() >= deadline) throw smtp::EIdAttemptTimeout(AttemptLimit);
+    if (deadline.Passed()) throw smtp::EIdAttemptTimeout(AttemptLimit);
     throw;
   }
   DataEndSent = true;

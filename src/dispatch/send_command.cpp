@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "chart/chart_images.h"
 #include "config/my_ini_file.h"
@@ -35,6 +33,14 @@ constexpr char kSection[] = "email";
 
 std::string Setting(config::TMyIniFile& ini, const char* key, const char* defaultValue = "") {
   return ini.ReadValueDefault(kSection, key, defaultValue);
+}
+
+// The server and the login as stored, read before every other key of the mail,
+// so that missing keys are stored in the same order by every path.
+void ReadServerAndLogin(config::TMyIniFile& ini, EMail& job) {
+  job.Host = Setting(ini, "smtpserver");
+  job.Username = Setting(ini, "smtpuser");
+  job.Password = Setting(ini, "smtppass");
 }
 
 // The transport settings, read after the others: encryption, CA file and the
@@ -163,9 +169,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
   }
   if (somethingToSend && !outcome.conditionUnmet) {
     EMail job;
-    job.Host = Setting(ini, "smtpserver");
-    job.Username = Setting(ini, "smtpuser");
-    job.Password = Setting(ini, "smtppass");
+    ReadServerAndLogin(ini, job);
     job.From = Setting(ini, "absender");
     job.To = Setting(ini, "empfaenger");
     job.Cc = Setting(ini, "cc");
@@ -197,17 +201,13 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
 }
 
 void ReadMailServer(config::TMyIniFile& ini, EMail& job, TLoginCommands& commands) {
-  job.Host = Setting(ini, "smtpserver");
-  job.Username = Setting(ini, "smtpuser");
-  job.Password = Setting(ini, "smtppass");
+  ReadServerAndLogin(ini, job);
   ReadTransport(ini, job, commands);
 }
 
 void SendErrorMail(config::TMyIniFile& ini, const std::string& message, TLoginCommands* commands) {
   EMail job;
-  job.Host = Setting(ini, "smtpserver");
-  job.Username = Setting(ini, "smtpuser");
-  job.Password = Setting(ini, "smtppass");
+  ReadServerAndLogin(ini, job);
   job.From = kErrorMailSender;
   job.To = Setting(ini, "absender");
   job.AddressSettings.To = "absender";
@@ -266,7 +266,7 @@ int RunUnattended(config::TMyIniFile& ini, report::TReportText& report, TUnatten
   TSummaryWriter summary(ini, err, options.summary);
   std::optional<TDryRunOutput> output;
   if (options.output) output.emplace(*options.output);
-  // A warning only: set-ups that work today go on working.
+  // A warning only: the run goes on.
   if (const std::string warning = config::PasswordExposureWarning(ini); !warning.empty()) Report(err, warning);
   std::string message;
   TLoginCommands commands;  // a command that failed for the report is not run again for the error mail
@@ -318,11 +318,6 @@ TRunOptions RunOptionsFor(const std::vector<std::string>& params) {
   TRunOptions options;
   options.output = config::ParseProgramSwitches(params).output;
   options.summary = SummaryWanted();
-  // For tests only: a wait in milliseconds instead of the real pauses between attempts.
-  if (const char* scale = std::getenv("VORNETTA_TEST_RETRY_WAIT_MS"); scale && *scale) {
-    const auto pause = std::chrono::milliseconds(std::atoi(scale));
-    options.wait = [pause](std::chrono::seconds) { std::this_thread::sleep_for(pause); };
-  }
   return options;
 }
 

@@ -135,10 +135,8 @@ struct TRunOptions {
   bool summary = false;               // end with the summary line (run_summary.h)
 };
 
-// The options from the program's parameters. VORNETTA_TEST_RETRY_WAIT_MS in
-// the environment replaces every pause between attempts by that many
-// milliseconds (for tests, which never wait minutes). The summary line as
-// SummaryWanted says.
+// The options from the program's parameters, with real pauses between
+// attempts; the summary line as SummaryWanted says.
 TRunOptions RunOptionsFor(const std::vector<std::string>& params);
 
 // The unattended run: warns on err when the configuration file exposes a

@@ -7,30 +7,9 @@
 #include "dispatch/email.h"
 #include "platform/text.h"
 #include "smtp/exceptions.h"
+#include "smtp/socket_stack.h"
 
 namespace vornetta::dispatch {
-namespace {
-
-// Socket errors (as numbered for the messages) that a later attempt may not see:
-// connection refused, timed out, reset or aborted, shut down, host or network unreachable.
-bool IsPassingSocketError(int code) {
-  switch (code) {
-    case 10050:
-    case 10051:
-    case 10053:
-    case 10054:
-    case 10058:
-    case 10060:
-    case 10061:
-    case 10064:
-    case 10065:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
 
 std::string MessageOf(std::exception_ptr failure) {
   try {
@@ -57,7 +36,7 @@ bool IsTemporaryFailure(std::exception_ptr failure, bool dataEndSent) {
     // A 4xx reply is a clear "not taken", even to the final ".".
     return e.ReplyCode() >= 400 && e.ReplyCode() <= 499;
   } catch (const smtp::EIdSocketError& e) {
-    return !dataEndSent && IsPassingSocketError(e.SocketErrorCode());
+    return !dataEndSent && smtp::IsTransientSocketError(e.SocketErrorCode());
   } catch (const smtp::EIdReadTimeout&) {
     return !dataEndSent;
   } catch (const smtp::EIdAttemptTimeout&) {

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/deadline.h"
+
 extern char** environ;
 
 namespace vornetta::platform {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // More than any secret; a command that prints more is cut off here, not read to the end.
 constexpr std::size_t kMaxOutput = 64 * 1024;
@@ -36,11 +36,6 @@ constexpr char kWrapper[] =
     "{ read _ <&9; kill -9 0; } </dev/null >/dev/null 2>&1 &\n"
     "exec 9<&-\n"
     "eval \"$1\"\n";
-
-int MillisecondsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // The parent process of `pid` from /proc, or nothing when it has gone.
 std::optional<pid_t> ParentOf(pid_t pid) {
@@ -97,7 +92,7 @@ class TOrphanCatcher {
   // Kills the group and every process that came to this program from it, until
   // none is left; the children this program had before are left alone.
   void EndAll(pid_t group) {
-    const auto deadline = Clock::now() + kSweepLimit;
+    const TDeadline deadline = TDeadline::After(kSweepLimit);
     for (;;) {
       kill(-group, SIGKILL);
       bool found = false;
@@ -108,7 +103,7 @@ class TOrphanCatcher {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
       }
-      if ((!found && kill(-group, 0) != 0) || Clock::now() >= deadline) return;
+      if ((!found && kill(-group, 0) != 0) || deadline.Passed()) return;
       if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
@@ -167,12 +162,12 @@ TCommandResult RunCommandForLine(const std::string& command, std::chrono::millis
   watch.read = -1;
   if (pid < 0) return result;
 
-  const auto deadline = Clock::now() + limit;
+  const TDeadline deadline = TDeadline::After(limit);
   std::string output;
   bool timedOut = false;
   for (;;) {
     pollfd entry{out.read, POLLIN, 0};
-    const int ready = poll(&entry, 1, MillisecondsLeft(deadline));
+    const int ready = poll(&entry, 1, deadline.PollMs());
     if (ready == 0) {
       timedOut = true;
       break;
@@ -188,7 +183,7 @@ TCommandResult RunCommandForLine(const std::string& command, std::chrono::millis
   int status = 0;
   bool ended = false;
   while (!timedOut && !(ended = waitpid(pid, &status, WNOHANG) == pid)) {
-    if (MillisecondsLeft(deadline) == 0) timedOut = true;
+    if (deadline.Passed()) timedOut = true;
     else std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (!ended) {

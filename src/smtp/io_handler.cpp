@@ -8,9 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <vector>
 
@@ -19,15 +17,7 @@
 namespace vornetta::smtp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 TIdStack& Stack() { return *SocketStack(); }
-
-// Records errno of the call that just failed as the platform's last error.
-int Failed() {
-  SetLastPlatformSocketError(SocketErrorCodeOfErrno(errno));
-  return -1;
-}
 
 // The address text (dotted IPv4 or IPv6) with the port as a socket address;
 // false when the text is neither.
@@ -66,30 +56,6 @@ int PortOf(const sockaddr_storage& address) {
 
 }  // namespace
 
-// EINTR restarts the wait with the time that is left. With a hook the wait goes
-// in slices and the hook runs after each one that passed without the event.
-int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs < 0 ? 0 : limitMs);
-  for (;;) {
-    int wait = -1;
-    if (limitMs >= 0) {
-      // Rounded up, so the last wait does not stop short of the deadline.
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      wait = left > 0 ? static_cast<int>(left) : 0;
-    }
-    const bool sliced = hook != nullptr && wait != 0;
-    if (sliced) {
-      const int slice = static_cast<int>(hook->WaitSlice().count());
-      wait = wait < 0 ? slice : std::min(wait, slice);
-    }
-    pollfd entry{fd, events, 0};
-    int rc = poll(&entry, 1, wait);
-    if (rc < 0 && errno == EINTR) continue;
-    if (rc != 0 || !sliced) return rc;
-    if (!hook->PumpEvents()) throw platform::ECancelled("Versand abgebrochen.");
-  }
-}
-
 TIdSocketHandle::~TIdSocketHandle() { ReleaseSocket(); }
 
 void TIdSocketHandle::Reset() {
@@ -116,13 +82,13 @@ void TIdSocketHandle::ReadAddresses(Addresses which) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   int rc = getsockname(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
-  Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
+  Stack().CheckSocketResult(rc == 0 ? 0 : FailedSocketCall(), {});
   ip_ = AddressText(address);
   port_ = PortOf(address);
   if (which == Addresses::Local) return;
   length = sizeof address;
   rc = getpeername(socketId_, reinterpret_cast<sockaddr*>(&address), &length);
-  Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {});
+  Stack().CheckSocketResult(rc == 0 ? 0 : FailedSocketCall(), {});
   remoteIp_ = AddressText(address);
   remotePort_ = PortOf(address);
 }
@@ -136,30 +102,30 @@ void TIdSocketHandle::BindLocal() {
     Stack().CheckSocketResult(-1, {});
   }
   int rc = bind(socketId_, reinterpret_cast<const sockaddr*>(&address), length);
-  if (Stack().CheckSocketResult(rc == 0 ? 0 : Failed(), {kErrAddrInUse})) throw EIdCouldNotBindSocket();
+  if (Stack().CheckSocketResult(rc == 0 ? 0 : FailedSocketCall(), {kErrAddrInUse})) throw EIdCouldNotBindSocket();
   ReadAddresses(Addresses::Local);
 }
 
-int TIdSocketHandle::ConnectPeer(int timeoutMs, TIdWaitHook* hook) {
+int TIdSocketHandle::ConnectPeer(platform::TDeadline deadline, TIdWaitHook* hook) {
   sockaddr_storage address{};
   socklen_t length = 0;
   if (!SocketAddress(remoteIp_, remotePort_, address, length)) {
     errno = EADDRNOTAVAIL;
-    return Failed();
+    return FailedSocketCall();
   }
   const auto* peer = reinterpret_cast<const sockaddr*>(&address);
 
   int rc;
-  if (timeoutMs <= 0 && hook == nullptr) {
+  if (deadline.Unbounded() && hook == nullptr) {
     rc = connect(socketId_, peer, length);
-    if (rc != 0) return Failed();
+    if (rc != 0) return FailedSocketCall();
   } else {
     int flags = fcntl(socketId_, F_GETFL);
     fcntl(socketId_, F_SETFL, flags | O_NONBLOCK);
     rc = connect(socketId_, peer, length);
     if (rc != 0 && errno == EINPROGRESS) {
       // A cancelled attempt leaves the socket non-blocking; it is closed right after.
-      int ready = PollFor(socketId_, POLLOUT, timeoutMs > 0 ? timeoutMs : -1, hook);
+      int ready = PollFor(socketId_, POLLOUT, deadline, hook);
       int error = ETIMEDOUT;
       socklen_t length = sizeof error;
       if (ready > 0) getsockopt(socketId_, SOL_SOCKET, SO_ERROR, &error, &length);
@@ -169,7 +135,7 @@ int TIdSocketHandle::ConnectPeer(int timeoutMs, TIdWaitHook* hook) {
     int saved = errno;
     fcntl(socketId_, F_SETFL, flags);
     errno = saved;
-    if (rc != 0) return Failed();
+    if (rc != 0) return FailedSocketCall();
   }
   ReadAddresses(Addresses::LocalAndRemote);
   return 0;
@@ -183,11 +149,6 @@ void TIdSocketHandle::ReleaseSocket() {
   socketId_ = -1;
 }
 
-bool TIdSocketHandle::WaitReadable(int limitMs, TIdWaitHook* hook) {
-  if (!allocated_) throw EIdConnClosedGracefully();
-  return PollFor(socketId_, POLLIN, limitMs, hook) == 1;
-}
-
 void TIdIOHandlerSocket::PrepareBinding() {
   if (binding_)
     binding_->Reset();
@@ -197,7 +158,7 @@ void TIdIOHandlerSocket::PrepareBinding() {
 
 void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, const std::string& boundIp,
                                    int boundPort, int timeout) {
-  tls_.reset();
+  channel_.reset();
   auto openSocket = [&](int family) {
     binding_->CreateSocket(family);
     binding_->SetIP(boundIp);
@@ -215,13 +176,16 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, const std:
       int on = 1;
       setsockopt(binding_->SocketId(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
-    const int rc = binding_->ConnectPeer(timeout, WaitHook());
+    const int rc =
+        binding_->ConnectPeer(platform::TDeadline::After(std::chrono::milliseconds(timeout)).Earlier(deadline_),
+                              WaitHook());
     // A failed address gives way to the next one; the last one's failure is reported.
     if (rc == 0 || i + 1 == addresses.size()) {
       Stack().CheckSocketResult(rc, {});
       break;
     }
   }
+  channel_ = std::make_unique<TPlainChannel>(binding_->SocketId(), WaitHook());
   if (implicitTls_) StartTls(implicitOptions_);
 }
 
@@ -232,9 +196,8 @@ void TIdIOHandlerSocket::SetImplicitTls(const TTlsOptions& options) {
 
 void TIdIOHandlerSocket::StartTls(const TTlsOptions& options) {
   if (!IsConnected()) throw EIdClosedSocket();
-  tls_.reset();
   try {
-    tls_ = std::make_unique<TTlsChannel>(binding_->SocketId(), options, sendTimeout_, WaitHook());
+    channel_ = std::make_unique<TTlsChannel>(binding_->SocketId(), options, SendLimit().NextWait(), WaitHook());
   } catch (...) {
     // Nothing more goes over a connection whose handshake failed, not even QUIT.
     CloseBinding();
@@ -257,7 +220,7 @@ auto TIdIOHandlerSocket::Guarded(Call call) -> decltype(call()) {
   }
 }
 
-bool TIdIOHandlerSocket::IsConnected() const { return binding_ && binding_->IsAllocated(); }
+bool TIdIOHandlerSocket::IsConnected() const { return channel_ && binding_ && binding_->IsAllocated(); }
 
 bool TIdIOHandlerSocket::PeerIsLoopback() const {
   if (!IsConnected()) return false;
@@ -273,50 +236,24 @@ bool TIdIOHandlerSocket::PeerIsLoopback() const {
   return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
 }
 
-bool TIdIOHandlerSocket::WaitReadable(int limitMs) {
-  if (!binding_) throw EIdConnClosedGracefully();
-  if (tls_ && binding_->IsAllocated()) return Guarded([&] { return tls_->WaitReadable(limitMs); });
-  return Guarded([&] { return binding_->WaitReadable(limitMs, WaitHook()); });
+bool TIdIOHandlerSocket::WaitReadable(platform::TDeadline deadline) {
+  if (!IsConnected()) throw EIdConnClosedGracefully();
+  return Guarded([&] { return channel_->WaitReadable(deadline); });
 }
 
 long TIdIOHandlerSocket::ReceiveInto(char* buffer, std::size_t size) {
   if (!IsConnected()) throw EIdClosedSocket();
-  if (tls_) return Guarded([&] { return tls_->Receive(buffer, size); });
-  for (;;) {
-    ssize_t n = recv(binding_->SocketId(), buffer, size, 0);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) return Failed();
-  }
+  return Guarded([&] { return channel_->Receive(buffer, size); });
 }
 
 long TIdIOHandlerSocket::SendFrom(const char* buffer, std::size_t size) {
   if (!IsConnected()) throw EIdClosedSocket();
-  if (tls_) return Guarded([&] { return tls_->Send(buffer, size, sendTimeout_); });
-  return Guarded([&] { return SendPlain(buffer, size); });
-}
-
-long TIdIOHandlerSocket::SendPlain(const char* buffer, std::size_t size) {
-  const int fd = binding_->SocketId();
-  const bool waitFirst = sendTimeout_ > 0 || WaitHook() != nullptr;
-  for (;;) {
-    int flags = MSG_NOSIGNAL;
-    if (waitFirst) {
-      // Without a limit the send may block for ever on a peer that stopped reading.
-      int ready = PollFor(fd, POLLOUT, sendTimeout_ > 0 ? sendTimeout_ : -1, WaitHook());
-      if (ready == 0) errno = ETIMEDOUT;
-      if (ready <= 0) return Failed();
-      flags |= MSG_DONTWAIT;
-    }
-    ssize_t n = send(fd, buffer, size, flags);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno == EINTR || (waitFirst && errno == EAGAIN)) continue;
-    return Failed();
-  }
+  return Guarded([&] { return channel_->Send(buffer, size, SendLimit()); });
 }
 
 void TIdIOHandlerSocket::CloseBinding() {
-  if (tls_ && binding_ && binding_->IsAllocated()) tls_->Close();
-  tls_.reset();
+  if (IsConnected()) channel_->Close();
+  channel_.reset();
   if (binding_) binding_->ReleaseSocket();
 }
 

@@ -1,8 +1,8 @@
 // The socket under a connection: one stream socket (TIdSocketHandle, IPv4 or
 // IPv6) held by the I/O handler through which the line connection connects,
-// waits, reads and writes. POSIX sockets; sends never raise SIGPIPE. With TLS
-// switched on, the handler encrypts below reads and writes, so the line
-// connection above sees the same byte stream.
+// waits, reads and writes. POSIX sockets; sends never raise SIGPIPE. The bytes
+// go through the connection's byte channel: plain, or from STARTTLS (or the
+// first byte) on encrypted, so the line connection above sees the same stream.
 #pragma once
 
 #include <sys/socket.h>
@@ -11,16 +11,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/deadline.h"
+#include "smtp/byte_channel.h"
 #include "smtp/socket_stack.h"
 #include "smtp/tls_channel.h"
 #include "smtp/wait_hook.h"
 
 namespace vornetta::smtp {
-
-// The one place where the transport waits on a socket: poll for the events, the
-// limit in milliseconds, below 0 without end. >0 ready, 0 limit passed, -1 failed.
-// With a hook the wait goes in its slices; throws platform::ECancelled when it ends them.
-int PollFor(int fd, short events, int limitMs, TIdWaitHook* hook = nullptr);
 
 // States: reset (no socket) -> allocated (CreateSocket) -> bound (BindLocal)
 // -> connected (ConnectPeer) -> not allocated (ReleaseSocket). The destructor
@@ -55,19 +52,14 @@ class TIdSocketHandle {
   // both back. Throws EIdCouldNotBindSocket when they are in use, else EIdSocketError.
   void BindLocal();
 
-  // Connects to RemoteIP:RemotePort; a timeout above 0 bounds the attempt in
-  // milliseconds (failing with 10060). Returns the platform result, -1 on failure.
-  // Throws platform::ECancelled when the hook ends the wait, EIdSocketError when the
-  // connected socket's addresses cannot be read.
-  int ConnectPeer(int timeoutMs, TIdWaitHook* hook = nullptr);
+  // Connects to RemoteIP:RemotePort until the deadline (then failing with
+  // 10060). Returns the platform result, -1 on failure. Throws platform::ECancelled
+  // when the hook ends the wait, EIdSocketError when the connected socket's
+  // addresses cannot be read.
+  int ConnectPeer(platform::TDeadline deadline, TIdWaitHook* hook = nullptr);
 
   // Shuts down and closes the socket; a second call does nothing. Throws nothing.
   void ReleaseSocket();
-
-  // True when data (or the peer's close) can be read within the limit; a limit
-  // below 0 waits without end. Throws EIdConnClosedGracefully without a socket,
-  // platform::ECancelled when the hook ends the wait.
-  bool WaitReadable(int limitMs, TIdWaitHook* hook = nullptr);
 
  private:
   enum class Addresses { Local, LocalAndRemote };
@@ -90,7 +82,7 @@ class TIdIOHandler : public TIdComponent {
   virtual void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
                          int timeout) = 0;
   virtual bool IsConnected() const = 0;
-  virtual bool WaitReadable(int limitMs) = 0;
+  virtual bool WaitReadable(platform::TDeadline deadline) = 0;
   virtual long ReceiveInto(char* buffer, std::size_t size) = 0;
   virtual long SendFrom(const char* buffer, std::size_t size) = 0;
   virtual void CloseBinding() = 0;
@@ -109,8 +101,9 @@ class TIdIOHandler : public TIdComponent {
 class TIdIOHandlerSocket : public TIdIOHandler {
  public:
   void PrepareBinding() override;  // throws nothing
-  // Tries each address of the host in the resolver's order until one connects;
-  // with implicit TLS the handshake follows at once. Throws EIdInvalidSocket,
+  // Tries each address of the host in the resolver's order until one connects,
+  // each for `timeout` milliseconds (0 or below: no limit of its own); with
+  // implicit TLS the handshake follows at once. Throws EIdInvalidSocket,
   // EIdCouldNotBindSocket, EIdSocketError (11001 for an unknown host, else the
   // last address's failure), platform::ECancelled, and with implicit TLS EIdTlsError.
   void ConnectTo(const std::string& host, int port, const std::string& boundIp, int boundPort,
@@ -118,7 +111,7 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   bool IsConnected() const override;  // throws nothing
   // Throws EIdConnClosedGracefully before any connection, EIdClosedSocket on a
   // broken TLS layer, EIdTlsError, platform::ECancelled.
-  bool WaitReadable(int limitMs) override;
+  bool WaitReadable(platform::TDeadline deadline) override;
   // Bytes received, 0 when the peer closed, -1 on failure. Throws EIdClosedSocket
   // without a socket, EIdTlsError when the TLS layer fails.
   long ReceiveInto(char* buffer, std::size_t size) override;
@@ -130,15 +123,16 @@ class TIdIOHandlerSocket : public TIdIOHandler {
 
   // TLS from the first byte on every following ConnectTo (port 465 servers).
   void SetImplicitTls(const TTlsOptions& options);
-  // Encrypts the open connection now (after STARTTLS was accepted). The
-  // handshake waits at most SendTimeout. Throws EIdClosedSocket when not
-  // connected, EIdTlsError, EIdSocketError, platform::ECancelled; the socket is
-  // closed after a failed handshake.
+  // Encrypts the open connection now (after STARTTLS was accepted): the TLS
+  // channel replaces the plain one. The handshake waits at most SendTimeout and
+  // not beyond the deadline. Throws EIdClosedSocket when not connected,
+  // EIdTlsError, EIdSocketError, platform::ECancelled; the socket is closed after a
+  // failed handshake.
   void StartTls(const TTlsOptions& options);
-  bool TlsActive() const { return static_cast<bool>(tls_); }
-  bool TlsVerified() const { return tls_ && tls_->Verified(); }
+  bool TlsActive() const { return Tls() != nullptr; }
+  bool TlsVerified() const { return TlsActive() && Tls()->Verified(); }
   // The encrypted channel, null while plain.
-  const TTlsChannel* Tls() const { return tls_.get(); }
+  const TTlsChannel* Tls() const { return dynamic_cast<const TTlsChannel*>(channel_.get()); }
   // True when the connected peer is this machine (127.0.0.0/8, ::1, also as an
   // IPv4-mapped address). Throws nothing.
   bool PeerIsLoopback() const;
@@ -152,18 +146,21 @@ class TIdIOHandlerSocket : public TIdIOHandler {
   // without end. A send that cannot proceed fails with 10060.
   int SendTimeout() const { return sendTimeout_; }
   void SetSendTimeout(int ms) { sendTimeout_ = ms; }
+  // No connect, handshake or send of this handler waits beyond it; unbounded by default.
+  void SetDeadline(platform::TDeadline deadline) { deadline_ = deadline; }
 
  private:
-  long SendPlain(const char* buffer, std::size_t size);
+  TSendLimit SendLimit() const { return {std::chrono::milliseconds(sendTimeout_), deadline_}; }
   template <typename Call>
   auto Guarded(Call call) -> decltype(call());
 
   std::unique_ptr<TIdSocketHandle> binding_;
   bool useNagle_ = true;
   int sendTimeout_ = 0;
+  platform::TDeadline deadline_;
   bool implicitTls_ = false;
   TTlsOptions implicitOptions_;
-  std::unique_ptr<TTlsChannel> tls_;
+  std::unique_ptr<TByteChannel> channel_;  // set while connected
 };
 
 }  // namespace vornetta::smtp

@@ -44,25 +44,22 @@ void TIdSMTP::OpenSession(int timeout) {
   Phase("Verbinde mit " + Host() + ":" + std::to_string(Port()) + " …");
   if (encryption_ == TEncryption::Implicit) {
     if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
-    ApplySendTimeout();  // bounds the handshake inside OpenConnection
     SocketHandler().SetImplicitTls(TlsOptions());
   }
   OpenConnection(timeout);
   try {
     Phase("Warte auf Begrüßung …");
     ReadGreeting();
-    authMechanisms_.clear();
-    startTlsOffered_ = false;
-    smtpUtf8Offered_ = false;
     const std::string name = heloName_.empty() ? Stack().LocalHostName() : heloName_;
-    if (!useEhlo_ || !Ehlo(name)) Helo(name);
+    Introduce(name);
     if (encryption_ == TEncryption::Auto || encryption_ == TEncryption::StartTls) {
-      if (startTlsOffered_)
+      if (offered_.startTls)
         StartTls(name);
       else if (encryption_ == TEncryption::StartTls)
         throw EIdTlsError("Server bietet kein STARTTLS an (Einstellung verschluesselung)");
     }
     CheckLoginProtection();
+    phase_ = TSmtpPhase::Open;
   } catch (...) {
     // The failure of the session is the one to report, not a QUIT that failed after it.
     try {
@@ -99,6 +96,12 @@ void TIdSMTP::CheckLoginProtection() const {
       "verschluesselung=aus setzen");
 }
 
+// EHLO, or HELO when EHLO is off or refused; only what this reply announces counts.
+void TIdSMTP::Introduce(const std::string& name) {
+  offered_ = {};
+  if (!useEhlo_ || !Ehlo(name)) Helo(name);
+}
+
 // True when the server answered 250; any other code means: try HELO.
 bool TIdSMTP::Ehlo(const std::string& name) {
   if (ExecuteCommand("EHLO " + name, {}) != 250) return false;
@@ -121,10 +124,7 @@ void TIdSMTP::StartTls(const std::string& name) {
   ClearReceiveState();
   Phase("TLS-Aushandlung …");
   SocketHandler().StartTls(TlsOptions());
-  authMechanisms_.clear();
-  startTlsOffered_ = false;
-  smtpUtf8Offered_ = false;
-  if (!Ehlo(name)) Helo(name);
+  Introduce(name);
 }
 
 TTlsOptions TIdSMTP::TlsOptions() const {
@@ -146,8 +146,8 @@ bool TIdSMTP::TlsActive() const {
 void TIdSMTP::CollectAuthMechanisms() {
   for (const std::string& text : LastReply().Text()) {
     const std::string line = platform::UpperAscii(text);
-    if (line == "STARTTLS" || line.compare(0, 9, "STARTTLS ") == 0) startTlsOffered_ = true;
-    if (line == "SMTPUTF8") smtpUtf8Offered_ = true;
+    if (line == "STARTTLS" || line.compare(0, 9, "STARTTLS ") == 0) offered_.startTls = true;
+    if (line == "SMTPUTF8") offered_.smtpUtf8 = true;
     if (line.compare(0, 5, "AUTH ") != 0 && line.compare(0, 5, "AUTH=") != 0) continue;
     std::string rest = line.substr(4);
     std::replace(rest.begin(), rest.end(), '=', ' ');
@@ -155,18 +155,18 @@ void TIdSMTP::CollectAuthMechanisms() {
       size_t blank = rest.find(' ');
       std::string name = rest.substr(0, blank);
       rest.erase(0, blank == std::string::npos ? rest.size() : blank + 1);
-      if (!name.empty() && std::find(authMechanisms_.begin(), authMechanisms_.end(), name) == authMechanisms_.end())
-        authMechanisms_.push_back(std::move(name));
+      if (!name.empty() && !Offers(name)) offered_.authMechanisms.push_back(std::move(name));
     }
   }
 }
 
+bool TIdSMTP::Offers(std::string_view mechanism) const {
+  return std::ranges::find(offered_.authMechanisms, mechanism) != offered_.authMechanisms.end();
+}
+
 bool TIdSMTP::SupportsMechanism(TAuthenticationType type) const {
-  const auto offered = [this](const char* name) {
-    return std::find(authMechanisms_.begin(), authMechanisms_.end(), name) != authMechanisms_.end();
-  };
-  if (type == atOAuth2) return offered("XOAUTH2") || offered("OAUTHBEARER");
-  return type == atLogin && offered("LOGIN");
+  if (type == atOAuth2) return Offers("XOAUTH2") || Offers("OAUTHBEARER");
+  return type == atLogin && Offers("LOGIN");
 }
 
 bool TIdSMTP::LogIn() {
@@ -178,7 +178,7 @@ bool TIdSMTP::LogIn() {
     result = true;
     loginMechanism_ = "LOGIN";
   }
-  loggedIn_ = true;
+  phase_ = TSmtpPhase::LoggedIn;
   return result;
 }
 
@@ -186,13 +186,13 @@ void TIdSMTP::LogInPlain() {
   const std::string credentials = std::string(1, '\0') + username_ + '\0' + password_;
   ExecuteCommand("AUTH PLAIN " + message::TIdEncoderMIME::EncodeText(credentials), {235});
   loginMechanism_ = "PLAIN";
-  loggedIn_ = true;
+  phase_ = TSmtpPhase::LoggedIn;
 }
 
 // XOAUTH2 (the services' own) when offered, else OAUTHBEARER (RFC 7628). The
 // initial response goes on the AUTH line when that fits, else after the 334.
 void TIdSMTP::LogInOAuth2() {
-  const bool xoauth2 = std::find(authMechanisms_.begin(), authMechanisms_.end(), "XOAUTH2") != authMechanisms_.end();
+  const bool xoauth2 = Offers("XOAUTH2");
   if (!xoauth2 && !SupportsMechanism(atOAuth2))
     throw EIdTlsError("Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Einstellung smtptokenbefehl)");
   const std::string token = tokenSource_ ? tokenSource_() : password_;
@@ -223,18 +223,17 @@ void TIdSMTP::LogInOAuth2() {
     throw EIdProtocolReplyError(final, message);
   }
   loginMechanism_ = mechanism;
-  loggedIn_ = true;
+  phase_ = TSmtpPhase::LoggedIn;
 }
 
 void TIdSMTP::Authenticate() {
-  if (authenticationType_ == atNone || loggedIn_) return;
+  if (authenticationType_ == atNone || LoggedIn()) return;
   try {
-    const bool plain = std::find(authMechanisms_.begin(), authMechanisms_.end(), "PLAIN") != authMechanisms_.end();
     if (authenticationType_ == atOAuth2)
       LogInOAuth2();
     else if (SupportsMechanism(authenticationType_))
       LogIn();
-    else if (requireLogin_ && plain)
+    else if (requireLogin_ && Offers("PLAIN"))
       LogInPlain();
     else if (requireLogin_)
       throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
@@ -265,12 +264,12 @@ void TIdSMTP::Quit() { SendLine("QUIT"); }
 void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
   dataEndSent_ = false;
   Rset();
-  if (authenticationType_ != atNone && !loggedIn_) Phase("Anmeldung …");
+  if (authenticationType_ != atNone && !LoggedIn()) Phase("Anmeldung …");
   Authenticate();
   try {
     if (const auto& envelope = msg.Envelope) {
       const bool smtpUtf8 = !envelope->Utf8Address.empty();
-      if (smtpUtf8 && !smtpUtf8Offered_)
+      if (smtpUtf8 && !offered_.smtpUtf8)
         throw EIdSmtpUtf8Missing(
             "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
             " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")");
@@ -296,17 +295,15 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
 }
 
 void TIdSMTP::CloseSession() {
-  try {
-    if (IsConnected()) Quit();
-  } catch (...) {
-    CloseConnection();
-    loggedIn_ = false;
-    loginMechanism_.clear();
-    throw;
-  }
-  CloseConnection();
-  loggedIn_ = false;
-  loginMechanism_.clear();
+  struct TClosing {
+    TIdSMTP& smtp;
+    ~TClosing() {
+      smtp.CloseConnection();
+      smtp.phase_ = TSmtpPhase::Closed;
+      smtp.loginMechanism_.clear();
+    }
+  } closing{*this};
+  if (IsConnected()) Quit();
 }
 
 THostPort SplitHostPort(std::string_view text, int defaultPort) {

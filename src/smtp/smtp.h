@@ -77,13 +77,13 @@ class TIdSMTP : public TIdMessageClient {
   // The session runs over TLS (after STARTTLS, or from the first byte).
   bool TlsActive() const;
   // The server announced STARTTLS in its last EHLO reply.
-  bool StartTlsOffered() const { return startTlsOffered_; }
+  bool StartTlsOffered() const { return offered_.startTls; }
   // The server announced SMTPUTF8 in its last EHLO reply.
-  bool SmtpUtf8Offered() const { return smtpUtf8Offered_; }
+  bool SmtpUtf8Offered() const { return offered_.smtpUtf8; }
 
   // Mechanism names of the last EHLO reply, upper case, each once.
-  const std::vector<std::string>& AuthMechanisms() const { return authMechanisms_; }
-  bool LoggedIn() const { return loggedIn_; }
+  const std::vector<std::string>& AuthMechanisms() const { return offered_.authMechanisms; }
+  bool LoggedIn() const { return phase_ == TSmtpPhase::LoggedIn; }
   // The mechanism of the last successful login ("LOGIN", "XOAUTH2", ...).
   const std::string& LoginMechanism() const { return loginMechanism_; }
   // The text lines of the server's greeting.
@@ -126,9 +126,12 @@ class TIdSMTP : public TIdMessageClient {
   void ReadGreeting();
   void CheckLoginProtection() const;
   void LogInOAuth2();
+  void Introduce(const std::string& name);
   bool Ehlo(const std::string& name);
   void Helo(const std::string& name);
   void CollectAuthMechanisms();
+  // The server announced the mechanism (upper case) in its last EHLO reply.
+  bool Offers(std::string_view mechanism) const;
   void StartTls(const std::string& name);
   TTlsOptions TlsOptions() const;
   TIdIOHandlerSocket& SocketHandler();
@@ -151,11 +154,16 @@ class TIdSMTP : public TIdMessageClient {
   TEncryption encryption_ = TEncryption::None;
   std::string caFile_;
   bool requireLogin_ = false;
-  std::vector<std::string> authMechanisms_;
-  bool startTlsOffered_ = false;
-  bool smtpUtf8Offered_ = false;
-  bool loggedIn_ = false;
-  bool dataEndSent_ = false;
+  // What the server announced in its last EHLO reply.
+  struct TOffered {
+    std::vector<std::string> authMechanisms;
+    bool startTls = false;
+    bool smtpUtf8 = false;
+  } offered_;
+  // Closed until OpenSession has introduced the client, LoggedIn from the login
+  // to CloseSession.
+  enum class TSmtpPhase { Closed, Open, LoggedIn } phase_ = TSmtpPhase::Closed;
+  bool dataEndSent_ = false;  // of the message being submitted
 };
 
 struct THostPort {

@@ -33,13 +33,37 @@ int StackUsers();
 // The socket error numbers of the message table (Windows Sockets numbering).
 inline constexpr int kErrInterrupted = 10004;
 inline constexpr int kErrWouldBlock = 10035;
+inline constexpr int kErrNetDown = 10050;
+inline constexpr int kErrNetUnreachable = 10051;
 inline constexpr int kErrConnAborted = 10053;
 inline constexpr int kErrConnReset = 10054;
 inline constexpr int kErrShutdown = 10058;
 inline constexpr int kErrTimedOut = 10060;
 inline constexpr int kErrConnRefused = 10061;
+inline constexpr int kErrHostDown = 10064;
+inline constexpr int kErrHostUnreachable = 10065;
 inline constexpr int kErrAddrInUse = 10048;
 inline constexpr int kErrHostNotFound = 11001;
+
+// True for the errors a later connection may not meet: the network or the host
+// down or unreachable, the connection refused, timed out, reset, aborted or shut
+// down. Throws nothing.
+constexpr bool IsTransientSocketError(int code) {
+  switch (code) {
+    case kErrNetDown:
+    case kErrNetUnreachable:
+    case kErrConnAborted:
+    case kErrConnReset:
+    case kErrShutdown:
+    case kErrTimedOut:
+    case kErrConnRefused:
+    case kErrHostDown:
+    case kErrHostUnreachable:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // errno onto the table's numbers; an errno without a counterpart keeps its own value.
 int SocketErrorCodeOfErrno(int errnoValue);

@@ -1,7 +1,6 @@
 #include "smtp/tcp_connection.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
@@ -10,8 +9,6 @@
 
 namespace vornetta::smtp {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 using platform::StartsWithNoCase;
 using platform::Trim;
@@ -88,25 +85,19 @@ void TIdTCPConnection::AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler) {
 
 void TIdTCPConnection::SetReplyTimeout(int ms) {
   replyTimeout_ = ms;
-  ApplySendTimeout();
+  ApplyLimits();
 }
 
-void TIdTCPConnection::SetAttemptDeadline(std::optional<Clock::time_point> deadline) {
+void TIdTCPConnection::SetAttemptDeadline(platform::TDeadline deadline) {
   attemptDeadline_ = deadline;
-  ApplySendTimeout();
+  ApplyLimits();
 }
 
-int TIdTCPConnection::AttemptLeftMs() const {
-  if (!attemptDeadline_) return -1;
-  // Rounded up: a wait that ends on it has reached the deadline, not stopped short of it.
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(*attemptDeadline_ - Clock::now()).count();
-  return left > 1 ? static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())) : 1;
-}
-
-void TIdTCPConnection::ApplySendTimeout() {
-  int limit = replyTimeout_;
-  if (const int left = AttemptLeftMs(); left > 0 && (limit <= 0 || left < limit)) limit = left;
-  if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(ioHandler_)) socketHandler->SetSendTimeout(limit);
+void TIdTCPConnection::ApplyLimits() {
+  if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(ioHandler_)) {
+    socketHandler->SetSendTimeout(replyTimeout_);
+    socketHandler->SetDeadline(attemptDeadline_);
+  }
 }
 
 void TIdTCPConnection::SetWaitHook(TIdWaitHook* hook) {
@@ -124,7 +115,6 @@ void TIdTCPConnection::SendBytes(const char* data, std::ptrdiff_t count) {
   if (!IsConnected()) throw EIdNotConnected();
   std::ptrdiff_t sent = 0;
   while (sent < count) {
-    if (attemptDeadline_) ApplySendTimeout();
     long n = ioHandler_->SendFrom(data + sent, static_cast<std::size_t>(count - sent));
     peerClosed_ = n == 0;
     CheckPeerClosed(TIdOnPeerClosed::Raise, TIdQueuedBytes::Keep);
@@ -155,19 +145,11 @@ void TIdTCPConnection::SendLines(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) SendLine(line);
 }
 
-int TIdTCPConnection::WaitLimit() const {
-  int limit = readTimeout_ != 0 ? readTimeout_ : -1;
-  if (replyDeadline_) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*replyDeadline_ - Clock::now()).count();
-    if (left <= 0) throw EIdReadTimeout();
-    if (limit < 0 || left < limit) limit = static_cast<int>(left);
-  }
-  if (attemptDeadline_) {
-    if (Clock::now() >= *attemptDeadline_) throw EIdReadTimeout();
-    const int left = AttemptLeftMs();
-    if (limit < 0 || left < limit) limit = left;
-  }
-  return limit;
+platform::TDeadline TIdTCPConnection::WaitLimit() const {
+  if (replyDeadline_.Passed() || attemptDeadline_.Passed()) throw EIdReadTimeout();
+  return platform::TDeadline::After(std::chrono::milliseconds(readTimeout_))
+      .Earlier(replyDeadline_)
+      .Earlier(attemptDeadline_);
 }
 
 int TIdTCPConnection::FillInputQueue(TIdOnPeerClosed onClosed) {
@@ -234,10 +216,10 @@ std::string TIdTCPConnection::ReceiveReplyLine() {
 
 int TIdTCPConnection::ReadReply(TIdReplyCodes accepted) {
   struct DeadlineScope {
-    std::optional<Clock::time_point>& deadline;
-    ~DeadlineScope() { deadline.reset(); }
+    platform::TDeadline& deadline;
+    ~DeadlineScope() { deadline = {}; }
   } scope{replyDeadline_};
-  if (replyTimeout_ > 0) replyDeadline_ = Clock::now() + std::chrono::milliseconds(replyTimeout_);
+  replyDeadline_ = platform::TDeadline::After(std::chrono::milliseconds(replyTimeout_));
 
   replyBytes_ = 0;
   std::vector<std::string> lines;
@@ -328,9 +310,8 @@ void TIdTCPClient::OpenConnection(int timeout) {
     IOHandler()->PrepareBinding();
     ClearReceiveState();
     ApplyWaitHook();
-    if (const int left = AttemptLeftMs(); left > 0 && (timeout <= 0 || left < timeout)) timeout = left;
+    ApplyLimits();
     IOHandler()->ConnectTo(host_, port_, boundIp_, boundPort_, timeout);
-    ApplySendTimeout();
   } catch (...) {
     DropSocket();
     throw;

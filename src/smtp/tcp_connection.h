@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "message/line_writer.h"
+#include "platform/deadline.h"
 #include "smtp/io_handler.h"
 #include "smtp/socket_stack.h"
 
@@ -124,8 +124,8 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
 
   // The end of the whole conversation: every wait for a reply, every write and
   // a connect or TLS handshake started later is cut off there, however promptly
-  // each single reply came. Unset (the default): no overall end.
-  void SetAttemptDeadline(std::optional<std::chrono::steady_clock::time_point> deadline);
+  // each single reply came. Unbounded (the default): no overall end.
+  void SetAttemptDeadline(platform::TDeadline deadline);
 
   // Most bytes one reply may take from the connection, line ends and blank lines
   // included; 0 means none (then at most kMaxSkippedLines blank lines in a row).
@@ -184,13 +184,13 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   // Makes the handler the connection's own (OpenConnection).
   void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
   TIdStack& Stack() const { return *SocketStack(); }
-  void ApplySendTimeout();
+  // Hands the reply limit (for each wait of a send) and the attempt deadline to the handler.
+  void ApplyLimits();
   void ApplyWaitHook();
-  // Milliseconds to the attempt deadline, at least 1; -1 without one.
-  int AttemptLeftMs() const;
 
  private:
-  int WaitLimit() const;
+  // The end of the next wait for data; throws EIdReadTimeout when the reply's or the attempt's has passed.
+  platform::TDeadline WaitLimit() const;
 
   TIdIOHandler* ioHandler_ = nullptr;
   std::unique_ptr<TIdIOHandler> ownedHandler_;
@@ -204,8 +204,8 @@ class TIdTCPConnection : public TIdComponent, public message::TIdLineWriter {
   std::size_t maxReplyLength_ = 1 << 20;
   std::size_t replyBytes_ = 0;
   TIdWaitHook* waitHook_ = nullptr;
-  std::optional<std::chrono::steady_clock::time_point> replyDeadline_;
-  std::optional<std::chrono::steady_clock::time_point> attemptDeadline_;
+  platform::TDeadline replyDeadline_;
+  platform::TDeadline attemptDeadline_;
   bool peerClosed_ = false;
   TIdRFCReply lastReply_;
 };

@@ -13,12 +13,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <chrono>
 #include <cstring>
 
 #include "platform/code_page.h"
 #include "smtp/exceptions.h"
-#include "smtp/io_handler.h"
 #include "smtp/socket_stack.h"
 
 namespace vornetta::smtp {
@@ -32,8 +30,6 @@ struct SocketState {
 };
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // OpenSSL's reason for the last failure, or nothing; the queue is emptied so
 // that a later call does not report an old failure.
@@ -118,38 +114,37 @@ BIO_METHOD* SocketMethod() {
   return method;
 }
 
-// Milliseconds left until the deadline, at least 0; -1 without a deadline.
-int Left(const Clock::time_point* deadline) {
-  if (!deadline) return -1;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
 }  // namespace
 
-TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWaitHook* hook)
+TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, platform::TDeadline handshake, TIdWaitHook* hook)
     : fd_(fd), hook_(hook), peerName_(options.PeerName) {
   ERR_clear_error();
+  MakeContext(options.CaFile);
+  MakeSessionVerifyingPeer();
+  AttachSocket();
+  Handshake(handshake, options.RequireVerified);
+}
+
+void TTlsChannel::MakeContext(const std::string& caFile) {
   context_.reset(SSL_CTX_new(TLS_client_method()));
   if (!context_) Fail("TLS kann nicht eingerichtet werden");
   SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
   // A peer that drops the connection without the closing alert ends it like plain TCP would.
   SSL_CTX_set_options(context_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
   SSL_CTX_set_mode(context_.get(), SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-  if (options.CaFile.empty()) {
+  if (caFile.empty()) {
     SSL_CTX_set_default_verify_paths(context_.get());
-  } else if (SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1 &&
-             SSL_CTX_load_verify_locations(context_.get(), options.CaFile.c_str(), nullptr) != 1) {
-    // The setting is in the code page, file names are UTF-8 (a name stored in
-    // UTF-8 by hand is tried as it stands).
+  } else if (SSL_CTX_load_verify_locations(context_.get(), caFile.c_str(), nullptr) != 1) {
     ERR_clear_error();
-    throw EIdTlsError("TLS-Fehler: Zertifikatsdatei " + options.CaFile +
-                                             " kann nicht gelesen werden (Einstellung zertifikate)");
+    throw EIdTlsError("TLS-Fehler: Zertifikatsdatei " + caFile + " kann nicht gelesen werden (Einstellung zertifikate)");
   }
   // Verification runs in any case; its result is judged after the handshake so
   // that a relay without a trusted certificate can still be used encrypted.
   SSL_CTX_set_verify(context_.get(), SSL_VERIFY_NONE, nullptr);
+}
 
+// The certificate must name the peer: an address as such, a name also sent as SNI.
+void TTlsChannel::MakeSessionVerifyingPeer() {
   ssl_.reset(SSL_new(context_.get()));
   if (!ssl_) Fail("TLS kann nicht eingerichtet werden");
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
@@ -161,22 +156,24 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
     X509_VERIFY_PARAM_set1_host(param, peerName_.c_str(), 0);
     SSL_set_tlsext_host_name(ssl_.get(), peerName_.c_str());
   }
+}
+
+void TTlsChannel::AttachSocket() {
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   BIO* socket = BIO_new(SocketMethod());
   if (!socket) Fail("TLS kann nicht eingerichtet werden");
   socketState_ = std::make_unique<SocketState>(SocketState{fd_});
   BIO_set_data(socket, socketState_.get());
   SSL_set_bio(ssl_.get(), socket, socket);
+}
 
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  const Clock::time_point* limit = limitMs > 0 ? &deadline : nullptr;
+void TTlsChannel::Handshake(platform::TDeadline deadline, bool requireVerified) {
   for (;;) {
     int rc = SSL_connect(ssl_.get());
     if (rc == 1) break;
     int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-      if (!WaitFor(error, Left(limit)))
-        Fail("Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
+      if (!WaitFor(error, deadline)) Fail("Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
       continue;
     }
     if (error == SSL_ERROR_SYSCALL && errno != 0) {
@@ -188,7 +185,7 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWai
   }
   const long result = SSL_get_verify_result(ssl_.get());
   verified_ = SSL_get0_peer_certificate(ssl_.get()) != nullptr && result == X509_V_OK;
-  if (!verified_ && options.RequireVerified) {
+  if (!verified_ && requireVerified) {
     broken_ = true;  // no closing alert: the peer is not trusted with anything
     throw EIdTlsError(CertificateMessage(SSL_get0_peer_certificate(ssl_.get()) ? result : X509_V_ERR_UNSPECIFIED,
                                          peerName_));
@@ -209,14 +206,12 @@ void TTlsChannel::Fail(const char* what) {
   throw EIdTlsError(message);
 }
 
-bool TTlsChannel::WaitFor(int sslError, int limitMs) {
+bool TTlsChannel::WaitFor(int sslError, platform::TDeadline deadline) {
   const short events = sslError == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN;
-  return PollFor(fd_, events, limitMs, hook_) > 0;
+  return PollFor(fd_, events, deadline, hook_) > 0;
 }
 
-bool TTlsChannel::WaitReadable(int limitMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  const Clock::time_point* limit = limitMs >= 0 ? &deadline : nullptr;
+bool TTlsChannel::WaitReadable(platform::TDeadline deadline) {
   for (;;) {
     if (plainOffset_ < plain_.size() || ending_ != Ending::None) return true;
     if (broken_) throw EIdClosedSocket();
@@ -231,7 +226,7 @@ bool TTlsChannel::WaitReadable(int limitMs) {
     }
     int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-      if (!WaitFor(error, Left(limit))) return false;
+      if (!WaitFor(error, deadline)) return false;
       continue;
     }
     if (error == SSL_ERROR_ZERO_RETURN) {
@@ -247,7 +242,7 @@ bool TTlsChannel::WaitReadable(int limitMs) {
 }
 
 long TTlsChannel::Receive(char* buffer, std::size_t size) {
-  if (!WaitReadable(-1)) return 0;
+  if (!WaitReadable(platform::TDeadline())) return 0;
   if (plainOffset_ < plain_.size()) {
     const std::size_t n = std::min(size, plain_.size() - plainOffset_);
     std::memcpy(buffer, plain_.data() + plainOffset_, n);
@@ -259,7 +254,7 @@ long TTlsChannel::Receive(char* buffer, std::size_t size) {
   return -1;
 }
 
-long TTlsChannel::Send(const char* buffer, std::size_t size, int limitMs) {
+long TTlsChannel::Send(const char* buffer, std::size_t size, const TSendLimit& limit) {
   if (broken_) throw EIdClosedSocket();
   std::size_t sent = 0;
   while (sent < size) {
@@ -272,7 +267,7 @@ long TTlsChannel::Send(const char* buffer, std::size_t size, int limitMs) {
     }
     int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-      if (WaitFor(error, limitMs > 0 ? limitMs : -1)) continue;
+      if (WaitFor(error, limit.NextWait())) continue;
       // A peer that stopped reading: the same failure as on a plain socket.
       broken_ = true;
       SetLastPlatformSocketError(kErrTimedOut);
@@ -288,7 +283,7 @@ long TTlsChannel::Send(const char* buffer, std::size_t size, int limitMs) {
   return static_cast<long>(size);
 }
 
-void TTlsChannel::Close() {
+void TTlsChannel::Close() noexcept {
   if (broken_ || !ssl_) return;
   broken_ = true;
   SSL_shutdown(ssl_.get());

@@ -1,18 +1,19 @@
 // TLS over one connected socket with OpenSSL: the handshake (TLS 1.2 or newer,
 // SNI, certificate chain and host name checked), then plain bytes in and out.
-// Every wait goes through the I/O handler's socket wait and has the caller's limit.
+// Every wait goes through the transport's socket wait and has the caller's limit.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
 
+#include "smtp/byte_channel.h"
+
 struct ssl_st;
 struct ssl_ctx_st;
 
 namespace vornetta::smtp {
 
-class TIdWaitHook;
 struct SocketState;
 
 struct TTlsOptions {
@@ -26,14 +27,13 @@ struct TTlsOptions {
   bool RequireVerified = true;
 };
 
-class TTlsChannel {
+class TTlsChannel : public TByteChannel {
  public:
-  // Handshakes on the connected socket, which becomes non-blocking. Each wait
-  // lasts at most limitMs (0 or below: no limit). Throws EIdTlsError (handshake,
-  // certificate, CA file), EIdSocketError for a failing socket. Every wait of the
-  // channel runs `hook` between its slices (null: whole waits).
-  TTlsChannel(int fd, const TTlsOptions& options, int limitMs, TIdWaitHook* hook = nullptr);
-  ~TTlsChannel();
+  // Handshakes on the connected socket, which becomes non-blocking, within the
+  // deadline. Throws EIdTlsError (handshake, certificate, CA file),
+  // EIdSocketError for a failing socket, platform::ECancelled.
+  TTlsChannel(int fd, const TTlsOptions& options, platform::TDeadline handshake, TIdWaitHook* hook = nullptr);
+  ~TTlsChannel() override;
   TTlsChannel(const TTlsChannel&) = delete;
   TTlsChannel& operator=(const TTlsChannel&) = delete;
 
@@ -43,25 +43,22 @@ class TTlsChannel {
   std::string Version() const;
   std::string PeerSubject() const;
 
-  // True when Receive will not wait: plain bytes are decrypted, or the peer
-  // closed, or the connection failed. False when the limit passed first.
-  // Throws EIdClosedSocket after a failure, EIdTlsError, platform::ECancelled.
-  bool WaitReadable(int limitMs);
-  // Plain bytes received, 0 when the peer closed, -1 for a failed socket (the
-  // platform error recorded). Throws EIdTlsError when the TLS layer fails.
-  long Receive(char* buffer, std::size_t size);
-  // Writes all bytes; returns size, or -1 for a failed socket or a peer that
-  // took nothing within limitMs (10060). Throws EIdClosedSocket after a failure,
-  // EIdTlsError when TLS fails, platform::ECancelled.
-  long Send(const char* buffer, std::size_t size, int limitMs);
-  // Sends the closing alert without waiting for the peer's; nothing after a
-  // failure. Throws nothing.
-  void Close();
+  // Ready once plain bytes are decrypted, or the peer closed, or the connection failed.
+  bool WaitReadable(platform::TDeadline deadline) override;
+  long Receive(char* buffer, std::size_t size) override;
+  long Send(const char* buffer, std::size_t size, const TSendLimit& limit) override;
+  // The closing alert; nothing after a failure.
+  void Close() noexcept override;
 
  private:
   enum class Ending { None, Closed, SocketFailed };
-  // Waits for the socket as OpenSSL asked; false when the limit passed.
-  bool WaitFor(int sslError, int limitMs);
+  // The steps of the constructor, in this order.
+  void MakeContext(const std::string& caFile);
+  void MakeSessionVerifyingPeer();
+  void AttachSocket();
+  void Handshake(platform::TDeadline deadline, bool requireVerified);
+  // Waits for the socket as OpenSSL asked; false when the deadline passed.
+  bool WaitFor(int sslError, platform::TDeadline deadline);
   [[noreturn]] void Fail(const char* what);  // UTF-8
 
   struct FreeContext {

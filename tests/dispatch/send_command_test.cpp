@@ -1,17 +1,19 @@
 // The send command and the unattended run on a configuration file and a report
 // text, with the window faked and a scripted SMTP server: the row-counter rule,
-// what is cleared when, the error mail and the exit statuses.
+// what is cleared when, the error mail, the retries and the exit statuses.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "config/my_ini_file.h"
 #include "dispatch/email.h"
@@ -29,7 +31,9 @@ using test::Close;
 using test::Reply;
 using test::ScriptServer;
 using test::Send;
+using test::Accept;
 using test::AcceptingServer;
+using test::Reset;
 
 struct TFakeView : TUnattendedView {
   int resets = 0;
@@ -281,6 +285,115 @@ TEST_F(SendCommand, TheErrorMailUsesTheConfiguredEncryptionToo) {
   ini_->WriteValue("email", "verschluesselung", "tls");
   FillReport(1);
   EXPECT_THROW(SendReport(*ini_, report_, view_), EEncryptionSetting);
+}
+
+
+// Retries of the unattended run with the waits injected: what each attempt sent,
+// the note per further attempt and the status.
+class UnattendedRetries : public SendCommand {
+ protected:
+  void SetUp() override {
+    SendCommand::SetUp();
+    view_.build = [this] { FillReport(1); };
+  }
+  // The run with `retries` further attempts; every wait is recorded, none is slept.
+  int Run(int retries, std::ostringstream& err) {
+    ini_->WriteValue("email", "wiederholen", std::to_string(retries));
+    TRunOptions options;
+    options.wait = [this](std::chrono::seconds pause) { waits_.push_back(pause); };
+    return RunUnattended(*ini_, report_, view_, err, options);
+  }
+  static std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+  }
+  static std::vector<test::ServerStep> Session(std::vector<test::ServerStep> replies) {
+    std::vector<test::ServerStep> script = {Send("220 fake ESMTP\r\n")};
+    script.insert(script.end(), replies.begin(), replies.end());
+    return script;
+  }
+
+  std::vector<std::chrono::seconds> waits_;
+};
+
+TEST_F(UnattendedRetries, TemporaryRefusalIsTriedAgainAndTheMailGoesOutOnce) {
+  ScriptServer server({Send("421 4.3.2 zu viele Verbindungen\r\n"), Await(), Accept(), Send("220 fake ESMTP\r\n"),
+                       Reply("250 fake"), Reply("250 reset"), Reply("250 sender"), Reply("250 to"),
+                       Reply("354 data"), Reply("250 queued"), Await(), Close()});
+  UseServer(server.Port());
+  std::ostringstream err;
+  EXPECT_EQ(Run(2, err), kExitSent) << err.str();
+  EXPECT_EQ(err.str(), "vornetta: 4.3.2 zu viele Verbindungen - neuer Versuch in 30 s (Versuch 2 von 3)\n");
+  EXPECT_EQ(waits_, std::vector<std::chrono::seconds>{std::chrono::seconds(30)});
+  const std::string t = server.Transcript();
+  EXPECT_EQ(Count(t, "QUIT\r\n"), 2u) << t;  // two sessions
+  EXPECT_EQ(Count(t, "DATA\r\n"), 1u) << t;  // one mail
+}
+
+// The note names the failure whole even where the code page has no "ü" (Japanese).
+TEST_F(UnattendedRetries, RetryNoteUnderAJapaneseCodePageKeepsTheGermanText) {
+  platform::UseSystemLanguage(platform::Language::Japanese);
+  ScriptServer server({Send("220 fake ESMTP\r\n"), Await(), Reset(), Accept(), Send("220 fake ESMTP\r\n"),
+                       Reply("250 fake"), Reply("250 reset"), Reply("250 sender"), Reply("250 to"),
+                       Reply("354 data"), Reply("250 queued"), Await(), Close()});
+  UseServer(server.Port());
+  std::ostringstream err;
+  const int status = Run(1, err);
+  platform::UseSystemLanguage(platform::Language::Other);
+  EXPECT_EQ(status, kExitSent) << err.str();
+  EXPECT_EQ(err.str(),
+            "vornetta: Socket-Fehler # 10054 Die Verbindung wurde von Peer zur\xC3\xBC" "ckgesetzt. - neuer Versuch "
+            "in 30 s (Versuch 2 von 2)\n");
+  EXPECT_EQ(Count(server.Transcript(), "DATA\r\n"), 1u) << server.Transcript();
+}
+
+TEST_F(UnattendedRetries, PermanentRefusalAndAnUnansweredEndOfDataAreNotTriedAgain) {
+  const std::vector<test::ServerStep> errorMailSession = {
+      Accept(),           Send("220 fake ESMTP\r\n"), Reply("250 fake"),     Reply("250 reset"),
+      Reply("250 sender"), Reply("250 to"),            Reply("354 data"),     Reply("250 queued"),
+      Await(),            Close()};
+  // The report's session as scripted, then one for the error mail: status 1 and
+  // the report tried exactly once. Returns the transcript.
+  auto runOnce = [&](std::vector<test::ServerStep> script) {
+    script.insert(script.end(), errorMailSession.begin(), errorMailSession.end());
+    ScriptServer server(script);
+    UseServer(server.Port());
+    std::ostringstream err;
+    EXPECT_EQ(Run(3, err), kExitErrorMailed) << err.str();
+    std::string t = server.Transcript();
+    EXPECT_EQ(Count(t, "MAIL FROM:<berichte@example.com>"), 1u) << t;
+    EXPECT_EQ(Count(t, "MAIL FROM:<vornetta@localhost>"), 1u) << t;
+    return t;
+  };
+
+  std::string t = runOnce(Session({Reply("250 fake"), Reply("250 reset"),
+                                   Reply("550 5.7.1 Absender nicht erlaubt"), Await()}));
+  EXPECT_NE(t.find("5.7.1 Absender nicht erlaubt\r\nVersand nach einem Versuch aufgegeben "
+                   "(Einstellung wiederholen im Abschnitt email).\r\n"),
+            std::string::npos)
+      << t;
+
+  // The server took the whole message but its answer never came: it may hold
+  // the mail, so sending again could deliver it twice.
+  t = runOnce(Session({Reply("250 fake"), Reply("250 reset"), Reply("250 sender"), Reply("250 to"),
+                       Reply("354 data"), Await()}));
+  EXPECT_NE(t.find("Versand nach einem Versuch aufgegeben"), std::string::npos) << t;
+  EXPECT_TRUE(waits_.empty());
+}
+
+TEST_F(UnattendedRetries, LastOfSeveralTemporaryFailuresIsMailedWithTheNumberOfAttempts) {
+  ScriptServer server({Send("421 belegt\r\n"), Await(), Accept(), Send("220 fake ESMTP\r\n"), Reply("250 fake"),
+                       Reply("250 reset"), Reply("452 4.3.1 Speicher voll"), Await(), Accept(),
+                       Send("220 fake ESMTP\r\n"), Reply("250 fake"), Reply("250 reset"), Reply("250 sender"),
+                       Reply("250 to"), Reply("354 data"), Reply("250 queued"), Await(), Close()});
+  UseServer(server.Port());
+  std::ostringstream err;
+  EXPECT_EQ(Run(1, err), kExitErrorMailed) << err.str();
+  const std::string t = server.Transcript();
+  EXPECT_EQ(Count(t, "MAIL FROM:<berichte@example.com>"), 1u) << t;
+  EXPECT_NE(t.find("4.3.1 Speicher voll\r\nVersand nach 2 Versuchen aufgegeben"), std::string::npos) << t;
+  EXPECT_EQ(Count(err.str(), "\n"), 2u) << err.str();  // the retry note and the last failure
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // What a scheduler needs of build/vornetta, end to end through the program:
 // help and version, wrong switches, the dry run, the lock against overlapping
-// runs, retries of temporary mail failures, empty reports on request and CSV
-// attachments, read back with Python's mail, csv and HTML parsers.
+// runs, empty reports on request and CSV attachments, read back with Python's
+// mail, csv and HTML parsers.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -39,12 +39,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 bool HasLine(const std::string& text, const std::string& line) {
   return std::ranges::count(Lines(text), line) > 0;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + part.size())) ++n;
-  return n;
 }
 
 // The mail without its "Date" line, which names the moment of the run.
@@ -236,93 +230,6 @@ TEST_F(ScheduledRun, SecondRunOfTheSameFileEndsWithStatusThreeAndSendsNothing) {
   const TProcessResult third = Run();
   EXPECT_EQ(third.exitStatus, 0) << third.err;
   EXPECT_EQ(sink.Mails().size(), 2u);
-}
-
-const std::vector<std::string> kNoWaiting = {"LC_ALL=de_DE.UTF-8", "QT_QPA_PLATFORM=offscreen",
-                                             "VORNETTA_TEST_RETRY_WAIT_MS=0"};
-
-TEST_F(ScheduledRun, TemporaryRefusalIsTriedAgainAndTheMailGoesOutOnce) {
-  ini_.Set("email", "wiederholen", "2");
-  test::ScriptServer server({test::Send("421 4.3.2 zu viele Verbindungen\r\n"), test::Await(), test::Accept(),
-                             test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-                             test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"),
-                             test::Reply("250 queued"), test::Await(), test::Close()});
-  UseServer(server.Port());
-  const TProcessResult r = Run({}, kNoWaiting);
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_EQ(r.err, "vornetta: 4.3.2 zu viele Verbindungen - neuer Versuch in 30 s (Versuch 2 von 3)\n");
-  const std::string t = server.Transcript();
-  EXPECT_EQ(Count(t, "QUIT\r\n"), 2u) << t;  // two sessions
-  EXPECT_EQ(Count(t, "DATA\r\n"), 1u) << t;  // one mail
-}
-
-// The note names the failure whole even where the code page has no "ü" (Japanese).
-TEST_F(ScheduledRun, RetryNoteUnderAJapaneseCodePageKeepsTheGermanText) {
-  ini_.Set("email", "wiederholen", "1");
-  test::ScriptServer server({test::Send("220 fake ESMTP\r\n"), test::Await(), test::Reset(), test::Accept(),
-                             test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-                             test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"),
-                             test::Reply("250 queued"), test::Await(), test::Close()});
-  UseServer(server.Port());
-  const TProcessResult r =
-      Run({}, {"LC_ALL=ja_JP.UTF-8", "QT_QPA_PLATFORM=offscreen", "VORNETTA_TEST_RETRY_WAIT_MS=0"});
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_EQ(r.err,
-            "vornetta: Socket-Fehler # 10054 Die Verbindung wurde von Peer zurückgesetzt. - neuer Versuch in 30 s "
-            "(Versuch 2 von 2)\n");
-  EXPECT_EQ(Count(server.Transcript(), "DATA\r\n"), 1u) << server.Transcript();
-}
-
-TEST_F(ScheduledRun, PermanentRefusalAndAnUnansweredEndOfDataAreNotTriedAgain) {
-  ini_.Set("email", "wiederholen", "3");
-  const std::vector<test::ServerStep> errorMailSession = {
-      test::Accept(),           test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"),
-      test::Reply("250 reset"), test::Reply("250 sender"),        test::Reply("250 to"),
-      test::Reply("354 data"),  test::Reply("250 queued"),        test::Await(),
-      test::Close()};
-  // The report's session as scripted, then one for the error mail: status 1 and
-  // the report tried exactly once. Returns the transcript.
-  auto runOnce = [&](std::vector<test::ServerStep> script) {
-    std::ranges::copy(errorMailSession, std::back_inserter(script));
-    test::ScriptServer server(script);
-    UseServer(server.Port());
-    const TProcessResult r = Run({}, kNoWaiting);
-    EXPECT_EQ(r.exitStatus, 1) << r.err;
-    std::string t = server.Transcript();
-    EXPECT_EQ(Count(t, "MAIL FROM:<absender@example.com>"), 1u) << t;
-    EXPECT_EQ(Count(t, "MAIL FROM:<vornetta@localhost>"), 1u) << t;
-    return t;
-  };
-
-  std::string t = runOnce({test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-                           test::Reply("550 5.7.1 Absender nicht erlaubt"), test::Await()});
-  EXPECT_NE(t.find("5.7.1 Absender nicht erlaubt\r\nVersand nach einem Versuch aufgegeben "
-                   "(Einstellung wiederholen im Abschnitt email).\r\n"),
-            std::string::npos)
-      << t;
-
-  // The server took the whole message but its answer never came: it may hold
-  // the mail, so sending again could deliver it twice.
-  t = runOnce({test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-               test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"), test::Await()});
-  EXPECT_NE(t.find("Versand nach einem Versuch aufgegeben"), std::string::npos) << t;
-}
-
-TEST_F(ScheduledRun, LastOfSeveralTemporaryFailuresIsMailedWithTheNumberOfAttempts) {
-  ini_.Set("email", "wiederholen", "1");
-  test::ScriptServer server({test::Send("421 belegt\r\n"), test::Await(), test::Accept(),
-                             test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-                             test::Reply("452 4.3.1 Speicher voll"), test::Await(), test::Accept(),
-                             test::Send("220 fake ESMTP\r\n"), test::Reply("250 fake"), test::Reply("250 reset"),
-                             test::Reply("250 sender"), test::Reply("250 to"), test::Reply("354 data"),
-                             test::Reply("250 queued"), test::Await(), test::Close()});
-  UseServer(server.Port());
-  const TProcessResult r = Run({}, kNoWaiting);
-  EXPECT_EQ(r.exitStatus, 1) << r.err;
-  const std::string t = server.Transcript();
-  EXPECT_EQ(Count(t, "MAIL FROM:<absender@example.com>"), 1u) << t;
-  EXPECT_NE(t.find("4.3.1 Speicher voll\r\nVersand nach 2 Versuchen aufgegeben"), std::string::npos) << t;
-  EXPECT_EQ(Count(r.err, "\n"), 2u) << r.err;  // the retry note and the last failure
 }
 
 TEST_F(ScheduledRun, EmptyReportIsMailedOnlyWhenTheSettingAsksForIt) {

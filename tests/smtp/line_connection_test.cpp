@@ -37,7 +37,7 @@ class FakeHandler : public TIdIOHandler {
   void PrepareBinding() override {}
   void ConnectTo(const std::string&, int, const std::string&, int, int) override {}
   bool IsConnected() const override { return true; }
-  bool WaitReadable(int) override { return true; }
+  bool WaitReadable(vornetta::platform::TDeadline) override { return true; }
   long ReceiveInto(char*, std::size_t) override { return 0; }
   long SendFrom(const char* buffer, std::size_t size) override {
     writes.emplace_back(buffer, size);

@@ -161,7 +161,7 @@ TEST(SocketHandle, BindsToPlatformPortAndKnowsBothEnds) {
 
   binding->ReleaseSocket();
   binding->ReleaseSocket();  // a second release does nothing
-  EXPECT_THROW(binding->WaitReadable(0), EIdConnClosedGracefully);
+  EXPECT_THROW(handler->WaitReadable(platform::TDeadline()), EIdConnClosedGracefully);
   char buffer[8];
   EXPECT_THROW(handler->ReceiveInto(buffer, sizeof buffer), EIdClosedSocket);
   EXPECT_THROW(handler->SendFrom(buffer, sizeof buffer), EIdClosedSocket);
