@@ -75,7 +75,7 @@ std::optional<message::TEnvelope> EMail::EnvelopeOf(const message::TIdMessage& m
   for (const Source& source : sources)
     for (const message::TIdEMailAddressItem& item : *source.list)
       beyondAscii = beyondAscii || !message::IsAsciiText(item.Address);
-  // ASCII addresses go out exactly as always.
+  // ASCII addresses need no envelope of their own.
   if (!beyondAscii) return std::nullopt;
 
   message::TEnvelope envelope;

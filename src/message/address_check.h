@@ -15,7 +15,7 @@ namespace vornetta::message {
 // angle bracket, comment or quotes are not closed, whose domain ends in ".", or
 // that holds text but gives no address. Entries are separated by commas and
 // semicolons in a list setting; a single setting (the sender) is one address.
-// A blank text passes; a bare local name passes as today.
+// A blank text passes; so does a bare local name.
 enum class TAddressSetting { List, Single };
 void CheckAddressSetting(std::string_view setting, std::string_view text, TAddressSetting kind);
 

@@ -23,7 +23,7 @@ enum TAuthenticationType { atNone, atLogin, atOAuth2 };
 using TTokenSource = std::function<std::string()>;
 
 // How the session is encrypted:
-//   Auto      STARTTLS when the server announces it, else plain as always;
+//   Auto      STARTTLS when the server announces it, else plain;
 //   StartTls  STARTTLS, and a server without it is an error;
 //   Implicit  TLS from the first byte (port 465);
 //   None      never TLS.
