@@ -29,7 +29,7 @@ QFont ChartFont(qreal pixelSize, bool bold = false) {
   return font;
 }
 
-QString Utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString QText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Axis steps of 1, 2 or 5 times a power of ten, covering lo..hi (with 0) in about kTicks steps.
 struct TValueAxis {
@@ -66,8 +66,8 @@ struct TFrame {
 
 QString Title(const TChartData& data) {
   QStringList names;
-  for (const std::string& y : data.yNames) names << Utf8(y);
-  return names.join(QStringLiteral(", ")) + QStringLiteral(" nach ") + Utf8(data.xName);
+  for (const std::string& y : data.yNames) names << QText(y);
+  return names.join(QStringLiteral(", ")) + QStringLiteral(" nach ") + QText(data.xName);
 }
 
 void DrawTitle(QPainter& p, const TChartData& data, const TChartColours& colours) {
@@ -84,7 +84,7 @@ void DrawSeriesLegend(QPainter& p, const TChartData& data, const TChartColours& 
   const QFontMetricsF metrics(p.font());
   qreal x = kChartWidth - kMargin;
   for (std::size_t i = data.yNames.size(); i-- > 0;) {
-    const QString name = metrics.elidedText(Utf8(data.yNames[i]), Qt::ElideRight, 160);
+    const QString name = metrics.elidedText(QText(data.yNames[i]), Qt::ElideRight, 160);
     x -= metrics.horizontalAdvance(name);
     p.setPen(colours.text);
     p.drawText(QPointF(x, 42), name);
@@ -157,14 +157,14 @@ void DrawCategoryLabels(QPainter& p, const TChartData& data, const TChartColours
     qreal widest = 0;
     const std::size_t probe = std::min<std::size_t>(count, 200);
     for (std::size_t i = 0; i < probe; ++i)
-      widest = std::max(widest, metrics.horizontalAdvance(Utf8(data.labels[i * count / probe])));
+      widest = std::max(widest, metrics.horizontalAdvance(QText(data.labels[i * count / probe])));
     return widest + 8;
   }());
   const std::size_t every = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(wanted / slot)));
   const qreal room = std::min<qreal>(slot * static_cast<qreal>(every) - 4, 120);
   for (std::size_t i = 0; i < count; i += every) {
     const qreal x = plot.left() + (centred ? (static_cast<qreal>(i) + 0.5) * slot : static_cast<qreal>(i) * slot);
-    const QString label = metrics.elidedText(Utf8(data.labels[i]), Qt::ElideRight, room);
+    const QString label = metrics.elidedText(QText(data.labels[i]), Qt::ElideRight, room);
     p.drawText(QRectF(x - room / 2, plot.bottom() + 4, room, 16), Qt::AlignHCenter | Qt::AlignTop, label);
   }
 }
@@ -360,7 +360,7 @@ void DrawPie(QPainter& p, const TChartData& data, const TChartColours& colours, 
     const qreal y = top + static_cast<qreal>(i % perColumn) * line;
     p.fillRect(QRectF(x, y + 2, line - 5, line - 5), colours.Series(i));
     const double share = std::max(0.0, data.Value(i, 0)) / total * 100;
-    const QString text = Utf8(data.labels[i]) + QStringLiteral(" (") + GermanNumber(share, 1) + QStringLiteral(" %)");
+    const QString text = QText(data.labels[i]) + QStringLiteral(" (") + GermanNumber(share, 1) + QStringLiteral(" %)");
     p.setPen(colours.text);
     p.drawText(QRectF(x + line, y, columnWidth - line - 4, line), Qt::AlignLeft | Qt::AlignVCenter,
                metrics.elidedText(text, Qt::ElideMiddle, columnWidth - line - 4));

@@ -221,10 +221,10 @@ void Scan(std::string_view text, Literal&& literal, Placeholder&& placeholder) {
 
 bool MayHoldPlaceholders(std::string_view text) { return text.find_first_of("{}") != std::string_view::npos; }
 
-bool QuotesResults(std::string_view utf8Text) {
+bool QuotesResults(std::string_view text) {
   bool quotes = false;
   Scan(
-      utf8Text, [](std::string_view) {},
+      text, [](std::string_view) {},
       [&quotes](std::string_view name) {
         const std::optional<TName> split = SplitName(name);
         if (split && (split->word == "zeilen" || split->word == "summe")) quotes = true;
@@ -232,11 +232,11 @@ bool QuotesResults(std::string_view utf8Text) {
   return quotes;
 }
 
-std::string ResolvePlaceholders(std::string_view utf8Text, const TReportFacts& facts, TPlaceholderText kind) {
+std::string ResolvePlaceholders(std::string_view text, const TReportFacts& facts, TPlaceholderText kind) {
   std::string out;
-  out.reserve(utf8Text.size());
+  out.reserve(text.size());
   Scan(
-      utf8Text, [&out](std::string_view literal) { out += literal; },
+      text, [&out](std::string_view literal) { out += literal; },
       [&](std::string_view name) {
         const std::optional<std::string> value = Value(name, facts);
         if (!value) {

@@ -22,9 +22,9 @@ bool MayHoldPlaceholders(std::string_view text);
 
 // True when the text quotes results ({zeilen}, {zeilen:N}, {summe:N:SPALTE}),
 // which are known only after the last statement.
-bool QuotesResults(std::string_view utf8Text);
+bool QuotesResults(std::string_view text);
 
 // The UTF-8 text with every known placeholder replaced.
-std::string ResolvePlaceholders(std::string_view utf8Text, const TReportFacts& facts, TPlaceholderText kind);
+std::string ResolvePlaceholders(std::string_view text, const TReportFacts& facts, TPlaceholderText kind);
 
 }  // namespace vornetta::report
