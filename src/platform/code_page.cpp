@@ -100,7 +100,7 @@ char32_t NextUtf8(std::string_view s, size_t& i) {
   return cp;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+void AppendCodePoint(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
   } else if (cp < 0x800) {
@@ -228,7 +228,7 @@ std::string ToUtf8(std::string_view text) {
   if (IsLatin9()) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    for (unsigned char b : text) AppendUtf8(out, Latin9ToUnicode(b));
+    for (unsigned char b : text) AppendCodePoint(out, Latin9ToUnicode(b));
     return out;
   }
   return Iconv(SystemCodePage(), "UTF-8", text, "?", 1);
@@ -324,7 +324,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    AppendUtf8(out, c);
+    AppendCodePoint(out, c);
   }
   return out;
 }
