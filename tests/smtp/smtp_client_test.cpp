@@ -252,7 +252,7 @@ TEST(SmtpClient, ServerClosingAtAnyStepGivesConnectionClosed) {
     ScriptServer server(std::move(script));
     auto smtp = Client(server, "user");
     EXPECT_EQ(FailureOf<EIdConnClosedGracefully>([&] { Send(*smtp, msg); }),
-              "Die Verbindung wurde erfolgreich geschlossen.");
+              "Der Server hat die Verbindung beendet, bevor er geantwortet hat.");
     EXPECT_FALSE(smtp->IsConnected());
     std::string expected;
     for (size_t i = 0; i <= closing; ++i) expected += conversation[i].sent;
@@ -267,7 +267,9 @@ TEST(SmtpClient, BadServersEndInClearErrors) {
     auto smtp = Client(server);
     int code = -1;
     EXPECT_EQ(FailureOf<EIdProtocolReplyError>([&] { smtp->OpenSession(); }, &code),
-              "Ungültige Antwort des Servers: hello there");
+              "Unverständliche Begrüßung von 127.0.0.1:" + std::to_string(server.Port()) +
+                  " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und verschluesselung)\r\n"
+                  "Ungültige Antwort des Servers: hello there");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(server.Transcript(), "QUIT\r\n");
   }

@@ -216,7 +216,7 @@ TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
   Find<QPushButton>(*window, "SpeedButton1")->click();
   Find<QPushButton>(*window, "SpeedButton2")->click();
   ASSERT_EQ(dialogs_.captions, std::vector<std::string>{"Versand fehlgeschlagen"});
-  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Die Verbindung wurde erfolgreich geschlossen."});
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Der Server hat die Verbindung beendet, bevor er geantwortet hat."});
   EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
   EXPECT_EQ(window->ReportText().RowCount(), 1);
 
