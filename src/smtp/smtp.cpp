@@ -109,7 +109,10 @@ void TIdSMTP::ReadGreeting() {
 }
 
 void TIdSMTP::WriteMessageWithProgress(const message::TIdMessage& msg) {
-  if (WaitHook() == nullptr) return WriteMessage(msg);
+  if (WaitHook() == nullptr || !WaitHook()->ShowsProgress()) {
+    Phase("Sende Bericht …");
+    return WriteMessage(msg);
+  }
   TByteCounter counter;
   message::WriteMessage(counter, msg);
   const std::size_t total = std::max<std::size_t>(counter.bytes, 1);

@@ -22,6 +22,9 @@ class TIdWaitHook : public virtual platform::TEventPump {
   // reply. Someone watching the window need not wait ten minutes for a server
   // that will never speak. Throws nothing.
   virtual std::chrono::milliseconds GreetingLimit() const noexcept { return {}; }
+  // Whether the data phase reports its share written ("Sende Bericht (45 %) …"):
+  // that costs a second pass over the message, for someone watching only. Throws nothing.
+  virtual bool ShowsProgress() const noexcept { return false; }
 };
 
 }  // namespace vornetta::smtp

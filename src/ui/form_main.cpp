@@ -437,6 +437,8 @@ std::chrono::milliseconds TFormMain::GreetingLimit() const noexcept {
   return std::chrono::seconds(60);
 }
 
+bool TFormMain::ShowsProgress() const noexcept { return !config::HasUnattendSwitch(params_); }
+
 bool TFormMain::PumpEvents() {
   QCoreApplication::processEvents();
   return !cancelRequested_;

@@ -390,6 +390,7 @@ class PhaseHook : public TIdWaitHook {
   bool PumpEvents() override { return true; }
   void PhaseStarted(const std::string& text) noexcept override { phases.push_back(text); }
   std::chrono::milliseconds GreetingLimit() const noexcept override { return greetingLimit_; }
+  bool ShowsProgress() const noexcept override { return true; }
   std::vector<std::string> phases;
 
  private:

@@ -101,6 +101,7 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   EXPECT_TRUE(buttonsOffDuringSend);
   EXPECT_EQ(waitingFor, QStringLiteral("Warte auf Begrüßung …"));  // the step it hangs in
   EXPECT_EQ(window->GreetingLimit(), std::chrono::seconds(60));  // not the ten minutes of a reply
+  EXPECT_TRUE(window->ShowsProgress());  // "Sende Bericht (45 %) …"
   EXPECT_EQ(Status(*window), QStringLiteral("Versand abgebrochen."));
   EXPECT_TRUE(dialogs_.messages.empty());  // asked for, so no message box
   EXPECT_EQ(window->ReportText().RowCount(), 3);  // kept for another try
