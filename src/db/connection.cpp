@@ -46,6 +46,9 @@ void TConnection::Open(const std::string& odbcConnectionString, TDatabaseKind ki
   // NOTE: filling a date structure, the PostgreSQL driver turns an infinite
   // date into today's; as text it writes 0000-00-00.
   datesAsText_ = kind == TDatabaseKind::PostgreSql;
+  // NOTE: stepping through a result (StepAPI), the SQLite driver describes every
+  // column without a declared type as varchar(255): sum(), avg(), betrag*1.0.
+  expressionsAsText_ = kind == TDatabaseKind::Sqlite;
   // NOTE: PostgreSQL's ANSI driver converts no values to wide text; it hands
   // over the bytes of the session's client encoding, which is made UTF-8 here.
   char driver[64] = {};

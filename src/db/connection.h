@@ -41,6 +41,9 @@ class TConnection {
   // Whether character values are read as UTF-8 bytes: the driver has no wide
   // character values (PostgreSQL's ANSI driver), and the session was switched to UTF-8.
   bool ReadsTextAsUtf8() const { return textAsUtf8_; }
+  // Whether the driver describes a column without a declared type (an
+  // expression, an aggregate) as text although its values may be numbers: SQLite.
+  bool DescribesExpressionsAsText() const { return expressionsAsText_; }
 
   // Runs a statement that returns no records and gives the affected-record count
   // the driver reports (0 when nothing matched, -1 when the driver does not know).
@@ -75,6 +78,7 @@ class TConnection {
   bool fetchesBlocks_ = true;
   bool datesAsText_ = false;
   bool textAsUtf8_ = false;
+  bool expressionsAsText_ = false;
 };
 
 }  // namespace vornetta::db

@@ -135,6 +135,7 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
   static constexpr TValueFormat kBinary{SQL_C_BINARY, 0, FormatBinaryValue};
   static constexpr TValueFormat kText{SQL_C_WCHAR, 0, FormatWideText};
   static constexpr TValueFormat kUtf8Text{SQL_C_CHAR, 0, FormatUtf8Text};
+  static constexpr TValueFormat kExpressionText{SQL_C_WCHAR, 0, FormatWideText};
   using enum Fetch;
   switch (fetch) {
     case Signed: return kSigned;
@@ -149,6 +150,7 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
     case Decimal: return kDecimal;
     case Binary: return kBinary;
     case Utf8Text: return kUtf8Text;
+    case ExpressionText: return kExpressionText;
     case Text: break;
   }
   return kText;
@@ -169,6 +171,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
     if (!columns_.empty()) {
       eof_ = false;
       FetchRow(Values::Read);
+      TypeExpressionsByValue();
     }
   });
 }
@@ -248,9 +251,38 @@ void TRecordSet::Describe(const TConnection& connection) {
       case TFieldType::ftBytes:
       case TFieldType::ftVarBytes:
       case TFieldType::ftBlob: column.fetch = Fetch::Binary; break;
-      default: column.fetch = connection.ReadsTextAsUtf8() ? Fetch::Utf8Text : Fetch::Text; break;
+      default:
+        if (connection.ReadsTextAsUtf8())
+          column.fetch = Fetch::Utf8Text;
+        else if (connection.DescribesExpressionsAsText() && column.type != TFieldType::ftUnknown && MayHoldNumbers(n))
+          column.fetch = Fetch::ExpressionText;
+        else
+          column.fetch = Fetch::Text;
+        break;
     }
   }
+}
+
+bool TRecordSet::MayHoldNumbers(SQLUSMALLINT n) const {
+  auto attribute = [&](SQLUSMALLINT field) {
+    std::u16string text(128, u'\0');
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLColAttributeW(stmt_.Get(), n, field, text.data(),
+                                        static_cast<SQLSMALLINT>((text.size() - 1) * 2), &bytes, nullptr)))
+      return std::string();
+    return platform::Utf16ToUtf8(NameView(text, static_cast<size_t>(std::max<SQLSMALLINT>(bytes, 0))));
+  };
+  if (attribute(SQL_DESC_BASE_TABLE_NAME).empty()) return true;
+  std::string declared = attribute(SQL_DESC_TYPE_NAME);
+  std::ranges::transform(declared, declared.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+  for (const char* textual : {"char", "clob", "text", "blob"})
+    if (declared.find(textual) != std::string::npos) return false;
+  return true;
+}
+
+void TRecordSet::TypeExpressionsByValue() {
+  for (ColumnInfo& column : columns_)
+    if (column.fetch == Fetch::ExpressionText && column.holdsFloat) column.type = TFieldType::ftFloat;
 }
 
 void TRecordSet::BindColumns(const TConnection& connection) {
@@ -268,7 +300,8 @@ void TRecordSet::BindColumns(const TConnection& connection) {
       case Fetch::Decimal: column.boundBytes = fits ? std::max<size_t>(column.size + 4, 32) : 0; break;
       case Fetch::Binary: column.boundBytes = sized && column.size <= kMaxBoundBinary ? column.size : 0; break;
       // Room for a surrogate pair per character and the terminator.
-      case Fetch::Text: column.boundBytes = fits ? (2 * column.size + 1) * 2 : 0; break;
+      case Fetch::Text:
+      case Fetch::ExpressionText: column.boundBytes = fits ? (2 * column.size + 1) * 2 : 0; break;
       // Up to four bytes per character and the terminator.
       case Fetch::Utf8Text: column.boundBytes = fits ? 4 * column.size + 1 : 0; break;
       default: column.boundBytes = FormatOf(column.fetch).fixedBytes; break;
@@ -386,6 +419,9 @@ void TRecordSet::FetchRow(Values values) {
       ConvertBound(n, column);
     else
       ReadValue(n, column);
+    // NOTE: the driver hands over SQLite's own text of a real ("7388.36",
+    // "1.0e+301"); a text value that reads the same cannot be told apart through ODBC.
+    if (column.fetch == Fetch::ExpressionText) column.holdsFloat = FormatFloatText(column.value);
   }
 }
 

@@ -56,7 +56,10 @@ class TRecordSet {
 
  private:
   enum class Fetch {
-    Text, Utf8Text, Signed, Unsigned, Double, Real, Boolean, Decimal, Date, Time, Timestamp, DateText, Binary
+    Text, Utf8Text, Signed, Unsigned, Double, Real, Boolean, Decimal, Date, Time, Timestamp, DateText, Binary,
+    // Text of a column without a declared type whose values may be numbers:
+    // floating-point values get the regional separator.
+    ExpressionText
   };
   struct ColumnInfo {
     std::string name;
@@ -65,6 +68,7 @@ class TRecordSet {
     Fetch fetch = Fetch::Text;
     SQLULEN size = 0;  // the driver's column size, 0 when unknown
     std::string value;
+    bool holdsFloat = false;  // ExpressionText: the value was a floating-point number
     // Where SQLFetch puts the value within each record of bound_ (its indicator
     // just before it); 0 bytes: not bound, read with SQLGetData.
     size_t boundOffset = 0;
@@ -75,6 +79,12 @@ class TRecordSet {
   // Dates and character values are read as the connection says (ReadsDatesAsText,
   // ReadsTextAsUtf8).
   void Describe(const TConnection& connection);
+  // Whether a character column of a driver that describes expressions as text
+  // (DescribesExpressionsAsText) may hold numbers: no table behind it, or a
+  // declared type that is neither text nor binary.
+  bool MayHoldNumbers(SQLUSMALLINT number) const;
+  // An expression column whose first value was a floating-point number is typed as one.
+  void TypeExpressionsByValue();
   // Binds the columns of bounded size to slots of bound_ when the driver lets a
   // bound column be read again with SQLGetData (for values longer than their
   // slot); the others are read one by one after each fetch. When every column

@@ -10,6 +10,30 @@
 namespace vornetta::db {
 namespace {
 
+// The length of the run of digits at the start of the text.
+size_t DigitRun(std::string_view text) {
+  size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  return n;
+}
+
+// An optional "-", digits, ".", digits, an optional exponent.
+bool IsFloatLiteral(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  const size_t whole = DigitRun(text);
+  if (whole == 0 || whole == text.size() || text[whole] != '.') return false;
+  text.remove_prefix(whole + 1);
+  const size_t fraction = DigitRun(text);
+  if (fraction == 0) return false;
+  text.remove_prefix(fraction);
+  if (text.empty()) return true;
+  if (text.front() != 'e' && text.front() != 'E') return false;
+  text.remove_prefix(1);
+  if (text.starts_with('+') || text.starts_with('-')) text.remove_prefix(1);
+  const size_t exponent = DigitRun(text);
+  return exponent > 0 && exponent == text.size();
+}
+
 }  // namespace
 
 void FormatFloat(double value, int digits, std::string& out) {
@@ -27,6 +51,15 @@ void FormatDecimal(std::string_view digits, std::string& out) {
   const char separator = platform::DecimalSeparator();
   for (char& c : out)
     if (c == '.') c = separator;
+}
+
+bool FormatFloatText(std::string& text) {
+  if (!IsFloatLiteral(text)) return false;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return false;
+  FormatFloat(value, 15, text);
+  return true;
 }
 
 void FormatDate(const SQL_DATE_STRUCT& date, std::string& out) {

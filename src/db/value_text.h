@@ -20,6 +20,11 @@ void FormatFloat(double value, int digits, std::string& out);
 void FormatSingle(float value, std::string& out);
 // The driver's decimal digits with the regional separator in place of ".".
 void FormatDecimal(std::string_view digits, std::string& out);
+// A floating-point number as a database writes it as text (an optional "-",
+// digits, ".", digits, an optional exponent: "7388.36", "1.0e+301") becomes
+// FormatFloat's text of it with 15 digits, and true; anything else, whole
+// numbers included, stays as it is, and false.
+bool FormatFloatText(std::string& text);
 void FormatDate(const SQL_DATE_STRUCT& date, std::string& out);
 void FormatTime(const SQL_TIME_STRUCT& time, std::string& out);
 // A time value as the driver writes it ("HH:MM:SS", maybe with fractions): a time

@@ -11,7 +11,7 @@ std::string Text(const char* utf8) { return utf8; }
 }  // namespace
 
 EIdConnClosedGracefully::EIdConnClosedGracefully()
-    : EIdSilentException(Text("Die Verbindung wurde erfolgreich geschlossen.")) {}
+    : EIdSilentException(Text("Der Server hat die Verbindung beendet, bevor er geantwortet hat.")) {}
 
 EIdInvalidSocket::EIdInvalidSocket() : EIdException(Text("Socket kann nicht zugewiesen werden.")) {}
 

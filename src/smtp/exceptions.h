@@ -19,7 +19,7 @@ class EIdSilentException : public EIdException {
   using EIdException::EIdException;
 };
 
-// "Die Verbindung wurde erfolgreich geschlossen."
+// "Der Server hat die Verbindung beendet, bevor er geantwortet hat."
 class EIdConnClosedGracefully : public EIdSilentException {
  public:
   EIdConnClosedGracefully();
@@ -92,10 +92,11 @@ class EIdNotEnoughDataInBuffer : public EIdTCPConnectionError {
   EIdNotEnoughDataInBuffer();
 };
 
-// "Zeitüberschreitung beim Lesen"
+// "Zeitüberschreitung beim Lesen", or what was waited for.
 class EIdReadTimeout : public EIdException {
  public:
   EIdReadTimeout();
+  explicit EIdReadTimeout(const std::string& message) : EIdException(message) {}
 };
 
 // "Max. Zeilenlänge überschritten."

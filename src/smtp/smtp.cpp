@@ -1,6 +1,7 @@
 #include "smtp/smtp.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "message/header_encoding.h"
 #include "platform/code_page.h"
@@ -22,6 +23,16 @@ EIdProtocolReplyError WithLoginAdvice(const EIdProtocolReplyError& refusal, cons
   return EIdProtocolReplyError(refusal.ReplyCode(), advice + "\r\n" + refusal.what());
 }
 
+// Counts the bytes of a message as the socket would get them, holding none of them.
+class TByteCounter final : public message::TIdLineWriter {
+ public:
+  void SendLine(std::string_view line) override { bytes += line.size() + 2; }
+  std::size_t bytes = 0;
+};
+
+// The status line takes a new share at most this often.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
 }  // namespace
 
 TIdSMTP::TIdSMTP() { SetPort(25); }
@@ -41,7 +52,7 @@ void TIdSMTP::Phase(const std::string& text) const noexcept {
 }
 
 void TIdSMTP::OpenSession(int timeout) {
-  Phase("Verbinde mit " + Host() + ":" + std::to_string(Port()) + " …");
+  Phase("Verbinde mit " + ServerName() + " …");
   if (encryption_ == TEncryption::Implicit) {
     if (IOHandler() == nullptr) AdoptIOHandler(std::make_unique<TIdIOHandlerSocket>());
     SocketHandler().SetImplicitTls(TlsOptions());
@@ -70,10 +81,53 @@ void TIdSMTP::OpenSession(int timeout) {
   }
 }
 
+std::string TIdSMTP::ServerName() const { return Host() + ":" + std::to_string(Port()); }
+
 void TIdSMTP::ReadGreeting() {
   greeting_.clear();
-  ReadReply({220});
+  const std::chrono::milliseconds limit = WaitHook() != nullptr ? WaitHook()->GreetingLimit() : std::chrono::milliseconds();
+  const int replyLimit = ReplyTimeout();
+  struct TLimitScope {
+    TIdSMTP& smtp;
+    int replyLimit;
+    ~TLimitScope() { smtp.SetReplyTimeout(replyLimit); }
+  } scope{*this, replyLimit};
+  if (limit.count() > 0 && limit.count() < replyLimit) SetReplyTimeout(static_cast<int>(limit.count()));
+  // A port that expects TLS from the first byte stays silent to a plain client,
+  // and a plain port answers a TLS client with lines it cannot read.
+  const std::string check = " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und verschluesselung)";
+  try {
+    ReadReply({220});
+  } catch (const EIdReadTimeout&) {
+    throw EIdReadTimeout("Zeitüberschreitung beim Warten auf die Begrüßung von " + ServerName() +
+                         " – Server antwortet nicht" + check);
+  } catch (const EIdProtocolReplyError& failure) {
+    if (failure.ReplyCode() != 0) throw;
+    throw EIdProtocolReplyError(0, "Unverständliche Begrüßung von " + ServerName() + check + "\r\n" + failure.what());
+  }
   greeting_ = LastReply().Text();
+}
+
+void TIdSMTP::WriteMessageWithProgress(const message::TIdMessage& msg) {
+  if (WaitHook() == nullptr || !WaitHook()->ShowsProgress()) {
+    Phase("Sende Bericht …");
+    return WriteMessage(msg);
+  }
+  TByteCounter counter;
+  message::WriteMessage(counter, msg);
+  const std::size_t total = std::max<std::size_t>(counter.bytes, 1);
+  auto shown = std::chrono::steady_clock::now();
+  auto share = [&](std::size_t sent) {
+    return "Sende Bericht (" + std::to_string(std::min<std::size_t>(sent, total) * 100 / total) + " %) …";
+  };
+  Phase(share(0));
+  WriteMessage(msg, message::TMessageParts::HeaderAndBody, [&](std::size_t sent) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - shown < kProgressInterval) return;
+    shown = now;
+    Phase(share(sent));
+  });
+  Phase(share(total));  // what is left is the server's answer
 }
 
 // A stripped STARTTLS line must not make the login go out in clear: only a
@@ -288,9 +342,8 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
       for (const message::TIdEMailAddressItem& item : *list) RcptTo(item.Address);
   }
   Data();
-  Phase("Sende Bericht …");
   msg.ExtraHeaders.SetHeaderValue("X-Mailer", mailAgent_);
-  WriteMessage(msg);
+  WriteMessageWithProgress(msg);
   EndOfData();
 }
 

@@ -123,7 +123,13 @@ class TIdSMTP : public TIdMessageClient {
   void CloseSession();
 
  private:
+  // Within the wait hook's greeting limit; a silence, an unreadable line or a
+  // close says what was waited for and what to check.
   void ReadGreeting();
+  // "host:port" as the phases and failures name the server.
+  std::string ServerName() const;
+  // The data phase: the message, and its share written so far as the phase.
+  void WriteMessageWithProgress(const message::TIdMessage& msg);
   void CheckLoginProtection() const;
   void LogInOAuth2();
   void Introduce(const std::string& name);

@@ -431,6 +431,14 @@ void TFormMain::PhaseStarted(const std::string& text) noexcept {
   }
 }
 
+std::chrono::milliseconds TFormMain::GreetingLimit() const noexcept {
+  // An unattended run keeps the limits of every reply.
+  if (config::HasUnattendSwitch(params_)) return {};
+  return std::chrono::seconds(60);
+}
+
+bool TFormMain::ShowsProgress() const noexcept { return !config::HasUnattendSwitch(params_); }
+
 bool TFormMain::PumpEvents() {
   QCoreApplication::processEvents();
   return !cancelRequested_;

@@ -85,6 +85,9 @@ class TFormMain : public QWidget,
   std::chrono::milliseconds Slice() const override { return eventSlice_; }
   // smtp::TIdWaitHook: the step of the send in the status line.
   void PhaseStarted(const std::string& text) noexcept override;
+  // 60 s for the greeting while someone watches; an unattended run keeps the reply limit.
+  std::chrono::milliseconds GreetingLimit() const noexcept override;
+  bool ShowsProgress() const noexcept override;
 
   // db::TDatabaseWaiter: the database works off the window's thread; the status
   // line says what it waits for.

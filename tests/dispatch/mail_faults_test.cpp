@@ -68,7 +68,10 @@ TEST(MailFaults, EveryMalformedReplyNamesItselfWithItsBytesMadeVisible) {
   {
     ScriptServer server({Send("2\0" "20 x\x1b[2J\r\n"s), Await()});
     EMail job = Job(server.Port());
-    EXPECT_EQ(FailureOf(job), "Ungültige Antwort des Servers: 2?20 x?[2J");
+    // The first reply unreadable: the greeting, with what to check.
+    EXPECT_EQ(FailureOf(job), "Unverständliche Begrüßung von 127.0.0.1:" + std::to_string(server.Port()) +
+                                  " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und "
+                                  "verschluesselung)\r\nUngültige Antwort des Servers: 2?20 x?[2J");
   }
   {
     // A NUL inside a refusal no longer cuts the text short.
@@ -140,7 +143,7 @@ TEST_P(CutConnection, IsAClosedConnectionThatAFurtherAttemptGetsThrough) {
   {
     test::SinkServer server(Options(tls));
     EMail job = JobFor(server, tls);
-    EXPECT_EQ(FailureOf(job), "Die Verbindung wurde erfolgreich geschlossen.");
+    EXPECT_EQ(FailureOf(job), "Der Server hat die Verbindung beendet, bevor er geantwortet hat.");
   }
   test::SinkServer server(Options(tls));
   EMail job = JobFor(server, tls);
@@ -149,7 +152,7 @@ TEST_P(CutConnection, IsAClosedConnectionThatAFurtherAttemptGetsThrough) {
       job, 1, [](std::chrono::seconds) {},
       [&notes](const std::string& failure, std::chrono::seconds) { notes.push_back(failure); });
   EXPECT_EQ(attempts, 2);
-  EXPECT_EQ(notes, std::vector<std::string>{"Die Verbindung wurde erfolgreich geschlossen."});
+  EXPECT_EQ(notes, std::vector<std::string>{"Der Server hat die Verbindung beendet, bevor er geantwortet hat."});
   EXPECT_TRUE(std::filesystem::exists(server.AwaitMail()));
 }
 

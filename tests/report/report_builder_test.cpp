@@ -295,6 +295,34 @@ TEST_F(ReportBuild, CsvTablesTakeUtf8ValuesUnconverted) {
   EXPECT_EQ(tables[1], "\xEF\xBB\xBF" "Kunde\r\n");
 }
 
+// SQLite describes expressions and aggregates as text; their floating-point
+// values read like every other number, in the cells, the sum row and the CSV
+// copy, while a declared text column of digits stays text.
+TEST_F(ReportBuild, SqliteExpressionsShowNumbersWithTheRegionalSeparator) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "locale de_DE.UTF-8 missing";
+  Sql("create table u (betrag numeric(10,2), txt varchar(20), d decimal(10,2));"
+      "insert into u values (3455.05, '12.5', 1.25), (3933.31, '7', 2.5);");
+  ini_->WriteValue("email", "anhang", "csv");
+  ASSERT_EQ(Build("select sum(betrag) as s, avg(betrag) as a, round(betrag, 1) as r from u;\n"
+                  "select betrag*1.0 as m, cast(betrag as real) as c, txt, d, count(*) as n, 1e300*10 as g, "
+                  "case when txt = '7' then 'x' else 0.5 end as k from u group by betrag order by betrag;"),
+            "");
+  const std::string document = Document();
+  for (const char* part :
+       {"<td class=\"s double\">7388,36</td>\r\n<td class=\"a double\">3694,18</td>\r\n"
+        "<td class=\"r double\">3455,1</td>",
+        "<th class=\"s double\"><span>\r\n7388,36\r\n</span></th>",
+        "<td class=\"m double\">3455,05</td>\r\n<td class=\"c double\">3455,05</td>\r\n"
+        "<td class=\"txt string\">12.5</td>\r\n<td class=\"d double\">1,25</td>\r\n<td class=\"n string\">1</td>\r\n"
+        "<td class=\"g double\">1E301</td>\r\n<td class=\"k double\">0,5</td>",
+        "<td class=\"k double\">x</td>", "<th class=\"m double\"><span>\r\n7388,36\r\n</span></th>"})
+    EXPECT_TRUE(Contains(document, part));
+  const std::vector<std::string>& tables = text_.CsvTables().Tables();
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(tables[0], "\xEF\xBB\xBF" "s;a;r\r\n7388,36;3694,18;3455,1\r\n");
+  EXPECT_NE(tables[1].find("\r\n3455,05;3455,05;12.5;1,25;1;1E301;0,5\r\n"), std::string::npos) << tables[1];
+}
+
 TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {
   EXPECT_EQ(report::CsvField(""), "");
   EXPECT_EQ(report::CsvField("12,5"), "12,5");  // the decimal comma is no separator here

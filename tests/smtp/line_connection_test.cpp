@@ -242,7 +242,7 @@ TEST(LineConnection, ReplyBeforeCloseIsReadThenCloseIsReported) {
     client->ReadReply({});
     FAIL() << "no exception";
   } catch (const EIdConnClosedGracefully& e) {
-    EXPECT_EQ(std::string(e.what()), "Die Verbindung wurde erfolgreich geschlossen.");
+    EXPECT_EQ(std::string(e.what()), "Der Server hat die Verbindung beendet, bevor er geantwortet hat.");
   }
   EXPECT_FALSE(client->IsConnected());
   // Writing to a closed socket reports the close too.

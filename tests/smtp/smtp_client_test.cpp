@@ -252,7 +252,7 @@ TEST(SmtpClient, ServerClosingAtAnyStepGivesConnectionClosed) {
     ScriptServer server(std::move(script));
     auto smtp = Client(server, "user");
     EXPECT_EQ(FailureOf<EIdConnClosedGracefully>([&] { Send(*smtp, msg); }),
-              "Die Verbindung wurde erfolgreich geschlossen.");
+              "Der Server hat die Verbindung beendet, bevor er geantwortet hat.");
     EXPECT_FALSE(smtp->IsConnected());
     std::string expected;
     for (size_t i = 0; i <= closing; ++i) expected += conversation[i].sent;
@@ -267,7 +267,9 @@ TEST(SmtpClient, BadServersEndInClearErrors) {
     auto smtp = Client(server);
     int code = -1;
     EXPECT_EQ(FailureOf<EIdProtocolReplyError>([&] { smtp->OpenSession(); }, &code),
-              "Ungültige Antwort des Servers: hello there");
+              "Unverständliche Begrüßung von 127.0.0.1:" + std::to_string(server.Port()) +
+                  " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und verschluesselung)\r\n"
+                  "Ungültige Antwort des Servers: hello there");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(server.Transcript(), "QUIT\r\n");
   }
@@ -377,6 +379,63 @@ TEST(SmtpClient, WaitHookRunsWhileTheServerIsSilentAndCanEndTheWait) {
     smtp->SetReplyTimeout(200);
     EXPECT_EQ(FailureOf<EIdReadTimeout>([&] { smtp->OpenSession(); }), "Zeitüberschreitung beim Lesen");
     EXPECT_GT(hook.calls, 0);
+  }
+}
+
+// Remembers every phase the client names; the greeting waits as long as it says.
+class PhaseHook : public TIdWaitHook {
+ public:
+  explicit PhaseHook(std::chrono::milliseconds greetingLimit) : greetingLimit_(greetingLimit) {}
+  std::chrono::milliseconds Slice() const override { return std::chrono::milliseconds(1); }
+  bool PumpEvents() override { return true; }
+  void PhaseStarted(const std::string& text) noexcept override { phases.push_back(text); }
+  std::chrono::milliseconds GreetingLimit() const noexcept override { return greetingLimit_; }
+  bool ShowsProgress() const noexcept override { return true; }
+  std::vector<std::string> phases;
+
+ private:
+  std::chrono::milliseconds greetingLimit_;
+};
+
+TEST(SmtpClient, PhasesNameTheStepAndASilentGreetingSaysWhatToCheck) {
+  {
+    SCOPED_TRACE("a port that never greets: the hook's greeting limit, not the reply limit");
+    ScriptServer server({Await()});
+    auto smtp = Client(server);
+    PhaseHook hook(std::chrono::milliseconds(200));
+    smtp->SetWaitHook(&hook);
+    smtp->SetReplyTimeout(10 * 60 * 1000);
+    const std::string name = "127.0.0.1:" + std::to_string(server.Port());
+    EXPECT_EQ(FailureOf<EIdReadTimeout>([&] { smtp->OpenSession(); }),
+              "Zeitüberschreitung beim Warten auf die Begrüßung von " + name +
+                  " – Server antwortet nicht – Port und Verschlüsselung prüfen (Einstellungen smtpserver und "
+                  "verschluesselung)");
+    EXPECT_EQ(hook.phases, (std::vector<std::string>{"Verbinde mit " + name + " …", "Warte auf Begrüßung …"}));
+    EXPECT_EQ(smtp->ReplyTimeout(), 10 * 60 * 1000);  // the other replies keep their limit
+  }
+  {
+    SCOPED_TRACE("a whole submission of about a megabyte: login, then the data phase's share");
+    message::TIdMessage msg = Message();
+    msg.Body.assign(20000, std::string(60, 'x'));
+    ScriptServer server(ScriptOf(FullConversation(msg)));
+    auto smtp = Client(server, "user");
+    PhaseHook hook(std::chrono::milliseconds(60000));
+    smtp->SetWaitHook(&hook);
+    Send(*smtp, msg);
+    const std::vector<std::string>& phases = hook.phases;
+    ASSERT_GE(phases.size(), 5u);
+    EXPECT_EQ(phases[1], "Warte auf Begrüßung …");
+    EXPECT_EQ(phases[2], "Anmeldung …");
+    EXPECT_EQ(phases[3], "Sende Bericht (0 %) …");
+    EXPECT_EQ(phases.back(), "Sende Bericht (100 %) …");
+    int last = 0;
+    for (std::size_t i = 3; i < phases.size(); ++i) {
+      const std::string& phase = phases[i];
+      ASSERT_TRUE(phase.starts_with("Sende Bericht (") && phase.ends_with(" %) …")) << phase;
+      const int share = std::stoi(phase.substr(15));
+      EXPECT_GE(share, last) << phase;
+      last = share;
+    }
   }
 }
 

@@ -15,6 +15,7 @@
 #include "sink_server.h"
 #include "smtp/exceptions.h"
 #include "smtp/smtp.h"
+#include "smtp/wait_hook.h"
 
 namespace vornetta::smtp {
 namespace {
@@ -146,6 +147,33 @@ TEST_F(TlsServer, ImplicitTlsFromTheFirstByte) {
   EXPECT_TRUE(encrypted);
   EXPECT_TRUE(server.Delivered());
   EXPECT_EQ(TranscriptUpTo(server, "DATA"), "EHLO tls\nRSET tls\nAUTH LOGIN tls\nMAIL tls\nRCPT tls\nDATA tls\n");
+}
+
+// "keine" against a port that speaks TLS from the first byte: both sides wait for
+// the other, and the greeting's own limit ends it with what to check.
+TEST_F(TlsServer, APlainClientAtAnImplicitTlsPortSaysWhatToCheck) {
+  struct TGreetingHook : TIdWaitHook {
+    std::chrono::milliseconds Slice() const override { return std::chrono::milliseconds(5); }
+    bool PumpEvents() override { return true; }
+    std::chrono::milliseconds GreetingLimit() const noexcept override { return std::chrono::milliseconds(500); }
+  } hook;
+  RecordingSink server(Options("server", true));
+  ASSERT_GT(server.Port(), 0);
+  TIdSMTP smtp;
+  smtp.SetHost("127.0.0.1");
+  smtp.SetPort(server.Port());
+  smtp.SetEncryption(TEncryption::None);
+  smtp.SetReplyTimeout(10 * 60 * 1000);
+  smtp.SetWaitHook(&hook);
+  try {
+    smtp.OpenSession(-1);
+    ADD_FAILURE() << "no failure";
+  } catch (const EIdReadTimeout& e) {
+    EXPECT_EQ(std::string(e.what()), "Zeitüberschreitung beim Warten auf die Begrüßung von 127.0.0.1:" +
+                                         std::to_string(server.Port()) +
+                                         " – Server antwortet nicht – Port und Verschlüsselung prüfen "
+                                         "(Einstellungen smtpserver und verschluesselung)");
+  }
 }
 
 TEST_F(TlsServer, SystemStoreDoesNotTrustTheTestCaSoTheLoginIsNeverSent) {

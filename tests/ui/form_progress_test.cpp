@@ -100,6 +100,8 @@ TEST_F(FormProgressTest, AbbrechenEndsASendToASilentServerWhileTheWindowKeepsWor
   EXPECT_GE(ticks, 5);
   EXPECT_TRUE(buttonsOffDuringSend);
   EXPECT_EQ(waitingFor, QStringLiteral("Warte auf Begrüßung …"));  // the step it hangs in
+  EXPECT_EQ(window->GreetingLimit(), std::chrono::seconds(60));  // not the ten minutes of a reply
+  EXPECT_TRUE(window->ShowsProgress());  // "Sende Bericht (45 %) …"
   EXPECT_EQ(Status(*window), QStringLiteral("Versand abgebrochen."));
   EXPECT_TRUE(dialogs_.messages.empty());  // asked for, so no message box
   EXPECT_EQ(window->ReportText().RowCount(), 3);  // kept for another try
@@ -216,7 +218,7 @@ TEST_F(FormProgressTest, FailedSendAndFailedBuildNameTheCommandInTheCaption) {
   Find<QPushButton>(*window, "SpeedButton1")->click();
   Find<QPushButton>(*window, "SpeedButton2")->click();
   ASSERT_EQ(dialogs_.captions, std::vector<std::string>{"Versand fehlgeschlagen"});
-  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Die Verbindung wurde erfolgreich geschlossen."});
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"Der Server hat die Verbindung beendet, bevor er geantwortet hat."});
   EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
   EXPECT_EQ(window->ReportText().RowCount(), 1);
 
