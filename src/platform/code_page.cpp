@@ -97,6 +97,10 @@ char32_t NextUtf8(std::string_view s, size_t& i) {
     if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
     cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
   }
+  // An overlong form ("\xC1\xAA" for "j"), a surrogate or a value beyond
+  // Unicode is no character: read as one, it would slip past every check of the shorter form.
+  constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
   return cp;
 }
 

@@ -78,3 +78,15 @@ TEST(ExactConversion, FailsWhereTheCodePageWouldPutAQuestionMark) {
   EXPECT_FALSE(FromUtf8Exact("Datensätze", out));
   EXPECT_FALSE(FromUtf16Exact(u"\u0141", out));
 }
+
+// Overlong forms, surrogates and values beyond Unicode are no characters: taken
+// as one, "\xC1\xAA" would pass as "j" every check made on the text.
+TEST(Utf8Text, RefusesOverlongFormsAndSurrogates) {
+  for (const char* bad : {"\xC1\xAA", "\xE0\x81\xAA", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+    EXPECT_FALSE(IsUtf8(bad)) << bad;
+    std::string out;
+    EXPECT_FALSE(FromUtf8Exact(bad, out)) << bad;
+    EXPECT_EQ(WellFormedUtf8(std::string("a") + bad + "b"), "a?b") << bad;
+  }
+  EXPECT_EQ(WellFormedUtf8("j\xC3\xBC\xF0\x9F\x98\x80"), "j\xC3\xBC\xF0\x9F\x98\x80");
+}
