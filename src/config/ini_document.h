@@ -35,7 +35,7 @@ class IniDocument {
   std::string Serialize() const;
 
   // True when the text began with the UTF-8 byte-order mark: its values are UTF-8.
-  bool Utf8() const { return byteOrderMark_; }
+  bool HasByteOrderMark() const { return byteOrderMark_; }
   // Turns a code-page text into UTF-8 with the byte-order mark, every line
   // converted; nothing happens to a text that is UTF-8 already.
   void ConvertToUtf8();

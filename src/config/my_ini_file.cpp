@@ -78,7 +78,7 @@ std::string StoredForm(std::string_view value) {
 // A file that begins with the UTF-8 byte-order mark holds UTF-8; every other
 // file holds the system code page. Texts go in and come out as UTF-8.
 std::string FromFile(const IniDocument& document, std::string_view bytes) {
-  return document.Utf8() ? platform::WellFormedUtf8(bytes) : platform::ToUtf8(bytes);
+  return document.HasByteOrderMark() ? platform::WellFormedUtf8(bytes) : platform::ToUtf8(bytes);
 }
 
 std::string ValueOf(const IniDocument& document, std::string_view raw) {
@@ -87,13 +87,13 @@ std::string ValueOf(const IniDocument& document, std::string_view raw) {
 
 // A name (section or key) as the file spells it.
 std::string NameInFile(const IniDocument& document, std::string_view name) {
-  return document.Utf8() ? std::string(name) : platform::FromUtf8(name);
+  return document.HasByteOrderMark() ? std::string(name) : platform::FromUtf8(name);
 }
 
 // A stored text in the file's encoding: a text the code page cannot hold turns
 // a code-page file into UTF-8 with the byte-order mark first.
 std::string InFileEncoding(IniDocument& document, std::string utf8) {
-  if (document.Utf8()) return utf8;
+  if (document.HasByteOrderMark()) return utf8;
   std::string codePage;
   if (platform::FromUtf8Exact(utf8, codePage)) return codePage;
   document.ConvertToUtf8();

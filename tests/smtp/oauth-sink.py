@@ -24,9 +24,9 @@ import sys
 from aiosmtpd.smtp import AuthResult, MISSING
 
 here = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location("sink", os.path.join(here, "..", "..", "scripts", "smtp-sink.py"))
-sink = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(sink)
+loader = importlib.util.spec_from_file_location("sink", os.path.join(here, "..", "..", "scripts", "smtp-sink.py"))
+sink = importlib.util.module_from_spec(loader)
+loader.loader.exec_module(sink)
 
 REFUSAL = {"status": "401", "schemes": "bearer", "scope": "https://mail.google.com/"}
 
