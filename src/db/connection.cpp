@@ -57,6 +57,21 @@ void TConnection::Open(const std::string& odbcConnectionString, TDatabaseKind ki
     Execute("set client_encoding to 'UTF8'");
     textAsUtf8_ = true;
   }
+  // NOTE: the MariaDB driver opens a character conversion for every wide value it
+  // hands over; a session whose results come as UTF-8 is read as bytes instead.
+  if (kind == TDatabaseKind::MySql && ResultsComeAsUtf8()) textAsUtf8_ = true;
+}
+
+bool TConnection::ResultsComeAsUtf8() {
+  TOdbcHandle stmt = NewStatement();
+  std::u16string query = platform::Utf8ToUtf16("select @@character_set_results");
+  char charset[64] = {};
+  SQLLEN length = 0;
+  if (!SQL_SUCCEEDED(SQLExecDirectW(stmt.Get(), WidePtr(query), static_cast<SQLINTEGER>(query.size()))) ||
+      !SQL_SUCCEEDED(SQLFetch(stmt.Get())) ||
+      !SQL_SUCCEEDED(SQLGetData(stmt.Get(), 1, SQL_C_CHAR, charset, sizeof charset, &length)) || length <= 0)
+    return false;
+  return std::string_view(charset).starts_with("utf8");
 }
 
 void TConnection::Close() noexcept {

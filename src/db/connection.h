@@ -68,6 +68,9 @@ class TConnection {
   TOdbcHandle NewStatement();
 
  private:
+  // Whether the session hands over character values as UTF-8 bytes (MariaDB).
+  bool ResultsComeAsUtf8();
+
   TDatabaseLimits limits_;
   TDatabaseWaiter* waiter_ = nullptr;
   TOdbcHandle env_;

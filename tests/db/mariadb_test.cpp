@@ -118,6 +118,13 @@ TEST_F(MariaDbTest, NonLatinNamesAndValuesComeBackWhole) {
     EXPECT_EQ(values, (std::vector<std::string>{"日本語テキスト|a€b", "Привет Größe €|x"}));
   }
   platform::UseSystemLanguage(platform::Language::Other);
+  // A session in another character set hands over its own bytes; they are not UTF-8.
+  TDatenbankAdo latin1(server_.ConnectionTo(name_) + "CHARSET=latin1;");
+  latin1.Execute("create table maße (größe varchar(20)) character set latin1");
+  latin1.Execute("insert into maße values ('Größe')");
+  auto rs = latin1.GetData("select größe, 'Maß' from maße");
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Value(0) + "|" + rs->Value(1), "Größe|Maß");
 }
 
 // Labels and values come whole, whether the code page could hold them or not.

@@ -3,7 +3,10 @@
 // ISO-8859-15 label for headers with Latin-9-only characters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message/address_check.h"
@@ -131,6 +134,40 @@ TEST(QuotedPrintableBody, IsChosenOnlyForLinesLongerThan998OctetsOnTheWire) {
   for (int i = 0; i < 498; ++i) kanji += "\x93\xFA";
   EXPECT_FALSE(NeedsQuotedPrintable(std::vector<std::string>{kanji}, false));
   EXPECT_TRUE(NeedsQuotedPrintable(std::vector<std::string>{kanji}, true));
+}
+
+// Line by line, as the rule reads: the scan that skips ahead must agree with it
+// on lines near the limit, leading dots and every kind of break.
+bool HasOverlongLineByLines(std::string_view text) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    const std::size_t stuffed = end > start && text[start] == '.' ? 1 : 0;
+    if (end - start + stuffed > kMaxLineOctets) return true;
+    if (end == text.size()) return false;
+    start = end + 1;
+  }
+}
+
+TEST(QuotedPrintableBody, AgreesWithTheLineByLineRuleOnTextsNearTheLimit) {
+  std::mt19937 random(20261209);
+  const std::vector<std::size_t> lengths{0, 1, 40, 996, 997, 998, 999, 1500};
+  const std::vector<std::string> breaks{"\r\n", "\n", "\r", "\r\r"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int lines = 1 + static_cast<int>(random() % 60);
+    for (int i = 0; i < lines; ++i) {
+      const std::size_t length = lengths[random() % lengths.size()];
+      std::string line(length, 'x');
+      if (length > 0 && random() % 3 == 0) line[0] = '.';
+      // Mostly short lines, so that runs of them add up past one window.
+      if (random() % 2 == 0) line.resize(std::min<std::size_t>(length, random() % 60));
+      text += line;
+      if (i + 1 < lines || random() % 2 == 0) text += breaks[random() % breaks.size()];
+    }
+    ASSERT_EQ(NeedsQuotedPrintable(std::string_view(text), false), HasOverlongLineByLines(text))
+        << "round " << round;
+  }
 }
 
 TEST(QuotedPrintableBody, AddsMimeVersionAndTransferEncodingHeaders) {
