@@ -99,8 +99,8 @@ TEST_F(ReportLimits, RowCapShowsTheFirstRowsANoteAndTheSumsOverAllRows) {
 
   ini_->WriteValue("email", "zeilenMax", "-1");
   EXPECT_EQ(Build("select x from n"),
-            "Unbekannter Wert \"-1\" der Einstellung zeilenMax (Abschnitt email): erlaubt ist eine ganze Zahl ab 0 "
-            "(0 = unbegrenzt).");
+            "Unbekannter Wert \"-1\": erlaubt ist eine ganze Zahl ab 0, 0 = unbegrenzt (Zeilen je Tabelle höchstens, "
+            "Einstellung zeilenMax).");
 }
 
 // The budget shows rows in statement order until the body would pass it and
@@ -177,8 +177,8 @@ TEST_F(ReportLimits, NumberPatternsFormatCellsAndSums) {
 
   ini_->WriteValue("format", "Preis", "#.##0,##");
   EXPECT_EQ(Build("select Preis from f"),
-            "Unlesbares Zahlenformat \"#.##0,##\" für die Spalte preis (Abschnitt format): erlaubt sind Muster "
-            "wie #.##0,00, 0,0 oder 0 %.");
+            "Unlesbares Zahlenformat \"#.##0,##\" für die Spalte preis: erlaubt sind Muster "
+            "wie #.##0,00, 0,0 oder 0 % (Einstellung preis im Abschnitt format).");
 }
 
 TEST(NumberPattern, ReadsTheRegionalSeparatorsAndRounds) {
