@@ -97,7 +97,8 @@ void TIdSMTP::ReadGreeting() {
   // A port that expects TLS from the first byte stays silent to a plain client,
   // and a plain port answers a TLS client with lines it cannot read.
   const std::string check =
-      " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, Einstellungen smtpserver und verschluesselung)";
+      " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, Einstellungen smtpserver und "
+      "verschluesselung)";
   try {
     ReadReply({220});
   } catch (const EIdReadTimeout&) {
