@@ -146,7 +146,7 @@ TEST_F(ReportLimits, BudgetSmallerThanTheFixedPartsShowsNoRowsAndSaysSo) {
   EXPECT_TRUE(Contains(document, "\u2026 und 1.002 weitere Zeilen \u2013 vollst\u00e4ndig im Anhang ergebnis-2.csv"));
   EXPECT_TRUE(Contains(document, Sum("x integer", "502503")));
   ASSERT_EQ(view_.notices.size(), 1u);
-  EXPECT_TRUE(Contains(view_.notices[0], "groesseMax (1 KB"));
+  EXPECT_TRUE(Contains(view_.notices[0], "in 1 KB (Bericht höchstens, Einstellung groesseMax)"));
   EXPECT_EQ(text_.CsvTables().Tables().size(), 2u);
 }
 
