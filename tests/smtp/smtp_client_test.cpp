@@ -268,7 +268,8 @@ TEST(SmtpClient, BadServersEndInClearErrors) {
     int code = -1;
     EXPECT_EQ(FailureOf<EIdProtocolReplyError>([&] { smtp->OpenSession(); }, &code),
               "Unverständliche Begrüßung von 127.0.0.1:" + std::to_string(server.Port()) +
-                  " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, Einstellungen smtpserver und verschluesselung)\r\n"
+                  " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, Einstellungen smtpserver "
+                  "und verschluesselung)\r\n"
                   "Ungültige Antwort des Servers: hello there");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(server.Transcript(), "QUIT\r\n");
@@ -380,7 +381,8 @@ TEST(SmtpClient, WaitHookRunsWhileTheServerIsSilentAndCanEndTheWait) {
     CountingHook hook(1 << 30);
     smtp->SetWaitHook(&hook);
     smtp->SetReplyTimeout(200);
-    EXPECT_EQ(FailureOf<EIdReadTimeout>([&] { smtp->OpenSession(); }).rfind("Zeitüberschreitung beim Warten auf die Antwort auf EHLO", 0), 0u);
+    const std::string failure = FailureOf<EIdReadTimeout>([&] { smtp->OpenSession(); });
+    EXPECT_EQ(failure.rfind("Zeitüberschreitung beim Warten auf die Antwort auf EHLO", 0), 0u) << failure;
     EXPECT_GT(hook.calls, 0);
   }
 }
