@@ -21,8 +21,8 @@ std::chrono::seconds ReadSeconds(const config::TMyIniFile& ini, const char* key,
   // A day is more than any report may wait; larger numbers are typing errors.
   if (error != std::errc() || end != value.data() + value.size() || seconds < 0 || seconds > 86400) {
     throw db::EDatabaseError(
-        "Ungültiger Wert \"" + value + "\" der Einstellung " + key +
-        " (Abschnitt datenbank): erlaubt sind ganze Sekunden von 0 (ohne Grenze) bis 86400.");
+        "Ungültiger Wert \"" + value + "\": erlaubt sind ganze Sekunden von 0 (ohne Grenze) bis 86400 (Einstellung " +
+        key + " im Abschnitt datenbank).");
   }
   return std::chrono::seconds(seconds);
 }

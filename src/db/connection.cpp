@@ -33,7 +33,10 @@ void TConnection::Open(const std::string& odbcConnectionString, TDatabaseKind ki
   // through the locale's character set, so non-ASCII text needs a UTF-8 locale.
   std::u16string wide = platform::Utf8ToUtf16(odbcConnectionString);
   // NOTE: unixODBC rejects a length above SQLSMALLINT's range; such a string cannot be right anyway.
-  if (wide.size() > 32767) throw EDatabaseError("Verbindungszeichenfolge zu lang");
+  if (wide.size() > 32767) {
+    throw EDatabaseError("Datenbankverbindung fehlgeschlagen: Verbindungszeichenfolge zu lang "
+                         "(Datenbankverbindung, Einstellung connection)");
+  }
   SQLSMALLINT outLength = 0;
   Check(SQLDriverConnectW(dbc_.Get(), nullptr, WidePtr(wide), static_cast<SQLSMALLINT>(wide.size()),
                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT),

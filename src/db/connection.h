@@ -21,7 +21,8 @@ class TConnection {
   TConnection& operator=(const TConnection&) = delete;
 
   // Connects without any login prompt; `kind` is the stored string's. Throws
-  // EDatabaseError with the driver's message, or "Verbindungszeichenfolge zu lang".
+  // EDatabaseError with the driver's message, or that the string is too long, both led by
+  // "Datenbankverbindung fehlgeschlagen: ".
   void Open(const std::string& odbcConnectionString, TDatabaseKind kind);
   // Disconnects when connected; never throws.
   void Close() noexcept;

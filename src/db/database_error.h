@@ -1,6 +1,6 @@
 // The failure of a database operation. what() is the driver's message (first
-// diagnostic record, system code page, control characters replaced by "?") or
-// one of the system's own texts.
+// diagnostic record, control characters replaced by "?") behind the German lead
+// that says what failed (db/odbc_handle.h), or one of the system's own texts.
 #pragma once
 
 #include <stdexcept>

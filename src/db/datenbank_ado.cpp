@@ -17,9 +17,8 @@ void ThrowWhenSqliteFileMissing(const std::string& stored) {
   const std::string file = SqliteDatabaseFile(stored);
   struct stat info {};
   if (file.empty() || file == ":memory:" || ::stat(file.c_str(), &info) == 0) return;
-  throw EDatabaseError("SQLite-Datenbank \"" + file +
-                                              "\" nicht gefunden; bitte den Dateinamen in der Einstellung "
-                                              "\"connection\" (Abschnitt \"datenbank\") prüfen.");
+  throw EDatabaseError("Datenbankverbindung fehlgeschlagen: SQLite-Datenbank \"" + file +
+                       "\" nicht gefunden; bitte den Dateinamen prüfen (Datenbankverbindung, Einstellung connection)");
 }
 
 }  // namespace

@@ -13,7 +13,16 @@ std::u16string_view Wide(const SQLWCHAR* text, size_t length) {
   return {reinterpret_cast<const char16_t*>(text), length};
 }
 
-[[noreturn]] void ThrowDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const char* call) {
+// The sentence in front of the driver's own text, by what failed: opening the
+// connection (its environment and connection handles) or a statement.
+std::string LeadFor(SQLSMALLINT subjectType) {
+  return subjectType == SQL_HANDLE_STMT ? "SQL-Anweisung fehlgeschlagen: " : "Datenbankverbindung fehlgeschlagen: ";
+}
+
+// `handleType` and `handle` hold the diagnostics; `subjectType` is the kind of
+// handle the failed call was about (a statement handle's allocation reports on its connection).
+[[noreturn]] void ThrowDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const char* call,
+                                   SQLSMALLINT subjectType) {
   if (handle != SQL_NULL_HANDLE) {
     SQLWCHAR state[6] = {};
     SQLINTEGER native = 0;
@@ -32,12 +41,12 @@ std::u16string_view Wide(const SQLWCHAR* text, size_t length) {
       }
       if (message.empty()) message.assign(Wide(small, std::min<size_t>(length, std::size(small) - 1)));
       // The driver's text becomes a message: a NUL would cut it short, other control characters reach terminals.
-      throw EDatabaseError(platform::ReplaceControlCharacters(platform::Utf16ToUtf8(message)),
+      throw EDatabaseError(LeadFor(subjectType) + platform::ReplaceControlCharacters(platform::Utf16ToUtf8(message)),
                            platform::Utf16ToUtf8(Wide(state, 5)),
                            static_cast<int>(native));
     }
   }
-  throw EDatabaseError(std::string(call) + " fehlgeschlagen");
+  throw EDatabaseError(LeadFor(subjectType) + "der Treiber nennt keinen Grund (" + call + ")");
 }
 
 }  // namespace
@@ -46,9 +55,9 @@ TOdbcHandle::TOdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
   SQLHANDLE handle = SQL_NULL_HANDLE;
   SQLRETURN rc = SQLAllocHandle(type, parent, &handle);
   if (!SQL_SUCCEEDED(rc)) {
-    if (parent == SQL_NULL_HANDLE) throw EDatabaseError("SQLAllocHandle fehlgeschlagen");
+    if (parent == SQL_NULL_HANDLE) ThrowDiagnostics(SQL_HANDLE_ENV, SQL_NULL_HANDLE, "SQLAllocHandle", type);
     SQLSMALLINT parentType = type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC;
-    ThrowDiagnostics(parentType, parent, "SQLAllocHandle");
+    ThrowDiagnostics(parentType, parent, "SQLAllocHandle", type);
   }
   handle_ = handle;
 }
@@ -62,7 +71,7 @@ void TOdbcHandle::Reset() noexcept {
 
 SQLRETURN Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call) {
   if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA || rc == SQL_NEED_DATA) return rc;
-  ThrowDiagnostics(handleType, handle, call);
+  ThrowDiagnostics(handleType, handle, call, handleType);
 }
 
 }  // namespace vornetta::db

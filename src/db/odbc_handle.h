@@ -14,7 +14,7 @@ class TOdbcHandle {
  public:
   TOdbcHandle() = default;
   // Allocates a handle of the type under `parent` (SQL_NULL_HANDLE for an environment).
-  // Throws EDatabaseError with the parent's diagnostics when that fails.
+  // Throws EDatabaseError with the parent's diagnostics when that fails, led as for the new handle's type.
   TOdbcHandle(SQLSMALLINT type, SQLHANDLE parent);
   ~TOdbcHandle() { Reset(); }
   TOdbcHandle(TOdbcHandle&& other) noexcept
@@ -42,8 +42,10 @@ class TOdbcHandle {
 };
 
 // Returns rc when it is SQL_SUCCESS, SQL_SUCCESS_WITH_INFO, SQL_NO_DATA or
-// SQL_NEED_DATA; otherwise throws EDatabaseError from the first diagnostic record
-// of the handle, or "<call> fehlgeschlagen" when the driver left none.
+// SQL_NEED_DATA; otherwise throws EDatabaseError with the first diagnostic record
+// of the handle behind a German lead: "SQL-Anweisung fehlgeschlagen: " for a
+// statement handle, "Datenbankverbindung fehlgeschlagen: " for the others; when
+// the driver left no record, the lead and "der Treiber nennt keinen Grund (<call>)".
 SQLRETURN Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* call);
 inline SQLRETURN Check(SQLRETURN rc, const TOdbcHandle& handle, const char* call) {
   return Check(rc, handle.Type(), handle.Get(), call);

@@ -37,7 +37,8 @@ smtp::TEncryption EncryptionOf(std::string_view setting) {
   if (word == "aus") return smtp::TEncryption::None;
   throw EEncryptionSetting(
       "Unbekannter Wert \"" + std::string(setting) +
-      "\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl oder aus)");
+      "\" für die Verschlüsselung: erlaubt sind auto, starttls, ssl oder aus (Verschlüsselung, Einstellung "
+      "verschluesselung)");
 }
 
 std::string CleanSubject(std::string subject) {
@@ -107,9 +108,10 @@ void EMail::FillMessage(message::TIdMessage& mail) {
   mail.BccList.SetListText(Bcc);
   mail.Envelope = EnvelopeOf(mail);
   if (mail.Recipients.empty() && mail.CCList.empty() && mail.BccList.empty())
-    throw ESendError("Kein Empfänger angegeben.");
+    throw ESendError("Kein Empfänger angegeben " + message::AddressSettingNote(AddressSettings.To) + ".");
   // Without a sender the server would get "MAIL FROM:<>" and the mail no From header.
-  if (mail.From.Address.empty()) throw ESendError("Kein Absender angegeben.");
+  if (mail.From.Address.empty())
+    throw ESendError("Kein Absender angegeben " + message::AddressSettingNote(AddressSettings.From) + ".");
   mail.CharSet = CharSet;
   mail.ContentType = IsHtml ? "text/html" : "text/plain";
   mail.BodyText = Body;
@@ -212,14 +214,14 @@ void EMail::Probe(const std::function<void(const std::string&)>& step) {
            platform::ReplaceControlCharacters(subject.empty() ? "(keines)" : platform::AsUtf8(subject)) +
            (handler->TlsVerified() ? " (geprüft)" : " (nicht geprüft)"));
     } else {
-      step("Unverschlüsselt (Einstellung verschluesselung)");
+      step("Unverschlüsselt (Verschlüsselung, Einstellung verschluesselung)");
     }
     std::string mechanisms;
     for (const std::string& name : client.AuthMechanisms()) mechanisms += (mechanisms.empty() ? "" : " ") + name;
     step("Angebotene Anmeldeverfahren: " +
          (mechanisms.empty() ? std::string("keine") : platform::ReplaceControlCharacters(platform::AsUtf8(mechanisms))));
     if (Username.empty()) {
-      step("Keine Anmeldung eingestellt (Einstellung smtpuser ist leer)");
+      step("Keine Anmeldung eingestellt: kein Benutzer (SMTP Benutzer, Einstellung smtpuser)");
     } else {
       client.Authenticate();
       step("Anmeldung als " + Username + " mit " + client.LoginMechanism() + " erfolgreich");

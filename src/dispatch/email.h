@@ -23,7 +23,7 @@ namespace vornetta::dispatch {
 // How long one attempt to deliver a mail may take in all.
 inline constexpr std::chrono::milliseconds kMailAttemptLimit = std::chrono::minutes(15);
 
-// A mail that must not go out as it stands ("Kein Empf\u00e4nger angegeben.").
+// A mail that must not go out as it stands ("Kein Empf\u00e4nger angegeben (Empf\u00e4nger, Einstellung empfaenger).").
 class ESendError : public platform::EFailure {
  public:
   using EFailure::EFailure;
@@ -88,7 +88,7 @@ class EMail {
   // user name the login must happen (AUTH LOGIN, else AUTH PLAIN). "ssl"
   // without a port in Host means port 465. Before connecting, refuses an
   // address text message::CheckAddressSetting refuses and a mail without any
-  // recipient (ESendError "Kein Empf\u00e4nger angegeben."). Throws whatever the
+  // recipient (ESendError "Kein Empf\u00e4nger angegeben (...)."), or no sender. Throws whatever the
   // address parser or the SMTP conversation raises (message::EIdEmailParseError,
   // ESendError and EEncryptionSetting before connecting, smtp::EIdException and
   // its descendants, platform::ECancelled when the hook ends it), messages

@@ -8,15 +8,14 @@ namespace {
 struct TCommandKind {
   const char* noun;     // "Passwortbefehl"
   const char* secret;   // what it should print
-  const char* setting;  // the key that holds the command
+  const char* setting;  // the window's field and the key that holds the command
 };
 
-constexpr TCommandKind kPassword{"Passwortbefehl", "Passwort", "smtppassbefehl"};
-constexpr TCommandKind kToken{"Tokenbefehl", "Token", "smtptokenbefehl"};
+constexpr TCommandKind kPassword{"Passwortbefehl", "Passwort", "Einstellung smtppassbefehl im Abschnitt email"};
+constexpr TCommandKind kToken{"Tokenbefehl", "Token", "Token-Befehl, Einstellung smtptokenbefehl"};
 
 [[noreturn]] void Fail(const TCommandKind& kind, const std::string& what) {
-  throw EPasswordCommandError(std::string(kind.noun) + " " + what + " (Einstellung " +
-                                                     kind.setting + ")");
+  throw EPasswordCommandError(std::string(kind.noun) + " " + what + " (" + kind.setting + ")");
 }
 
 std::string SecretFromCommand(const TCommandKind& kind, const std::string& command, int timeoutMs) {

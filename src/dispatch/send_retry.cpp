@@ -78,8 +78,9 @@ int SendWithRetries(EMail& job, int retries, const TRetryWait& wait,
 int ParseRetries(const std::string& text) {
   const std::optional<int> value = platform::ParseInteger<int>(text);
   if (!value || *value < 0 || *value > 100) {
-    throw std::runtime_error("Die Einstellung wiederholen (Abschnitt email) muss eine Zahl von 0 bis 100 sein, nicht \"" +
-                             text + "\".");
+    throw std::runtime_error("Ungültiger Wert \"" + text +
+                             "\" für die Wiederholungen: erlaubt ist eine Zahl von 0 bis 100 (Einstellung wiederholen "
+                             "im Abschnitt email).");
   }
   return *value;
 }

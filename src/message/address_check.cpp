@@ -19,13 +19,12 @@ bool IsForbiddenControl(unsigned char c) { return (c < ' ' && c != '\t') || c ==
 // `reason` is UTF-8 like the other texts of this file; `entry` is in the system
 // code page, or UTF-8 when the setting is (a code-page name is never well-formed UTF-8 but in ASCII).
 [[noreturn]] void Refuse(std::string_view setting, std::string_view entry, std::string_view reason) {
-  std::string message = "Ungültige Adresse in der Einstellung \"";
-  message.append(setting);
-  message += "\" (Abschnitt \"email\"): ";
+  std::string message = "Ungültige Adresse ";
   message += platform::AsUtf8(entry);
-  message += " (";
+  message += ": ";
   message.append(reason);
-  message += ')';
+  message += ' ';
+  message += AddressSettingNote(setting);
   throw EIdEmailParseError(message);
 }
 
@@ -107,16 +106,27 @@ void CheckEntry(std::string_view setting, std::string_view entry) {
 void CheckAddressSetting(std::string_view setting, std::string_view text, TAddressSetting kind) {
   for (unsigned char c : text) {
     if (!IsForbiddenControl(c)) continue;
-    std::string message = "Die Einstellung \"";
-    message.append(setting);
-    message += "\" (Abschnitt \"email\") enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen.";
-    throw EIdEmailParseError(message);
+    throw EIdEmailParseError("Die Adresse enthält ein Steuerzeichen (etwa einen Zeilenumbruch); bitte entfernen " +
+                             AddressSettingNote(setting) + ".");
   }
   if (kind == TAddressSetting::Single) {
     if (!Trim(text).empty()) CheckEntry(setting, text);
     return;
   }
   for (std::string_view entry : Entries(text)) CheckEntry(setting, entry);
+}
+
+std::string AddressSettingNote(std::string_view setting) {
+  struct TField {
+    std::string_view key;
+    std::string_view label;
+  };
+  static constexpr TField kFields[] = {
+      {"empfaenger", "Empfänger"}, {"cc", "CC"}, {"bcc", "BCC"}, {"absender", "Absender"}};
+  for (const TField& field : kFields)
+    if (field.key == setting)
+      return "(" + std::string(field.label) + ", Einstellung " + std::string(setting) + ")";
+  return "(Einstellung " + std::string(setting) + ")";
 }
 
 }  // namespace vornetta::message

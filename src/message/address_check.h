@@ -4,6 +4,7 @@
 // a line break) is refused here, before any connection is made.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "message/address.h"
@@ -18,5 +19,9 @@ namespace vornetta::message {
 // A blank text passes; so does a bare local name.
 enum class TAddressSetting { List, Single };
 void CheckAddressSetting(std::string_view setting, std::string_view text, TAddressSetting kind);
+
+// How a message names an address setting: the field of the window and the key,
+// "(Empfänger, Einstellung empfaenger)"; "(Einstellung <key>)" for a key without a field.
+std::string AddressSettingNote(std::string_view setting);
 
 }  // namespace vornetta::message

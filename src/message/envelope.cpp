@@ -1,5 +1,7 @@
 #include "message/envelope.h"
 
+#include "message/address_check.h"
+
 #include <idn2.h>
 
 #include <cstdlib>
@@ -21,8 +23,8 @@ std::string EnvelopeAddress(const std::string& utf8Address, const std::string& s
   const int rc = idn2_to_ascii_8z(domain.c_str(), &ascii, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
   if (rc != IDN2_OK) {
     std::free(ascii);
-    throw EEnvelopeAddressError("Die Domain von " + utf8Address +
-                                                       " ist kein gültiger Name (Einstellung " + setting + ")");
+    throw EEnvelopeAddressError("Die Domain von " + utf8Address + " ist kein gültiger Name " +
+                                AddressSettingNote(setting));
   }
   std::string result = utf8Address.substr(0, at + 1) + ascii;
   idn2_free(ascii);

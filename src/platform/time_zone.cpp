@@ -40,8 +40,8 @@ TTimeZone::TTimeZone(std::string_view name) {
   if (!id.contains(':')) zone->zone = QTimeZone(id);
   if (!zone->zone.isValid()) {
     throw ETimeZoneError("Unbekannte Zeitzone \"" + name_ +
-                                      "\" (Einstellung zeitzone im Abschnitt email): erwartet wird ein Name "
-                                      "der Zeitzonendatenbank wie Europe/Berlin oder ein leerer Wert.");
+                         "\": erwartet wird ein Name der Zeitzonendatenbank wie Europe/Berlin oder ein leerer Wert "
+                         "(Zeitzone, Einstellung zeitzone).");
   }
   zone_ = std::move(zone);
 }

@@ -16,9 +16,9 @@ TColumnFormats::TColumnFormats(config::TMyIniFile& ini)
     TNumberPattern parsed;
     if (!TNumberPattern::Parse(pattern, thousands_, decimal_, parsed)) {
       const std::string grouped = std::string("#") + thousands_ + "##0" + decimal_ + "00";
-      throw EReportError(
-          "Unlesbares Zahlenformat \"" + pattern + "\" für die Spalte " + key + " (Abschnitt format): erlaubt sind Muster wie " + grouped + ", 0" + decimal_ +
-          "0 oder 0 %.");
+      throw EReportError("Unlesbares Zahlenformat \"" + pattern + "\" für die Spalte " + key +
+                         ": erlaubt sind Muster wie " + grouped + ", 0" + decimal_ + "0 oder 0 % (Einstellung " + key +
+                         " im Abschnitt format).");
     }
     patterns_.emplace_back(key, parsed);
   }

@@ -96,7 +96,8 @@ struct TLimits {
   bool Any() const { return rowsPerTable > 0 || budgetBytes > 0; }
 };
 
-std::size_t ReadLimit(config::TMyIniFile& ini, const char* key) {
+// `field` is the window's label of the key.
+std::size_t ReadLimit(config::TMyIniFile& ini, const char* key, const char* field) {
   const std::string value = ini.ReadValueDefault("email", key, "0");
   std::size_t number = 0;
   bool valid = !value.empty() && value.size() <= 9;
@@ -105,16 +106,16 @@ std::size_t ReadLimit(config::TMyIniFile& ini, const char* key) {
     if (valid) number = number * 10 + static_cast<std::size_t>(c - '0');
   }
   if (!valid) {
-    throw EReportError("Unbekannter Wert \"" + value + "\" der Einstellung " + key +
-                       " (Abschnitt email): erlaubt ist eine ganze Zahl ab 0 (0 = unbegrenzt).");
+    throw EReportError("Unbekannter Wert \"" + value + "\": erlaubt ist eine ganze Zahl ab 0, 0 = unbegrenzt (" +
+                       field + ", Einstellung " + key + ").");
   }
   return number;
 }
 
 TLimits ReadLimits(config::TMyIniFile& ini) {
   TLimits limits;
-  limits.rowsPerTable = ReadLimit(ini, "zeilenMax");
-  limits.budgetBytes = ReadLimit(ini, "groesseMax") * 1024;
+  limits.rowsPerTable = ReadLimit(ini, "zeilenMax", "Zeilen je Tabelle höchstens");
+  limits.budgetBytes = ReadLimit(ini, "groesseMax", "Bericht höchstens") * 1024;
   return limits;
 }
 

@@ -28,7 +28,7 @@ TAttachmentKind ReadAttachmentKind(config::TMyIniFile& ini) {
   if (platform::EqualsNoCase(value, "csv")) return TAttachmentKind::Csv;
   if (platform::EqualsNoCase(value, "xlsx")) return TAttachmentKind::Xlsx;
   throw EReportError("Unbekannter Wert \"" + value +
-                     "\" der Einstellung anhang (Abschnitt email): erlaubt sind csv, xlsx oder ein leerer Wert.");
+                     "\" für den Anhang: erlaubt sind csv, xlsx oder ein leerer Wert (Anhang, Einstellung anhang).");
 }
 
 TResultCopies::TResultCopies(TAttachmentKind kind, bool cutsPossible, TReportText& text) : kind_(kind), text_(text) {

@@ -26,9 +26,8 @@ namespace {
 using TNode = TSendCondition::TNode;
 
 [[noreturn]] void Fail(std::string_view text, const std::string& why, std::string_view what = "ist nicht lesbar") {
-  throw ESendConditionError("Die Bedingung \"" + std::string(text) +
-                                                   "\" der Einstellung sendenWenn (Abschnitt email) " +
-                                                   std::string(what) + ": " + why + ".");
+  throw ESendConditionError("Die Bedingung \"" + std::string(text) + "\" " + std::string(what) + ": " + why +
+                            " (Bedingung, Einstellung sendenWenn).");
 }
 
 // A recursive-descent reader over the text; every failure names the setting.

@@ -70,8 +70,8 @@ void FitToBudget(TReportText& text, std::vector<TTableRows>& tables, std::size_t
     }
     if (!anyRow) {
       view.Notice("Der Bericht ist schon ohne Datenzeilen " + platform::GroupedCount(text.DocumentText().size()) +
-                  " Bytes groß und passt nicht in groesseMax (" + platform::GroupedCount(budgetBytes / 1024) +
-                  " KB, Abschnitt email).");
+                  " Bytes groß und passt nicht in " + platform::GroupedCount(budgetBytes / 1024) +
+                  " KB (Bericht höchstens, Einstellung groesseMax).");
       return;
     }
     // Rows freed from the end, less the note rows that appear, until the excess

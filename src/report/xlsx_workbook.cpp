@@ -227,7 +227,7 @@ void TXlsxWorkbook::EndRecord() {
   if (++s.row >= kMaxRows - 1) {
     throw EReportError(
         "Excel-Anhang: Das Ergebnis hat mehr Zeilen, als ein Excel-Blatt fasst (1.048.574); "
-        "für diesen Bericht anhang=csv einstellen (Abschnitt email).");
+        "für diesen Bericht CSV wählen (Anhang, Einstellung anhang).");
   }
 }
 

@@ -18,26 +18,27 @@ struct TAdvice {
 constexpr TAdvice kAdvice[] = {
     {535, "5.7.139", "",
      "Der Server hat die Anmeldung für dieses Postfach abgeschaltet (Microsoft 365: SMTP AUTH). Der Administrator "
-     "muss für das Postfach \"Authenticated SMTP\" einschalten, oder die Anmeldung läuft über OAuth2 (Einstellung "
-     "smtptokenbefehl)."},
+     "muss für das Postfach \"Authenticated SMTP\" einschalten, oder die Anmeldung läuft über OAuth2 (Token-Befehl, "
+     "Einstellung smtptokenbefehl)."},
     {550, "5.7.30", "",
      "Der Server lässt die Anmeldung mit Passwort nicht mehr zu (Basic Authentication abgeschaltet): Anmeldung "
-     "über OAuth2 einrichten (Einstellung smtptokenbefehl)."},
+     "über OAuth2 einrichten (Token-Befehl, Einstellung smtptokenbefehl)."},
     {535, "5.7.3", "basic authentication is disabled",
      "Der Server lässt die Anmeldung mit Passwort nicht mehr zu (Basic Authentication abgeschaltet): Anmeldung "
-     "über OAuth2 einrichten (Einstellung smtptokenbefehl)."},
+     "über OAuth2 einrichten (Token-Befehl, Einstellung smtptokenbefehl)."},
     {534, "5.7.9", "",
      "Der Server verlangt ein App-Passwort: in den Kontoeinstellungen ein App-Passwort erzeugen und als Passwort "
-     "eintragen (Einstellung smtppass oder smtppassbefehl), oder OAuth2 verwenden (Einstellung smtptokenbefehl)."},
+     "eintragen (SMTP Passwort, Einstellung smtppass oder smtppassbefehl), oder OAuth2 verwenden (Token-Befehl, "
+     "Einstellung smtptokenbefehl)."},
     {535, "5.7.8", "",
-     "Benutzername, Passwort oder Token wurden abgelehnt (Einstellungen smtpuser, smtppass, smtppassbefehl, "
-     "smtptokenbefehl)."},
+     "Benutzername, Passwort oder Token wurden abgelehnt (SMTP Benutzer, SMTP Passwort und Token-Befehl, "
+     "Einstellungen smtpuser, smtppass, smtppassbefehl und smtptokenbefehl)."},
     {530, "5.7.0", "",
-     "Der Server verlangt zuerst eine verschlüsselte Verbindung (STARTTLS): Einstellung verschluesselung auf "
-     "auto oder starttls setzen."},
+     "Der Server verlangt zuerst eine verschlüsselte Verbindung (STARTTLS): Automatisch oder STARTTLS wählen "
+     "(Verschlüsselung, Einstellung verschluesselung)."},
     {454, "4.7.0", "",
      "Die Anmeldung ist vorübergehend nicht möglich; ein späterer Versuch kann gelingen (Einstellung "
-     "wiederholen)."},
+     "wiederholen im Abschnitt email)."},
 };
 
 // The value of "name": "value" in a flat JSON object, printable ASCII only.

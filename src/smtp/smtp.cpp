@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "message/address_check.h"
 #include "message/header_encoding.h"
 #include "platform/code_page.h"
 #include "platform/safe_text.h"
@@ -67,7 +68,7 @@ void TIdSMTP::OpenSession(int timeout) {
       if (offered_.startTls)
         StartTls(name);
       else if (encryption_ == TEncryption::StartTls)
-        throw EIdTlsError("Server bietet kein STARTTLS an (Einstellung verschluesselung)");
+        throw EIdTlsError("Server bietet kein STARTTLS an (Verschlüsselung, Einstellung verschluesselung)");
     }
     CheckLoginProtection();
     phase_ = TSmtpPhase::Open;
@@ -95,7 +96,9 @@ void TIdSMTP::ReadGreeting() {
   if (limit.count() > 0 && limit.count() < replyLimit) SetReplyTimeout(static_cast<int>(limit.count()));
   // A port that expects TLS from the first byte stays silent to a plain client,
   // and a plain port answers a TLS client with lines it cannot read.
-  const std::string check = " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und verschluesselung)";
+  const std::string check =
+      " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, Einstellungen smtpserver und "
+      "verschluesselung)";
   try {
     ReadReply({220});
   } catch (const EIdReadTimeout&) {
@@ -137,17 +140,18 @@ void TIdSMTP::CheckLoginProtection() const {
   if (authenticationType_ == atOAuth2) {
     if (encryption_ == TEncryption::None)
       throw EIdTlsError(
-          "OAuth2-Anmeldung nur verschlüsselt: mit verschluesselung=aus wird das Token nie gesendet "
-          "(Einstellung verschluesselung auf auto, starttls oder ssl setzen)");
+          "OAuth2-Anmeldung nur verschlüsselt: ohne Verschlüsselung wird das Token nie gesendet; "
+          "Automatisch, STARTTLS oder SSL/TLS wählen (Verschlüsselung, Einstellung verschluesselung)");
     throw EIdTlsError(
-        "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Einstellung verschluesselung)");
+        "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Verschlüsselung, Einstellung "
+        "verschluesselung)");
   }
   if (encryption_ != TEncryption::Auto) return;
   const auto* handler = dynamic_cast<const TIdIOHandlerSocket*>(IOHandler());
   if (handler != nullptr && handler->PeerIsLoopback()) return;
   throw EIdTlsError(
       "Server bietet kein STARTTLS an – Anmeldung nur verschlüsselt; für eine unverschlüsselte Anmeldung "
-      "verschluesselung=aus setzen");
+      "\"keine\" wählen (Verschlüsselung, Einstellung verschluesselung)");
 }
 
 // EHLO, or HELO when EHLO is off or refused; only what this reply announces counts.
@@ -158,19 +162,19 @@ void TIdSMTP::Introduce(const std::string& name) {
 
 // True when the server answered 250; any other code means: try HELO.
 bool TIdSMTP::Ehlo(const std::string& name) {
-  if (ExecuteCommand("EHLO " + name, {}) != 250) return false;
+  if (Command("EHLO " + name, {}, "die Antwort auf EHLO") != 250) return false;
   CollectAuthMechanisms();
   return true;
 }
 
-void TIdSMTP::Helo(const std::string& name) { ExecuteCommand("HELO " + name, {250}); }
+void TIdSMTP::Helo(const std::string& name) { Command("HELO " + name, {250}, "die Antwort auf HELO"); }
 
 // RFC 3207: after the handshake the client forgets what it knew of the server
 // and introduces itself again; only what the server announces now counts.
 void TIdSMTP::StartTls(const std::string& name) {
-  const int code = ExecuteCommand("STARTTLS", {});
+  const int code = Command("STARTTLS", {}, "die Antwort auf STARTTLS");
   if (code != 220) {
-    std::string message = "Server lehnt STARTTLS ab (Einstellung verschluesselung):\r\n";
+    std::string message = "Server lehnt STARTTLS ab (Verschlüsselung, Einstellung verschluesselung):\r\n";
     for (const std::string& line : LastReply().Text()) message += platform::ReplaceControlCharacters(platform::AsUtf8(line)) + "\r\n";
     throw EIdProtocolReplyError(code, message);
   }
@@ -226,9 +230,10 @@ bool TIdSMTP::SupportsMechanism(TAuthenticationType type) const {
 bool TIdSMTP::LogIn() {
   bool result = false;
   if (authenticationType_ == atLogin) {
-    ExecuteCommand("AUTH LOGIN", {334});
-    ExecuteCommand(message::TIdEncoderMIME::EncodeText(username_), {334});
-    ExecuteCommand(message::TIdEncoderMIME::EncodeText(password_), {235});
+    constexpr std::string_view awaited = "die Antwort auf die Anmeldung (AUTH LOGIN)";
+    Command("AUTH LOGIN", {334}, awaited);
+    Command(message::TIdEncoderMIME::EncodeText(username_), {334}, awaited);
+    Command(message::TIdEncoderMIME::EncodeText(password_), {235}, awaited);
     result = true;
     loginMechanism_ = "LOGIN";
   }
@@ -238,7 +243,8 @@ bool TIdSMTP::LogIn() {
 
 void TIdSMTP::LogInPlain() {
   const std::string credentials = std::string(1, '\0') + username_ + '\0' + password_;
-  ExecuteCommand("AUTH PLAIN " + message::TIdEncoderMIME::EncodeText(credentials), {235});
+  Command("AUTH PLAIN " + message::TIdEncoderMIME::EncodeText(credentials), {235},
+          "die Antwort auf die Anmeldung (AUTH PLAIN)");
   loginMechanism_ = "PLAIN";
   phase_ = TSmtpPhase::LoggedIn;
 }
@@ -248,7 +254,8 @@ void TIdSMTP::LogInPlain() {
 void TIdSMTP::LogInOAuth2() {
   const bool xoauth2 = Offers("XOAUTH2");
   if (!xoauth2 && !SupportsMechanism(atOAuth2))
-    throw EIdTlsError("Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Einstellung smtptokenbefehl)");
+    throw EIdTlsError(
+        "Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Token-Befehl, Einstellung smtptokenbefehl)");
   const std::string token = tokenSource_ ? tokenSource_() : password_;
   const std::string mechanism = xoauth2 ? "XOAUTH2" : "OAUTHBEARER";
   constexpr char kSeparator = '\x01';
@@ -259,20 +266,21 @@ void TIdSMTP::LogInOAuth2() {
                     std::to_string(Port()) + kSeparator + bearer;
   const std::string encoded = message::TIdEncoderMIME::EncodeText(response);
   const std::string line = "AUTH " + mechanism + " " + encoded;
+  const std::string awaited = "die Antwort auf die Anmeldung (AUTH " + mechanism + ")";
   int code = 0;
   if (line.size() + 2 <= kMaxAuthLine) {
-    code = ExecuteCommand(line, {235, 334});
+    code = Command(line, {235, 334}, awaited);
   } else {
-    ExecuteCommand("AUTH " + mechanism, {334});
-    code = ExecuteCommand(encoded, {235, 334});
+    Command("AUTH " + mechanism, {334}, awaited);
+    code = Command(encoded, {235, 334}, awaited);
   }
   if (code == 334) {
     // The refusal comes as a JSON document; the exchange ends with an empty response.
     const std::string details = OAuthRefusalDetails(LastReply().Text().empty() ? "" : LastReply().Text().front());
-    const int final = ExecuteCommand("", {});
+    const int final = Command("", {}, awaited);
     std::string message = "OAuth2-Anmeldung (" + mechanism + ") abgelehnt";
     if (!details.empty()) message += ": " + details;
-    message += " (Einstellung smtptokenbefehl)\r\n";
+    message += " (Token-Befehl, Einstellung smtptokenbefehl)\r\n";
     for (const std::string& text : LastReply().Text()) message += platform::ReplaceControlCharacters(platform::AsUtf8(text)) + "\r\n";
     throw EIdProtocolReplyError(final, message);
   }
@@ -291,26 +299,40 @@ void TIdSMTP::Authenticate() {
       LogInPlain();
     else if (requireLogin_)
       throw EIdTlsError("Server bietet weder AUTH LOGIN noch AUTH PLAIN an; "
-                        "ohne Anmeldung wird nicht gesendet (Einstellung smtpuser)");
+                        "ohne Anmeldung wird nicht gesendet (SMTP Benutzer, Einstellung smtpuser)");
   } catch (const EIdProtocolReplyError& refusal) {
     throw WithLoginAdvice(refusal, LastReply().Text());
   }
 }
 
 // Every transaction starts with a reset; whatever the server answers, it goes on.
-void TIdSMTP::Rset() { ExecuteCommand("RSET", {}); }
+void TIdSMTP::Rset() { Command("RSET", {}, "die Antwort auf RSET"); }
 
 void TIdSMTP::MailFrom(const std::string& address, bool smtpUtf8) {
-  ExecuteCommand("MAIL FROM:<" + address + (smtpUtf8 ? "> SMTPUTF8" : ">"), {250});
+  Command("MAIL FROM:<" + address + (smtpUtf8 ? "> SMTPUTF8" : ">"), {250}, "die Antwort auf MAIL FROM");
 }
 
-void TIdSMTP::RcptTo(const std::string& address) { ExecuteCommand("RCPT TO:<" + address + ">", {250, 251}); }
+void TIdSMTP::RcptTo(const std::string& address) {
+  Command("RCPT TO:<" + address + ">", {250, 251},
+          "die Antwort auf RCPT TO:<" + platform::ReplaceControlCharacters(platform::AsUtf8(address)) + ">");
+}
 
-void TIdSMTP::Data() { ExecuteCommand("DATA", {354}); }
+void TIdSMTP::Data() { Command("DATA", {354}, "die Antwort auf DATA"); }
 
+// Once the whole mail is out, a silence may hide a mail that arrived.
 void TIdSMTP::EndOfData() {
   dataEndSent_ = true;
-  ExecuteCommand(".", {250});
+  Command(".", {250}, "die Bestätigung der gesendeten Mail", " – die Mail kann trotzdem angekommen sein");
+}
+
+int TIdSMTP::Command(std::string_view line, TIdReplyCodes accepted, std::string_view awaited,
+                     std::string_view note) {
+  try {
+    return ExecuteCommand(line, accepted);
+  } catch (const EIdReadTimeout&) {
+    throw EIdReadTimeout("Zeitüberschreitung beim Warten auf " + std::string(awaited) + " von " + ServerName() +
+                         std::string(note));
+  }
 }
 
 void TIdSMTP::Quit() { SendLine("QUIT"); }
@@ -326,7 +348,7 @@ void TIdSMTP::SubmitMessage(message::TIdMessage& msg) {
       if (smtpUtf8 && !offered_.smtpUtf8)
         throw EIdSmtpUtf8Missing(
             "Der Server bietet kein SMTPUTF8 an; die Adresse " + envelope->Utf8Address +
-            " ist so nicht zustellbar (Einstellung " + envelope->Utf8Setting + ")");
+            " ist so nicht zustellbar " + message::AddressSettingNote(envelope->Utf8Setting));
       MailFrom(envelope->From, smtpUtf8);
     } else {
       MailFrom(msg.From.Address);

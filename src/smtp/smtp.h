@@ -141,6 +141,9 @@ class TIdSMTP : public TIdMessageClient {
   void StartTls(const std::string& name);
   TTlsOptions TlsOptions() const;
   TIdIOHandlerSocket& SocketHandler();
+  // ExecuteCommand whose reply, when it does not come in time, is named in the
+  // EIdReadTimeout: "Zeitüberschreitung beim Warten auf <awaited> von host:port<note>".
+  int Command(std::string_view line, TIdReplyCodes accepted, std::string_view awaited, std::string_view note = {});
   void Rset();
   void MailFrom(const std::string& address, bool smtpUtf8 = false);
   void RcptTo(const std::string& address);

@@ -18,6 +18,7 @@
 #include "platform/code_page.h"
 #include "smtp/exceptions.h"
 #include "smtp/socket_stack.h"
+#include "smtp/tls_reasons.h"
 
 namespace vornetta::smtp {
 
@@ -30,6 +31,11 @@ struct SocketState {
 };
 
 namespace {
+
+// The leads in front of every message of the library.
+constexpr char kSetupFailed[] = "TLS-Einrichtung fehlgeschlagen: ";
+constexpr char kHandshakeFailed[] = "TLS-Aushandlung fehlgeschlagen: ";
+constexpr char kConnectionBroken[] = "TLS-Verbindung gestört: ";
 
 // OpenSSL's reason for the last failure, or nothing; the queue is emptied so
 // that a later call does not report an old failure.
@@ -44,22 +50,6 @@ std::string LibraryReason() {
 bool IsAddress(const std::string& name) {
   unsigned char bytes[sizeof(in6_addr)];
   return inet_pton(AF_INET, name.c_str(), bytes) == 1 || inet_pton(AF_INET6, name.c_str(), bytes) == 1;
-}
-
-// The certificate check's outcome as the administrator's next step.
-std::string CertificateMessage(long result, const std::string& peer) {
-  const std::string& name = peer;
-  switch (result) {
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-      return {"TLS-Fehler: Zertifikat gilt nicht für " + name + " (Einstellung smtpserver)"};
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-      return {"TLS-Fehler: Zertifikat von " + name +
-              " ist abgelaufen oder noch nicht gültig (Einstellung zertifikate)"};
-    default:
-      return {"TLS-Fehler: Zertifikat von " + name + " ist nicht vertrauenswürdig (Einstellung zertifikate)"};
-  }
 }
 
 // The socket under OpenSSL. Its own socket BIO writes without MSG_NOSIGNAL, and
@@ -127,7 +117,7 @@ TTlsChannel::TTlsChannel(int fd, const TTlsOptions& options, platform::TDeadline
 
 void TTlsChannel::MakeContext(const std::string& caFile) {
   context_.reset(SSL_CTX_new(TLS_client_method()));
-  if (!context_) Fail("TLS kann nicht eingerichtet werden");
+  if (!context_) Fail(kSetupFailed);
   SSL_CTX_set_min_proto_version(context_.get(), TLS1_2_VERSION);
   // A peer that drops the connection without the closing alert ends it like plain TCP would.
   SSL_CTX_set_options(context_.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -136,7 +126,8 @@ void TTlsChannel::MakeContext(const std::string& caFile) {
     SSL_CTX_set_default_verify_paths(context_.get());
   } else if (SSL_CTX_load_verify_locations(context_.get(), caFile.c_str(), nullptr) != 1) {
     ERR_clear_error();
-    throw EIdTlsError("TLS-Fehler: Zertifikatsdatei " + caFile + " kann nicht gelesen werden (Einstellung zertifikate)");
+    throw EIdTlsError(std::string(kHandshakeFailed) + "Zertifikatsdatei " + caFile +
+                      " kann nicht gelesen werden (Zertifikate, Einstellung zertifikate)");
   }
   // Verification runs in any case; its result is judged after the handshake so
   // that a relay without a trusted certificate can still be used encrypted.
@@ -146,7 +137,7 @@ void TTlsChannel::MakeContext(const std::string& caFile) {
 // The certificate must name the peer: an address as such, a name also sent as SNI.
 void TTlsChannel::MakeSessionVerifyingPeer() {
   ssl_.reset(SSL_new(context_.get()));
-  if (!ssl_) Fail("TLS kann nicht eingerichtet werden");
+  if (!ssl_) Fail(kSetupFailed);
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
   X509_VERIFY_PARAM_set_flags(param, X509_V_FLAG_PARTIAL_CHAIN);
   if (IsAddress(peerName_)) {
@@ -161,7 +152,7 @@ void TTlsChannel::MakeSessionVerifyingPeer() {
 void TTlsChannel::AttachSocket() {
   fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
   BIO* socket = BIO_new(SocketMethod());
-  if (!socket) Fail("TLS kann nicht eingerichtet werden");
+  if (!socket) Fail(kSetupFailed);
   socketState_ = std::make_unique<SocketState>(SocketState{fd_});
   BIO_set_data(socket, socketState_.get());
   SSL_set_bio(ssl_.get(), socket, socket);
@@ -173,7 +164,12 @@ void TTlsChannel::Handshake(platform::TDeadline deadline, bool requireVerified) 
     if (rc == 1) break;
     int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
-      if (!WaitFor(error, deadline)) Fail("Zeitüberschreitung beim verschlüsselten Verbindungsaufbau");
+      if (!WaitFor(error, deadline)) {
+        broken_ = true;
+        ERR_clear_error();
+        throw EIdTlsError(std::string(kHandshakeFailed) +
+                          TlsReasonText("", peerName_, "Zeitüberschreitung, der Server antwortet nicht"));
+      }
       continue;
     }
     if (error == SSL_ERROR_SYSCALL && errno != 0) {
@@ -181,14 +177,16 @@ void TTlsChannel::Handshake(platform::TDeadline deadline, bool requireVerified) 
       broken_ = true;
       TIdStack::RaiseSocketFailure(code);
     }
-    Fail("Verschlüsselter Verbindungsaufbau fehlgeschlagen");
+    // A peer that hangs up in the middle of the handshake leaves OpenSSL without a reason.
+    Fail(kHandshakeFailed, "der Server hat die Verbindung während der Aushandlung beendet");
   }
   const long result = SSL_get_verify_result(ssl_.get());
   verified_ = SSL_get0_peer_certificate(ssl_.get()) != nullptr && result == X509_V_OK;
   if (!verified_ && requireVerified) {
     broken_ = true;  // no closing alert: the peer is not trusted with anything
-    throw EIdTlsError(CertificateMessage(SSL_get0_peer_certificate(ssl_.get()) ? result : X509_V_ERR_UNSPECIFIED,
-                                         peerName_));
+    const long shown = SSL_get0_peer_certificate(ssl_.get()) ? result : X509_V_ERR_UNSPECIFIED;
+    throw EIdTlsError(std::string(kHandshakeFailed) +
+                      TlsReasonText(X509_verify_cert_error_string(shown), peerName_, "Zertifikat nicht prüfbar"));
   }
 }
 
@@ -197,13 +195,9 @@ TTlsChannel::~TTlsChannel() = default;
 void TTlsChannel::FreeContext::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
 void TTlsChannel::FreeSsl::operator()(ssl_st* ssl) const { SSL_free(ssl); }
 
-void TTlsChannel::Fail(const char* what) {
+void TTlsChannel::Fail(const char* lead, const char* unknown) {
   broken_ = true;
-  std::string message = "TLS-Fehler: " + std::string(what) + " (" + peerName_;
-  const std::string reason = LibraryReason();
-  if (!reason.empty()) message += ": " + reason;
-  message += ", Einstellung verschluesselung)";
-  throw EIdTlsError(message);
+  throw EIdTlsError(lead + TlsReasonText(LibraryReason(), peerName_, unknown));
 }
 
 bool TTlsChannel::WaitFor(int sslError, platform::TDeadline deadline) {
@@ -236,7 +230,7 @@ bool TTlsChannel::WaitReadable(platform::TDeadline deadline) {
       socketError_ = SocketErrorCodeOfErrno(errno);
       broken_ = true;
     } else {
-      Fail("Verschlüsselte Verbindung gestört");
+      Fail(kConnectionBroken);
     }
   }
 }
@@ -278,7 +272,7 @@ long TTlsChannel::Send(const char* buffer, std::size_t size, const TSendLimit& l
       SetLastPlatformSocketError(SocketErrorCodeOfErrno(errno));
       return -1;
     }
-    Fail("Verschlüsselte Verbindung gestört");
+    Fail(kConnectionBroken);
   }
   return static_cast<long>(size);
 }

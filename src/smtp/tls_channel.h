@@ -59,7 +59,9 @@ class TTlsChannel : public TByteChannel {
   void Handshake(platform::TDeadline deadline, bool requireVerified);
   // Waits for the socket as OpenSSL asked; false when the deadline passed.
   bool WaitFor(int sslError, platform::TDeadline deadline);
-  [[noreturn]] void Fail(const char* what);  // UTF-8
+  // Throws EIdTlsError: the lead, OpenSSL's reason in German (or `unknown`
+  // without one), the server and what to check (smtp/tls_reasons.h).
+  [[noreturn]] void Fail(const char* lead, const char* unknown = "kein Grund genannt");
 
   struct FreeContext {
     void operator()(ssl_ctx_st* context) const;

@@ -149,7 +149,7 @@ TEST_F(CommandTest, StatementTestReportsEachStatementWithItsNumber) {
                                 "[Warnung] Statement 2" + warning,
                                 "Statement 2 erfolgreich: 2 Datensätze",
                                 "[Warnung] Statement 3" + warning,
-                                "Statement 4: [SQLite]no such table: nirgends (1)",
+                                "Statement 4: SQL-Anweisung fehlgeschlagen: [SQLite]no such table: nirgends (1)",
                                 "[Warnung] Statement 5" + warning,
                                 "Statement 5 erfolgreich: 1 Datensätze",
                             }));

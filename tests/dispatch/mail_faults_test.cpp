@@ -70,8 +70,8 @@ TEST(MailFaults, EveryMalformedReplyNamesItselfWithItsBytesMadeVisible) {
     EMail job = Job(server.Port());
     // The first reply unreadable: the greeting, with what to check.
     EXPECT_EQ(FailureOf(job), "Unverständliche Begrüßung von 127.0.0.1:" + std::to_string(server.Port()) +
-                                  " – Port und Verschlüsselung prüfen (Einstellungen smtpserver und "
-                                  "verschluesselung)\r\nUngültige Antwort des Servers: 2?20 x?[2J");
+                                  " – Port und Verschlüsselung prüfen (SMTP Server und Verschlüsselung, "
+                                  "Einstellungen smtpserver und verschluesselung)\r\nUngültige Antwort des Servers: 2?20 x?[2J");
   }
   {
     // A NUL inside a refusal no longer cuts the text short.
@@ -174,11 +174,11 @@ TEST(MailAddresses, GoAsALabelsAndAUtf8LocalPartOnlyToAServerWithSmtpUtf8) {
   EMail job = Job(server.Port());
   job.Cc = "jörg@exämple.com";
   EXPECT_EQ(FailureOf(job),
-            "Der Server bietet kein SMTPUTF8 an; die Adresse jörg@exämple.com ist so nicht zustellbar (Einstellung cc)");
+            "Der Server bietet kein SMTPUTF8 an; die Adresse jörg@exämple.com ist so nicht zustellbar (CC, Einstellung cc)");
   job.Cc = "a@exämple.com";
   const std::string tooLong = "b@\xC3\xA4" + std::string(70, 'x') + ".de";  // a label has at most 63 bytes
   job.Bcc = tooLong;
-  EXPECT_EQ(FailureOf(job), "Die Domain von " + tooLong + " ist kein gültiger Name (Einstellung bcc)");
+  EXPECT_EQ(FailureOf(job), "Die Domain von " + tooLong + " ist kein gültiger Name (BCC, Einstellung bcc)");
   job.Bcc.clear();
   job.Send();
   server.AwaitMail();

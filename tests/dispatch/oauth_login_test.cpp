@@ -131,18 +131,20 @@ TEST_F(OAuthLogin, NoMechanismOrNoTlsEndsBeforeTheTokenIsAskedFor) {
   auto neither = Server("tok", {"--mechanisms", ""});
   EMail job = Job(*neither, "tok", commands);
   EXPECT_EQ(FailureOf([&] { job.Send(); }),
-            "Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Einstellung smtptokenbefehl)");
+            "Server bietet keine OAuth2-Anmeldung (XOAUTH2/OAUTHBEARER) an (Token-Befehl, Einstellung "
+            "smtptokenbefehl)");
 
   // Even on this machine's loopback a token goes only inside TLS.
   auto plain = Server("tok", {"--plain"});
   EMail automatic = Job(*plain, "tok", commands);
   EXPECT_EQ(FailureOf([&] { automatic.Send(); }),
-            "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Einstellung verschluesselung)");
+            "Server bietet kein STARTTLS an – OAuth2-Anmeldung nur verschlüsselt (Verschlüsselung, Einstellung "
+            "verschluesselung)");
   EMail off = Job(*plain, "tok", commands);
   off.Encryption = "aus";
   EXPECT_EQ(FailureOf([&] { off.Send(); }),
-            "OAuth2-Anmeldung nur verschlüsselt: mit verschluesselung=aus wird das Token nie gesendet "
-            "(Einstellung verschluesselung auf auto, starttls oder ssl setzen)");
+            "OAuth2-Anmeldung nur verschlüsselt: ohne Verschlüsselung wird das Token nie gesendet; "
+            "Automatisch, STARTTLS oder SSL/TLS wählen (Verschlüsselung, Einstellung verschluesselung)");
   EXPECT_EQ(ReadFile(plain->Dir() + "/transcript").find("AUTH"), std::string::npos);
   EXPECT_EQ(Runs(), 0);
 }

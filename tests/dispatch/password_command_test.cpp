@@ -38,21 +38,21 @@ TEST(PasswordCommand, TheFirstLineOfStandardOutputIsThePassword) {
 
 TEST(PasswordCommand, FailuresNameTheSettingAndNeverTheOutput) {
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("echo geheim; exit 3"); }),
-            "Passwortbefehl endete mit Status 3 (Einstellung smtppassbefehl)");
+            "Passwortbefehl endete mit Status 3 (Einstellung smtppassbefehl im Abschnitt email)");
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("true"); }),
-            "Passwortbefehl hat kein Passwort ausgegeben (Einstellung smtppassbefehl)");
+            "Passwortbefehl hat kein Passwort ausgegeben (Einstellung smtppassbefehl im Abschnitt email)");
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("echo; echo zweite"); }),
-            "Passwortbefehl hat kein Passwort ausgegeben (Einstellung smtppassbefehl)");
+            "Passwortbefehl hat kein Passwort ausgegeben (Einstellung smtppassbefehl im Abschnitt email)");
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("no-such-command-anywhere 2>/dev/null"); }),
-            "Passwortbefehl endete mit Status 127 (Einstellung smtppassbefehl)");
+            "Passwortbefehl endete mit Status 127 (Einstellung smtppassbefehl im Abschnitt email)");
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("echo geheim; kill -9 $$"); }),
-            "Passwortbefehl wurde durch Signal 9 abgebrochen (Einstellung smtppassbefehl)");
+            "Passwortbefehl wurde durch Signal 9 abgebrochen (Einstellung smtppassbefehl im Abschnitt email)");
 }
 
 TEST(PasswordCommand, ACommandThatDoesNotEndIsStoppedWithEverythingItStarted) {
   // The pipeline's sleep keeps the output open; both are killed at the limit.
   EXPECT_EQ(FailureOf([] { PasswordFromCommand("echo geheim; sleep 600 | sleep 600", 1000); }),
-            "Passwortbefehl hat nicht innerhalb von 1 Sekunden geantwortet (Einstellung smtppassbefehl)");
+            "Passwortbefehl hat nicht innerhalb von 1 Sekunden geantwortet (Einstellung smtppassbefehl im Abschnitt email)");
 }
 
 // True once the process is gone or only a zombie (bounded wait).
@@ -87,7 +87,7 @@ TEST(PasswordCommand, ProcessesThatLeftForTheirOwnSessionEndToo) {
   EXPECT_TRUE(Ends(detached));
   std::filesystem::remove(file);
   EXPECT_EQ(FailureOf([&] { TokenFromCommand(command + "sleep 600", 3000); }),
-            "Tokenbefehl hat nicht innerhalb von 3 Sekunden geantwortet (Einstellung smtptokenbefehl)");
+            "Tokenbefehl hat nicht innerhalb von 3 Sekunden geantwortet (Token-Befehl, Einstellung smtptokenbefehl)");
   const pid_t afterTimeout = PidIn(file);
   ASSERT_GT(afterTimeout, 0);
   EXPECT_TRUE(Ends(afterTimeout));
@@ -117,7 +117,7 @@ TEST(PasswordCommand, ACommandThatFailedIsNotStartedAgainInTheSameRun) {
   TLoginCommands commands;
   const std::string failing = "echo x >> " + file + "; exit 2";
   const std::string first = FailureOf([&] { commands.Password(failing); });
-  EXPECT_EQ(first, "Passwortbefehl endete mit Status 2 (Einstellung smtppassbefehl)");
+  EXPECT_EQ(first, "Passwortbefehl endete mit Status 2 (Einstellung smtppassbefehl im Abschnitt email)");
   EXPECT_EQ(FailureOf([&] { commands.Password(failing); }), first);
   const std::string token = "echo x >> " + file + "; echo tok";
   EXPECT_EQ(commands.Token(token), "tok");
@@ -135,8 +135,8 @@ TEST(EncryptionSetting, FourWordsInAnyCaseAndEmptyMeansAuto) {
   EXPECT_EQ(EncryptionOf("ssl"), smtp::TEncryption::Implicit);
   EXPECT_EQ(EncryptionOf("aus"), smtp::TEncryption::None);
   EXPECT_EQ(FailureOf([] { EncryptionOf("tls"); }),
-            "Unbekannter Wert \"tls\" für die Verschlüsselung (Einstellung verschluesselung: auto, starttls, ssl "
-            "oder aus)");
+            "Unbekannter Wert \"tls\" für die Verschlüsselung: erlaubt sind auto, starttls, ssl oder aus "
+            "(Verschlüsselung, Einstellung verschluesselung)");
 }
 
 }  // namespace

@@ -264,8 +264,8 @@ TEST_F(SendCommand, ThePasswordCommandReplacesSmtppassForReportAndErrorMail) {
   view_.build = [this] { FillReport(1); };
   std::ostringstream err;
   EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailFailed);
-  EXPECT_EQ(err.str(), "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl)\n"
-                       "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl)\n");
+  EXPECT_EQ(err.str(), "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl im Abschnitt email)\n"
+                       "vornetta: Passwortbefehl endete mit Status 1 (Einstellung smtppassbefehl im Abschnitt email)\n");
 }
 
 TEST_F(SendCommand, TheErrorMailUsesTheConfiguredEncryptionToo) {
@@ -276,7 +276,8 @@ TEST_F(SendCommand, TheErrorMailUsesTheConfiguredEncryptionToo) {
   view_.build = [] { throw std::runtime_error("kaputt"); };
   std::ostringstream err;
   EXPECT_EQ(RunUnattended(*ini_, report_, view_, err), kExitErrorMailFailed);
-  EXPECT_EQ(err.str(), "vornetta: kaputt\nvornetta: Server bietet kein STARTTLS an (Einstellung verschluesselung)\n");
+  EXPECT_EQ(err.str(), "vornetta: kaputt\nvornetta: Server bietet kein STARTTLS an (Verschlüsselung, Einstellung "
+                       "verschluesselung)\n");
   const std::string t = server.Transcript();
   EXPECT_EQ(t.rfind("EHLO ", 0), 0u) << t;
   EXPECT_EQ(t.substr(t.find("\r\n")), "\r\nQUIT\r\n");

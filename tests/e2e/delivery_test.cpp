@@ -204,7 +204,7 @@ TEST_F(Delivery, MalformedAddressesAreRefusedBeforeConnectingAndNamed) {
         .Set("email", "bcc", "")
         .Set("email", c.key, c.value);
     const std::string body = OnlyErrorMail(Run());
-    EXPECT_NE(body.find(std::string("\"") + c.key + "\""), std::string::npos) << body;
+    EXPECT_NE(body.find(std::string(", Einstellung ") + c.key + ")"), std::string::npos) << body;
     EXPECT_NE(body.find(c.named), std::string::npos) << body;
   }
 }
@@ -220,7 +220,7 @@ TEST_F(Delivery, LineBreaksInAddressSettingsNeverReachTheWire) {
         .Set("email", "bcc", "")
         .Set("email", key, "to@example.com##13##10NOOP");
     const std::string body = OnlyErrorMail(Run());
-    EXPECT_NE(body.find(std::string("\"") + key + "\""), std::string::npos) << body;
+    EXPECT_NE(body.find(std::string(", Einstellung ") + key + ")"), std::string::npos) << body;
     EXPECT_EQ(sink_->Log().find("NOOP"), std::string::npos);
   }
   // In the sender the error mail itself cannot go out: nothing is sent at all.
@@ -230,14 +230,14 @@ TEST_F(Delivery, LineBreaksInAddressSettingsNeverReachTheWire) {
       .Set("email", "absender", "from@example.com##10RSET");
   const TProcessResult r = Run();
   EXPECT_EQ(r.exitStatus, 2) << r.err;
-  EXPECT_NE(r.err.find("\"absender\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(Absender, Einstellung absender)"), std::string::npos) << r.err;
   EXPECT_TRUE(sink_->Mails().empty());
 }
 
 TEST_F(Delivery, NoRecipientAtAllIsAnErrorBeforeConnecting) {
   ini_.Set("email", "empfaenger", "");
   const std::string body = OnlyErrorMail(Run());
-  EXPECT_NE(body.find("Kein Empf\xE4nger angegeben."), std::string::npos) << body;
+  EXPECT_NE(body.find("Kein Empf\xE4nger angegeben (Empf\xE4nger, Einstellung empfaenger)."), std::string::npos) << body;
 }
 
 // Under a Japanese code page the program's own German texts have no place: the
@@ -257,14 +257,14 @@ TEST_F(Delivery, GermanTextsUnderAJapaneseCodePageArriveInUtf8) {
   sink_ = std::make_unique<TSmtpSink>(dir_ / "smtp-error");
   ini_.Set("email", "smtpserver", "127.0.0.1:" + std::to_string(sink_->Port())).Set("email", "empfaenger", "");
   const TProcessResult refused = Run(false, "ja_JP.UTF-8");
-  EXPECT_EQ(refused.err, "vornetta: Kein Empfänger angegeben.\n");
+  EXPECT_EQ(refused.err, "vornetta: Kein Empfänger angegeben (Empfänger, Einstellung empfaenger).\n");
   const std::string body = OnlyErrorMail(refused);
-  EXPECT_EQ(body, "Kein Empfänger angegeben.\r\n");
+  EXPECT_EQ(body, "Kein Empfänger angegeben (Empfänger, Einstellung empfaenger).\r\n");
   mails = sink_->Mails();
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].Header("Content-Type"), "text/plain;\r\n\tcharset=\"UTF-8\"");
   const std::string parsed = Parsed(mails[0]);
-  EXPECT_NE(parsed.find("Kein Empfänger angegeben."), std::string::npos) << parsed;
+  EXPECT_NE(parsed.find("Kein Empfänger angegeben (Empfänger, Einstellung empfaenger)."), std::string::npos) << parsed;
 }
 
 TEST_F(Delivery, AMistypedSqliteFileIsAnErrorNamingItAndIsNotCreated) {

@@ -95,7 +95,7 @@ class StrippedStartTls(unittest.TestCase):
             refused = self.probe(proxy.port, OUTSIDE, "auto")
             self.assertEqual(refused.returncode, 1, refused.stdout + refused.stderr)
             self.assertIn("Server bietet kein STARTTLS an – Anmeldung nur verschlüsselt; für eine unverschlüsselte "
-                          "Anmeldung verschluesselung=aus setzen", refused.stderr)
+                          "Anmeldung \"keine\" wählen (Verschlüsselung, Einstellung verschluesselung)", refused.stderr)
             self.assertNotIn("AUTH", self.transcript(folder))
             self.assertNotIn("secret", refused.stdout + refused.stderr)
 

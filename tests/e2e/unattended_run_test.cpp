@@ -211,6 +211,8 @@ TEST_F(UnattendedRun, FailingSelectMailsOnePlainTextErrorToTheSender) {
   EXPECT_NE(subject.find("Ums=E4tze"), std::string::npos) << subject;
   EXPECT_EQ(mail.Header("Content-Type"), "text/plain;\r\n\tcharset=\"ISO-8859-15\"");
   EXPECT_EQ(mail.Header("Cc"), "");
+  // The driver's words behind one German lead.
+  EXPECT_EQ(mail.body.rfind("SQL-Anweisung fehlgeschlagen: ", 0), 0u) << mail.body;
   EXPECT_NE(mail.body.find("no such table: fehlt"), std::string::npos) << mail.body;
 
   // The same message, on one line, on stderr.
@@ -240,8 +242,28 @@ TEST_F(UnattendedRun, EndlessStatementEndsAtItsTimeLimitWithTheErrorMail) {
   ini_.Set("datenbank", "abfrageTimeout", "eine Minute");
   r = Run();
   EXPECT_EQ(r.exitStatus, 1) << r.err;
-  EXPECT_NE(r.err.find("\"eine Minute\" der Einstellung abfrageTimeout"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Ungültiger Wert \"eine Minute\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(Einstellung abfrageTimeout im Abschnitt datenbank)"), std::string::npos) << r.err;
   EXPECT_EQ(sink_->Mails().size(), 2u);
+}
+
+// The MariaDB driver against a port where nothing listens: its own words, once
+// behind the German lead, on stderr and in the error mail alike.
+TEST_F(UnattendedRun, AFailedDatabaseConnectionSaysSoInGermanOnce) {
+  ini_.Set("datenbank", "connection",
+           "Driver={MariaDB};Server=127.0.0.1;Port=" + std::to_string(ClosedLoopbackPort()) +
+               ";Database=vornetta;Uid=vornetta;Pwd=geheim;")
+      .SetText("sql", "select 1;");
+  const TProcessResult r = Run();
+  EXPECT_EQ(r.exitStatus, 1) << r.err;
+  const std::string lead = "Datenbankverbindung fehlgeschlagen: ";
+  ASSERT_EQ(r.err.rfind("vornetta: " + lead, 0), 0u) << r.err;
+  EXPECT_GT(r.err.size(), lead.size() + 12) << "the driver's own reason follows";
+  EXPECT_EQ(r.err.find("fehlgeschlagen", 10 + lead.size()), std::string::npos) << r.err;
+  const std::vector<TReceivedMail> mails = sink_->Mails();
+  ASSERT_EQ(mails.size(), 1u);
+  EXPECT_EQ(mails[0].body.rfind(lead, 0), 0u) << mails[0].body;
+  EXPECT_EQ(mails[0].body.find("fehlgeschlagen", lead.size()), std::string::npos) << mails[0].body;
 }
 
 TEST_F(UnattendedRun, UnreachableServerEndsWithStatusTwoAndBothMessages) {
@@ -313,7 +335,7 @@ TEST_F(UnattendedRun, MailsThroughStartTlsAndImplicitTlsServersWithVerifiedCerti
   ini_.Set("email", "zertifikate", "");
   r = Run();
   EXPECT_EQ(r.exitStatus, 2) << r.err;
-  EXPECT_NE(r.err.find("(Einstellung zertifikate)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("(Zertifikate, Einstellung zertifikate)"), std::string::npos) << r.err;
   EXPECT_EQ(smtps.Mails().size(), 2u);
 }
 

@@ -276,7 +276,8 @@ TEST_F(ReportBuild, CsvTablesFollowTheSelectsOnlyWhenAttachmentsAreOn) {
 
   ini_->WriteValue("email", "anhang", "pdf");
   EXPECT_EQ(Build("select Kunde from t;"),
-            "Unbekannter Wert \"pdf\" der Einstellung anhang (Abschnitt email): erlaubt sind csv, xlsx oder ein leerer Wert.");
+            "Unbekannter Wert \"pdf\" für den Anhang: erlaubt sind csv, xlsx oder ein leerer Wert (Anhang, Einstellung "
+            "anhang).");
 }
 
 // A value the code page cannot hold is UTF-8 already: the table

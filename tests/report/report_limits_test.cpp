@@ -99,8 +99,8 @@ TEST_F(ReportLimits, RowCapShowsTheFirstRowsANoteAndTheSumsOverAllRows) {
 
   ini_->WriteValue("email", "zeilenMax", "-1");
   EXPECT_EQ(Build("select x from n"),
-            "Unbekannter Wert \"-1\" der Einstellung zeilenMax (Abschnitt email): erlaubt ist eine ganze Zahl ab 0 "
-            "(0 = unbegrenzt).");
+            "Unbekannter Wert \"-1\": erlaubt ist eine ganze Zahl ab 0, 0 = unbegrenzt (Zeilen je Tabelle höchstens, "
+            "Einstellung zeilenMax).");
 }
 
 // The budget shows rows in statement order until the body would pass it and
@@ -146,7 +146,7 @@ TEST_F(ReportLimits, BudgetSmallerThanTheFixedPartsShowsNoRowsAndSaysSo) {
   EXPECT_TRUE(Contains(document, "\u2026 und 1.002 weitere Zeilen \u2013 vollst\u00e4ndig im Anhang ergebnis-2.csv"));
   EXPECT_TRUE(Contains(document, Sum("x integer", "502503")));
   ASSERT_EQ(view_.notices.size(), 1u);
-  EXPECT_TRUE(Contains(view_.notices[0], "groesseMax (1 KB"));
+  EXPECT_TRUE(Contains(view_.notices[0], "in 1 KB (Bericht höchstens, Einstellung groesseMax)"));
   EXPECT_EQ(text_.CsvTables().Tables().size(), 2u);
 }
 
@@ -177,8 +177,8 @@ TEST_F(ReportLimits, NumberPatternsFormatCellsAndSums) {
 
   ini_->WriteValue("format", "Preis", "#.##0,##");
   EXPECT_EQ(Build("select Preis from f"),
-            "Unlesbares Zahlenformat \"#.##0,##\" für die Spalte preis (Abschnitt format): erlaubt sind Muster "
-            "wie #.##0,00, 0,0 oder 0 %.");
+            "Unlesbares Zahlenformat \"#.##0,##\" für die Spalte preis: erlaubt sind Muster "
+            "wie #.##0,00, 0,0 oder 0 % (Einstellung preis im Abschnitt format).");
 }
 
 TEST(NumberPattern, ReadsTheRegionalSeparatorsAndRounds) {

@@ -76,8 +76,8 @@ TEST(SendCondition, UnreadableConditionsNameTheSetting) {
   EXPECT_NE(Failure("zeilen:7 > 0").find("eine Anweisung 7 gibt es nicht"), std::string::npos);
   // Columns are known only after the build.
   EXPECT_EQ(Failure("summe:1:Fehlt > 0"),
-            "Die Bedingung \"summe:1:Fehlt > 0\" der Einstellung sendenWenn (Abschnitt email) kann nicht "
-            "geprüft werden: die Anweisung 1 hat keine Spalte \"Fehlt\".");
+            "Die Bedingung \"summe:1:Fehlt > 0\" kann nicht geprüft werden: die Anweisung 1 hat keine Spalte "
+            "\"Fehlt\" (Bedingung, Einstellung sendenWenn).");
   EXPECT_NE(Failure(std::string(200, '(') + "zeilen > 0" + std::string(200, ')')).find("zu tief"),
             std::string::npos);
 }

@@ -172,15 +172,19 @@ TEST_F(TlsServer, APlainClientAtAnImplicitTlsPortSaysWhatToCheck) {
     EXPECT_EQ(std::string(e.what()), "Zeitüberschreitung beim Warten auf die Begrüßung von 127.0.0.1:" +
                                          std::to_string(server.Port()) +
                                          " – Server antwortet nicht – Port und Verschlüsselung prüfen "
-                                         "(Einstellungen smtpserver und verschluesselung)");
+                                         "(SMTP Server und Verschlüsselung, Einstellungen smtpserver und "
+                                         "verschluesselung)");
   }
 }
 
 TEST_F(TlsServer, SystemStoreDoesNotTrustTheTestCaSoTheLoginIsNeverSent) {
   for (TEncryption encryption : {TEncryption::Auto, TEncryption::StartTls}) {
     RecordingSink server(Options("server"));
+    // OpenSSL's reason in German, its own words kept for a search.
     EXPECT_EQ(TlsFailure([&] { SendThrough(server, {encryption, "", "user"}); }),
-              "TLS-Fehler: Zertifikat von localhost ist nicht vertrauenswürdig (Einstellung zertifikate)");
+              "TLS-Aushandlung fehlgeschlagen: Aussteller des Zertifikats unbekannt (unable to get local issuer "
+              "certificate) – Server localhost – Zertifikat nicht vertrauenswürdig (Zertifikate, Einstellung "
+              "zertifikate)");
     EXPECT_EQ(TranscriptUpTo(server, "STARTTLS"), "EHLO plain\nSTARTTLS plain\n");
   }
   RecordingSink implicit(Options("server", true));
@@ -203,7 +207,8 @@ TEST_F(TlsServer, AnUnverifiableServerWithoutLoginStillGetsTheMailEncrypted) {
 TEST_F(TlsServer, ACertificateForAnotherNameIsRefused) {
   RecordingSink server(Options("other"));
   EXPECT_EQ(TlsFailure([&] { SendThrough(server, {TEncryption::Auto, Cert("ca.pem"), "user"}); }),
-            "TLS-Fehler: Zertifikat gilt nicht für localhost (Einstellung smtpserver)");
+            "TLS-Aushandlung fehlgeschlagen: Zertifikat gilt nicht für diesen Namen (hostname mismatch) – Server "
+            "localhost – Servernamen prüfen (SMTP Server, Einstellung smtpserver)");
   EXPECT_EQ(TranscriptUpTo(server, "STARTTLS"), "EHLO plain\nSTARTTLS plain\n");
   // The same certificate is fine for an address it names: 127.0.0.1 is checked as an address.
   RecordingSink named(Options("server"));
@@ -245,8 +250,8 @@ TEST_F(TlsServer, AuthPlainInsideTlsWhenLoginIsNotOffered) {
 TEST_F(TlsServer, AnUnreadableCaFileNamesTheSetting) {
   RecordingSink server(Options("server"));
   EXPECT_EQ(TlsFailure([&] { SendThrough(server, {TEncryption::Auto, Cert("missing.pem"), ""}); }),
-            "TLS-Fehler: Zertifikatsdatei " + Cert("missing.pem") +
-                " kann nicht gelesen werden (Einstellung zertifikate)");
+            "TLS-Aushandlung fehlgeschlagen: Zertifikatsdatei " + Cert("missing.pem") +
+                " kann nicht gelesen werden (Zertifikate, Einstellung zertifikate)");
 }
 
 TEST_F(TlsServer, AServerGoneDuringEncryptedWritesGivesASocketErrorNotSigpipe) {
