@@ -210,7 +210,6 @@ class TRecordSet::TValueBuilder {
   char16_t pendingHigh_ = 0;
 };
 
-
 const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
   static constexpr TValueFormat kSigned{SQL_C_SBIGINT, sizeof(SQLBIGINT), FormatSigned};
   static constexpr TValueFormat kUnsigned{SQL_C_UBIGINT, sizeof(SQLUBIGINT), FormatUnsigned};
