@@ -52,6 +52,10 @@ void TConnection::Open(const std::string& odbcConnectionString, TDatabaseKind ki
   // NOTE: stepping through a result (StepAPI), the SQLite driver describes every
   // column without a declared type as varchar(255): sum(), avg(), betrag*1.0.
   expressionsAsText_ = kind == TDatabaseKind::Sqlite;
+  // NOTE: the SQLite driver has no wide functions: the driver manager converts
+  // each wide piece of a long value from the start of the value again (a 50 MB
+  // text: a minute, and twice its size in memory). Its own UTF-8 comes as it is.
+  textAsUtf8_ = kind == TDatabaseKind::Sqlite;
   // NOTE: PostgreSQL's ANSI driver converts no values to wide text; it hands
   // over the bytes of the session's client encoding, which is made UTF-8 here.
   char driver[64] = {};

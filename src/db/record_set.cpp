@@ -15,7 +15,11 @@ namespace vornetta::db {
 namespace {
 
 constexpr size_t kFirstBufferBytes = 4096;
-constexpr size_t kKeptBufferBytes = 1 << 20;
+// The most one SQLGetData call brings of a long value. Its text is built piece
+// by piece, so the driver's form of a large value is never held whole.
+constexpr size_t kPieceBytes = 1 << 20;
+// A value text larger than this gives its memory back before the next record.
+constexpr size_t kKeptValueBytes = 1 << 20;
 // Columns of at most these sizes are bound. A value longer than its slot (SQLite
 // keeps text beyond the declared size) is read again piecewise.
 constexpr SQLULEN kMaxBoundChars = 2048;
@@ -36,19 +40,27 @@ std::u16string_view NameView(const std::u16string& buffer, size_t reported) {
   return text.substr(0, std::min(text.find(u'\0'), text.size()));
 }
 
-// Text of a UTF-16 value; ASCII, the common case, is copied without a conversion buffer.
-void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
-  const char16_t* text = reinterpret_cast<const char16_t*>(bytes);
-  size_t length = byteCount / 2;
-  out.resize(length);
-  for (size_t i = 0; i < length; ++i) {
-    if (text[i] >= 0x80) {
-      out = platform::Utf16ToUtf8({text, length});
-      return;
-    }
-    out[i] = static_cast<char>(text[i]);
-  }
+// Appends the UTF-8 text of UTF-16 units; ASCII, the common case, without a conversion buffer.
+void AppendWide(std::u16string_view text, std::string& out) {
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  const size_t at = out.size();
+  out.resize(at + ascii);
+  for (size_t i = 0; i < ascii; ++i) out[at + i] = static_cast<char>(text[i]);
+  if (ascii < text.size()) out += platform::Utf16ToUtf8(text.substr(ascii));
 }
+
+std::u16string_view WideView(std::string_view bytes) {
+  return {reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2};
+}
+
+// Text of a UTF-16 value.
+void AssignWide(const char* bytes, size_t byteCount, std::string& out) {
+  out.clear();
+  AppendWide(WideView({bytes, byteCount}), out);
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
 // Text of a UTF-8 value; bytes that are no UTF-8 read as "?".
 void AssignUtf8(std::string_view text, std::string& out) {
@@ -109,6 +121,15 @@ void FormatBinaryValue(std::string_view raw, std::string& out) { FormatBinary(ra
 void FormatWideText(std::string_view raw, std::string& out) { AssignWide(raw.data(), raw.size(), out); }
 void FormatUtf8Text(std::string_view raw, std::string& out) { AssignUtf8(raw, out); }
 
+// Room for the rest of a long value, taken once from what the driver says it
+// still holds (`remaining` bytes of its form, each at most `growth` bytes of
+// text), so the text never grows by doubling; nothing when the driver does not say.
+void ReserveRest(std::string& out, SQLLEN remaining, size_t growth) {
+  if (remaining == SQL_NO_TOTAL || remaining < 0) return;
+  const size_t wanted = out.size() + static_cast<size_t>(remaining) * growth;
+  if (wanted > out.capacity()) out.reserve(wanted);
+}
+
 }  // namespace
 
 // How each kind of value arrives and becomes text, for both reading paths (a
@@ -119,6 +140,74 @@ struct TRecordSet::TValueFormat {
   SQLSMALLINT cType;
   size_t fixedBytes;
   void (*format)(std::string_view raw, std::string& out);
+  TPieces pieces = TPieces::Whole;  // how a value read in pieces becomes text
+};
+
+// Builds the text of a long value from the pieces the driver delivers, straight
+// into the value: text as it comes (UTF-16 converted piece by piece, a surrogate
+// pair cut between two pieces joined again), binary values in hexadecimal. The
+// short texts (decimals, dates, times) are gathered and formatted whole.
+class TRecordSet::TValueBuilder {
+ public:
+  TValueBuilder(const TValueFormat& kind, std::string& out) : kind_(kind), out_(out) { out_.clear(); }
+
+  // One piece in the driver's form; `remaining`: the bytes the driver held before
+  // this piece, or SQL_NO_TOTAL.
+  void Take(std::string_view piece, SQLLEN remaining) {
+    switch (kind_.pieces) {
+      case TPieces::Utf16: return TakeUtf16(WideView(piece), remaining);
+      case TPieces::Utf8:
+        ReserveRest(out_, remaining, 1);
+        out_.append(piece);
+        return;
+      case TPieces::Hex: {
+        ReserveRest(out_, remaining, 2);
+        std::string hex;
+        FormatBinary(piece, hex);
+        out_ += hex;
+        return;
+      }
+      case TPieces::Whole: gathered_.append(piece); return;
+    }
+  }
+
+  void Finish() {
+    switch (kind_.pieces) {
+      case TPieces::Utf16:
+        if (pendingHigh_ != 0) out_ += platform::Utf16ToUtf8({&pendingHigh_, 1});
+        return;
+      case TPieces::Utf8:
+        if (!platform::IsUtf8(out_)) out_ = platform::WellFormedUtf8(out_);
+        return;
+      case TPieces::Hex: return;
+      case TPieces::Whole: return kind_.format(gathered_, out_);
+    }
+  }
+
+ private:
+  void TakeUtf16(std::u16string_view units, SQLLEN remaining) {
+    // ASCII takes a byte per unit: the usual value is reserved exactly; other
+    // text takes up to three, and the reservation grows once to that bound.
+    ReserveRest(out_, remaining / 2, 1);
+    if (!std::ranges::all_of(units, [](char16_t unit) { return unit < 0x80; })) ReserveRest(out_, remaining / 2, 3);
+    if (pendingHigh_ != 0 && !units.empty()) {
+      const bool paired = units.front() >= 0xDC00 && units.front() <= 0xDFFF;
+      const char16_t pair[2] = {pendingHigh_, paired ? units.front() : u'\0'};
+      out_ += platform::Utf16ToUtf8({pair, paired ? 2u : 1u});
+      if (paired) units.remove_prefix(1);
+      pendingHigh_ = 0;
+    }
+    if (!units.empty() && IsHighSurrogate(units.back())) {
+      pendingHigh_ = units.back();
+      units.remove_suffix(1);
+    }
+    AppendWide(units, out_);
+  }
+
+  const TValueFormat& kind_;
+  std::string& out_;
+  std::string gathered_;
+  char16_t pendingHigh_ = 0;
 };
 
 const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
@@ -132,10 +221,11 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
   static constexpr TValueFormat kTime{SQL_C_CHAR, 0, FormatTimeValue};
   static constexpr TValueFormat kDateText{SQL_C_CHAR, 0, FormatDateTextValue};
   static constexpr TValueFormat kDecimal{SQL_C_CHAR, 0, FormatDecimalValue};
-  static constexpr TValueFormat kBinary{SQL_C_BINARY, 0, FormatBinaryValue};
-  static constexpr TValueFormat kText{SQL_C_WCHAR, 0, FormatWideText};
-  static constexpr TValueFormat kUtf8Text{SQL_C_CHAR, 0, FormatUtf8Text};
-  static constexpr TValueFormat kExpressionText{SQL_C_WCHAR, 0, FormatWideText};
+  static constexpr TValueFormat kBinary{SQL_C_BINARY, 0, FormatBinaryValue, TPieces::Hex};
+  static constexpr TValueFormat kText{SQL_C_WCHAR, 0, FormatWideText, TPieces::Utf16};
+  static constexpr TValueFormat kUtf8Text{SQL_C_CHAR, 0, FormatUtf8Text, TPieces::Utf8};
+  // Only SQLite describes expressions as text, and it reads text as UTF-8.
+  static constexpr TValueFormat kExpressionText{SQL_C_CHAR, 0, FormatUtf8Text, TPieces::Utf8};
   using enum Fetch;
   switch (fetch) {
     case Signed: return kSigned;
@@ -194,7 +284,7 @@ void TRecordSet::Close() noexcept {
   isBound_ = false;
   rowsFetched_ = rowInBlock_ = 0;
   eof_ = true;
-  for (ColumnInfo& column : columns_) column.value.clear();
+  for (ColumnInfo& column : columns_) std::string().swap(column.value);
 }
 
 const TRecordSet::ColumnInfo& TRecordSet::Column(int i) const {
@@ -252,10 +342,10 @@ void TRecordSet::Describe(const TConnection& connection) {
       case TFieldType::ftVarBytes:
       case TFieldType::ftBlob: column.fetch = Fetch::Binary; break;
       default:
-        if (connection.ReadsTextAsUtf8())
-          column.fetch = Fetch::Utf8Text;
-        else if (connection.DescribesExpressionsAsText() && column.type != TFieldType::ftUnknown && MayHoldNumbers(n))
+        if (connection.DescribesExpressionsAsText() && column.type != TFieldType::ftUnknown && MayHoldNumbers(n))
           column.fetch = Fetch::ExpressionText;
+        else if (connection.ReadsTextAsUtf8())
+          column.fetch = Fetch::Utf8Text;
         else
           column.fetch = Fetch::Text;
         break;
@@ -300,9 +390,9 @@ void TRecordSet::BindColumns(const TConnection& connection) {
       case Fetch::Decimal: column.boundBytes = fits ? std::max<size_t>(column.size + 4, 32) : 0; break;
       case Fetch::Binary: column.boundBytes = sized && column.size <= kMaxBoundBinary ? column.size : 0; break;
       // Room for a surrogate pair per character and the terminator.
-      case Fetch::Text:
-      case Fetch::ExpressionText: column.boundBytes = fits ? (2 * column.size + 1) * 2 : 0; break;
+      case Fetch::Text: column.boundBytes = fits ? (2 * column.size + 1) * 2 : 0; break;
       // Up to four bytes per character and the terminator.
+      case Fetch::ExpressionText:
       case Fetch::Utf8Text: column.boundBytes = fits ? 4 * column.size + 1 : 0; break;
       default: column.boundBytes = FormatOf(column.fetch).fixedBytes; break;
     }
@@ -403,6 +493,9 @@ bool TRecordSet::Advance() {
 }
 
 void TRecordSet::FetchRow(Values values) {
+  // A large value's text goes before the driver reads the next record.
+  for (ColumnInfo& column : columns_)
+    if (column.value.capacity() > kKeptValueBytes) std::string().swap(column.value);
   if (!Advance()) {
     eof_ = true;
     for (ColumnInfo& column : columns_) column.value.clear();
@@ -439,28 +532,30 @@ void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
   if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
       static_cast<size_t>(indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
     return kind.format({slot, static_cast<size_t>(indicator)}, column.value);
-  if (blockRows_ == 1) return ReadWhole(n, column, kind);
+  if (blockRows_ == 1) {
+    ReadWhole(n, column, kind);
+    return;
+  }
   ReadOutgrown(n, column, kind, {slot, column.boundBytes - TerminatorBytes(kind.cType)});
 }
 
 void TRecordSet::ReadOutgrown(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind, std::string_view slot) {
   Check(SQLSetPos(stmt_.Get(), static_cast<SQLSETPOSIROW>(rowInBlock_ + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), stmt_,
         "SQLSetPos");
-  const bool value = ReadLong(n, kind.cType);
   // NOTE: a driver may claim to read within a block and still read another
   // record: a value that does not start as its slot does is refused, not shown.
   const std::string_view start = slot.substr(0, TerminatedLength(slot.data(), slot.size(), kind.cType));
-  const std::string_view whole = Buffered();
-  if (!value || whole.size() <= start.size() || !whole.starts_with(start))
-    throw EDatabaseError("Der Datenbanktreiber liest den langen Wert des Feldes \"" +
-                                                column.name + "\" im Datensatz " +
-                                                std::to_string(recNo_) + " nicht richtig");
-  kind.format(whole, column.value);
+  if (!ReadWhole(n, column, kind, start))
+    throw EDatabaseError("Der Datenbanktreiber liest den langen Wert des Feldes \"" + column.name +
+                         "\" im Datensatz " + std::to_string(recNo_) + " nicht richtig");
 }
 
 void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
   const TValueFormat& kind = FormatOf(column.fetch);
-  if (kind.fixedBytes == 0) return ReadWhole(n, column, kind);
+  if (kind.fixedBytes == 0) {
+    ReadWhole(n, column, kind);
+    return;
+  }
   alignas(SQL_TIMESTAMP_STRUCT) char fixed[sizeof(SQL_TIMESTAMP_STRUCT)] = {};  // the largest fixed form
   SQLLEN indicator = 0;
   Check(SQLGetData(stmt_.Get(), n, kind.cType, fixed, static_cast<SQLLEN>(kind.fixedBytes), &indicator), stmt_,
@@ -471,44 +566,55 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
     kind.format({fixed, kind.fixedBytes}, column.value);
 }
 
-void TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind) {
-  if (ReadLong(n, kind.cType))
-    kind.format(Buffered(), column.value);
-  else
+bool TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind,
+                           std::string_view expectedStart) {
+  TValueBuilder text(kind, column.value);
+  size_t read = 0;
+  bool startMatches = true;
+  const bool isValue = ReadPieces(n, kind.cType, [&](std::string_view piece, SQLLEN remaining) {
+    if (read < expectedStart.size()) {
+      const size_t compared = std::min(piece.size(), expectedStart.size() - read);
+      startMatches = startMatches && piece.substr(0, compared) == expectedStart.substr(read, compared);
+    }
+    read += piece.size();
+    text.Take(piece, remaining);
+  });
+  if (!isValue) {
     column.value.clear();
-  // The driver's form of one large value is not kept for the rest of the read.
-  if (buffer_.size() > kKeptBufferBytes) std::vector<char>().swap(buffer_);
+    return expectedStart.empty();
+  }
+  text.Finish();
+  return expectedStart.empty() || (startMatches && read > expectedStart.size());
 }
 
-bool TRecordSet::ReadLong(SQLUSMALLINT n, SQLSMALLINT cType) {
+template <class Take>
+bool TRecordSet::ReadPieces(SQLUSMALLINT n, SQLSMALLINT cType, Take&& take) {
   const size_t terminator = TerminatorBytes(cType);
   if (buffer_.size() < kFirstBufferBytes) buffer_.resize(kFirstBufferBytes);
-  size_t used = 0;
-  bufferLength_ = 0;
   for (;;) {
-    SQLLEN room = static_cast<SQLLEN>(buffer_.size() - used);
+    const SQLLEN room = static_cast<SQLLEN>(buffer_.size());
     SQLLEN indicator = 0;
-    SQLRETURN rc = Check(SQLGetData(stmt_.Get(), n, cType, buffer_.data() + used, room, &indicator),
-                         stmt_, "SQLGetData");
-    if (rc == SQL_NO_DATA) break;  // the previous piece was the last
+    const SQLRETURN rc =
+        Check(SQLGetData(stmt_.Get(), n, cType, buffer_.data(), room, &indicator), stmt_, "SQLGetData");
+    if (rc == SQL_NO_DATA) return true;  // the previous piece was the last
     if (indicator == SQL_NULL_DATA) return false;
     const size_t piece = static_cast<size_t>(room) - terminator;
     if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= piece) {
-      used += static_cast<size_t>(indicator);
-      break;
+      take(std::string_view(buffer_.data(), static_cast<size_t>(indicator)), indicator);
+      return true;
     }
     if (rc == SQL_SUCCESS) {  // no length reported, but everything fitted
-      used += TerminatedLength(buffer_.data() + used, piece, cType);
-      break;
+      take(std::string_view(buffer_.data(), TerminatedLength(buffer_.data(), piece, cType)), SQL_NO_TOTAL);
+      return true;
     }
-    used += piece;
-    // A known length is taken exactly: doubling past it would hold up to twice a large value for nothing.
-    const size_t wanted = indicator == SQL_NO_TOTAL ? buffer_.size() * 2
-                                                    : used + static_cast<size_t>(indicator) - piece + terminator;
-    buffer_.resize((wanted + 1) & ~size_t{1});
+    take(std::string_view(buffer_.data(), piece), indicator);
+    // Larger pieces for a long value, up to kPieceBytes: fewer calls, and never
+    // the driver's whole form of a large value in memory beside its text.
+    if (buffer_.size() < kPieceBytes) {
+      const size_t rest = indicator == SQL_NO_TOTAL ? kPieceBytes : static_cast<size_t>(indicator) - piece + terminator;
+      buffer_.resize((std::clamp(rest, buffer_.size(), kPieceBytes) + 1) & ~size_t{1});
+    }
   }
-  bufferLength_ = used;
-  return true;
 }
 
 }  // namespace vornetta::db

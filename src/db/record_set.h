@@ -101,19 +101,27 @@ class TRecordSet {
   void FetchRow(Values values);
   // The next record of the block, else the next block from the driver; false at the end.
   bool Advance();
+  // How a value read in pieces becomes its text.
+  enum class TPieces { Whole, Utf16, Utf8, Hex };
   struct TValueFormat;
+  class TValueBuilder;
   static const TValueFormat& FormatOf(Fetch fetch);
   // The current record's value of the column, from its bound slot or with SQLGetData.
   void ConvertBound(SQLUSMALLINT number, ColumnInfo& column);
   void ReadValue(SQLUSMALLINT number, ColumnInfo& column);
-  void ReadWhole(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind);
+  // Reads a character or binary value in pieces into the column's text. With
+  // `expectedStart`, false unless the driver's form begins with it and goes on
+  // beyond it (and is not NULL); else true.
+  bool ReadWhole(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind,
+                 std::string_view expectedStart = {});
   // A value that outgrew its slot within a block: the driver positions on its
   // record and reads it whole; its slot must hold the start of what it reads.
   void ReadOutgrown(SQLUSMALLINT number, ColumnInfo& column, const TValueFormat& kind, std::string_view slot);
-  // Reads a character or binary value in pieces into buffer_, its byte count into
-  // bufferLength_; false for NULL. The buffer only grows, so values reuse it.
-  bool ReadLong(SQLUSMALLINT number, SQLSMALLINT cType);
-  std::string_view Buffered() const { return {buffer_.data(), bufferLength_}; }
+  // Reads a character or binary value with SQLGetData in pieces of at most
+  // kPieceBytes into buffer_, handing each to take(piece, bytes the driver held
+  // before it or SQL_NO_TOTAL); false for NULL.
+  template <class Take>
+  bool ReadPieces(SQLUSMALLINT number, SQLSMALLINT cType, Take&& take);
 
   // Reports a failure after the time limit as the limit's.
   template <class F>
@@ -123,8 +131,7 @@ class TRecordSet {
   TOdbcHandle stmt_;
   TStatementDeadline deadline_;
   std::vector<ColumnInfo> columns_;
-  std::vector<char> buffer_;
-  size_t bufferLength_ = 0;
+  std::vector<char> buffer_;  // one piece of a long value
   // The bound records of a block, each rowBytes_ long, 8-byte aligned for the
   // numeric and date structures; the record of the block that is current; what
   // the driver reports of the block.

@@ -182,6 +182,7 @@ void EMail::Send() {
     throw;
   }
   DataEndSent = true;
+  MessageBytes = client.MessageBytes();
   // The server took the mail with its 250: a QUIT or close that fails now
   // changes nothing for the recipients.
   try {

@@ -70,8 +70,10 @@ class EMail {
   // Set by Send: true once the final "." of the data phase has gone out. After
   // that the server may hold the mail even when its reply never came.
   bool DataEndSent = false;
-  // Set by a successful Send: the number of recipients (To, CC and BCC).
+  // Set by a successful Send: the number of recipients (To, CC and BCC), and
+  // the mail's size on the wire with its attachments and encodings.
   std::size_t RecipientCount = 0;
+  std::size_t MessageBytes = 0;
   // Where the "Date" header takes the time from (the setting "zeitzone").
   message::TIdClock Clock;
   // Runs between the slices of every wait for the server; null waits whole.

@@ -70,10 +70,10 @@ void Report(std::ostream& err, const std::string& message) { platform::WriteStde
 std::vector<message::TIdAttachment> ResultAttachments(const report::TReportText& report) {
   std::vector<message::TIdAttachment> attachments;
   const report::TCsvTables& csv = report.CsvTables();
-  for (std::size_t i = 0; i < csv.Tables().size(); ++i) {
+  for (std::size_t i = 0; i < csv.Count(); ++i) {
     const std::string& name = csv.FileName(i);
     attachments.push_back({name.empty() ? "ergebnis-" + std::to_string(i + 1) + ".csv" : name,
-                           "text/csv; charset=\"UTF-8\"", csv.Tables()[i]});
+                           "text/csv; charset=\"UTF-8\"", csv.Table(i)});
   }
   if (!report.Workbook().empty()) {
     attachments.push_back(
@@ -193,7 +193,7 @@ TSendOutcome SendReport(config::TMyIniFile& ini, report::TReportText& report, TS
       outcome.sent = true;
     }
     outcome.recipients = job.RecipientCount;
-    outcome.reportBytes = job.Body.size();
+    outcome.mailBytes = job.MessageBytes;
   }
   report.Clear();
   view.ResetReportViews();

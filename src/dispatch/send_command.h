@@ -46,12 +46,12 @@ class TSendView {
 };
 
 // What a send did: whether a mail went out (or was written by a dry run), to
-// how many recipients, with how many bytes of report text.
+// how many recipients, how large the mail was on the wire.
 struct TSendOutcome {
   bool sent = false;
   bool conditionUnmet = false;  // the setting "sendenWenn" did not hold: nothing went out
   std::size_t recipients = 0;
-  std::size_t reportBytes = 0;
+  std::size_t mailBytes = 0;
 };
 
 // What the unattended run needs of the window besides that.

@@ -47,7 +47,10 @@ void WriteTextBody(TIdLineWriter& out, const TIdMessage& msg) {
   const bool iso2022jp = BodyInIso2022JP(msg);
   if (msg.ContentTransferEncoding == kQuotedPrintable) {
     auto sendEncoded = [&](std::string_view line) {
-      SendQuotedPrintable(out, iso2022jp ? ConvertToIso2022JP(line) : std::string(line));
+      if (iso2022jp)
+        SendQuotedPrintable(out, ConvertToIso2022JP(line));
+      else
+        SendQuotedPrintable(out, line);  // straight from the text: a long line is never copied
     };
     if (msg.BodyText)
       ForEachLine(*msg.BodyText, sendEncoded);

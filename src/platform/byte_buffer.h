@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace vornetta::platform {
 
@@ -14,6 +15,11 @@ class TByteBuffer {
   TByteBuffer() = default;
   TByteBuffer(const TByteBuffer&) = delete;
   TByteBuffer& operator=(const TByteBuffer&) = delete;
+  TByteBuffer(TByteBuffer&& other) noexcept { Swap(other); }
+  TByteBuffer& operator=(TByteBuffer&& other) noexcept {
+    TByteBuffer(std::move(other)).Swap(*this);
+    return *this;
+  }
   ~TByteBuffer() { Release(); }
 
   // Valid until the next change; a part must lie within Size().
@@ -31,6 +37,9 @@ class TByteBuffer {
     if (!bytes.empty()) std::memcpy(data_ + size_, bytes.data(), bytes.size());
     size_ += bytes.size();
   }
+
+  // Drops the bytes from `size` on (at most Size()); the capacity stays.
+  void Truncate(std::size_t size) noexcept { size_ = size < size_ ? size : size_; }
 
   // Puts `bytes` in place of the `length` bytes at `start`, moving what
   // follows once. Throws std::bad_alloc; the buffer is then unchanged.

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -19,12 +20,14 @@ double TextToNumber(std::string_view text) {
 
   // The number text, kept with "." as separator for from_chars. It is at most
   // one character longer than the value text (",5" becomes "0.5").
+  // A long text gets room it rarely fills: left uninitialised, only what is
+  // written costs memory (a long text of words costs nothing).
   std::array<char, 128> stack;
-  std::string heap;
+  std::unique_ptr<char[]> heap;
   char* number = stack.data();
   if (text.size() + 1 > stack.size()) {
-    heap.resize(text.size() + 1);
-    number = heap.data();
+    heap = std::make_unique_for_overwrite<char[]>(text.size() + 1);
+    number = heap.get();
   }
   size_t n = 0;
   bool hasSeparator = false;

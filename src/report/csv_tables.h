@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/byte_buffer.h"
+
 namespace vornetta::report {
 
 // What a field holds: a text may be taken for a formula, a number of a numeric
@@ -28,7 +30,8 @@ class TCsvTables {
   void EndRecord();
 
   // The tables in statement order, UTF-8.
-  const std::vector<std::string>& Tables() const { return tables_; }
+  std::size_t Count() const { return tables_.size(); }
+  std::string_view Table(std::size_t i) const { return tables_[i].View(); }
   // The file name given to StartTable of table i.
   const std::string& FileName(std::size_t i) const { return fileNames_[i]; }
   // Keeps only the tables for which keep(i) is true, in their order.
@@ -51,7 +54,9 @@ class TCsvTables {
   void Clear();
 
  private:
-  std::vector<std::string> tables_;
+  // Grown in place (see TByteBuffer): a table that holds a large value is
+  // never copied to grow.
+  std::vector<platform::TByteBuffer> tables_;
   std::vector<std::string> fileNames_;
   bool recordStarted_ = false;
 };

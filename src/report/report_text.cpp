@@ -1,5 +1,6 @@
 #include "report/report_text.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -23,16 +24,44 @@ void TReportText::Append(std::string_view piece) { Append({piece}); }
 void TReportText::Append(std::initializer_list<std::string_view> parts) {
   // ASCII, nearly every piece, is the same in both encodings.
   if (utf8_ || std::all_of(parts.begin(), parts.end(), IsAscii)) return AppendParts(parts.begin(), parts.size());
-  std::string joined;
-  for (std::string_view part : parts) joined += part;
-  std::string codePage;
-  if (platform::FromUtf8Exact(joined, codePage)) {
-    const std::string_view piece = codePage;
-    return AppendParts(&piece, 1);
-  }
+  if (AppendInCodePage(parts.begin(), parts.size())) return;
   SwitchToUtf8();
-  const std::string_view piece = joined;
-  AppendParts(&piece, 1);
+  AppendParts(parts.begin(), parts.size());
+}
+
+bool TReportText::AppendInCodePage(const std::string_view* parts, std::size_t count) {
+  // Converted a slice at a time straight behind the text, so that a large
+  // value is never held once more as a whole; a character the code page
+  // cannot hold takes back what was written.
+  constexpr std::size_t kSliceBytes = 64 * 1024;
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < count; ++i) length += parts[i].size();
+  const std::size_t start = text_.Size();
+  // The code page never needs more bytes than UTF-8 for a character.
+  text_.Reserve(length + kLineEnd.size());
+  std::string slice;
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      for (std::string_view rest = parts[i]; !rest.empty();) {
+        std::size_t cut = std::min(rest.size(), kSliceBytes);
+        // Never inside a character: back over its continuation bytes.
+        while (cut < rest.size() && cut > 0 && (static_cast<unsigned char>(rest[cut]) & 0xC0) == 0x80) --cut;
+        if (cut == 0) cut = rest.size();
+        if (!platform::FromUtf8Exact(rest.substr(0, cut), slice)) {
+          text_.Truncate(start);
+          return false;
+        }
+        text_.Append(slice);
+        rest.remove_prefix(cut);
+      }
+    }
+    pieces_.Add(start, text_.Size() - start);
+  } catch (...) {
+    text_.Truncate(start);
+    throw;
+  }
+  text_.Append(kLineEnd);
+  return true;
 }
 
 std::string TReportText::ShownText(std::string_view documentBytes) const {

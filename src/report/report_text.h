@@ -106,6 +106,9 @@ class TReportText {
 
  private:
   void AppendParts(const std::string_view* parts, std::size_t count);
+  // Appends the UTF-8 parts as one piece in the code page; false, with the text
+  // unchanged, when the code page cannot hold them.
+  bool AppendInCodePage(const std::string_view* parts, std::size_t count);
   void SwitchToUtf8();
   // Exchanges the text and its piece index with `other`; nothing else.
   void SwapText(TReportText& other);

@@ -5,7 +5,7 @@
 
 namespace vornetta::smtp {
 
-void TIdMessageClient::WriteMessage(const message::TIdMessage& msg, message::TMessageParts parts,
+std::size_t TIdMessageClient::WriteMessage(const message::TIdMessage& msg, message::TMessageParts parts,
                                     const std::function<void(std::size_t sent)>& progress) {
   // Gathered into large blocks: a report of many thousand lines would otherwise
   // cost a wait and a system call per line. Flushed before any reply is read.
@@ -17,6 +17,7 @@ void TIdMessageClient::WriteMessage(const message::TIdMessage& msg, message::TMe
   });
   message::WriteMessage(out, msg, parts);
   out.Flush();
+  return sent;
 }
 
 }  // namespace vornetta::smtp

@@ -17,7 +17,8 @@ class TIdMessageClient : public TIdTCPClient {
   // Every byte has reached the socket when it returns. Reads nothing. Throws the
   // send failures of the connection (tcp_connection.h).
   // `progress`, when set, gets the bytes handed to the socket so far after each block.
-  void WriteMessage(const message::TIdMessage& msg,
+  // Returns the bytes handed to the socket.
+  std::size_t WriteMessage(const message::TIdMessage& msg,
                     message::TMessageParts parts = message::TMessageParts::HeaderAndBody,
                     const std::function<void(std::size_t sent)>& progress = {});
 };

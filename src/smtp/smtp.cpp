@@ -114,7 +114,8 @@ void TIdSMTP::ReadGreeting() {
 void TIdSMTP::WriteMessageWithProgress(const message::TIdMessage& msg) {
   if (WaitHook() == nullptr || !WaitHook()->ShowsProgress()) {
     Phase("Sende Bericht …");
-    return WriteMessage(msg);
+    messageBytes_ = WriteMessage(msg);
+    return;
   }
   TByteCounter counter;
   message::WriteMessage(counter, msg);
@@ -124,7 +125,7 @@ void TIdSMTP::WriteMessageWithProgress(const message::TIdMessage& msg) {
     return "Sende Bericht (" + std::to_string(std::min<std::size_t>(sent, total) * 100 / total) + " %) …";
   };
   Phase(share(0));
-  WriteMessage(msg, message::TMessageParts::HeaderAndBody, [&](std::size_t sent) {
+  messageBytes_ = WriteMessage(msg, message::TMessageParts::HeaderAndBody, [&](std::size_t sent) {
     const auto now = std::chrono::steady_clock::now();
     if (now - shown < kProgressInterval) return;
     shown = now;

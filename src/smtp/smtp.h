@@ -90,6 +90,9 @@ class TIdSMTP : public TIdMessageClient {
   const std::vector<std::string>& Greeting() const { return greeting_; }
   // True once SubmitMessage has written the final "." of the data phase.
   bool DataEndSent() const { return dataEndSent_; }
+  // The bytes of the last message's data phase as they went on the wire
+  // (header, attachments, encodings, dot-stuffing; not the final ".").
+  std::size_t MessageBytes() const { return messageBytes_; }
 
   // Connects, reads the greeting (220) and introduces the client; switches to
   // TLS as Encryption says and introduces the client again. Connect failures
@@ -173,6 +176,7 @@ class TIdSMTP : public TIdMessageClient {
   // to CloseSession.
   enum class TSmtpPhase { Closed, Open, LoggedIn } phase_ = TSmtpPhase::Closed;
   bool dataEndSent_ = false;  // of the message being submitted
+  std::size_t messageBytes_ = 0;
 };
 
 struct THostPort {

@@ -1,5 +1,7 @@
 #include "ui/qt_dialogs.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +28,25 @@ namespace {
 // A message may quote a server or driver; its control characters are not shown.
 QString MessageText(const std::string& text) { return ToQString(platform::ReplaceControlCharacters(text)); }
 
+// Room beside a caption in the frame a window manager draws: icon and buttons.
+constexpr int kTitleBarExtras = 160;
+
+// The width a dialog needs so that the frame shows its whole caption (the
+// frame's font is taken as the dialog's, bold).
+int CaptionWidth(const QWidget& dialog) {
+  QFont font = dialog.font();
+  font.setBold(true);
+  return QFontMetrics(font).horizontalAdvance(dialog.windowTitle()) + kTitleBarExtras;
+}
+
+// A message box sizes itself to its text; a row as wide as the caption keeps
+// the caption whole above a short text.
+void FitCaption(QMessageBox& box) {
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(CaptionWidth(box), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                  0, 1, grid->columnCount());
+}
+
 }  // namespace
 
 TQtDialogs::TQtDialogs(QWidget* parent) : parent_(parent) {}
@@ -34,6 +55,7 @@ void TQtDialogs::ShowMessage(const std::string& text) { ShowFailure(kAppTitle, t
 
 void TQtDialogs::ShowFailure(const std::string& caption, const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), MessageText(text), QMessageBox::Ok, parent_);
+  FitCaption(box);
   box.exec();
 }
 
@@ -49,6 +71,7 @@ commands::TDialogs::Answer TQtDialogs::Warn(const QString& caption, const QStrin
   // Enter must not run a statement that changes data.
   box.setDefaultButton(no);
   box.setEscapeButton(cancel);
+  FitCaption(box);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
   if (clicked == yes) return Answer::Yes;
@@ -72,7 +95,8 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
                                      : std::numeric_limits<int>::max());
   }
   dialog.setTextValue(initial);
-  dialog.resize(std::max(dialog.sizeHint().width(), 480), dialog.sizeHint().height());
+  dialog.setMinimumWidth(CaptionWidth(dialog));
+  dialog.resize(std::max({dialog.sizeHint().width(), 480, CaptionWidth(dialog)}), dialog.sizeHint().height());
   if (dialog.exec() != QDialog::Accepted) return false;
   value = FromQString(dialog.textValue());
   return true;

@@ -148,7 +148,9 @@ void TReportPane::LoadPreview(std::string_view documentText) {
     } else {
       previewNote->hide();
     }
-    html->setHtml(platform::ToQString(wiring_.text.ShownText(preview.shown)));
+    std::string shown = wiring_.text.ShownText(preview.shown);
+    if (!preview.sumRow.empty()) shown += wiring_.text.ShownText(preview.sumRow);
+    html->setHtml(platform::ToQString(shown));
     AddChartImages();
   }
   PageControl2->setCurrentWidget(TabSheet6);

@@ -8,6 +8,23 @@ namespace {
 
 constexpr std::string_view kRowTag = "<tr";
 constexpr std::string_view kDataRowTag = "<tr id=\"row";
+constexpr std::string_view kSumRowTag = "<tr class=\"sum\">";
+
+// The sum row of the table the cut at `cut` falls in, or nothing when the cut
+// lies between tables.
+std::string_view SumRowAfter(std::string_view document, std::size_t cut) {
+  const std::string_view before = document.substr(0, cut);
+  const std::size_t opened = before.rfind("<table");
+  const std::size_t closed = before.rfind("</table>");
+  if (opened == std::string_view::npos || (closed != std::string_view::npos && closed > opened)) return {};
+  const std::size_t start = document.find(kSumRowTag, cut);
+  const std::size_t tableEnd = document.find("</table>", cut);
+  if (start == std::string_view::npos || (tableEnd != std::string_view::npos && tableEnd < start)) return {};
+  const std::size_t rowEnd = document.find("</tr>", start);
+  if (rowEnd == std::string_view::npos) return {};
+  const std::size_t lineEnd = document.find('\n', rowEnd);
+  return document.substr(start, (lineEnd == std::string_view::npos ? document.size() : lineEnd + 1) - start);
+}
 
 std::size_t CountOf(std::string_view text, std::string_view what) {
   std::size_t count = 0;
@@ -39,6 +56,7 @@ TPreview CutPreview(std::string_view document, const TPreviewLimits& limits) {
     preview.shortened = true;
   }
   preview.shown = document.substr(0, cut);
+  if (preview.shortened) preview.sumRow = SumRowAfter(document, cut);
   preview.dataRowsShown = CountOf(preview.shown, kDataRowTag);
   preview.dataRowsTotal = preview.shortened
                               ? preview.dataRowsShown + CountOf(document.substr(cut), kDataRowTag)

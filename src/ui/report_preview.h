@@ -18,6 +18,9 @@ struct TPreviewLimits {
 
 struct TPreview {
   std::string_view shown;  // a prefix of the document, whole lines
+  // When the cut falls inside a table: that table's sum row (whole lines), shown
+  // right after the prefix so the shortened table still ends in its sums.
+  std::string_view sumRow;
   bool shortened = false;
   std::size_t dataRowsShown = 0;  // "<tr id=\"row" rows within shown
   std::size_t dataRowsTotal = 0;

@@ -57,7 +57,7 @@ void TSendCommands::Send(config::TMyIniFile& ini, report::TReportText& text, dis
     status_(QString::fromUtf8(dispatch::kConditionUnmet));
     return;
   }
-  status_(outcome.sent ? SentText(outcome.recipients, outcome.reportBytes)
+  status_(outcome.sent ? SentText(outcome.recipients, outcome.mailBytes)
                        : QStringLiteral("Keine eMail versendet: der Bericht enthält keine Datensätze."));
 }
 

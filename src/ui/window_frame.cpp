@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "ui/status_line.h"
 #include "ui/texts.h"
 
 namespace vornetta::ui {
@@ -31,14 +32,6 @@ QLabel* NewLogo(QWidget* window) {
   return logo;
 }
 
-QLabel* NewStatusLine(QWidget* window) {
-  auto* status = new QLabel(window);
-  status->setObjectName(QStringLiteral("lblStatus"));
-  status->setTextFormat(Qt::PlainText);
-  // A long statement must not widen the window.
-  status->setMinimumWidth(1);
-  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  return status;
-}
+QLabel* NewStatusLine(QWidget* window) { return new TStatusLine(window); }
 
 }  // namespace vornetta::ui

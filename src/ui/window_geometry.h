@@ -2,6 +2,8 @@
 // width). Position and size are the client area's, both when stored and when
 // restored: a window manager adds its frame outside them, so the window reopens
 // exactly where it was instead of moving by the title bar's height each time.
+// A maximized window stores its normal place and "maximiert=1", and reopens
+// maximized.
 #pragma once
 
 class QWidget;

@@ -188,6 +188,20 @@ TEST_F(SqliteTest, LargeStatementsValuesAndResultsWork) {
   ASSERT_EQ(hex.size(), 1u);
   EXPECT_TRUE(hex[0] == std::string(20000, 'A')) << hex[0].size();
 
+  // Longer than the pieces the driver hands over (1 MiB), with surrogate pairs
+  // and two- and three-byte characters on the piece boundaries: whole and exact.
+  std::string pieces;
+  for (int i = 0; i < 300000; ++i) pieces += "\xF0\x9F\x98\x80";  // U+1F600, a pair in UTF-16
+  for (int i = 0; i < 300000; ++i) pieces += "\xC3\xA4\xE2\x82\xACx";  // ä€x
+  values = Column("select replace(hex(zeroblob(300000)), '00', char(128512)) || "
+                  "replace(hex(zeroblob(300000)), '00', '\xC3\xA4\xE2\x82\xACx')");
+  ASSERT_EQ(values.size(), 1u);
+  EXPECT_TRUE(values[0] == pieces) << values[0].size() << " bytes, " << pieces.size() << " expected";
+  db_->Execute("insert into b values (zeroblob(1500000))");
+  hex = Column("select v from b where length(v) > 10000");
+  ASSERT_EQ(hex.size(), 1u);
+  EXPECT_TRUE(hex[0] == std::string(3000000, '0')) << hex[0].size();
+
   std::string wide = "select 0 as c0";
   for (int i = 1; i < 200; ++i) wide += ", " + std::to_string(i) + " as c" + std::to_string(i);
   auto rs = db_->GetData(wide);

@@ -261,13 +261,13 @@ TEST_F(ReportBuild, CsvTablesFollowTheSelectsOnlyWhenAttachmentsAreOn) {
                   "update t set Betrag = Betrag where 0;\n"
                   "select a from leer;"),
             "");
-  const std::vector<std::string>& tables = text_.CsvTables().Tables();
-  ASSERT_EQ(tables.size(), 2u);
+  const report::TCsvTables& tables = text_.CsvTables();
+  ASSERT_EQ(tables.Count(), 2u);
   // Values as the report shows them, converted to UTF-8; the code-page text of
   // the report holds the umlaut as one byte.
-  EXPECT_EQ(tables[0],
+  EXPECT_EQ(tables.Table(0),
             "\xEF\xBB\xBF" "Kunde;Betrag\r\n\"Gro\xC3\x9F; \"\"Ecke\"\"\";\r\nHuber;7.5\r\nMeier;12.5\r\n");
-  EXPECT_EQ(tables[1], "\xEF\xBB\xBF" "a\r\n");
+  EXPECT_EQ(tables.Table(1), "\xEF\xBB\xBF" "a\r\n");
   EXPECT_TRUE(Contains(Document(), "<td class=\"kunde string\">Gro\xDF; \"Ecke\"</td>"));
 
   // A cleared report drops its tables with it.
@@ -289,11 +289,11 @@ TEST_F(ReportBuild, CsvTablesTakeUtf8ValuesUnconverted) {
                   "select Kunde from t where Kunde like 'Gro%';"),
             "");
   ASSERT_TRUE(text_.DocumentIsUtf8());
-  const std::vector<std::string>& tables = text_.CsvTables().Tables();
-  ASSERT_EQ(tables.size(), 2u);
-  EXPECT_EQ(tables[0], "\xEF\xBB\xBF" "Kunde\r\n"
+  const report::TCsvTables& tables = text_.CsvTables();
+  ASSERT_EQ(tables.Count(), 2u);
+  EXPECT_EQ(tables.Table(0), "\xEF\xBB\xBF" "Kunde\r\n"
                        "Eilig \xE2\x80\x93 bitte pr\xC3\xBC" "fen\r\n");
-  EXPECT_EQ(tables[1], "\xEF\xBB\xBF" "Kunde\r\n");
+  EXPECT_EQ(tables.Table(1), "\xEF\xBB\xBF" "Kunde\r\n");
 }
 
 // SQLite describes expressions and aggregates as text; their floating-point
@@ -318,10 +318,10 @@ TEST_F(ReportBuild, SqliteExpressionsShowNumbersWithTheRegionalSeparator) {
         "<td class=\"g double\">1E301</td>\r\n<td class=\"k double\">0,5</td>",
         "<td class=\"k double\">x</td>", "<th class=\"m double\"><span>\r\n7388,36\r\n</span></th>"})
     EXPECT_TRUE(Contains(document, part));
-  const std::vector<std::string>& tables = text_.CsvTables().Tables();
-  ASSERT_EQ(tables.size(), 2u);
-  EXPECT_EQ(tables[0], "\xEF\xBB\xBF" "s;a;r\r\n7388,36;3694,18;3455,1\r\n");
-  EXPECT_NE(tables[1].find("\r\n3455,05;3455,05;12.5;1,25;1;1E301;0,5\r\n"), std::string::npos) << tables[1];
+  const report::TCsvTables& tables = text_.CsvTables();
+  ASSERT_EQ(tables.Count(), 2u);
+  EXPECT_EQ(tables.Table(0), "\xEF\xBB\xBF" "s;a;r\r\n7388,36;3694,18;3455,1\r\n");
+  EXPECT_NE(tables.Table(1).find("\r\n3455,05;3455,05;12.5;1,25;1;1E301;0,5\r\n"), std::string::npos) << tables.Table(1);
 }
 
 TEST(CsvField, QuotesOnlyWhatRfc4180Needs) {

@@ -18,7 +18,7 @@ class ReportLimits : public ReportBuild {
         "with recursive c(x) as (select 1 union all select x + 1 from c where x < 1002) insert into n select x from c;"
         "insert into t values ('Schulz', 5);");
   }
-  static std::size_t Count(const std::string& text, const std::string& part) {
+  static std::size_t Count(std::string_view text, std::string_view part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
@@ -84,11 +84,11 @@ TEST_F(ReportLimits, RowCapShowsTheFirstRowsANoteAndTheSumsOverAllRows) {
   EXPECT_EQ(view_.preview, Document());
 
   const report::TCsvTables& csv = text_.CsvTables();
-  ASSERT_EQ(csv.Tables().size(), 2u);
+  ASSERT_EQ(csv.Count(), 2u);
   EXPECT_EQ(csv.FileName(0), "ergebnis-1.csv");
   EXPECT_EQ(csv.FileName(1), "ergebnis-2.csv");
-  EXPECT_EQ(Count(csv.Tables()[0], "\r\n"), 1003u);  // head and every row
-  EXPECT_EQ(csv.Tables()[1], "\xEF\xBB\xBF" "Kunde;Betrag\r\nHuber;7,5\r\nMeier;12,5\r\nSchulz;5\r\n");
+  EXPECT_EQ(Count(csv.Table(0), "\r\n"), 1003u);  // head and every row
+  EXPECT_EQ(csv.Table(1), "\xEF\xBB\xBF" "Kunde;Betrag\r\nHuber;7,5\r\nMeier;12,5\r\nSchulz;5\r\n");
 
   // A cap no table reaches changes nothing and attaches nothing.
   ini_->WriteValue("email", "zeilenMax", "5000");
@@ -129,7 +129,7 @@ TEST_F(ReportLimits, SizeBudgetCutsInsideTheSecondTable) {
   EXPECT_GT(document.size() + NumberRow(13).size(), 2048u);  // one row more would not fit
   EXPECT_EQ(view_.preview, document);
   EXPECT_TRUE(view_.notices.empty());
-  EXPECT_EQ(text_.CsvTables().Tables().size(), 3u);  // anhang=csv attaches every table as before
+  EXPECT_EQ(text_.CsvTables().Count(), 3u);  // anhang=csv attaches every table as before
 }
 
 // When the decoration alone passes the budget every table keeps only its head,
@@ -147,7 +147,7 @@ TEST_F(ReportLimits, BudgetSmallerThanTheFixedPartsShowsNoRowsAndSaysSo) {
   EXPECT_TRUE(Contains(document, Sum("x integer", "502503")));
   ASSERT_EQ(view_.notices.size(), 1u);
   EXPECT_TRUE(Contains(view_.notices[0], "in 1 KB (Bericht höchstens, Einstellung groesseMax)"));
-  EXPECT_EQ(text_.CsvTables().Tables().size(), 2u);
+  EXPECT_EQ(text_.CsvTables().Count(), 2u);
 }
 
 // Patterns of section "format" on integer, double and numeric columns: cells
@@ -221,11 +221,11 @@ TEST_F(ReportLimits, CsvCopiesQuoteFormulasButNotNumbers) {
       "insert into w values ('a=b', 1);");
   ini_->WriteValue("email", "anhang", "csv");
   ASSERT_EQ(Build("select Wert, Zahl from w order by rowid;\nselect Zahl as '-Saldo' from w where Zahl < 0;"), "");
-  ASSERT_EQ(text_.CsvTables().Tables().size(), 2u);
-  EXPECT_EQ(text_.CsvTables().Tables()[0],
+  ASSERT_EQ(text_.CsvTables().Count(), 2u);
+  EXPECT_EQ(text_.CsvTables().Table(0),
             "\xEF\xBB\xBF" "Wert;Zahl\r\n"
             "\"'=HYPERLINK(\"\"http://x\"\")\";-5\r\n'+1;3\r\n'-x;\r\n'@SUM(A1);0\r\n'\ttab;1\r\n\"'\rcr\";1\r\na=b;1\r\n");
-  EXPECT_EQ(text_.CsvTables().Tables()[1], "\xEF\xBB\xBF" "'-Saldo\r\n-5\r\n");
+  EXPECT_EQ(text_.CsvTables().Table(1), "\xEF\xBB\xBF" "'-Saldo\r\n-5\r\n");
   EXPECT_TRUE(Contains(Document(), "<td class=\"wert string\">=HYPERLINK(\"http://x\")</td>"));  // the report as before
   EXPECT_TRUE(text_.Workbook().empty());
 

@@ -11,6 +11,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <QFile>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -27,6 +28,7 @@
 #include "fake_dialogs.h"
 #include "window_controls.h"
 #include "ui/form_main.h"
+#include "ui/qt_dialogs.h"
 
 using vornetta::config::TMyIniFile;
 using vornetta::ui::TFormMain;
@@ -224,6 +226,38 @@ TEST_F(FormCommandsTest, SendWithoutAReportSaysSoWithTheDash) {
   Find<QPushButton>(*window, "SpeedButton2")->click();
   ASSERT_TRUE(answer.Answered());
   EXPECT_EQ(shown, QStringLiteral("Kein Bericht vorhanden – bitte zuerst erstellen."));
+}
+
+// A caption longer than the message still fits the dialog's frame whole.
+TEST_F(FormCommandsTest, DialogsAreWideEnoughForTheirCaptions) {
+  auto window = Start(true);
+  vornetta::ui::TQtDialogs dialogs(window.get());
+  const std::string caption = "Verbindung zum Mailserver fehlgeschlagen – Einstellungen prüfen";
+  auto titleWidth = [](const QWidget& dialog) {
+    QFont font = dialog.font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(dialog.windowTitle());
+  };
+  int boxWidth = 0, boxTitle = 0;
+  ModalAnswer<QMessageBox> box([&](QMessageBox* shown) {
+    boxWidth = shown->width();
+    boxTitle = titleWidth(*shown);
+    shown->button(QMessageBox::Ok)->click();
+  });
+  dialogs.ShowFailure(caption, "Fehler.");
+  ASSERT_TRUE(box.Answered());
+  EXPECT_GT(boxWidth, boxTitle + 100);
+
+  int inputWidth = 0, inputTitle = 0;
+  ModalAnswer<QInputDialog> input([&](QInputDialog* shown) {
+    inputWidth = shown->width();
+    inputTitle = titleWidth(*shown);
+    shown->reject();
+  });
+  std::string value;
+  EXPECT_FALSE(dialogs.InputQuery(caption + caption, "Wert", value, 0));
+  ASSERT_TRUE(input.Answered());
+  EXPECT_GT(inputWidth, inputTitle + 100);
 }
 
 TEST_F(FormCommandsTest, ConnectionDialogTakesLongStringsWhole) {

@@ -133,6 +133,21 @@ TEST_F(FormMainTest, WindowReopensExactlyWhereItWasClosed) {
     EXPECT_EQ(window->geometry(), placed) << "reopened " << reopen + 1 << " times";
     window.reset();
   }
+  EXPECT_FALSE(TMyIniFile(path).HasKey("FormMain", "maximiert"));  // never maximized: the file as before
+
+  // Maximized, it reopens maximized and returns to its place when restored.
+  window = Start({path});
+  window->showMaximized();
+  ASSERT_TRUE(SpinEventsUntil([&] { return window->isMaximized(); }));
+  window.reset();
+  EXPECT_EQ(TMyIniFile(path).ReadNumber("FormMain", "maximiert", -1), 1);
+  EXPECT_EQ(TMyIniFile(path).ReadNumber("FormMain", "width", -1), placed.width());
+  window = Start({path});
+  ASSERT_TRUE(SpinEventsUntil([&] { return window->isMaximized(); }));
+  window->showNormal();
+  ASSERT_TRUE(SpinEventsUntil([&] { return window->geometry() == placed; }));
+  window.reset();
+  EXPECT_EQ(TMyIniFile(path).ReadNumber("FormMain", "maximiert", -1), 0);
 }
 
 TEST_F(FormMainTest, UncreatableFileIsReportedAndEndsTheStartWithStatusOne) {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -17,6 +18,8 @@
 #include "fake_dialogs.h"
 #include "smtp/script_server.h"
 #include "ui/form_main.h"
+#include "ui/status_line.h"
+#include "ui/status_texts.h"
 #include "window_controls.h"
 
 using vornetta::config::TMyIniFile;
@@ -170,19 +173,35 @@ TEST_F(FormProgressTest, BuildCancelledHalfwayStopsAfterTheCurrentRecordAndLeave
   EXPECT_EQ(Status(*window), QStringLiteral("Versand fehlgeschlagen."));
 }
 
+// At the minimum width the status line keeps its count; the shortened preview
+// ends its table in the sum row; the size sent is the whole mail's.
 TEST_F(FormProgressTest, StatusLineTellsWhatBuildAndSendDid) {
   ScriptServer server = vornetta::test::AcceptingServer(4);
-  Configure(2, server.Port());
+  Configure(120, server.Port());
   TMyIniFile(ini_).WriteValue("email", "bcc", "c@example.com, A@Example.com");  // a twice: one recipient
   auto window = Start();
+  auto* status = Find<vornetta::ui::TStatusLine>(*window, "lblStatus");
+  window->resize(window->minimumSize());
   Find<QPushButton>(*window, "SpeedButton1")->click();
-  EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 2 Datensätze."));
-  const std::size_t bytes = window->ReportText().DocumentText().size();
-  ASSERT_LT(bytes, 1024u);
+  EXPECT_EQ(Status(*window), QStringLiteral("Bericht erstellt: 120 Datensätze."));
+  // A long text gives way in its middle: its end, the count, stays.
+  status->setText(QStringLiteral("Anweisung 1 von 1: ") + QString(200, u'x') + QStringLiteral(" – 12345 Datensätze gelesen"));
+  EXPECT_TRUE(status->ShownText().endsWith(QStringLiteral(" – 12345 Datensätze gelesen")))
+      << status->ShownText().toStdString();
+  EXPECT_TRUE(status->ShownText().contains(QChar(0x2026)));
+
+  const QString preview = Find<QTextBrowser>(*window, "html")->toPlainText();
+  EXPECT_TRUE(Find<QLabel>(*window, "previewNote")->isVisible());
+  EXPECT_FALSE(preview.contains(QStringLiteral("120")));  // row 120 is not shown
+  EXPECT_TRUE(preview.contains(QStringLiteral("7260"))) << preview.toStdString();  // the sum of 1 to 120
+
   Find<QPushButton>(*window, "SpeedButton2")->click();
   EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(Status(*window), QStringLiteral("eMail an 3 Empfänger versendet (%1 Bytes).").arg(bytes));
-  EXPECT_NE(server.Transcript().find("RCPT TO:<c@example.com>"), std::string::npos);
+  const std::string transcript = server.Transcript();
+  const std::size_t data = transcript.find("DATA\r\n") + 6;
+  const std::size_t mailBytes = transcript.find("\r\n.\r\n", data) + 2 - data;
+  EXPECT_EQ(Status(*window), QStringLiteral("eMail an 3 Empfänger versendet (%1).").arg(vornetta::ui::SizeText(mailBytes)));
+  EXPECT_NE(transcript.find("RCPT TO:<c@example.com>"), std::string::npos);
 }
 
 // The page "eMail" stores the condition and the zone; the build shows the filled

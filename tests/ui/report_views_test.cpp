@@ -14,12 +14,14 @@ using vornetta::ui::TSourceView;
 
 namespace {
 
+constexpr std::string_view kSumRow = "<tr class=\"sum\">\r\n<th><span>\r\n50\r\n</span></th>\r\n</tr>\r\n";
+
 std::string Rows(int count) {
   std::string doc = "<html>\r\n<body>\r\n<table>\r\n<tr class=\"head\">\r\n</tr>\r\n";
   for (int i = 1; i <= count; ++i) {
     doc += "<tr id=\"row" + std::to_string(i) + "\" class=\"odd\">\r\n<td>x</td>\r\n</tr>\r\n";
   }
-  return doc + "</table>\r\n</body></html>\r\n";
+  return doc + std::string(kSumRow) + "</table>\r\n</body></html>\r\n";
 }
 
 }  // namespace
@@ -31,6 +33,7 @@ TEST(ReportPreview, SmallDocumentIsShownWhole) {
   EXPECT_EQ(preview.shown, doc);
   EXPECT_EQ(preview.dataRowsShown, 3u);
   EXPECT_EQ(preview.dataRowsTotal, 3u);
+  EXPECT_TRUE(preview.sumRow.empty());  // shown already
 }
 
 TEST(ReportPreview, LargeDocumentIsCutAtALineStartByRowsOrBytes) {
@@ -42,6 +45,7 @@ TEST(ReportPreview, LargeDocumentIsCutAtALineStartByRowsOrBytes) {
   EXPECT_EQ(preview.dataRowsTotal, 50u);
   EXPECT_EQ(doc.compare(0, preview.shown.size(), preview.shown), 0);
   EXPECT_TRUE(preview.shown.ends_with("</tr>\r\n"));
+  EXPECT_EQ(preview.sumRow, kSumRow);  // the cut table still ends in its sums
 
   // By bytes: a cut inside a line goes back to that line's start.
   preview = CutPreview(doc, TPreviewLimits{200, 1000});
