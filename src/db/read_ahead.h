@@ -63,9 +63,18 @@ class TReadAhead {
     std::size_t bytes = 0;
   };
 
-  // Waits up to `slice` for a record after `taken` or the reader's end; true when either came.
+  // The reader: whether there is room for the next record (by its own view of
+  // what was taken), that view brought up to date, and the wait for room.
+  bool HasRoom(std::size_t put) const;
+  void SeeTaken();
+  void WaitForRoom(std::size_t put);
+  // The taker: waits up to `slice` for a record after `taken` or the reader's
+  // end; true when either came.
   bool RecordOrEndWithin(std::size_t taken, std::chrono::milliseconds slice);
-  bool EndedWithin(std::chrono::milliseconds slice);
+  // After a stop: wakes the reader that waits for room; then waits up to
+  // `slice` for its end, cancelling its call again kCancelRepeat after `cancelled`.
+  void RequestStop();
+  bool EndedWithin(std::chrono::milliseconds slice, std::chrono::steady_clock::time_point& cancelled);
   void Join() noexcept;
 
   TDatabaseWaiter& waiter_;
@@ -73,24 +82,30 @@ class TReadAhead {
   const std::chrono::steady_clock::time_point start_;
   std::vector<TSlot> slots_;
   std::thread reader_;
-
-  // The handover: counts of records put and taken (each written by one side),
-  // the bytes taken so far, and whether a side sleeps and wants a notification.
-  std::atomic<std::size_t> put_{0};
-  std::atomic<std::size_t> taken_{0};
-  std::atomic<std::size_t> bytesTaken_{0};
-  std::atomic<bool> ended_{false};
-  std::atomic<bool> stopping_{false};
-  std::atomic<bool> readerSleeps_{false};
-  std::atomic<bool> takerSleeps_{false};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::exception_ptr failure_;  // written by the reader before ended_
+  std::atomic<bool> stopping_{false};
 
-  // Each side's own view: what it last saw of the other, and the reader's bytes put.
-  std::size_t putSeen_ = 0;
+  // Written by the reader, each group on a cache line of its own: the records
+  // put, its end, and when it sleeps for room, from which count of records and
+  // bytes taken on it wants to be woken. Then its own view of the taker's counts.
+  alignas(64) std::atomic<std::size_t> put_{0};
+  std::atomic<bool> ended_{false};
+  std::atomic<bool> readerSleeps_{false};
+  std::atomic<std::size_t> readerWakeAtTaken_{0};
+  std::atomic<std::size_t> readerWakeAtBytes_{0};
   std::size_t takenSeen_ = 0;
+  std::size_t bytesTakenSeen_ = 0;
   std::size_t bytesPut_ = 0;
+
+  // Written by the taker: the records and bytes taken, and when it sleeps for
+  // records, from which count put on it wants to be woken; its view of put_.
+  alignas(64) std::atomic<std::size_t> taken_{0};
+  std::atomic<std::size_t> bytesTaken_{0};
+  std::atomic<bool> takerSleeps_{false};
+  std::atomic<std::size_t> takerWakeAt_{0};
+  std::size_t putSeen_ = 0;
 };
 
 }  // namespace vornetta::db

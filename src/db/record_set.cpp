@@ -169,7 +169,7 @@ TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
   }
   ahead_ = std::make_unique<TReadAhead>(*connection.Waiter(), [stmt = stmt_.Get()] { SQLCancel(stmt); },
                                         std::chrono::steady_clock::now());
-  ahead_->Start([this, wide = std::move(wide)] { ReadAhead(wide); });
+  ahead_->Start([this, &ahead = *ahead_, wide = std::move(wide)] { ReadAhead(ahead, wide); });
   WithinDeadline([this] { Take(); });
 }
 
@@ -187,11 +187,11 @@ void TRecordSet::Execute(const std::u16string& statement) {
   }
 }
 
-void TRecordSet::ReadAhead(const std::u16string& statement) {
+void TRecordSet::ReadAhead(TReadAhead& ahead, const std::u16string& statement) {
   Execute(statement);
   while (!eof_) {
     if (onlyCount_.load(std::memory_order_relaxed)) return CountRest();
-    if (!ahead_->Put(values_, recNo_)) return;
+    if (!ahead.Put(values_, recNo_)) return;
     FetchRow(Values::Read);
   }
 }

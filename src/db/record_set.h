@@ -89,9 +89,9 @@ class TRecordSet {
   const ColumnInfo& Column(int i) const;
   // Executes, describes and binds, and fetches the first record.
   void Execute(const std::u16string& statement);
-  // The reader thread: runs the statement and puts its records into ahead_
+  // The reader thread: runs the statement and puts its records into `ahead`
   // until the last one, the stop, or RecordCount's wish for only the count.
-  void ReadAhead(const std::u16string& statement);
+  void ReadAhead(TReadAhead& ahead, const std::u16string& statement);
   // The next record from ahead_; at the end the taken values are empty.
   void Take();
   // Dates and character values are read as the connection says (ReadsDatesAsText,
