@@ -31,6 +31,27 @@ TAbandoned& Abandoned() {
 
 }  // namespace
 
+void PumpUntil(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task, std::chrono::steady_clock::time_point start,
+               const std::function<bool(std::chrono::milliseconds)>& doneWithin) {
+  while (!doneWithin(waiter.WaitSlice())) {
+    waiter.Waiting(task, std::chrono::steady_clock::now() - start);
+    if (!waiter.PumpEvents()) throw platform::ECancelled("Abgebrochen.");
+  }
+}
+
+void PumpUntilCancelled(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task,
+                        std::chrono::steady_clock::time_point start,
+                        const std::function<bool(std::chrono::milliseconds)>& endedWithin) noexcept {
+  for (;;) {
+    try {
+      PumpUntil(waiter, task, start, endedWithin);
+      return;
+    } catch (...) {
+      // Cancelled already: a further "Abbrechen" changes nothing.
+    }
+  }
+}
+
 void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::function<void()> work,
                      const std::function<void()>& cancel, bool abandonOnCancel) {
   if (waiter == nullptr) {
@@ -52,16 +73,12 @@ void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::
   });
 
   const auto start = std::chrono::steady_clock::now();
-  auto finishedWithinSlice = [&state, waiter] {
+  auto finishedWithin = [&state](std::chrono::milliseconds slice) {
     std::unique_lock lock(state->mutex);
-    return state->finished.wait_for(lock, waiter->WaitSlice(), [&state] { return state->done; });
-  };
-  auto waiting = [&] {
-    waiter->Waiting(task, std::chrono::steady_clock::now() - start);
-    if (!waiter->PumpEvents()) throw platform::ECancelled("Abgebrochen.");
+    return state->finished.wait_for(lock, slice, [&state] { return state->done; });
   };
   try {
-    while (!finishedWithinSlice()) waiting();
+    PumpUntil(*waiter, task, start, finishedWithin);
   } catch (...) {
     cancel();
     if (abandonOnCancel) {
@@ -78,12 +95,7 @@ void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::
       throw;
     }
     // The window keeps painting until the cancelled work has let go of its handle.
-    while (!finishedWithinSlice()) {
-      try {
-        waiting();
-      } catch (...) {
-      }
-    }
+    PumpUntilCancelled(*waiter, task, start, finishedWithin);
     worker.join();
     throw;
   }

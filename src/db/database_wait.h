@@ -30,6 +30,18 @@ class TDatabaseWaiter : public virtual platform::TEventPump {
   virtual void Waiting(TTask task, std::chrono::steady_clock::duration elapsed) = 0;
 };
 
+// Calls the waiter until `doneWithin` (which waits up to the given slice for
+// what is awaited) says the wait is over: before every pass through the pump
+// Waiting with the time since `start`. Throws platform::ECancelled
+// "Abgebrochen." when the pump says so, and whatever the waiter throws.
+void PumpUntil(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task, std::chrono::steady_clock::time_point start,
+               const std::function<bool(std::chrono::milliseconds)>& doneWithin);
+// The same after a cancel, until the cancelled work has ended: the window keeps
+// painting, and further cancels and failures of the waiter change nothing.
+void PumpUntilCancelled(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task,
+                        std::chrono::steady_clock::time_point start,
+                        const std::function<bool(std::chrono::milliseconds)>& endedWithin) noexcept;
+
 // Runs work. Without a waiter it runs right here. With one it runs on a thread
 // of its own while the waiter is called; when the waiter cancels or throws,
 // `cancel` is called and then, unless `abandonOnCancel`, the work's end is

@@ -7,6 +7,7 @@
 
 #include "db/connection.h"
 #include "db/database_error.h"
+#include "db/read_ahead.h"
 #include "db/value_text.h"
 #include "platform/code_page.h"
 #include "platform/text.h"
@@ -249,21 +250,47 @@ const TRecordSet::TValueFormat& TRecordSet::FormatOf(Fetch fetch) {
 TRecordSet::TRecordSet(TConnection& connection, const std::string& statement)
     : connection_(connection),
       stmt_(connection.NewStatement()),
-      deadline_(stmt_.Get(), connection.Limits().statement) {
+      deadline_(stmt_.Get(), connection.Limits().statement),
+      readsAhead_(connection.Waiter() != nullptr) {
   std::u16string wide = platform::Utf8ToUtf16(statement);
-  connection.RunStatement(stmt_.Get(), deadline_, [&] {
-    SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(wide.data()),
-                                        static_cast<SQLINTEGER>(wide.size())),
-                         stmt_, "SQLExecDirect");
-    if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
-    Describe(connection);
-    if (connection.CanReadBoundColumns()) BindColumns(connection);
-    if (!columns_.empty()) {
-      eof_ = false;
-      FetchRow(Values::Read);
-      TypeExpressionsByValue();
-    }
-  });
+  if (!readsAhead_) {
+    connection.RunStatement(stmt_.Get(), deadline_, [&] { Execute(wide); });
+    return;
+  }
+  ahead_ = std::make_unique<TReadAhead>(*connection.Waiter(), [stmt = stmt_.Get()] { SQLCancel(stmt); },
+                                        std::chrono::steady_clock::now());
+  ahead_->Start([this, &ahead = *ahead_, wide = std::move(wide)] { ReadAhead(ahead, wide); });
+  WithinDeadline([this] { Take(); });
+}
+
+void TRecordSet::Execute(const std::u16string& statement) {
+  SQLRETURN rc = Check(SQLExecDirectW(stmt_.Get(), reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(statement.data())),
+                                      static_cast<SQLINTEGER>(statement.size())),
+                       stmt_, "SQLExecDirect");
+  if (rc == SQL_NO_DATA) return;  // nothing to read: at the end at once
+  Describe(connection_);
+  if (connection_.CanReadBoundColumns()) BindColumns(connection_);
+  if (!columns_.empty()) {
+    eof_ = false;
+    FetchRow(Values::Read);
+    TypeExpressionsByValue();
+  }
+}
+
+void TRecordSet::ReadAhead(TReadAhead& ahead, const std::u16string& statement) {
+  Execute(statement);
+  while (!eof_) {
+    if (onlyCount_.load(std::memory_order_relaxed)) return CountRest();
+    if (!ahead.Put(values_, recNo_)) return;
+    FetchRow(Values::Read);
+  }
+}
+
+void TRecordSet::Take() {
+  takenEof_ = !ahead_->Take(taken_, takenRecNo_);
+  if (!takenEof_) return;
+  taken_.resize(columns_.size());
+  for (std::string& value : taken_) value.clear();
 }
 
 template <class F>
@@ -279,12 +306,15 @@ void TRecordSet::WithinDeadline(F&& step) {
 TRecordSet::~TRecordSet() { Close(); }
 
 void TRecordSet::Close() noexcept {
+  // The reader lets go of the statement handle before it is freed.
+  ahead_.reset();
   deadline_.Disarm();
   stmt_.Reset();
   isBound_ = false;
   rowsFetched_ = rowInBlock_ = 0;
-  eof_ = true;
-  for (ColumnInfo& column : columns_) std::string().swap(column.value);
+  eof_ = takenEof_ = true;
+  for (std::string& value : values_) std::string().swap(value);
+  for (std::string& value : taken_) std::string().swap(value);
 }
 
 const TRecordSet::ColumnInfo& TRecordSet::Column(int i) const {
@@ -298,6 +328,7 @@ void TRecordSet::Describe(const TConnection& connection) {
   SQLSMALLINT count = 0;
   Check(SQLNumResultCols(stmt_.Get(), &count), stmt_, "SQLNumResultCols");
   columns_.resize(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
+  values_.resize(columns_.size());
   std::u16string name(256, u'\0');
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
@@ -461,25 +492,41 @@ void TRecordSet::Unbind() noexcept {
 }
 
 void TRecordSet::Next() {
+  if (readsAhead_) {
+    if (!takenEof_) WithinDeadline([this] { Take(); });
+    return;
+  }
   if (eof_) return;
   WithinDeadline([this] { FetchRow(Values::Read); });
 }
 
 int TRecordSet::RecordCount() {
+  if (readsAhead_) {
+    if (takenEof_) return takenRecNo_;
+    onlyCount_.store(true, std::memory_order_relaxed);
+    WithinDeadline([this] {
+      while (!takenEof_) Take();
+    });
+    // The reader has ended: it counted what it did not put.
+    takenRecNo_ = recNo_;
+    return takenRecNo_;
+  }
   if (eof_) return recNo_;
+  connection_.RunStatement(stmt_.Get(), deadline_, [this] { CountRest(); });
+  for (std::string& value : values_) value.clear();
+  return recNo_;
+}
+
+void TRecordSet::CountRest() {
   // The rest of the block is counted as it is; further blocks need no conversions.
   recNo_ += static_cast<int>(rowsFetched_ - rowInBlock_ - 1);
   if (isBound_) Unbind();
-  connection_.RunStatement(stmt_.Get(), deadline_, [this] {
-    for (;;) {
-      rowInBlock_ = static_cast<size_t>(rowsFetched_);  // past the block: the next fetch
-      if (!Advance()) break;
-      recNo_ += static_cast<int>(rowsFetched_);
-    }
-  });
+  for (;;) {
+    rowInBlock_ = static_cast<size_t>(rowsFetched_);  // past the block: the next fetch
+    if (!Advance()) break;
+    recNo_ += static_cast<int>(rowsFetched_);
+  }
   eof_ = true;
-  for (ColumnInfo& column : columns_) column.value.clear();
-  return recNo_;
 }
 
 bool TRecordSet::Advance() {
@@ -494,11 +541,11 @@ bool TRecordSet::Advance() {
 
 void TRecordSet::FetchRow(Values values) {
   // A large value's text goes before the driver reads the next record.
-  for (ColumnInfo& column : columns_)
-    if (column.value.capacity() > kKeptValueBytes) std::string().swap(column.value);
+  for (std::string& value : values_)
+    if (value.capacity() > kKeptValueBytes) std::string().swap(value);
   if (!Advance()) {
     eof_ = true;
-    for (ColumnInfo& column : columns_) column.value.clear();
+    for (std::string& value : values_) value.clear();
     return;
   }
   ++recNo_;
@@ -508,52 +555,54 @@ void TRecordSet::FetchRow(Values values) {
                                                 " konnte nicht gelesen werden");
   for (SQLUSMALLINT n = 1; n <= columns_.size(); ++n) {
     ColumnInfo& column = columns_[n - 1];
+    std::string& value = values_[n - 1];
     if (column.boundBytes != 0)
-      ConvertBound(n, column);
+      ConvertBound(n, column, value);
     else
-      ReadValue(n, column);
+      ReadValue(n, column, value);
     // NOTE: the driver hands over SQLite's own text of a real ("7388.36",
     // "1.0e+301"); a text value that reads the same cannot be told apart through ODBC.
-    if (column.fetch == Fetch::ExpressionText) column.holdsFloat = FormatFloatText(column.value);
+    if (column.fetch == Fetch::ExpressionText) column.holdsFloat = FormatFloatText(value);
   }
 }
 
-void TRecordSet::ConvertBound(SQLUSMALLINT n, ColumnInfo& column) {
+void TRecordSet::ConvertBound(SQLUSMALLINT n, const ColumnInfo& column, std::string& value) {
   const TValueFormat& kind = FormatOf(column.fetch);
   const char* record = reinterpret_cast<const char*>(bound_.data()) + rowInBlock_ * rowBytes_;
   const SQLLEN indicator = Load<SQLLEN>({record + column.boundOffset - sizeof(SQLLEN), sizeof(SQLLEN)});
   if (indicator == SQL_NULL_DATA) {
-    column.value.clear();
+    value.clear();
     return;
   }
   const char* slot = record + column.boundOffset;
-  if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, column.value);
+  if (kind.fixedBytes != 0) return kind.format({slot, kind.fixedBytes}, value);
   // A character or binary value: in the slot when it fitted, else read again whole.
   if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
       static_cast<size_t>(indicator) + TerminatorBytes(kind.cType) <= column.boundBytes)
-    return kind.format({slot, static_cast<size_t>(indicator)}, column.value);
+    return kind.format({slot, static_cast<size_t>(indicator)}, value);
   if (blockRows_ == 1) {
-    ReadWhole(n, column, kind);
+    ReadWhole(n, kind, value);
     return;
   }
-  ReadOutgrown(n, column, kind, {slot, column.boundBytes - TerminatorBytes(kind.cType)});
+  ReadOutgrown(n, column, kind, {slot, column.boundBytes - TerminatorBytes(kind.cType)}, value);
 }
 
-void TRecordSet::ReadOutgrown(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind, std::string_view slot) {
+void TRecordSet::ReadOutgrown(SQLUSMALLINT n, const ColumnInfo& column, const TValueFormat& kind,
+                              std::string_view slot, std::string& value) {
   Check(SQLSetPos(stmt_.Get(), static_cast<SQLSETPOSIROW>(rowInBlock_ + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), stmt_,
         "SQLSetPos");
   // NOTE: a driver may claim to read within a block and still read another
   // record: a value that does not start as its slot does is refused, not shown.
   const std::string_view start = slot.substr(0, TerminatedLength(slot.data(), slot.size(), kind.cType));
-  if (!ReadWhole(n, column, kind, start))
+  if (!ReadWhole(n, kind, value, start))
     throw EDatabaseError("Der Datenbanktreiber liest den langen Wert des Feldes \"" + column.name +
                          "\" im Datensatz " + std::to_string(recNo_) + " nicht richtig");
 }
 
-void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
+void TRecordSet::ReadValue(SQLUSMALLINT n, const ColumnInfo& column, std::string& value) {
   const TValueFormat& kind = FormatOf(column.fetch);
   if (kind.fixedBytes == 0) {
-    ReadWhole(n, column, kind);
+    ReadWhole(n, kind, value);
     return;
   }
   alignas(SQL_TIMESTAMP_STRUCT) char fixed[sizeof(SQL_TIMESTAMP_STRUCT)] = {};  // the largest fixed form
@@ -561,14 +610,14 @@ void TRecordSet::ReadValue(SQLUSMALLINT n, ColumnInfo& column) {
   Check(SQLGetData(stmt_.Get(), n, kind.cType, fixed, static_cast<SQLLEN>(kind.fixedBytes), &indicator), stmt_,
         "SQLGetData");
   if (indicator == SQL_NULL_DATA)
-    column.value.clear();
+    value.clear();
   else
-    kind.format({fixed, kind.fixedBytes}, column.value);
+    kind.format({fixed, kind.fixedBytes}, value);
 }
 
-bool TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueFormat& kind,
+bool TRecordSet::ReadWhole(SQLUSMALLINT n, const TValueFormat& kind, std::string& value,
                            std::string_view expectedStart) {
-  TValueBuilder text(kind, column.value);
+  TValueBuilder text(kind, value);
   size_t read = 0;
   bool startMatches = true;
   const bool isValue = ReadPieces(n, kind.cType, [&](std::string_view piece, SQLLEN remaining) {
@@ -580,15 +629,15 @@ bool TRecordSet::ReadWhole(SQLUSMALLINT n, ColumnInfo& column, const TValueForma
     text.Take(piece, remaining);
   });
   if (!isValue) {
-    column.value.clear();
+    value.clear();
     return expectedStart.empty();
   }
   text.Finish();
   return expectedStart.empty() || (startMatches && read > expectedStart.size());
 }
 
-template <class Take>
-bool TRecordSet::ReadPieces(SQLUSMALLINT n, SQLSMALLINT cType, Take&& take) {
+template <class Consume>
+bool TRecordSet::ReadPieces(SQLUSMALLINT n, SQLSMALLINT cType, Consume&& take) {
   const size_t terminator = TerminatorBytes(cType);
   if (buffer_.size() < kFirstBufferBytes) buffer_.resize(kFirstBufferBytes);
   for (;;) {

@@ -1,12 +1,16 @@
 // Checks of block fetches shared by the SQLite, MariaDB and PostgreSQL tests:
-// a result read in blocks must give what the same result gives record by record.
+// a result read in blocks must give what the same result gives record by record,
+// and so must one read ahead on a thread of its own for a waiter (the window).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "db/database_wait.h"
 #include "db/datenbank_ado.h"
 #include "platform/code_page.h"
 
@@ -22,8 +26,23 @@ struct TReadResult {
   int count = 0;  // RecNo at the end
 };
 
-inline TReadResult ReadAll(TDatenbankAdo& db, const std::string& sql, bool blocks) {
+// A waiter that lets everything run; it counts its passes through the pump.
+class TPatientWaiter : public TDatabaseWaiter {
+ public:
+  bool PumpEvents() override {
+    ++pumps;
+    return true;
+  }
+  std::chrono::milliseconds Slice() const override { return std::chrono::milliseconds(1); }
+  void Waiting(TTask, std::chrono::steady_clock::duration) override {}
+  int pumps = 0;
+};
+
+// Reads the whole result; with a waiter its records are read ahead.
+inline TReadResult ReadAll(TDatenbankAdo& db, const std::string& sql, bool blocks,
+                           TDatabaseWaiter* waiter = nullptr) {
   db.Connection().SetFetchesBlocks(blocks);
+  db.Connection().SetWork(db.Connection().Limits(), waiter);
   TReadResult result;
   auto rs = db.GetData(sql);
   result.recordsPerFetch = rs->RecordsPerFetch();
@@ -36,7 +55,19 @@ inline TReadResult ReadAll(TDatenbankAdo& db, const std::string& sql, bool block
   }
   result.count = rs->RecNo();
   db.Connection().SetFetchesBlocks(true);
+  db.Connection().SetWork(db.Connection().Limits(), nullptr);
   return result;
+}
+
+inline void ExpectSameRead(const TReadResult& expected, const TReadResult& read, const std::string& sql) {
+  EXPECT_EQ(read.header, expected.header) << sql;
+  EXPECT_EQ(read.count, expected.count) << sql;
+  EXPECT_EQ(read.records.size(), expected.records.size()) << sql;
+  for (size_t r = 0; r < std::min(read.records.size(), expected.records.size()); ++r)
+    if (read.records[r] != expected.records[r]) {
+      ADD_FAILURE() << sql << ": record " << r + 1 << " differs";
+      break;
+    }
 }
 
 // Reads sql in blocks and record by record; expects the same columns, texts and
@@ -45,14 +76,10 @@ inline TReadResult ExpectBlocksReadAsRecordByRecord(TDatenbankAdo& db, const std
   TReadResult blocks = ReadAll(db, sql, true);
   const TReadResult single = ReadAll(db, sql, false);
   EXPECT_EQ(single.recordsPerFetch, 1);
-  EXPECT_EQ(blocks.header, single.header) << sql;
-  EXPECT_EQ(blocks.count, single.count) << sql;
-  EXPECT_EQ(blocks.records.size(), single.records.size()) << sql;
-  for (size_t r = 0; r < std::min(blocks.records.size(), single.records.size()); ++r)
-    if (blocks.records[r] != single.records[r]) {
-      ADD_FAILURE() << sql << ": record " << r + 1 << " differs";
-      break;
-    }
+  ExpectSameRead(single, blocks, sql);
+  TPatientWaiter waiter;
+  ExpectSameRead(blocks, ReadAll(db, sql, true, &waiter), sql);
+  ExpectSameRead(single, ReadAll(db, sql, false, &waiter), sql);
   // Counting after the first record gives the rest of the records from any place in a block.
   db.Connection().SetFetchesBlocks(true);
   auto counted = db.GetData(sql);

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "db/command.h"
 #include "db/database_error.h"
@@ -130,6 +131,53 @@ TEST_F(SqliteTest, BlockFetchesGiveWhatRecordByRecordGives) {
   EXPECT_EQ(texts.recordsPerFetch, 1);
   ASSERT_EQ(texts.records.size(), 600u);
   EXPECT_EQ(texts.records[4][5], "\xc5\x81ukasz 5");
+}
+
+// Read ahead for a waiter (the window), a result longer than the queue between
+// the reader and its taker keeps its records, counts from any place, lets go of
+// the statement when left early, and fails after the records before its failure,
+// all as read on the caller's thread.
+TEST_F(SqliteTest, ReadAheadForAWaiterKeepsRecordsCountsAndFailuresInPlace) {
+  const std::string rows = "with recursive c(x) as (select 1 union all select x + 1 from c where x < 3000) ";
+  const std::string query = rows +
+                            "select x, case when x % 7 = 0 then null else 'Zeile ' || x end as t, x * 0.5 as h, "
+                            "case when x % 500 = 0 then printf('%05000d', x) else 'kurz' end as l from c";
+  test::TPatientWaiter waiter;
+  const auto expected = test::ReadAll(*db_, query, true);
+  const auto ahead = test::ReadAll(*db_, query, true, &waiter);
+  test::ExpectSameRead(expected, ahead, query);
+  EXPECT_EQ(ahead.count, 3000);
+  EXPECT_EQ(ahead.header[2], "h/h/double");
+
+  db_->Connection().SetWork(db_->Connection().Limits(), &waiter);
+  {
+    auto rs = db_->GetData(query);
+    for (int i = 0; i < 700; ++i) rs->Next();
+    EXPECT_EQ(rs->RecNo(), 701);
+    EXPECT_EQ(rs->Value(0), "701");
+    EXPECT_EQ(rs->RecordCount(), 3000);
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->Value(3), "");
+  }
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(db_->GetData(query)->Value(0), "1");
+
+  const std::string failing = rows + "select case when x <= 1000 then x else abs(-9223372036854775807 - 1) end from c";
+  auto readUntilFailure = [&] {
+    int records = 0;
+    std::string message;
+    try {
+      for (auto rs = db_->GetData(failing); !rs->Eof(); rs->Next()) ++records;
+    } catch (const EDatabaseError& e) {
+      message = e.what();
+    }
+    return std::pair(records, message);
+  };
+  const auto withWaiter = readUntilFailure();
+  db_->Connection().SetWork(db_->Connection().Limits(), nullptr);
+  const auto without = readUntilFailure();
+  EXPECT_EQ(withWaiter, without);
+  EXPECT_GT(without.first, 500);
+  EXPECT_NE(without.second.find("overflow"), std::string::npos) << without.second;
 }
 
 // SQLite keeps values longer than the declared size: such values outgrow the

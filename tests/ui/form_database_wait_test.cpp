@@ -1,5 +1,6 @@
 // The window while the database works: a connection attempt to a server that
-// never answers and a statement that never ends run off the window's thread;
+// never answers, a statement that never ends and one whose later records never
+// come run off the window's thread;
 // the window keeps handling its events, the status line says what it waits
 // for, and "Abbrechen" or Esc ends the command.
 #include <gtest/gtest.h>
@@ -30,6 +31,10 @@ namespace {
 // The endless statement: SQLite counts for ever.
 constexpr char kEndless[] =
     "select count(*) from (with recursive r(n) as (select 1 union all select n + 1 from r) select n from r)";
+// Its first 2,000 records come at once; then SQLite counts for ever without finding another.
+constexpr char kEndlessAfter2000[] =
+    "select * from (with recursive r(n) as (select 1 union all select n + 1 from r) "
+    "select n, 'Zeile ' || n as text from r where n <= 2000 or n < 0)";
 
 class FormDatabaseWaitTest : public ::testing::Test {
  protected:
@@ -61,13 +66,18 @@ class FormDatabaseWaitTest : public ::testing::Test {
   // "Abbrechen" does, much later, and the test fails). Returns the ticks.
   static int TicksUntilCancelled(TFormMain& window, const QString& waitingFor, const std::function<void()>& click,
                                  const std::function<void()>& cancel) {
+    return TicksUntilCancelled([&] { return Status(window).startsWith(waitingFor); }, window, click, cancel);
+  }
+  // The same once `waiting` holds.
+  static int TicksUntilCancelled(const std::function<bool()>& waiting, TFormMain& window,
+                                 const std::function<void()>& click, const std::function<void()>& cancel) {
     int ticks = 0;
     int ticksWhenWaiting = -1;
     bool cancelIgnored = false;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
       ++ticks;
-      if (ticksWhenWaiting < 0 && Status(window).startsWith(waitingFor)) ticksWhenWaiting = ticks;
+      if (ticksWhenWaiting < 0 && waiting()) ticksWhenWaiting = ticks;
       if (ticksWhenWaiting < 0) return;
       if (ticks == ticksWhenWaiting + 5) cancel();
       if (ticks == ticksWhenWaiting + 500) {
@@ -115,6 +125,35 @@ TEST_F(FormDatabaseWaitTest, AbbrechenEndsAnEndlessStatementOfTheBuildAndOfTheSt
   EXPECT_EQ(Status(*window), QStringLiteral("Abgebrochen."));
   EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
   EXPECT_TRUE(Find<QPushButton>(*window, "Statement_testen")->isEnabled());
+}
+
+// The window never waits for a record either: while the driver looks for the
+// records after the first 2,000, the window handles its events, says what it
+// waits for, and "Abbrechen" cancels the fetch. (Should a fetch hold the window,
+// the time limit ends it and the test fails instead of hanging.)
+TEST_F(FormDatabaseWaitTest, AbbrechenEndsABuildWhoseLaterRecordsNeverCome) {
+  TMyIniFile(ini_).WriteValue("datenbank", "abfrageTimeout", "120");
+  auto window = Start(Sqlite(), std::string("select 1 as eins;\n") + kEndlessAfter2000 + ";");
+  const int ticks = TicksUntilCancelled(
+      [&] {
+        return window->ReportText().RowCount() > 1 &&
+               Status(*window).startsWith(QStringLiteral("Statement 2 läuft seit "));
+      },
+      *window, [&] { Find<QPushButton>(*window, "SpeedButton1")->click(); },
+      [&] { Find<QPushButton>(*window, "btnAbbrechen")->click(); });
+  EXPECT_GE(ticks, 5);
+  EXPECT_EQ(Status(*window), QStringLiteral("Erstellen abgebrochen."));
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
+  EXPECT_EQ(window->ReportText().RowCount(), 0);  // nothing to send
+
+  // The connection serves the next build whole.
+  ShowPage(*window, "TabSheet4");
+  Find<QPlainTextEdit>(*window, "statement")
+      ->setPlainText(QStringLiteral("select 1 as eins;\n%1 limit 2000;").arg(kEndlessAfter2000));
+  ShowPage(*window, "TabSheet2");
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_EQ(window->ReportText().RowCount(), 2001) << Status(*window).toStdString();
+  EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();
 }
 
 TEST_F(FormDatabaseWaitTest, AbbrechenLeavesAConnectionAttemptToAServerThatNeverAnswers) {
