@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "db/value_text.h"
+
 namespace vornetta::db {
 namespace {
 
@@ -12,8 +14,6 @@ using Clock = std::chrono::steady_clock;
 // than the bytes still passes, alone.
 constexpr std::size_t kSlots = 512;
 constexpr std::size_t kQueueBytes = 4 << 20;
-// A value buffer larger than this is not kept going round the slots.
-constexpr std::size_t kKeptValueBytes = 1 << 20;
 // A side that waits for the other is woken for a batch, not for each record:
 // a wake-up costs far more than a record. The taker waits for this many
 // records (or the end, or its slice), a reader for room until half the queue is free.
@@ -59,8 +59,7 @@ bool TReadAhead::Put(TValues& values, int recNo) {
   TSlot& slot = slots_[put % slots_.size()];
   slot.values.swap(values);
   values.resize(slot.values.size());
-  for (std::string& value : values)
-    if (value.capacity() > kKeptValueBytes) std::string().swap(value);
+  ReleaseLargeValues(values);  // not kept going round the slots
   slot.recNo = recNo;
   slot.bytes = bytes;
   bytesPut_ += bytes;

@@ -19,8 +19,6 @@ constexpr size_t kFirstBufferBytes = 4096;
 // The most one SQLGetData call brings of a long value. Its text is built piece
 // by piece, so the driver's form of a large value is never held whole.
 constexpr size_t kPieceBytes = 1 << 20;
-// A value text larger than this gives its memory back before the next record.
-constexpr size_t kKeptValueBytes = 1 << 20;
 // Columns of at most these sizes are bound. A value longer than its slot (SQLite
 // keeps text beyond the declared size) is read again piecewise.
 constexpr SQLULEN kMaxBoundChars = 2048;
@@ -541,8 +539,7 @@ bool TRecordSet::Advance() {
 
 void TRecordSet::FetchRow(Values values) {
   // A large value's text goes before the driver reads the next record.
-  for (std::string& value : values_)
-    if (value.capacity() > kKeptValueBytes) std::string().swap(value);
+  ReleaseLargeValues(values_);
   if (!Advance()) {
     eof_ = true;
     for (std::string& value : values_) value.clear();

@@ -177,4 +177,10 @@ TFieldType FieldTypeOf(SQLSMALLINT sqlType, SQLULEN precision, SQLSMALLINT scale
   }
 }
 
+void ReleaseLargeValues(std::vector<std::string>& values) {
+  constexpr std::size_t kKeptValueBytes = 1 << 20;
+  for (std::string& value : values)
+    if (value.capacity() > kKeptValueBytes) std::string().swap(value);
+}
+
 }  // namespace vornetta::db

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/field_type.h"
 
@@ -38,6 +39,10 @@ void FormatTimestamp(const SQL_TIMESTAMP_STRUCT& stamp, std::string& out);
 void FormatDateTimeText(std::string_view text, std::string& out);
 // Upper-case hexadecimal, two digits per byte.
 void FormatBinary(std::string_view bytes, std::string& out);
+
+// Gives back the memory of value texts above 1 MiB, so that one large value is
+// not held on for the records after it.
+void ReleaseLargeValues(std::vector<std::string>& values);
 
 // The field kind of an ODBC SQL type; precision and scale matter for DECIMAL and NUMERIC.
 TFieldType FieldTypeOf(SQLSMALLINT sqlType, SQLULEN precision, SQLSMALLINT scale);
