@@ -131,7 +131,7 @@ void Compare(TSink& sink, const std::string& label, const std::string& ini, cons
     return;
   }
   const double peerS = peer.Median();
-  std::printf("peer %6.2f s %6.1f MiB %9.2f MiB mail | ratio %.2f, +%.2f s, memory/(1.3 x mail + 40 MiB) %.3f\n",
+  std::printf("peer %6.2f s %6.1f MiB %9.2f MiB mail | ratio %.2f, %+.2f s, memory/(1.3 x mail + 40 MiB) %.3f\n",
               peerS, peer.peakKb / 1024.0, peer.bytes / 1048576.0, oursS / peerS, oursS - peerS, memoryRatio);
   std::fflush(stdout);
 }

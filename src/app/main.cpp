@@ -23,6 +23,7 @@
 #include "config/file_kind.h"
 #include "config/my_ini_file.h"
 #include "config/program_switches.h"
+#include "db/sqlite_library.h"
 #include "dispatch/mail_connection_check.h"
 #include "dispatch/run_summary.h"
 #include "dispatch/send_command.h"
@@ -178,6 +179,9 @@ int Run(int argc, char** argv) {
         "Ohne Anzeige ist nur ein unbeaufsichtigter Lauf mit -unattend möglich.");
     return 1;
   }
+
+  // Only the unattended run reads a connection's records on the thread that opened it.
+  vornetta::db::TuneSqliteLibrary(unattended);
 
   // One unattended run per configuration file at a time, held until the process ends.
   vornetta::platform::TRunLock runLock;

@@ -1,6 +1,6 @@
-// A byte buffer for documents of any size. It grows with realloc, so that a
-// large block moves by remapping pages instead of copying and growing never
-// holds the bytes twice, and it pre-faults the pages ahead of the write position.
+// A byte buffer for documents of any size. A small one grows with realloc; a
+// large one in address space reserved for it, so that it neither copies nor
+// moves its bytes as it grows. It pre-faults the pages ahead of the write position.
 #pragma once
 
 #include <cstddef>
@@ -50,9 +50,12 @@ class TByteBuffer {
   void Swap(TByteBuffer& other) noexcept;
 
  private:
+  void MoveToReservation(std::size_t capacity);
+
   char* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
+  std::size_t reserved_ = 0;    // address space mapped for data_, 0: data_ is from malloc
   std::size_t prefaulted_ = 0;  // bytes of data_ known to be backed by pages
 };
 
