@@ -78,6 +78,14 @@ TFormMain::TFormMain(std::vector<std::string> params, commands::TDialogs* dialog
       params_(std::move(params)),
       programPath_(std::move(programPath)),
       connection_([this] { return config_->ReadValueDefault("datenbank", "connection", ""); }) {
+  // Armed as the window's first part, so that its 100 ms run while the controls
+  // and their fonts load.
+  TimerUnattend = new QTimer(this);
+  TimerUnattend->setObjectName(QStringLiteral("TimerUnattend"));
+  TimerUnattend->setInterval(100);
+  connect(TimerUnattend, &QTimer::timeout, this, [this] { TimerUnattendTimer(); });
+  TimerUnattend->start();
+
   InitVornettaResources();
   if (dialogs == nullptr) {
     ownDialogs_ = std::make_unique<TQtDialogs>(this);
@@ -94,12 +102,6 @@ TFormMain::TFormMain(std::vector<std::string> params, commands::TDialogs* dialog
   setObjectName(QStringLiteral("FormMain"));
   CreateControls();
   ConnectButtons();
-
-  TimerUnattend = new QTimer(this);
-  TimerUnattend->setObjectName(QStringLiteral("TimerUnattend"));
-  TimerUnattend->setInterval(100);
-  connect(TimerUnattend, &QTimer::timeout, this, [this] { TimerUnattendTimer(); });
-  TimerUnattend->start();
 }
 
 TFormMain::~TFormMain() {
