@@ -1,5 +1,6 @@
 #include "db/database_wait.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -24,8 +25,9 @@ struct TAbandoned {
   int running = 0;
 };
 
+// Never destroyed: abandoned work may still end while the process exits.
 TAbandoned& Abandoned() {
-  static TAbandoned abandoned;
+  static TAbandoned& abandoned = *new TAbandoned;
   return abandoned;
 }
 
@@ -53,8 +55,10 @@ void PumpUntilCancelled(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task,
 }
 
 void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::function<void()> work,
-                     const std::function<void()>& cancel, bool abandonOnCancel) {
-  if (waiter == nullptr) {
+                     const std::function<void()>& cancel, bool abandonOnCancel,
+                     std::chrono::steady_clock::duration limit) {
+  const bool limited = limit > std::chrono::steady_clock::duration::zero() && abandonOnCancel;
+  if (waiter == nullptr && !limited) {
     work();
     return;
   }
@@ -73,12 +77,22 @@ void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::
   });
 
   const auto start = std::chrono::steady_clock::now();
-  auto finishedWithin = [&state](std::chrono::milliseconds slice) {
+  auto finishedWithin = [&state, limited, end = start + limit](std::chrono::milliseconds slice) {
     std::unique_lock lock(state->mutex);
-    return state->finished.wait_for(lock, slice, [&state] { return state->done; });
+    std::chrono::steady_clock::duration wait = slice;
+    if (limited) {
+      const auto left = end - std::chrono::steady_clock::now();
+      if (left <= std::chrono::steady_clock::duration::zero() && !state->done) throw ETimeLimitPassed();
+      wait = std::min(wait, left);
+    }
+    return state->finished.wait_for(lock, wait, [&state] { return state->done; });
   };
   try {
-    PumpUntil(*waiter, task, start, finishedWithin);
+    if (waiter != nullptr)
+      PumpUntil(*waiter, task, start, finishedWithin);
+    else
+      while (!finishedWithin(std::chrono::hours(1))) {
+      }
   } catch (...) {
     cancel();
     if (abandonOnCancel) {

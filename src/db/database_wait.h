@@ -42,14 +42,21 @@ void PumpUntilCancelled(TDatabaseWaiter& waiter, TDatabaseWaiter::TTask task,
                         std::chrono::steady_clock::time_point start,
                         const std::function<bool(std::chrono::milliseconds)>& endedWithin) noexcept;
 
-// Runs work. Without a waiter it runs right here. With one it runs on a thread
-// of its own while the waiter is called; when the waiter cancels or throws,
-// `cancel` is called and then, unless `abandonOnCancel`, the work's end is
-// awaited (its own failure dropped) before the exception passes on. Abandoned work ends
-// by itself later; it must own everything it touches. A failure of the work
-// passes on as it is.
+// Thrown by RunWhileWaiting when work did not end within its time limit.
+struct ETimeLimitPassed {};
+
+// Runs work. Without a waiter (and without a limit) it runs right here. With
+// one it runs on a thread of its own while the waiter is called; when the
+// waiter cancels or throws, `cancel` is called and then, unless
+// `abandonOnCancel`, the work's end is awaited (its own failure dropped) before
+// the exception passes on. Abandoned work ends by itself later; it must own
+// everything it touches. A failure of the work passes on as it is.
+// With a `limit` above zero (only with `abandonOnCancel`) the work runs on a
+// thread of its own, with or without a waiter, and is abandoned like a
+// cancelled one once the limit has passed: ETimeLimitPassed then passes on.
 void RunWhileWaiting(TDatabaseWaiter* waiter, TDatabaseWaiter::TTask task, std::function<void()> work,
-                     const std::function<void()>& cancel, bool abandonOnCancel);
+                     const std::function<void()>& cancel, bool abandonOnCancel,
+                     std::chrono::steady_clock::duration limit = {});
 
 // Waits up to `limit` until abandoned work has ended; true when none is left.
 // Tests use it so that nothing runs past them.

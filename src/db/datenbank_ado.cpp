@@ -21,7 +21,17 @@ void ThrowWhenSqliteFileMissing(const std::string& stored) {
                        "\" nicht gefunden; bitte den Dateinamen prüfen (Datenbankverbindung, Einstellung connection)");
 }
 
+// Time the driver gets beyond the login limit to report its own timeout.
+constexpr std::chrono::seconds kLoginGrace{2};
+
 }  // namespace
+
+std::string LoginTimeoutMessage(std::chrono::seconds limit) {
+  return "Datenbankverbindung fehlgeschlagen: Zeitüberschreitung – die Datenbank hat sich nicht innerhalb von " +
+         std::string(platform::TDecimalText(static_cast<long long>(limit.count())).View()) +
+         " s gemeldet (Einstellung verbindungTimeout im Abschnitt datenbank) – Server und Port prüfen "
+         "(Datenbankverbindung, Einstellung connection).";
+}
 
 TDatenbankAdo::TDatenbankAdo(std::string connectionString, const TDatabaseLimits& limits, TDatabaseWaiter* waiter)
     : connectionString_(std::move(connectionString)),
@@ -37,15 +47,21 @@ void TDatenbankAdo::Open() {
   auto connection = std::make_shared<TConnection>();
   // The attempt runs off the waiting thread: it must not call the waiter itself.
   connection->SetWork(limits_, nullptr);
+  // Some drivers bound only reaching the server by the login limit, not its
+  // greeting: past the limit and a grace for the driver's own message, the
+  // attempt is given up here.
+  const auto limit = limits_.login.count() > 0 ? limits_.login + kLoginGrace : std::chrono::seconds(0);
   try {
     // A cancelled attempt is left to end by itself: no driver interrupts a login.
     RunWhileWaiting(
         waiter_, TDatabaseWaiter::TTask::Connect,
         [connection, odbc = OdbcConnectionString(connectionString_), kind = kind_] { connection->Open(odbc, kind); },
-        [] {}, true);
+        [] {}, true, limit);
   } catch (const EDatabaseError&) {
     ThrowWhenSqliteFileMissing(connectionString_);
     throw;
+  } catch (const ETimeLimitPassed&) {
+    throw EDatabaseError(LoginTimeoutMessage(limits_.login));
   }
   connection->SetWork(limits_, waiter_);
   Close();

@@ -3,6 +3,7 @@
 // kinds and column type names.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@
 #include "platform/code_page.h"
 
 namespace vornetta::db {
+
+// The German failure (UTF-8) of a connection attempt given up after its limit.
+std::string LoginTimeoutMessage(std::chrono::seconds limit);
 
 class TDatenbankAdo {
  public:

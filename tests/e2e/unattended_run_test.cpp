@@ -248,7 +248,9 @@ TEST_F(UnattendedRun, EndlessStatementEndsAtItsTimeLimitWithTheErrorMail) {
 }
 
 // The MariaDB driver against a port where nothing listens: its own words, once
-// behind the German lead, on stderr and in the error mail alike.
+// behind the German lead, on stderr and in the error mail alike. Against a
+// server that takes the connection but never greets, the driver would wait as
+// long as the server holds it: "verbindungTimeout" ends the attempt.
 TEST_F(UnattendedRun, AFailedDatabaseConnectionSaysSoInGermanOnce) {
   ini_.Set("datenbank", "connection",
            "Driver={MariaDB};Server=127.0.0.1;Port=" + std::to_string(ClosedLoopbackPort()) +
@@ -264,6 +266,17 @@ TEST_F(UnattendedRun, AFailedDatabaseConnectionSaysSoInGermanOnce) {
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].body.rfind(lead, 0), 0u) << mails[0].body;
   EXPECT_EQ(mails[0].body.find("fehlgeschlagen", lead.size()), std::string::npos) << mails[0].body;
+
+  vornetta::test::TSilentListener silent;
+  ini_.Set("datenbank", "connection",
+           "Driver={MariaDB};Server=127.0.0.1;Port=" + std::to_string(silent.Port()) +
+               ";Database=vornetta;Uid=vornetta;Pwd=geheim;")
+      .Set("datenbank", "verbindungTimeout", "1");
+  const TProcessResult silentRun = Run();
+  EXPECT_EQ(silentRun.exitStatus, 1) << silentRun.err;
+  EXPECT_EQ(silentRun.err, "vornetta: " + vornetta::db::LoginTimeoutMessage(std::chrono::seconds(1)) + "\n");
+  ASSERT_EQ(sink_->Mails().size(), 2u);
+  EXPECT_NE(sink_->Mails()[1].body.find("verbindungTimeout"), std::string::npos) << sink_->Mails()[1].body;
 }
 
 TEST_F(UnattendedRun, UnreachableServerEndsWithStatusTwoAndBothMessages) {

@@ -182,4 +182,31 @@ TEST_F(FormDatabaseWaitTest, AbbrechenLeavesAConnectionAttemptToAServerThatNever
   EXPECT_TRUE(vornetta::db::WaitForAbandonedWork(std::chrono::seconds(60)));
 }
 
+// A server that takes the connection but never greets holds the MariaDB
+// driver for as long as it keeps the connection: "verbindungTimeout" gives the
+// attempt up, and the window says so.
+TEST_F(FormDatabaseWaitTest, AConnectionAttemptEndsAtItsLimitWhenTheServerNeverGreets) {
+  vornetta::test::TSilentListener listener;
+  TMyIniFile(ini_).WriteValue("datenbank", "verbindungTimeout", "1");
+  auto window = Start("Driver={MariaDB};Server=127.0.0.1;Port=" + std::to_string(listener.Port()) +
+                          ";Database=x;Uid=u;Pwd=p;",
+                      "select 1;");
+  bool cancelled = false;
+  QTimer guard;  // should the limit not hold, "Abbrechen" ends the wait much later and the test fails
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    cancelled = true;
+    Find<QPushButton>(*window, "btnAbbrechen")->click();
+  });
+  guard.start(60000);
+  Find<QPushButton>(*window, "SpeedButton1")->click();
+  EXPECT_FALSE(cancelled);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages.front().find("Einstellung verbindungTimeout"), std::string::npos)
+      << dialogs_.messages.front();
+
+  listener.Close();
+  EXPECT_TRUE(vornetta::db::WaitForAbandonedWork(std::chrono::seconds(60)));
+}
+
 }  // namespace
